@@ -1,0 +1,69 @@
+#include "Operation.h"
+
+#include <new>
+
+#include "FileErrors.h"
+#include "PiecePlan.h"
+#include "Split.h"
+#include "Texts.h"
+
+namespace engine {
+
+void ResetOperationState(OperationContext& ctx) {
+    ctx.host.EnableControls(true);
+    ctx.host.ShowProgress(false);
+    OperationRequest& r = ctx.request;
+    for (std::unique_ptr<File>* file :
+         {&r.infoFile, &r.mainFile, &r.pieceFile, &r.rejoinPieceFile}) {
+        if (*file) {
+            (*file)->Close();
+            file->reset();
+        }
+    }
+}
+
+void DiscardSplitOutput(OperationContext& ctx) {
+    OperationRequest& r = ctx.request;
+    ctx.platform.Delete(InfoFileName(ctx.platform, r.destinationFolder, r.sourceName));
+    if (!r.piecesStarted) return;
+    for (std::uint32_t i = 0; i <= r.currentPiece; ++i) {
+        ctx.platform.Delete(PieceName(ctx.platform, r.destinationFolder, r.sourceName, i));
+    }
+}
+
+Outcome RunOperation(OperationContext& ctx) {
+    ctx.host.EnableControls(false);
+    ctx.host.SetProgressStep(10);
+    ctx.host.ShowProgress(true);
+    try {
+        const Outcome outcome = SplitOperation(ctx);
+        if (outcome != Outcome::Completed) return outcome;
+        ctx.host.EnableControls(true);
+        ctx.host.RefreshStatusBar("", 1);
+        ResetOperationState(ctx);
+        ctx.host.ShowSplitNotice();
+        return Outcome::Completed;
+    } catch (const OperationCancelled&) {
+        return Outcome::Cancelled;
+    } catch (const FileError&) {
+        // A file failure the engine left to us: the engine has already said
+        // what went wrong where it could.
+        ResetOperationState(ctx);
+        ctx.request.driveProblemReported = true;
+        return Outcome::Failed;
+    } catch (const std::bad_alloc&) {
+        ResetOperationState(ctx);
+        ctx.host.ShowMessage(texts::kOutOfMemory, "", Buttons::Ok);
+        return Outcome::Failed;
+    } catch (const std::exception& e) {
+        ResetOperationState(ctx);
+        ctx.host.ShowMessage(e.what(), "", Buttons::Ok);
+        return Outcome::Failed;
+    } catch (...) {
+        ResetOperationState(ctx);
+        ctx.host.ShowMessage(texts::kVerifyValues, "", Buttons::Ok);
+        return Outcome::Failed;
+    }
+}
+
+}  // namespace engine

@@ -1,0 +1,121 @@
+// The engines' only way to the file system. Implementations: Win32 (the real
+// one), POSIX (command line, native tests) and an in-memory fake with fault
+// injection. Every failure is reported as the platform's numeric error code in
+// Windows numbering (2 not found, 5 access denied, 21 not ready, 112 disk
+// full, ...), so the engines can pick their messages without knowing the host.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+using ErrorCode = std::uint32_t;  // 0 means success
+
+namespace err {
+inline constexpr ErrorCode kNone = 0;
+inline constexpr ErrorCode kFileNotFound = 2;
+inline constexpr ErrorCode kPathNotFound = 3;
+inline constexpr ErrorCode kTooManyOpenFiles = 4;
+inline constexpr ErrorCode kAccessDenied = 5;
+inline constexpr ErrorCode kInvalidHandle = 6;
+inline constexpr ErrorCode kNotEnoughMemory = 8;
+inline constexpr ErrorCode kInvalidDrive = 15;
+inline constexpr ErrorCode kCurrentDirectory = 16;
+inline constexpr ErrorCode kWriteProtect = 19;
+inline constexpr ErrorCode kNotReady = 21;
+inline constexpr ErrorCode kCrc = 23;
+inline constexpr ErrorCode kSeek = 25;
+inline constexpr ErrorCode kWriteFault = 29;
+inline constexpr ErrorCode kReadFault = 30;
+inline constexpr ErrorCode kGenFailure = 31;
+inline constexpr ErrorCode kSharingViolation = 32;
+inline constexpr ErrorCode kLockViolation = 33;
+inline constexpr ErrorCode kHandleEof = 38;
+inline constexpr ErrorCode kHandleDiskFull = 39;
+inline constexpr ErrorCode kFileExists = 80;
+inline constexpr ErrorCode kCannotMake = 82;
+inline constexpr ErrorCode kInvalidParameter = 87;
+inline constexpr ErrorCode kBufferOverflow = 111;
+inline constexpr ErrorCode kDiskFull = 112;
+inline constexpr ErrorCode kInvalidName = 123;
+inline constexpr ErrorCode kNegativeSeek = 131;
+inline constexpr ErrorCode kDirNotEmpty = 145;
+inline constexpr ErrorCode kBadPathname = 161;
+inline constexpr ErrorCode kAlreadyExists = 183;
+inline constexpr ErrorCode kFilenameExcedRange = 206;
+inline constexpr ErrorCode kDirectory = 267;
+inline constexpr ErrorCode kIoDevice = 1117;
+}  // namespace err
+
+// Drive types in the platform's numbering.
+enum class DriveType : std::uint32_t {
+    Unknown = 0,
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CdRom = 5,
+    RamDisk = 6,
+};
+
+enum class Access { Read, Write, ReadWrite };
+enum class Share { None, Read, ReadWrite };
+enum class Creation { OpenExisting, CreateAlways };
+
+struct OpenMode {
+    Access access;
+    Share share;
+    Creation creation;
+    bool sequentialScan;
+};
+
+class File {
+public:
+    virtual ~File() = default;
+    // Reads up to `size` bytes; `got` < size only at the end of the file.
+    virtual ErrorCode Read(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
+    // `written` tells how much was stored, also when the call fails.
+    virtual ErrorCode Write(const void* buffer, std::uint32_t size, std::uint32_t& written) = 0;
+    virtual ErrorCode Seek(std::uint64_t position) = 0;
+    virtual ErrorCode Length(std::uint64_t& length) = 0;
+    // Closing can fail (buffered data that cannot be written); after Close the
+    // object is spent whatever the result.
+    virtual ErrorCode Close() = 0;
+};
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    virtual char Separator() const = 0;
+    // A drive root in the platform's sense: C:\, a lone backslash, a share root.
+    virtual bool IsRoot(const std::string& path) const = 0;
+    // The drive root that holds `path` (C:\ for C:\x\y), or empty when none.
+    virtual std::string DriveRoot(const std::string& path) const = 0;
+
+    virtual ErrorCode Open(const std::string& path, const OpenMode& mode,
+                           std::unique_ptr<File>& file) = 0;
+    virtual ErrorCode Delete(const std::string& path) = 0;
+    virtual ErrorCode ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) = 0;
+    virtual ErrorCode RemoveFolder(const std::string& path) = 0;
+
+    virtual bool Exists(const std::string& path) = 0;
+    virtual bool IsFolder(const std::string& path) = 0;
+    // Size from the file's directory entry, without opening it.
+    virtual ErrorCode FileSize(const std::string& path, std::uint64_t& size) = 0;
+
+    virtual DriveType QueryDriveType(const std::string& path) = 0;
+    // Bytes available to the caller on the volume holding `path`. On failure
+    // `bytes` is left as it was and false is returned.
+    virtual bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) = 0;
+};
+
+}  // namespace engine

@@ -1,0 +1,117 @@
+// Every text the user can see from the engines, in one place. The wording,
+// blanks and line breaks are the program's own and must not be "tidied":
+// users and documentation quote them.
+#pragma once
+
+namespace texts {
+
+// Piece plan
+inline constexpr const char* kVerifyValues = "Verify the values entered \nand retry the operation";
+inline constexpr const char* kCheckValues = "Check the values entered.";
+inline constexpr const char* kMemoryInsufficient = "Memory insufficient";
+inline constexpr const char* kChunkLarger = "Size of chunk should be lesser than source file";
+inline constexpr const char* kChunkSame =
+    "The chunk size and source file size are same. Splitting is not necessary.";
+inline constexpr const char* kChunkZero = "Destination file length should be greater than zero";
+
+// Checks before an operation starts
+inline constexpr const char* kSourceNotDefined = "Source file not defined \n or is not correct";
+inline constexpr const char* kDestinationNotDefined = "Destination folder is not defined \n or is wrong";
+
+// Split operation
+inline constexpr const char* kNameEmpty = "Destination or source file name \n is empty";
+inline constexpr const char* kNoDiskInfo = "Aborting due to failure in \n obtaining disk info...";
+inline constexpr const char* kNotEnoughSpace = "Not enough disk space.";
+inline constexpr const char* kErrorReadingPrefix = "Error reading";
+inline constexpr const char* kProgressFormat = "Processed: %d\nRemaining: %d";
+inline constexpr const char* kOutOfMemory = "Out of memory.";
+
+// Sizes and names the piece format cannot record. These refuse before
+// anything is written instead of silently truncating.
+inline constexpr const char* kSourceTooLarge =
+    "The file is too large to split.\nSplit pieces can only record files smaller than 4 GB "
+    "(4,294,967,296 bytes).";
+inline constexpr const char* kNameTooLong =
+    "The file name is too long to be recorded with the pieces.\nRename the file to fewer than "
+    "260 characters and retry the operation.";
+
+// End-of-split notice ("Read This")
+inline constexpr const char* kNoticeCaption = "Read This";
+inline constexpr const char* kNoticeLine1 =
+    "Successfully sliced. \n____________________________________________________________";
+inline constexpr const char* kNoticeLine2 =
+    "1) While transferring the sliced files, also copy the go.bat in that folder if the "
+    "destination computer does not have Corvane.Split 6.0 installed in it [.SIO file is not "
+    "needed]. You can also rename the \"Go.bat\" to any other name.";
+inline constexpr const char* kNoticeLine3 =
+    "2) If the destination computer has Corvane.Split 6.0 / 6.5 installed in it, then copy the "
+    ".SIO file too to rejoin the sliced files from within the Windows Environment [Do not edit "
+    "the .SIO file]. \"Go.bat\" is not required in this case.";
+
+// Standard texts of a file failure; %1 is the file's full path.
+inline constexpr const char* kUnnamedFile = "an unnamed file";
+inline constexpr const char* kCauseNone = "No error occurred.";
+inline constexpr const char* kCauseGeneric = "An unknown error occurred while accessing %1.";
+inline constexpr const char* kCauseNotFound = "%1 was not found.";
+inline constexpr const char* kCauseBadPath = "%1 contains an invalid path.";
+inline constexpr const char* kCauseTooManyOpen =
+    "%1 could not be opened because there are too many open files.";
+inline constexpr const char* kCauseAccessDenied = "Access to %1 was denied.";
+inline constexpr const char* kCauseInvalidFile = "An invalid file handle was associated with %1.";
+inline constexpr const char* kCauseRemoveCurrentDir =
+    "%1 could not be removed because it is the current directory.";
+inline constexpr const char* kCauseDirFull =
+    "%1 could not be created because the directory is full.";
+inline constexpr const char* kCauseBadSeek = "Seek failed on %1";
+inline constexpr const char* kCauseHardIO = "A hardware I/O error was reported while accessing %1.";
+inline constexpr const char* kCauseSharing = "A sharing violation occurred while accessing %1.";
+inline constexpr const char* kCauseLock = "A locking violation occurred while accessing %1.";
+inline constexpr const char* kCauseDiskFull = "Disk full while accessing %1.";
+inline constexpr const char* kCauseEndOfFile = "An attempt was made to access %1 past its end.";
+
+// Drive question after a failed file creation
+inline constexpr const char* kDrivePrefix = "Operations on drive ";
+inline constexpr const char* kDriveRemovableSuffix =
+    " removable media unsuccessful \n You can continue by clicking OK \n after inserting another "
+    "disk for a write operation";
+inline constexpr const char* kDriveFixedSuffix = " fixed media (or Network drive) unsuccessful\n";
+inline constexpr const char* kDriveCaption = "Continue?";
+
+// Removable-media spanning
+inline constexpr const char* kDiskNotInserted = "Disk not inserted";
+inline constexpr const char* kInsertDisk = "Insert another disk and press OK";
+inline constexpr const char* kInsertDiskCaption = "Inset new disk";
+
+}  // namespace texts
+
+namespace texts {
+
+// Messages for system error codes after a failed file creation. Codes not
+// listed here deliberately show nothing: the drive question that follows still
+// lets the user retry or give up.
+struct SystemErrorText {
+    unsigned code;
+    const char* text;
+};
+inline constexpr SystemErrorText kSystemErrorTexts[] = {
+    {15, "Invalid Drive...\n Retry with another disk"},
+    {21, "Device not ready \n Press OK after inserting the disk"},
+    {23, "Data Error..."},
+    {25, "File Seek error"},
+    {26, "Cannot understand disk format"},
+    {29, "Cannot write to the disk...\n Retry with another disk"},
+    {30, "Error reading file"},
+    {31, "The device attached to the system is not functioning"},
+    {32, "The file is being used by other process\n Press OK after completing that operation"},
+    {33, "The process cannot access the file because \n another process has locked a portion of "
+         "the file."},
+    {57, "Network adapter error occured"},
+    {111, "The file name is too long"},
+    {112, "Disk Full"},
+    {161, "Invalid path"},
+    {1001, "Very deep recursion..\n Overflow of stack occured"},
+    {1006, "The file is altered outside this application \n The file is now considered invalid"},
+    {1117, "I/O device error occured"},
+};
+
+}  // namespace texts

@@ -1,0 +1,193 @@
+#include "PosixPlatform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+using engine::ErrorCode;
+namespace err = engine::err;
+
+ErrorCode ErrorFromErrno(int error) {
+    switch (error) {
+        case 0: return err::kNone;
+        case ENOENT: return err::kFileNotFound;
+        case ENOTDIR: return err::kPathNotFound;
+        case EMFILE:
+        case ENFILE: return err::kTooManyOpenFiles;
+        case EACCES:
+        case EPERM: return err::kAccessDenied;
+        case EROFS: return err::kWriteProtect;
+        case EBADF: return err::kInvalidHandle;
+        case ENOMEM: return err::kNotEnoughMemory;
+        case EBUSY:
+        case ETXTBSY: return err::kSharingViolation;
+        case ENOSPC:
+        case EDQUOT: return err::kDiskFull;
+        case EFBIG: return err::kDiskFull;
+        case EIO: return err::kIoDevice;
+        case ENXIO:
+        case ENODEV:
+        case ENOMEDIUM: return err::kNotReady;
+        case ENAMETOOLONG: return err::kFilenameExcedRange;
+        case EISDIR: return err::kAccessDenied;
+        case EEXIST: return err::kAlreadyExists;
+        case ENOTEMPTY: return err::kDirNotEmpty;
+        case ESPIPE: return err::kSeek;
+        case EINVAL: return err::kInvalidParameter;
+        case ELOOP: return err::kBadPathname;
+        default: return err::kGenFailure;
+    }
+}
+
+namespace {
+
+ErrorCode LastError() { return ErrorFromErrno(errno); }
+
+class PosixFile : public engine::File {
+public:
+    explicit PosixFile(int fd) : fd_(fd) {}
+    ~PosixFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    ErrorCode Read(void* buffer, std::uint32_t size, std::uint32_t& got) override {
+        got = 0;
+        auto* at = static_cast<char*>(buffer);
+        while (got < size) {
+            const ssize_t n = ::read(fd_, at + got, size - got);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return LastError();
+            }
+            if (n == 0) break;
+            got += static_cast<std::uint32_t>(n);
+        }
+        return err::kNone;
+    }
+
+    ErrorCode Write(const void* buffer, std::uint32_t size, std::uint32_t& written) override {
+        written = 0;
+        const auto* at = static_cast<const char*>(buffer);
+        while (written < size) {
+            const ssize_t n = ::write(fd_, at + written, size - written);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return LastError();
+            }
+            written += static_cast<std::uint32_t>(n);
+        }
+        return err::kNone;
+    }
+
+    ErrorCode Seek(std::uint64_t position) override {
+        if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) return LastError();
+        return err::kNone;
+    }
+
+    ErrorCode Length(std::uint64_t& length) override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return LastError();
+        length = static_cast<std::uint64_t>(st.st_size);
+        return err::kNone;
+    }
+
+    ErrorCode Close() override {
+        const int fd = fd_;
+        fd_ = -1;
+        if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) return LastError();
+        return err::kNone;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+bool PosixPlatform::IsRoot(const std::string& path) const { return path == "/"; }
+
+std::string PosixPlatform::DriveRoot(const std::string& path) const {
+    return !path.empty() && path[0] == '/' ? "/" : std::string();
+}
+
+ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& mode,
+                              std::unique_ptr<engine::File>& file) {
+    int flags = O_CLOEXEC;
+    switch (mode.access) {
+        case engine::Access::Read: flags |= O_RDONLY; break;
+        case engine::Access::Write: flags |= O_WRONLY; break;
+        case engine::Access::ReadWrite: flags |= O_RDWR; break;
+    }
+    if (mode.creation == engine::Creation::CreateAlways) flags |= O_CREAT | O_TRUNC;
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return LastError();
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return err::kAccessDenied;  // as Windows answers for a folder
+    }
+    if (mode.sequentialScan) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    file = std::make_unique<PosixFile>(fd);
+    return err::kNone;
+}
+
+ErrorCode PosixPlatform::Delete(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 ? err::kNone : LastError();
+}
+
+ErrorCode PosixPlatform::ListFolder(const std::string& folder,
+                                    std::vector<engine::FolderEntry>& entries) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return LastError();
+    entries.clear();
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        const std::string name = entry->d_name;
+        const bool isFolder =
+            ::lstat((prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        entries.push_back({name, isFolder});
+    }
+    ::closedir(dir);
+    return err::kNone;
+}
+
+ErrorCode PosixPlatform::RemoveFolder(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0 ? err::kNone : LastError();
+}
+
+bool PosixPlatform::Exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool PosixPlatform::IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+ErrorCode PosixPlatform::FileSize(const std::string& path, std::uint64_t& size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return LastError();
+    size = static_cast<std::uint64_t>(st.st_size);
+    return err::kNone;
+}
+
+engine::DriveType PosixPlatform::QueryDriveType(const std::string& path) {
+    return Exists(path) ? engine::DriveType::Fixed : engine::DriveType::NoRootDir;
+}
+
+bool PosixPlatform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
+    struct statvfs vfs {};
+    if (::statvfs(path.c_str(), &vfs) != 0) return false;
+    bytes = std::uint64_t{vfs.f_bavail} * vfs.f_frsize;
+    return true;
+}
+
+}  // namespace platform

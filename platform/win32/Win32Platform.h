@@ -1,0 +1,29 @@
+// The engines' platform on Windows: the kernel's file functions with the
+// access, sharing and creation rules the engines ask for, and the
+// last-error codes as they come.
+#pragma once
+
+#include "engine/Platform.h"
+
+namespace platform {
+
+class Win32Platform : public engine::Platform {
+public:
+    char Separator() const override { return '\\'; }
+    bool IsRoot(const std::string& path) const override;
+    std::string DriveRoot(const std::string& path) const override;
+
+    engine::ErrorCode Open(const std::string& path, const engine::OpenMode& mode,
+                           std::unique_ptr<engine::File>& file) override;
+    engine::ErrorCode Delete(const std::string& path) override;
+    engine::ErrorCode ListFolder(const std::string& folder,
+                                 std::vector<engine::FolderEntry>& entries) override;
+    engine::ErrorCode RemoveFolder(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+    bool IsFolder(const std::string& path) override;
+    engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
+    engine::DriveType QueryDriveType(const std::string& path) override;
+    bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;
+};
+
+}  // namespace platform

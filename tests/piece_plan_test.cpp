@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "engine/PiecePlan.h"
+#include "engine/Texts.h"
+#include "support/FakePlatform.h"
+
+using namespace engine;
+
+namespace {
+
+struct PlanCase {
+    std::uint64_t sourceSize;
+    bool custom;
+    std::string text;
+    std::uint32_t unit;
+    std::uint32_t preset;
+    // expected
+    const char* refusal;  // null: accepted (a refusal by ResolvePieceSize or CheckPieceSize)
+    std::uint32_t pieceSize;
+    std::uint32_t pieceCount;
+    std::uint32_t lastPiece;
+};
+
+// Runs the plan the way a split does: resolve, then check against the source.
+const char* Plan(const PlanCase& c, std::uint32_t& pieceSize, std::uint32_t& count) {
+    OperationRequest r;
+    r.sourceSize = c.sourceSize;
+    r.customSize = c.custom;
+    r.customText = c.text;
+    r.unitMultiplier = c.unit;
+    r.pieceSize = c.preset;
+    const PlanCheck resolved = ResolvePieceSize(r);
+    if (!resolved.ok) return resolved.message ? resolved.message : "(silent)";
+    pieceSize = r.pieceSize;
+    const PlanCheck fits = CheckPieceSize(static_cast<std::uint32_t>(c.sourceSize), r.pieceSize);
+    if (!fits.ok) return fits.message;
+    count = CountPieces(static_cast<std::uint32_t>(c.sourceSize), r.pieceSize);
+    return nullptr;
+}
+
+TEST(PiecePlan, ResolvesChecksAndCounts) {
+    const PlanCase cases[] = {
+        {25000000, false, "", 1, kPreset10MB, nullptr, 10000000, 3, 5000000},
+        {10000000, false, "", 1, kPresetFloppy, nullptr, 1457664, 7, 1254016},
+        {1000000, true, "4", kUnitFiles, 0, nullptr, 250002, 4, 249994},
+        {100, true, "7", kUnitFiles, 0, nullptr, 16, 7, 4},
+        {9, true, "3", kUnitFiles, 0, nullptr, 5, 2, 4},
+        {10, true, "3", kUnitFiles, 0, nullptr, 5, 2, 5},
+        {4, true, "2", kUnitFiles, 0, texts::kChunkSame, 4, 0, 0},
+        {5, true, "2", kUnitFiles, 0, nullptr, 4, 2, 1},
+        {1000, true, "1", kUnitFiles, 0, texts::kChunkLarger, 1002, 0, 0},
+        {10, true, "11", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
+        {10, true, "0", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},
+        {10, true, "abc", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},
+        {10, true, "", kUnitBytes, 0, "(silent)", 0, 0, 0},
+        {10, true, "", kUnitFiles, 0, "(silent)", 0, 0, 0},
+        {2000000, true, "1000", kUnitBytes, 0, nullptr, 1000, 2000, 1000},
+        {2000000, true, "   +1000xyz", kUnitBytes, 0, nullptr, 1000, 2000, 1000},
+        {3000000, true, "3", kUnitKB, 0, nullptr, 3000, 1000, 3000},
+        {20000000, true, "7", kUnitMB, 0, nullptr, 7000000, 3, 6000000},
+        {0, false, "", 1, kPresetFloppy, texts::kChunkLarger, 1457664, 0, 0},
+        {1457664, false, "", 1, kPresetFloppy, texts::kChunkSame, 1457664, 0, 0},
+        {100, true, "0", kUnitBytes, 0, texts::kChunkZero, 0, 0, 0},
+        {100, true, "abc", kUnitKB, 0, texts::kChunkZero, 0, 0, 0},
+        // Exactly two pieces, no empty third one.
+        {20000000, false, "", 1, kPreset10MB, nullptr, 10000000, 2, 10000000},
+        // 32-bit sizes near the top are counted without overflow.
+        {0xFFFFFFFFull, false, "", 1, kPreset100MB, nullptr, 100000000, 43, 94967295},
+        {0xFFFFFFFFull, true, "1", kUnitFiles, 0, texts::kChunkLarger, 0, 0, 0},
+        // Products that do not fit 32 bits are refused, never wrapped.
+        {0xFFFFFFFFull, true, "5000", kUnitMB, 0, texts::kCheckValues, 0, 0, 0},
+        {0xFFFFFFFFull, true, "4294967296", kUnitBytes, 0, texts::kCheckValues, 0, 0, 0},
+        {0xFFFFFFFFull, true, "4294968", kUnitKB, 0, texts::kCheckValues, 0, 0, 0},
+        {0xFFFFFFFFull, true, "4294967", kUnitKB, 0, nullptr, 4294967000u, 2, 295},
+        // A negative value is taken as unsigned: larger than any source.
+        {1000, true, "-5", kUnitBytes, 0, texts::kChunkLarger, 4294967291u, 0, 0},
+    };
+    for (const PlanCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.sourceSize << " bytes, text '" << c.text
+                                          << "' unit " << c.unit << " preset " << c.preset);
+        std::uint32_t pieceSize = 0, count = 0;
+        const char* refusal = Plan(c, pieceSize, count);
+        if (c.refusal) {
+            ASSERT_NE(refusal, nullptr);
+            EXPECT_STREQ(refusal, c.refusal);
+            if (c.pieceSize) {
+                EXPECT_EQ(pieceSize, c.pieceSize);
+            }
+            continue;
+        }
+        ASSERT_EQ(refusal, nullptr) << refusal;
+        EXPECT_EQ(pieceSize, c.pieceSize);
+        EXPECT_EQ(count, c.pieceCount);
+        const std::uint64_t last = c.sourceSize - std::uint64_t{count - 1} * pieceSize;
+        EXPECT_EQ(last, c.lastPiece);
+    }
+}
+
+TEST(PiecePlan, BufferLoads) {
+    const struct {
+        std::uint32_t pieceSize, bufferSize, fills;
+    } cases[] = {
+        {1457664, 1457664, 1}, {3000000, 3000000, 1}, {3000001, 3000000, 2},
+        {10000000, 3000000, 4}, {100000000, 3000000, 34}, {0xFFFFFFFFu, 3000000, 1432},
+    };
+    for (const auto& c : cases) {
+        std::uint32_t buffer = 0, fills = 0;
+        PlanBuffers(c.pieceSize, buffer, fills);
+        EXPECT_EQ(buffer, c.bufferSize) << c.pieceSize;
+        EXPECT_EQ(fills, c.fills) << c.pieceSize;
+    }
+}
+
+TEST(PiecePlan, ParsesLikeASignedDecimal) {
+    const struct {
+        const char* text;
+        std::uint32_t value;
+        bool overflow;
+    } cases[] = {
+        {"", 0, false},          {"  \t42", 42, false},       {"+7", 7, false},
+        {"-1", 0xFFFFFFFFu, false}, {"12abc34", 12, false},   {"--3", 0, false},
+        {"4294967295", 0xFFFFFFFFu, false}, {"4294967296", 0xFFFFFFFFu, true},
+        {"99999999999999999999999", 0xFFFFFFFFu, true},   {"-2147483648", 0x80000000u, false},
+        {"-2147483649", 0x7FFFFFFFu, true},
+    };
+    for (const auto& c : cases) {
+        const ParsedSize parsed = ParseCustomText(c.text);
+        EXPECT_EQ(parsed.overflow, c.overflow) << c.text;
+        if (!c.overflow) {
+            EXPECT_EQ(parsed.value, c.value) << c.text;
+        }
+    }
+}
+
+TEST(PiecePlan, NamesFollowTheFolderRule) {
+    fake::FakePlatform fs;
+    const struct {
+        const char* folder;
+        const char* piece0;
+        const char* info;
+        const char* batch;
+    } cases[] = {
+        {"E:\\parts", "E:\\parts\\movie.avi.0.spl", "E:\\parts\\movie.avi.sio", "E:\\parts\\Go.bat"},
+        {"E:\\parts\\", "E:\\parts\\\\movie.avi.0.spl", "E:\\parts\\\\movie.avi.sio", "E:\\parts\\Go.bat"},
+        {"C:", "C:\\movie.avi.0.spl", "C:\\movie.avi.sio", "C:\\Go.bat"},
+        {"C:\\", "C:\\movie.avi.0.spl", "C:\\movie.avi.sio", "C:\\Go.bat"},
+        {"\\\\server\\share", "\\\\server\\share\\movie.avi.0.spl", "\\\\server\\share\\movie.avi.sio",
+         "\\\\server\\share\\Go.bat"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PieceName(fs, c.folder, "movie.avi", 0), c.piece0);
+        EXPECT_EQ(InfoFileName(fs, c.folder, "movie.avi"), c.info);
+        EXPECT_EQ(BatchFileName(fs, c.folder), c.batch);
+    }
+    EXPECT_EQ(PieceName(fs, "E:\\parts", "README", 11), "E:\\parts\\README.11.spl");
+    EXPECT_EQ(FileNamePart(fs, "D:\\video\\movie.avi"), "movie.avi");
+    EXPECT_EQ(FileNamePart(fs, "movie.avi"), "movie.avi");
+}
+
+}  // namespace

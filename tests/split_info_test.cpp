@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "engine/FileErrors.h"
+#include "engine/SplitInfo.h"
+#include "support/FakePlatform.h"
+
+using namespace engine;
+
+namespace {
+
+TEST(SplitInfo, LayoutIsLittleEndianAndZeroFilled) {
+    const auto bytes = EncodeSplitInfo({4, "movie.avi", 10000000});
+    ASSERT_EQ(bytes.size(), 268u);
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 4),
+              (std::vector<unsigned char>{0x04, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(std::vector<unsigned char>(bytes.end() - 4, bytes.end()),
+              (std::vector<unsigned char>{0x80, 0x96, 0x98, 0x00}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[4]), 9), "movie.avi");
+    for (std::size_t i = 4 + 9; i < 264; ++i) ASSERT_EQ(bytes[i], 0) << i;
+}
+
+TEST(SplitInfo, RoundTripsNamesUpToTheField) {
+    for (const std::string& name : {std::string("a"), std::string(259, 'n'),
+                                    std::string("name with blanks.tar.gz")}) {
+        const auto bytes = EncodeSplitInfo({0xFFFFFFFFu, name, 0xFEDCBA98u});
+        EXPECT_EQ(bytes[263], 0);  // the terminator always fits
+        const SplitInfo back = DecodeSplitInfo(bytes.data());
+        EXPECT_EQ(back.pieceCount, 0xFFFFFFFFu);
+        EXPECT_EQ(back.fileName, name);
+        EXPECT_EQ(back.fileSize, 0xFEDCBA98u);
+    }
+    // A field without terminator yields its 260 bytes and no more.
+    std::array<unsigned char, kSplitInfoSize> raw{};
+    std::fill(raw.begin() + 4, raw.begin() + 264, 'x');
+    EXPECT_EQ(DecodeSplitInfo(raw.data()).fileName, std::string(260, 'x'));
+}
+
+TEST(SplitInfo, WriteReplacesAndReadFindsPieceBase) {
+    fake::FakePlatform fs;
+    fs.AddFolder("D:\\parts");
+    fs.drive('D');
+    fs.AddFolder("D:\\parts");
+    const std::string path = "D:\\parts\\report.doc.sio";
+    fs.AddFile(path, fake::Bytes(500, 0xAA));  // an older, longer file of that name
+    for (int round = 0; round < 2; ++round) {
+        std::unique_ptr<File> file;
+        ASSERT_EQ(fs.Open(path, {Access::ReadWrite, Share::None, Creation::CreateAlways, false}, file), 0u);
+        WriteSplitInfo(file, path, {3, "report.doc", 12345});
+        EXPECT_FALSE(file);
+    }
+    EXPECT_EQ(fs.Content(path).size(), 268u);
+    const ReadInfo read = ReadSplitInfo(fs, path, "D:\\parts");
+    EXPECT_EQ(read.info.pieceCount, 3u);
+    EXPECT_EQ(read.info.fileName, "report.doc");
+    EXPECT_EQ(read.info.fileSize, 12345u);
+    EXPECT_EQ(read.pieceBase, "D:\\parts\\report.doc");
+    EXPECT_EQ(ReadSplitInfo(fs, path, "D:\\").pieceBase, "D:\\report.doc");
+    EXPECT_THROW(ReadSplitInfo(fs, "D:\\parts\\missing.sio", "D:\\parts"), FileError);
+}
+
+}  // namespace

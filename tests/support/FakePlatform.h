@@ -1,0 +1,97 @@
+// An in-memory file system with Windows paths and fault injection, for what
+// cannot be arranged on a real disk here: removable drives, full disks, disks
+// that are taken out, failing reads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/Platform.h"
+
+namespace fake {
+
+using Bytes = std::vector<unsigned char>;
+
+enum class Op { Open, Read, Write, Delete };
+
+// A fault: the operation `op` on a path containing `pathPart` fails with
+// `code` once `afterBytes` bytes have passed through that file object (for
+// reads and writes), `times` times (-1: always). A code of 0 on a write means
+// a short write that reports success.
+struct Fault {
+    Op op;
+    std::string pathPart;
+    engine::ErrorCode code;
+    std::uint64_t afterBytes = 0;
+    int times = -1;
+};
+
+struct Drive {
+    engine::DriveType type = engine::DriveType::Fixed;
+    std::uint64_t freeBytes = 1ull << 40;
+    bool notReady = false;
+    bool freeSpaceFails = false;
+};
+
+class FakePlatform : public engine::Platform {
+public:
+    FakePlatform();
+
+    // Set-up and inspection.
+    Drive& drive(char letter);
+    void AddFolder(const std::string& path);
+    void AddFile(const std::string& path, Bytes content, bool readOnly = false);
+    bool HasFile(const std::string& path) const;
+    const Bytes& Content(const std::string& path) const;
+    std::vector<std::string> FilesUnder(const std::string& prefix) const;
+    void AddFault(const Fault& fault) { faults_.push_back(fault); }
+    // Takes the disk out of a removable drive and puts in an empty one with
+    // `freeBytes` of room; returns what the old disk held.
+    std::map<std::string, Bytes> SwapDisk(char letter, std::uint64_t freeBytes);
+    int openHandles() const { return openHandles_; }
+
+    // engine::Platform
+    char Separator() const override { return '\\'; }
+    bool IsRoot(const std::string& path) const override;
+    std::string DriveRoot(const std::string& path) const override;
+    engine::ErrorCode Open(const std::string& path, const engine::OpenMode& mode,
+                           std::unique_ptr<engine::File>& file) override;
+    engine::ErrorCode Delete(const std::string& path) override;
+    engine::ErrorCode ListFolder(const std::string& folder,
+                                 std::vector<engine::FolderEntry>& entries) override;
+    engine::ErrorCode RemoveFolder(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+    bool IsFolder(const std::string& path) override;
+    engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
+    engine::DriveType QueryDriveType(const std::string& path) override;
+    bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;
+
+    struct Node {
+        Bytes data;
+        bool readOnly = false;
+        int readers = 0;
+        int writers = 0;
+        int exclusive = 0;  // handles that share nothing
+    };
+
+private:
+    friend class FakeFile;
+    const Fault* MatchFault(Op op, const std::string& path, std::uint64_t passed,
+                            std::uint32_t want);
+    void Consume(const Fault* fault);
+    Drive* DriveOf(const std::string& path);
+    std::string Parent(const std::string& path) const;
+
+    std::map<char, Drive> drives_;
+    std::map<std::string, std::shared_ptr<Node>> files_;
+    std::set<std::string> folders_;
+    std::vector<Fault> faults_;
+    int openHandles_ = 0;
+};
+
+}  // namespace fake

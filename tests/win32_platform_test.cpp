@@ -1,0 +1,134 @@
+// The Win32 platform on real files, run under Wine.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "engine/Operation.h"
+#include "engine/RejoinBatch.h"
+#include "platform/win32/Win32Platform.h"
+#include "support/FakeHost.h"
+#include "support/SplitFixture.h"
+
+using namespace engine;
+
+namespace {
+
+class Win32Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        dir = std::string(temp) + "parvex-" + std::to_string(GetCurrentProcessId()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    void TearDown() override {
+        std::vector<FolderEntry> entries;
+        fs.ListFolder(dir, entries);
+        for (const auto& e : entries) {
+            if (e.isFolder) continue;
+            SetFileAttributesA((dir + "\\" + e.name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA((dir + "\\" + e.name).c_str());
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+
+    void Write(const std::string& path, const fake::Bytes& bytes) {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD n = 0;
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+        CloseHandle(h);
+    }
+    std::string Read(const std::string& path) {
+        std::unique_ptr<File> file;
+        if (fs.Open(path, {Access::Read, Share::Read, Creation::OpenExisting, true}, file)) return "<missing>";
+        std::uint64_t length = 0;
+        file->Length(length);
+        std::string data(length, '\0');
+        std::uint32_t got = 0;
+        file->Read(data.data(), static_cast<std::uint32_t>(length), got);
+        return data;
+    }
+
+    platform::Win32Platform fs;
+    std::string dir;
+};
+
+TEST_F(Win32Files, RealSplitConcatenatesToTheSource) {
+    const fake::Bytes source = fake::Pattern(7000001);
+    Write(dir + "\\clip.mov", source);
+    fake::FakeHost host;
+    OperationRequest r;
+    r.sourcePath = dir + "\\clip.mov";
+    r.sourceName = "clip.mov";
+    r.destinationFolder = dir;
+    ASSERT_EQ(fs.FileSize(r.sourcePath, r.sourceSize), 0u);
+    r.customSize = true;
+    r.customText = "3";
+    r.unitMultiplier = kUnitFiles;
+    OperationContext ctx{r, fs, host, {}, nullptr};
+    ASSERT_EQ(RunOperation(ctx), Outcome::Completed);
+    EXPECT_EQ(r.pieceSize, 2333335u);
+    EXPECT_EQ(Read(dir + "\\clip.mov.0.spl") + Read(dir + "\\clip.mov.1.spl") + Read(dir + "\\clip.mov.2.spl"),
+              std::string(source.begin(), source.end()));
+    EXPECT_EQ(Read(dir + "\\clip.mov.3.spl"), "<missing>");
+    EXPECT_EQ(Read(dir + "\\Go.bat"), RejoinBatchLine("clip.mov", 3));
+    EXPECT_EQ(Read(dir + "\\clip.mov.sio").size(), 268u);
+    EXPECT_EQ(host.notices, 1);
+}
+
+TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
+    Write(dir + "\\locked.bin", fake::Pattern(10));
+    HANDLE lock = CreateFileA((dir + "\\locked.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    std::unique_ptr<File> file;
+    EXPECT_EQ(fs.Open(dir + "\\locked.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file),
+              err::kSharingViolation);
+    CloseHandle(lock);
+
+    Write(dir + "\\ro.bin", fake::Pattern(10));
+    SetFileAttributesA((dir + "\\ro.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(fs.Open(dir + "\\ro.bin", {Access::Write, Share::ReadWrite, Creation::CreateAlways, true}, file),
+              err::kAccessDenied);
+    EXPECT_EQ(fs.Open(dir + "\\nothing.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file),
+              err::kFileNotFound);
+    EXPECT_EQ(fs.Open(dir + "\\no\\such.bin", {Access::Write, Share::None, Creation::CreateAlways, false}, file),
+              err::kPathNotFound);
+}
+
+TEST_F(Win32Files, SplitOfALockedSourceSaysErrorReading) {
+    Write(dir + "\\busy.bin", fake::Pattern(100));
+    HANDLE lock = CreateFileA((dir + "\\busy.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    fake::FakeHost host;
+    OperationRequest r;
+    r.sourcePath = dir + "\\busy.bin";
+    r.sourceName = "busy.bin";
+    r.destinationFolder = dir;
+    r.sourceSize = 100;
+    r.pieceSize = 40;
+    OperationContext ctx{r, fs, host, {}, nullptr};
+    EXPECT_EQ(RunOperation(ctx), Outcome::Stopped);
+    CloseHandle(lock);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{"Error reading" + r.sourcePath});
+    EXPECT_EQ(Read(dir + "\\busy.bin.sio"), "<missing>");
+}
+
+TEST_F(Win32Files, RootsDrivesAndFreeSpace) {
+    EXPECT_TRUE(fs.IsRoot("C:\\"));
+    EXPECT_TRUE(fs.IsRoot("\\"));
+    EXPECT_TRUE(fs.IsRoot("\\\\server\\share"));
+    EXPECT_FALSE(fs.IsRoot("C:"));
+    EXPECT_FALSE(fs.IsRoot("C:\\parts"));
+    EXPECT_EQ(fs.DriveRoot("C:\\parts\\x"), "C:\\");
+    EXPECT_EQ(fs.QueryDriveType("C:\\"), DriveType::Fixed);
+    std::uint64_t free = 0;
+    EXPECT_TRUE(fs.GetFreeSpace(dir, free));
+    EXPECT_GT(free, 0u);
+    EXPECT_TRUE(fs.IsFolder(dir));
+    EXPECT_FALSE(fs.IsFolder(dir + "\\nothing"));
+}
+
+}  // namespace
