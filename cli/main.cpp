@@ -13,7 +13,6 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <windows.h>
 #include "platform/win32/Win32Platform.h"
 using NativePlatform = platform::Win32Platform;
 #define isatty _isatty

@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+// <windows.h> defines a 16-bit era macro that would swallow GetFreeSpace.
+#ifdef GetFreeSpace
+#undef GetFreeSpace
+#endif
+
 namespace engine {
 
 using ErrorCode = std::uint32_t;  // 0 means success

@@ -1,7 +1,6 @@
 // The Win32 platform on real files, run under Wine.
 #include <gtest/gtest.h>
 
-#include <windows.h>
 
 #include "engine/Operation.h"
 #include "engine/RejoinBatch.h"
@@ -88,10 +87,15 @@ TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
               err::kSharingViolation);
     CloseHandle(lock);
 
-    Write(dir + "\\ro.bin", fake::Pattern(10));
-    SetFileAttributesA((dir + "\\ro.bin").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(fs.Open(dir + "\\ro.bin", {Access::Write, Share::ReadWrite, Creation::CreateAlways, true}, file),
+    // A folder cannot be opened as a piece; a read-only handle cannot write.
+    // (Read-only attributes do not stop root, which Wine runs as here.)
+    EXPECT_EQ(fs.Open(dir, {Access::Write, Share::ReadWrite, Creation::CreateAlways, true}, file),
               err::kAccessDenied);
+    Write(dir + "\\ro.bin", fake::Pattern(10));
+    ASSERT_EQ(fs.Open(dir + "\\ro.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file), 0u);
+    std::uint32_t written = 0;
+    EXPECT_EQ(file->Write("x", 1, written), err::kAccessDenied);
+    file.reset();
     EXPECT_EQ(fs.Open(dir + "\\nothing.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file),
               err::kFileNotFound);
     EXPECT_EQ(fs.Open(dir + "\\no\\such.bin", {Access::Write, Share::None, Creation::CreateAlways, false}, file),

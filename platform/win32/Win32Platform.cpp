@@ -1,9 +1,6 @@
 #include "Win32Platform.h"
 
-#include <windows.h>
 #include <shlwapi.h>
-// winbase.h keeps a 16-bit era macro of this name.
-#undef GetFreeSpace
 
 #include <vector>
 

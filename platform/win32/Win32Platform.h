@@ -3,6 +3,8 @@
 // last-error codes as they come.
 #pragma once
 
+#include "platform/win32/WinApi.h"
+
 #include "engine/Platform.h"
 
 namespace platform {

@@ -39,7 +39,7 @@ public:
         if (const Fault* f = fs_.MatchFault(Op::Read, path_, passed_, want)) {
             const std::uint64_t upTo = f->afterBytes > passed_ ? f->afterBytes - passed_ : 0;
             want = static_cast<std::uint32_t>(std::min<std::uint64_t>(want, upTo));
-            std::memcpy(buffer, node_->data.data() + position_, want);
+            if (want) std::memcpy(buffer, node_->data.data() + position_, want);
             position_ += want;
             passed_ += want;
             got = want;
@@ -47,7 +47,7 @@ public:
             fs_.Consume(f);
             return code;
         }
-        std::memcpy(buffer, node_->data.data() + position_, want);
+        if (want) std::memcpy(buffer, node_->data.data() + position_, want);
         position_ += want;
         passed_ += want;
         got = want;
@@ -80,7 +80,7 @@ public:
             if (d) d->freeBytes -= grown;
             node_->data.resize(position_ + want);
         }
-        std::memcpy(node_->data.data() + position_, buffer, want);
+        if (want) std::memcpy(node_->data.data() + position_, buffer, want);
         position_ += want;
         passed_ += want;
         written = want;

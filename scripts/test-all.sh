@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every flavour (Linux, Linux with
+# sanitizers, Windows x86_64, Windows i686) with warnings as errors, and runs
+# every test: natively, and the Windows build under wine64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/install-prerequisites.sh all
+
+build() {
+  local name=$1
+  shift
+  echo "== build $name"
+  cmake -S . -B "build/$name" -G Ninja -DPARVEX_WERROR=ON "$@" >/dev/null
+  cmake --build "build/$name" -j "$(nproc)"
+}
+
+build native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVEX_SANITIZE=ON
+build win-x86_64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake"
+build win-i686 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake"
+
+echo "== test native"
+ctest --test-dir build/native --output-on-failure
+echo "== test native with AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --test-dir build/sanitize --output-on-failure
+
+echo "== test Windows x86_64 under wine64"
+. scripts/wine-testbed.sh
+wine_testbed_start "$root/build/wineprefix"
+trap wine_testbed_stop EXIT
+ctest --test-dir build/win-x86_64 --output-on-failure
+echo "== all tests passed (the i686 build compiles; it cannot run on this kernel)"
