@@ -61,6 +61,22 @@ void ConsoleHost::ClearBar() {
     barShown_ = false;
 }
 
+engine::Host::FileExists ConsoleHost::AskFileExists(std::string& path) {
+    ClearBar();
+    std::cerr << path << " already exists.\n";
+    if (!interactive_) {
+        const bool overwrite = preset_ == engine::Answer::Ok;
+        std::cerr << (overwrite ? "-> overwritten\n" : "-> kept\n");
+        return overwrite ? FileExists::Overwrite : FileExists::Stop;
+    }
+    std::cerr << "Type a new full path, or press Enter to overwrite: " << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) return FileExists::Stop;
+    if (line.empty()) return FileExists::Overwrite;
+    path = line;
+    return FileExists::Rename;
+}
+
 void ConsoleHost::ShowSplitNotice() {
     ClearBar();
     std::cout << texts::kNoticeLine1 << "\n"

@@ -25,6 +25,7 @@ public:
     void RefreshStatusBar(const std::string&, int) override {}
     void ShowCustomSize(bool) override {}
     void ShowSplitNotice() override;
+    FileExists AskFileExists(std::string& path) override;
 
 private:
     void DrawBar();

@@ -33,6 +33,12 @@ public:
 
     // The modal end-of-split notice; returns when the user has closed it.
     virtual void ShowSplitNotice() = 0;
+
+    // The "File already exists" question, asked with `path` in its edit box.
+    // Rename replaces `path` by the new name; Overwrite keeps it; Stop ends the
+    // operation before anything is written (the window's dialog has no Stop).
+    enum class FileExists { Rename, Overwrite, Stop };
+    virtual FileExists AskFileExists(std::string& path) = 0;
 };
 
 }  // namespace engine

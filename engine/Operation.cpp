@@ -4,6 +4,7 @@
 
 #include "FileErrors.h"
 #include "PiecePlan.h"
+#include "Rejoin.h"
 #include "Split.h"
 #include "Texts.h"
 
@@ -31,17 +32,36 @@ void DiscardSplitOutput(OperationContext& ctx) {
     }
 }
 
+void CleanUpCancelled(OperationContext& ctx) {
+    ResetOperationState(ctx);
+    if (ctx.request.splitMode) {
+        DiscardSplitOutput(ctx);
+    } else if (!ctx.request.rejoinOutputPath.empty()) {
+        const std::string output = ctx.request.rejoinOutputPath;
+        ctx.request.rejoinOutputPath.clear();
+        const ErrorCode code = ctx.platform.Delete(output);
+        if (code != err::kNone && code != err::kFileNotFound) {
+            ctx.host.ShowMessage(StandardFileText(CauseFromCode(code), output), "", Buttons::Ok);
+        }
+    }
+}
+
 Outcome RunOperation(OperationContext& ctx) {
     ctx.host.EnableControls(false);
     ctx.host.SetProgressStep(10);
     ctx.host.ShowProgress(true);
     try {
-        const Outcome outcome = SplitOperation(ctx);
+        const bool split = ctx.request.splitMode;
+        const Outcome outcome = split ? SplitOperation(ctx) : RejoinOperation(ctx);
         if (outcome != Outcome::Completed) return outcome;
         ctx.host.EnableControls(true);
         ctx.host.RefreshStatusBar("", 1);
         ResetOperationState(ctx);
-        ctx.host.ShowSplitNotice();
+        if (split) {
+            ctx.host.ShowSplitNotice();
+        } else {
+            ctx.host.ShowMessage(texts::kCompleted, "", Buttons::Ok);
+        }
         return Outcome::Completed;
     } catch (const OperationCancelled&) {
         return Outcome::Cancelled;

@@ -1,4 +1,4 @@
-// The body of the worker: runs a split (or, later, a rejoin) with the
+// The body of the worker: runs a split or a rejoin with the
 // protection every operation needs, and the cleanup shared by all its endings.
 #pragma once
 
@@ -26,6 +26,11 @@ Outcome RunOperation(OperationContext& ctx);
 // Closes the open files of the request (failures are ignored: cleanup must
 // not fail), re-enables the inputs and hides the progress bar.
 void ResetOperationState(OperationContext& ctx);
+
+// The clean-up after the checkpoint stopped an operation: files closed, and
+// the partial output deleted (a split's info file and pieces, a rejoin's
+// output if it had been created). Go.bat stays.
+void CleanUpCancelled(OperationContext& ctx);
 
 // Deletes what a split that did not complete wrote: the info file and the
 // pieces up to the current one. Go.bat stays; the source is never touched.

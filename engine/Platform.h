@@ -114,6 +114,8 @@ public:
 
     virtual bool Exists(const std::string& path) = 0;
     virtual bool IsFolder(const std::string& path) = 0;
+    // Whether two existing paths name the same file, however they are spelt.
+    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
     // Size from the file's directory entry, without opening it.
     virtual ErrorCode FileSize(const std::string& path, std::uint64_t& size) = 0;
 

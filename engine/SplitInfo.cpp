@@ -5,6 +5,7 @@
 
 #include "FileErrors.h"
 #include "PiecePlan.h"
+#include "Texts.h"
 
 namespace engine {
 
@@ -44,6 +45,18 @@ void WriteSplitInfo(std::unique_ptr<File>& file, const std::string& path, const 
     CloseOrThrow(file, path);
 }
 
+InvalidSplitInfo::InvalidSplitInfo(const std::string& path)
+    : std::runtime_error([&] {
+          std::string text = texts::kBadInfoFile;
+          text.replace(text.find("%1"), 2, path);
+          return text;
+      }()) {}
+
+bool IsPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find_first_of("\\/:") == std::string::npos;
+}
+
 ReadInfo ReadSplitInfo(Platform& platform, const std::string& infoPath,
                        const std::string& infoFolder) {
     std::unique_ptr<File> file;
@@ -60,9 +73,21 @@ ReadInfo ReadSplitInfo(Platform& platform, const std::string& infoPath,
         if (got == 0) break;
         total += got;
     }
+    // One more byte would mean this is no info file of ours either.
+    std::uint32_t extra = 0;
+    unsigned char probe = 0;
+    ReadOrThrow(*file, infoPath, &probe, 1, extra);
     file->Close();
+    if (total != kSplitInfoSize || extra != 0) throw InvalidSplitInfo(infoPath);
+    const unsigned char* nameField = bytes.data() + 4;
+    if (std::find(nameField, nameField + kSplitInfoNameField, 0) == nameField + kSplitInfoNameField) {
+        throw InvalidSplitInfo(infoPath);
+    }
     ReadInfo result;
     result.info = DecodeSplitInfo(bytes.data());
+    if (result.info.pieceCount == 0 || !IsPlainFileName(result.info.fileName)) {
+        throw InvalidSplitInfo(infoPath);
+    }
     result.pieceBase = FolderPrefix(platform, infoFolder) + result.info.fileName;
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include "OperationRequest.h"
@@ -31,7 +32,19 @@ struct ReadInfo {
     SplitInfo info;
     std::string pieceBase;  // the rejoin appends ".<index>.spl"
 };
-// Reads the record; a file that cannot be opened or read throws FileError.
+// An info file whose record cannot be trusted: short, without a terminated
+// plain file name, or without pieces. A crafted file must never lead the
+// rejoin outside its folders.
+class InvalidSplitInfo : public std::runtime_error {
+public:
+    explicit InvalidSplitInfo(const std::string& path);
+};
+
+// Whether the stored name is a plain file name the rejoin may write.
+bool IsPlainFileName(const std::string& name);
+
+// Reads and checks the record. A file that cannot be opened or read throws
+// FileError; a record that fails the checks throws InvalidSplitInfo.
 ReadInfo ReadSplitInfo(Platform& platform, const std::string& infoPath,
                        const std::string& infoFolder);
 

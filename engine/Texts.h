@@ -35,6 +35,21 @@ inline constexpr const char* kNameTooLong =
     "The file name is too long to be recorded with the pieces.\nRename the file to fewer than "
     "260 characters and retry the operation.";
 
+// Rejoin
+inline constexpr const char* kSpecifyOutputFolder = "Specify ouput folder";
+inline constexpr const char* kFilesMissing =
+    "Some files are missing... \r\nCopy all the files to a single location and retry the operation.";
+inline constexpr const char* kFilesMissingCaption = "Cannot Continue";
+inline constexpr const char* kErrorReadingFile = "Error reading file";
+inline constexpr const char* kCompleted = "Completed Successfully";
+// An info file that cannot be trusted is refused before anything is written;
+// %1 is its path.
+inline constexpr const char* kBadInfoFile =
+    "%1 is not a valid split info file.\nNothing was rejoined.";
+inline constexpr const char* kOutputIsInput =
+    "The rejoined file cannot replace its own info file or one of its pieces.\nChoose another "
+    "destination and retry the operation.";
+
 // End-of-split notice ("Read This")
 inline constexpr const char* kNoticeCaption = "Read This";
 inline constexpr const char* kNoticeLine1 =

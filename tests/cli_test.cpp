@@ -89,8 +89,35 @@ TEST_F(Cli, RefusalsPrintTheExactTextAndFail) {
     EXPECT_FALSE(std::ifstream(dir + "/sample.dat.sio").good());
 }
 
+TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("split sample.dat --to parts --kb 7").status, 0);
+
+    Result run = Parvex("info parts/sample.dat.sio");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "pieces: 4\nname: sample.dat\nsize: 25000\n");
+
+    run = Parvex("join parts/sample.dat.2.spl --to back");  // any piece names its info file
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "Completed Successfully\n");
+    EXPECT_EQ(Slurp(dir + "/back/sample.dat"), data);
+
+    // An existing file is kept with --no, replaced with --yes.
+    std::ofstream(dir + "/back/sample.dat") << "old";
+    run = Parvex("join parts/sample.dat.sio --to back --no");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Slurp(dir + "/back/sample.dat"), "old");
+    run = Parvex("join parts/sample.dat.sio --to back --yes --remove-pieces");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(dir + "/back/sample.dat"), data);
+    EXPECT_FALSE(std::ifstream(dir + "/parts/sample.dat.sio").good());
+    EXPECT_FALSE(std::ifstream(dir + "/parts/sample.dat.0.spl").good());
+    EXPECT_TRUE(std::ifstream(dir + "/parts/Go.bat").good());
+}
+
 TEST_F(Cli, UsageErrors) {
-    for (const char* args : {"", "join x", "split", "split a b", "split a --bytes", "split a --kb 1 --mb 2",
+    for (const char* args : {"", "frob x", "split", "join", "info", "join a --bytes 5", "info a --to b", "split a b", "split a --bytes", "split a --kb 1 --mb 2",
                              "split a --frobnicate", "split a --yes --no"}) {
         const Result run = Parvex(args);
         EXPECT_EQ(run.status, 2) << args;

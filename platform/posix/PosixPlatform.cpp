@@ -167,6 +167,12 @@ bool PosixPlatform::Exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+bool PosixPlatform::SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool PosixPlatform::IsFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -127,6 +127,22 @@ ErrorCode Win32Platform::RemoveFolder(const std::string& path) {
 
 bool Win32Platform::Exists(const std::string& path) { return PathFileExistsA(path.c_str()) != FALSE; }
 
+bool Win32Platform::SameFile(const std::string& a, const std::string& b) {
+    // Compare identities, not spellings: 8.3 names, case and relative paths
+    // all name the same file.
+    auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const BOOL ok = GetFileInformationByHandle(h, &info);
+        CloseHandle(h);
+        return ok != FALSE;
+    };
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return identify(a, ia) && identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
 bool Win32Platform::IsFolder(const std::string& path) {
     return PathIsDirectoryA(path.c_str()) != FALSE;
 }

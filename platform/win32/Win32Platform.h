@@ -23,6 +23,7 @@ public:
     engine::ErrorCode RemoveFolder(const std::string& path) override;
     bool Exists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
+    bool SameFile(const std::string& a, const std::string& b) override;
     engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
     engine::DriveType QueryDriveType(const std::string& path) override;
     bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;

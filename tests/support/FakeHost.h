@@ -20,6 +20,8 @@ class FakeHost : public engine::Host {
 public:
     // Decides the answer to each box; by default every box is answered OK.
     std::function<engine::Answer(const Box&)> answer;
+    // Answers the file-exists question; by default: overwrite.
+    std::function<FileExists(std::string&)> fileExists;
 
     engine::Answer ShowMessage(const std::string& text, const std::string& caption,
                                engine::Buttons buttons) override {
@@ -34,6 +36,10 @@ public:
     void RefreshStatusBar(const std::string&, int pane) override { statusRefreshes.push_back(pane); }
     void ShowCustomSize(bool visible) override { customSizeVisible = visible; }
     void ShowSplitNotice() override { ++notices; }
+    FileExists AskFileExists(std::string& path) override {
+        existsAsked.push_back(path);
+        return fileExists ? fileExists(path) : FileExists::Overwrite;
+    }
 
     std::vector<std::string> texts() const {
         std::vector<std::string> all;
@@ -50,6 +56,7 @@ public:
     bool controlsEnabled = true;
     bool customSizeVisible = true;
     int notices = 0;
+    std::vector<std::string> existsAsked;
 };
 
 }  // namespace fake

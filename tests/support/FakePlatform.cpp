@@ -328,6 +328,10 @@ bool FakePlatform::Exists(const std::string& path) {
     return files_.count(key) || folders_.count(key);
 }
 
+bool FakePlatform::SameFile(const std::string& a, const std::string& b) {
+    return Exists(a) && Upper(a) == Upper(b);
+}
+
 bool FakePlatform::IsFolder(const std::string& path) { return folders_.count(Upper(path)) != 0; }
 
 ErrorCode FakePlatform::FileSize(const std::string& path, std::uint64_t& size) {
