@@ -1,6 +1,8 @@
 #include "ConsoleHost.h"
 
+#include <chrono>
 #include <iostream>
+#include <thread>
 #include <string>
 
 #include "engine/Texts.h"
@@ -75,6 +77,10 @@ engine::Host::FileExists ConsoleHost::AskFileExists(std::string& path) {
     if (line.empty()) return FileExists::Overwrite;
     path = line;
     return FileExists::Rename;
+}
+
+void ConsoleHost::WaitForWorker(const std::function<bool()>& finished) {
+    while (!finished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 void ConsoleHost::ShowSplitNotice() {

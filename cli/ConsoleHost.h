@@ -26,6 +26,10 @@ public:
     void ShowCustomSize(bool) override {}
     void ShowSplitNotice() override;
     FileExists AskFileExists(std::string& path) override;
+    void CollapseSettings() override {}
+    void UseWorkingFolder(const std::string&) override {}
+    void ShowSourceSize(std::uint64_t) override {}
+    void WaitForWorker(const std::function<bool()>& finished) override;
 
 private:
     void DrawBar();

@@ -3,6 +3,8 @@
 // for a particular front end.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace engine {
@@ -39,6 +41,18 @@ public:
     // operation before anything is written (the window's dialog has no Stop).
     enum class FileExists { Rename, Overwrite, Stop };
     virtual FileExists AskFileExists(std::string& path) = 0;
+
+    // Checks before a start: the settings pane folds away, an empty
+    // destination is replaced by the working folder (shown in the
+    // destination field and, shortened, in the status bar), and the source's
+    // size is shown.
+    virtual void CollapseSettings() = 0;
+    virtual void UseWorkingFolder(const std::string& folder) = 0;
+    virtual void ShowSourceSize(std::uint64_t bytes) = 0;
+
+    // Runs on the window's thread while the worker works: keeps the window
+    // responsive (dispatching its messages) until `finished` answers true.
+    virtual void WaitForWorker(const std::function<bool()>& finished) = 0;
 };
 
 }  // namespace engine

@@ -62,6 +62,7 @@ struct OperationRequest {
 struct EngineSettings {
     bool eraseRemovableBeforeSplit = false;
     bool removeSplitFilesAfterRejoin = false;
+    std::string workingFolder;  // the destination when none is given
 };
 
 // Called by the engines between buffer loads. The controller pauses the

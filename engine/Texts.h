@@ -17,6 +17,13 @@ inline constexpr const char* kChunkZero = "Destination file length should be gre
 // Checks before an operation starts
 inline constexpr const char* kSourceNotDefined = "Source file not defined \n or is not correct";
 inline constexpr const char* kDestinationNotDefined = "Destination folder is not defined \n or is wrong";
+inline constexpr const char* kNoRoomForSource =
+    "Destination path does not have \r\nenough disk space to perform this operation";
+inline constexpr const char* kNoRoomCaption = "No disk space.";
+
+// Interrupting an operation
+inline constexpr const char* kSuspended = "The current operation is suspended.\n Continue?";
+inline constexpr const char* kSuspendedCaption = "User interruption";
 
 // Split operation
 inline constexpr const char* kNameEmpty = "Destination or source file name \n is empty";
