@@ -111,6 +111,9 @@ public:
     virtual ErrorCode Delete(const std::string& path) = 0;
     virtual ErrorCode ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) = 0;
     virtual ErrorCode RemoveFolder(const std::string& path) = 0;
+    // One level; the parent must exist.
+    virtual ErrorCode CreateFolder(const std::string& path) = 0;
+    virtual ErrorCode SetCurrentFolder(const std::string& path) = 0;
 
     virtual bool Exists(const std::string& path) = 0;
     virtual bool IsFolder(const std::string& path) = 0;

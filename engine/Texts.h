@@ -5,6 +5,13 @@
 
 namespace texts {
 
+// Settings
+inline constexpr const char* kCreateFolderSuffix = " does not exist. \n Create it?";
+inline constexpr const char* kCannotCreateFolder = "Cannot create directory ";
+inline constexpr const char* kCannotCreateCaption = "Error creating directory";
+inline constexpr const char* kCreateWorkingCaption = "Create working directory";
+inline constexpr const char* kCreateStartupCaption = "Create startup directory";
+
 // Piece plan
 inline constexpr const char* kVerifyValues = "Verify the values entered \nand retry the operation";
 inline constexpr const char* kCheckValues = "Check the values entered.";

@@ -162,6 +162,14 @@ ErrorCode PosixPlatform::RemoveFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0 ? err::kNone : LastError();
 }
 
+ErrorCode PosixPlatform::CreateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0 ? err::kNone : LastError();
+}
+
+ErrorCode PosixPlatform::SetCurrentFolder(const std::string& path) {
+    return ::chdir(path.c_str()) == 0 ? err::kNone : LastError();
+}
+
 bool PosixPlatform::Exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;

@@ -125,6 +125,14 @@ ErrorCode Win32Platform::RemoveFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) ? err::kNone : GetLastError();
 }
 
+ErrorCode Win32Platform::CreateFolder(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) ? err::kNone : GetLastError();
+}
+
+ErrorCode Win32Platform::SetCurrentFolder(const std::string& path) {
+    return SetCurrentDirectoryA(path.c_str()) ? err::kNone : GetLastError();
+}
+
 bool Win32Platform::Exists(const std::string& path) { return PathFileExistsA(path.c_str()) != FALSE; }
 
 bool Win32Platform::SameFile(const std::string& a, const std::string& b) {

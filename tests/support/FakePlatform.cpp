@@ -323,6 +323,23 @@ ErrorCode FakePlatform::RemoveFolder(const std::string& path) {
     return err::kNone;
 }
 
+ErrorCode FakePlatform::CreateFolder(const std::string& path) {
+    Drive* d = DriveOf(path);
+    if (!d) return err::kPathNotFound;
+    if (d->notReady) return err::kNotReady;
+    const std::string key = Upper(path);
+    if (folders_.count(key) || files_.count(key)) return err::kAlreadyExists;
+    if (!folders_.count(Upper(Parent(path)))) return err::kPathNotFound;
+    folders_.insert(key);
+    return err::kNone;
+}
+
+ErrorCode FakePlatform::SetCurrentFolder(const std::string& path) {
+    if (!folders_.count(Upper(path))) return err::kFileNotFound;
+    currentFolder = path;
+    return err::kNone;
+}
+
 bool FakePlatform::Exists(const std::string& path) {
     const std::string key = Upper(path);
     return files_.count(key) || folders_.count(key);

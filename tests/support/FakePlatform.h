@@ -65,6 +65,9 @@ public:
     engine::ErrorCode ListFolder(const std::string& folder,
                                  std::vector<engine::FolderEntry>& entries) override;
     engine::ErrorCode RemoveFolder(const std::string& path) override;
+    engine::ErrorCode CreateFolder(const std::string& path) override;
+    engine::ErrorCode SetCurrentFolder(const std::string& path) override;
+    std::string currentFolder;
     bool Exists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;

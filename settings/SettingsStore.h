@@ -1,0 +1,75 @@
+// The persistent settings: two folders, the installation folder and two
+// file-operation flags, kept in one registry key of the current user.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engine/Host.h"
+#include "engine/OperationRequest.h"
+#include "engine/Platform.h"
+
+namespace settings {
+
+inline constexpr const char* kKeyPath = "Software\\Corvane Software\\Corvane.Split\\Settings";
+inline constexpr const char* kFolderOptions = "Folder Options";
+inline constexpr const char* kStartupFolder = "Startup Folder";
+inline constexpr const char* kWorkingFolder = "Working Folder";
+inline constexpr const char* kInstalledPath = "Installed Path";
+
+// Read buffers of the stored format: a value that does not fit (with its
+// terminator) is treated as missing, never cut to a different path.
+inline constexpr std::size_t kOptionsBuffer = 10;
+inline constexpr std::size_t kPathBuffer = 260;
+
+// The settings key. Every call opens (creating) and closes it.
+class SettingsRegistry {
+public:
+    virtual ~SettingsRegistry() = default;
+    // The value's text up to its first zero byte. False when the value is
+    // missing, unreadable, or has no terminator within `buffer` bytes.
+    virtual bool Read(const char* name, std::size_t buffer, std::string& text) = 0;
+    // Stores exactly `size` bytes as a string value.
+    virtual bool Write(const char* name, const void* data, std::size_t size) = 0;
+};
+
+struct SettingsRecord {
+    std::string startupFolder;
+    std::string workingFolder;
+    std::string installedPath;
+    int removeAfterRejoin = 0;
+    int eraseRemovable = 0;
+};
+
+enum class FolderCheck { Kept, Created, Refused };
+
+class SettingsStore {
+public:
+    SettingsStore(SettingsRegistry& registry, engine::Platform& platform);
+
+    // Fills the record from the registry. Flags are only ever turned on here.
+    void Load();
+    // Once, when the window is made: Load, folder defaults under the
+    // installation folder, and the startup folder as current directory.
+    void ConstructWithDefaults();
+    // Load again without defaults, then the startup folder as current directory.
+    void Reload();
+    // The settings pane's OK: writes the flags, and each folder that passes
+    // EnsureFolder (working folder first); then Reload picks them up.
+    void Save(const SettingsRecord& record, engine::Host& host);
+
+    // An empty or existing folder is kept; otherwise the user is asked
+    // whether to create it (one level).
+    FolderCheck EnsureFolder(const std::string& path, const std::string& caption, engine::Host& host);
+
+    SettingsRecord& record() { return record_; }
+    const SettingsRecord& record() const { return record_; }
+    engine::EngineSettings ForEngine() const;
+
+private:
+    SettingsRegistry& registry_;
+    engine::Platform& platform_;
+    SettingsRecord record_;
+};
+
+}  // namespace settings
