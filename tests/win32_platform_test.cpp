@@ -136,3 +136,63 @@ TEST_F(Win32Files, RootsDrivesAndFreeSpace) {
 }
 
 }  // namespace
+
+#include "engine/Controller.h"
+
+namespace {
+
+// Both operations through the controller's worker thread on real files; a
+// cancel half-way leaves no partial output and no open handle.
+TEST_F(Win32Files, ThreadedSplitRejoinAndCancel) {
+    const fake::Bytes source = fake::Pattern(12000000);
+    Write(dir + "\\film.avi", source);
+    CreateDirectoryA((dir + "\\back").c_str(), nullptr);
+    fake::FakeHost host;
+    OperationRequest r;
+    r.pieceSize = 5000000;
+    OperationController controller(r, fs, host);
+    EngineSettings settings;
+
+    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi", dir, settings));
+    ASSERT_EQ(controller.lastOutcome(), Outcome::Completed);
+
+    r.splitMode = false;
+    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi.sio", dir + "\\back", settings));
+    ASSERT_EQ(controller.lastOutcome(), Outcome::Completed);
+    EXPECT_EQ(Read(dir + "\\back\\film.avi"), std::string(source.begin(), source.end()));
+
+    // Stop a second rejoin after its first piece: the new output goes away.
+    DeleteFileA((dir + "\\back\\film.avi").c_str());
+    host.loads = 0;
+    bool clicked = false;
+    host.onPump = [&] {
+        if (!clicked && host.loads >= 1) {
+            clicked = true;
+            controller.OnCancel();
+        }
+    };
+    host.answer = [](const fake::Box& box) {
+        return box.caption == "User interruption" ? Answer::Cancel : Answer::Ok;
+    };
+    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi.sio", dir + "\\back", settings));
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
+    EXPECT_EQ(Read(dir + "\\back\\film.avi"), "<missing>");
+
+    // And a split stopped after its first load: info file and pieces gone,
+    // every file free to be deleted (no handle left open).
+    r.splitMode = true;
+    clicked = false;
+    host.loads = 0;
+    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi", dir + "\\back", settings));
+    EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
+    EXPECT_EQ(Read(dir + "\\back\\film.avi.sio"), "<missing>");
+    EXPECT_EQ(Read(dir + "\\back\\film.avi.0.spl"), "<missing>");
+    EXPECT_TRUE(DeleteFileA((dir + "\\back\\Go.bat").c_str()));
+    EXPECT_TRUE(DeleteFileA((dir + "\\film.avi").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((dir + "\\back").c_str()));
+    EXPECT_TRUE(host.controlsEnabled);
+    EXPECT_FALSE(host.progressVisible);
+}
+
+}  // namespace
