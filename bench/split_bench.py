@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Splits one 1 GiB file into 10,000,000-byte pieces with parvex and with
-`split -b 10000000`, alternating runs on the same data, and prints both
-throughputs, their ratio and parvex's peak memory. With --wine-cli it also
+`split -b 10000000`, and joins the pieces with parvex and with cat,
+alternating runs on the same data; prints the throughputs, their ratios and
+parvex's peak memory. With --wine-cli it also
 times the Windows build under wine64 on the same file."""
 import argparse
 import os
@@ -69,6 +70,27 @@ def main():
         t, _ = run(["split", "-b", str(PIECE), source, os.path.join(out, "big.bin.")], out)
         results["split"].append(t)
 
+    # Join: the pieces of the last parvex split back into one file, next to
+    # cat of the same pieces.
+    pieces = os.path.join(work, "pieces")
+    fresh(pieces)
+    run([args.parvex, "split", source, "--to", pieces, "--bytes", str(PIECE)], pieces)
+    names = [os.path.join(pieces, f"big.bin.{i}.spl") for i in range(108)]
+    results["join"], results["cat"] = [], []
+    join_peak = 0
+    for _ in range(args.rounds):
+        fresh(out)
+        t, rss = run([args.parvex, "join", os.path.join(pieces, "big.bin.sio"), "--to", out], out)
+        results["join"].append(t)
+        join_peak = max(join_peak, rss)
+        assert os.path.getsize(os.path.join(out, "big.bin")) == SIZE
+        fresh(out)
+        with open(os.path.join(out, "big.bin"), "wb") as target:
+            start = time.perf_counter()
+            subprocess.run(["cat"] + names, stdout=target, check=True)
+            results["cat"].append(time.perf_counter() - start)
+    shutil.rmtree(pieces, ignore_errors=True)
+
     mib = SIZE / (1 << 20)
     p = statistics.median(results["parvex"])
     s = statistics.median(results["split"])
@@ -76,7 +98,14 @@ def main():
     print(f"parvex:    {mib / p:8.1f} MiB/s  ({p:.2f} s)")
     print(f"split -b:  {mib / s:8.1f} MiB/s  ({s:.2f} s)")
     print(f"ratio parvex/split: {s / p:.2f}")
+    print("runs (s):", {k: [round(t, 2) for t in v] for k, v in results.items()})
     print(f"parvex peak memory: {peak / 1024:.1f} MiB")
+    j = statistics.median(results["join"])
+    c = statistics.median(results["cat"])
+    print(f"parvex join: {mib / j:8.1f} MiB/s  ({j:.2f} s)")
+    print(f"cat:         {mib / c:8.1f} MiB/s  ({c:.2f} s)")
+    print(f"ratio join/cat: {c / j:.2f}")
+    print(f"parvex join peak memory: {join_peak / 1024:.1f} MiB")
 
     if args.wine_cli:
         env = dict(os.environ)

@@ -8,6 +8,7 @@
 #include "PiecePlan.h"
 #include "SplitInfo.h"
 #include "Texts.h"
+#include "TransferBuffer.h"
 
 namespace engine {
 
@@ -41,7 +42,7 @@ private:
     OperationRequest& r_;
     Platform& platform_;
     Host& host_;
-    std::unique_ptr<unsigned char[]> buffer_;
+    TransferBuffer buffer_;
     std::uint64_t totalWritten_ = 0;
 };
 
@@ -55,7 +56,7 @@ Outcome Rejoiner::Stop(const std::string& message, const std::string& caption) {
 Outcome Rejoiner::Fail(const std::string& message, const std::string& caption) {
     host_.ShowMessage(message, caption, Buttons::Ok);
     ResetOperationState(ctx_);
-    buffer_.reset();
+    buffer_.Release();
     platform_.Delete(r_.rejoinOutputPath);
     r_.rejoinOutputPath.clear();
     return Outcome::Failed;
@@ -86,9 +87,8 @@ void Rejoiner::CopyPiece(const std::string& path) {
     if (length64 > 0xFFFFFFFFull) throw FileError(FileCause::Generic, err::kInvalidParameter, path);
     const auto length = static_cast<std::uint32_t>(length64);
 
-    buffer_.reset();
     const std::uint32_t blockSize = std::min(length, kTransferBlock);
-    buffer_.reset(new unsigned char[std::max<std::uint32_t>(blockSize, 1)]());
+    if (!buffer_.Allocate(blockSize)) throw std::bad_alloc();
     const std::uint32_t blocks = length > kTransferBlock ? (length + kTransferBlock - 1) / kTransferBlock : 1;
 
     std::uint32_t readSoFar = 0;
@@ -170,7 +170,7 @@ Outcome Rejoiner::Run() {
     } catch (const FileError& failure) {
         return Fail(StandardFileText(failure.cause, failure.path));
     }
-    buffer_.reset();
+    buffer_.Release();
 
     if (ctx_.settings.removeSplitFilesAfterRejoin) {
         if (const ErrorCode code = platform_.Delete(r_.sourcePath)) {

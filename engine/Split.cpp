@@ -9,6 +9,7 @@
 #include "RejoinBatch.h"
 #include "SplitInfo.h"
 #include "Texts.h"
+#include "TransferBuffer.h"
 
 namespace engine {
 
@@ -57,7 +58,7 @@ private:
     std::uint32_t sourceSize_ = 0;
     std::uint32_t bufferSize_ = 0;
     std::uint32_t fillsPerPiece_ = 0;
-    std::unique_ptr<unsigned char[]> buffer_;
+    TransferBuffer buffer_;
     std::uint32_t processed_ = 0;
     std::string piecePath_;
 };
@@ -65,7 +66,7 @@ private:
 Outcome Splitter::Stop(const char* message) {
     if (message) host_.ShowMessage(message, "", Buttons::Ok);
     ResetOperationState(ctx_);
-    buffer_.reset();
+    buffer_.Release();
     return Outcome::Stopped;
 }
 
@@ -75,7 +76,7 @@ Outcome Splitter::StopAndDelete(const std::string& message, const std::string& i
     host_.ShowMessage(message, "", Buttons::Ok);
     ResetOperationState(ctx_);
     platform_.Delete(infoPath);
-    buffer_.reset();
+    buffer_.Release();
     return Outcome::Stopped;
 }
 
@@ -218,8 +219,7 @@ Outcome Splitter::Run() {
     const PlanCheck resolved = ResolvePieceSize(r_);
     if (!resolved.ok) return Stop(resolved.message);
     PlanBuffers(r_.pieceSize, bufferSize_, fillsPerPiece_);
-    buffer_.reset(new (std::nothrow) unsigned char[std::max<std::uint32_t>(bufferSize_, 1)]);
-    if (!buffer_) return Stop(texts::kMemoryInsufficient);
+    if (!buffer_.Allocate(bufferSize_)) return Stop(texts::kMemoryInsufficient);
 
     if (r_.sourcePath.empty() || r_.destinationFolder.empty()) return Stop(texts::kNameEmpty);
     if (!platform_.GetFreeSpace(r_.destinationFolder, r_.freeSpace)) return Stop(texts::kNoDiskInfo);
@@ -231,7 +231,7 @@ Outcome Splitter::Run() {
     r_.piecesStarted = false;
     const std::string infoPath = InfoFileName(platform_, r_.destinationFolder, r_.sourceName);
     if (!OpenWithRetry(infoPath, kInfoMode, r_.infoFile)) {
-        buffer_.reset();
+        buffer_.Release();
         return Outcome::Stopped;
     }
 
@@ -263,18 +263,18 @@ Outcome Splitter::Run() {
     } catch (const SplitAborted&) {
         ResetOperationState(ctx_);
         DiscardSplitOutput(ctx_);
-        buffer_.reset();
+        buffer_.Release();
         return Outcome::Failed;
     } catch (const SplitStopped& stop) {
         ResetOperationState(ctx_);
         if (stop.discard) DiscardSplitOutput(ctx_);
-        buffer_.reset();
+        buffer_.Release();
         return Outcome::Stopped;
     }
 
     r_.mainFile->Close();
     r_.mainFile.reset();
-    buffer_.reset();
+    buffer_.Release();
     host_.SetProgress(100);
     host_.ShowCustomSize(false);
     r_.customSize = false;

@@ -24,7 +24,7 @@ wine_testbed_start() {
   fi
   # One server for the whole run, started apart from the test runner's pipes:
   # services it spawns would otherwise hold them open.
-  wineserver -p 300 </dev/null >/dev/null 2>&1
+  wineserver -p 300 </dev/null >/dev/null 2>&1 || true  # one may be running already
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
 }
 

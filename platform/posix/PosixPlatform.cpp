@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace platform {
@@ -49,6 +50,10 @@ namespace {
 
 ErrorCode LastError() { return ErrorFromErrno(errno); }
 
+// Large transfers go to the kernel in pieces of this size: the file cache
+// takes them faster than one multi-megabyte call (measured on Linux 6).
+constexpr std::uint32_t kChunk = 128 * 1024;
+
 class PosixFile : public engine::File {
 public:
     explicit PosixFile(int fd) : fd_(fd) {}
@@ -60,7 +65,7 @@ public:
         got = 0;
         auto* at = static_cast<char*>(buffer);
         while (got < size) {
-            const ssize_t n = ::read(fd_, at + got, size - got);
+            const ssize_t n = ::read(fd_, at + got, std::min<std::uint32_t>(size - got, kChunk));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 return LastError();
@@ -75,7 +80,7 @@ public:
         written = 0;
         const auto* at = static_cast<const char*>(buffer);
         while (written < size) {
-            const ssize_t n = ::write(fd_, at + written, size - written);
+            const ssize_t n = ::write(fd_, at + written, std::min<std::uint32_t>(size - written, kChunk));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 return LastError();
@@ -132,7 +137,8 @@ ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& m
         ::close(fd);
         return err::kAccessDenied;  // as Windows answers for a folder
     }
-    if (mode.sequentialScan) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The hint only helps reading ahead; on a file being written it does nothing.
+    if (mode.sequentialScan && mode.access != engine::Access::Write) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixFile>(fd);
     return err::kNone;
 }
