@@ -10,6 +10,10 @@
 
 namespace engine {
 
+std::string ProgressText(std::uint32_t done, std::uint32_t remaining) {
+    return "Processed: " + std::to_string(done) + "\nRemaining: " + std::to_string(remaining);
+}
+
 void ResetOperationState(OperationContext& ctx) {
     ctx.host.EnableControls(true);
     ctx.host.ShowProgress(false);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "OperationRequest.h"
 
@@ -17,6 +18,9 @@ enum class Outcome {
 
 // Thrown through the engines when the checkpoint asks to stop.
 struct OperationCancelled {};
+
+// The line under the progress bar: pieces done and pieces still to do.
+std::string ProgressText(std::uint32_t done, std::uint32_t remaining);
 
 // Runs the operation of the request's mode on the calling thread: disables
 // the inputs, shows progress, runs the engine, and ends with the closing

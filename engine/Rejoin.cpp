@@ -17,10 +17,6 @@ namespace {
 constexpr OpenMode kOutputMode{Access::Write, Share::ReadWrite, Creation::CreateAlways, true};
 constexpr OpenMode kPieceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
 
-std::string ProgressText(std::uint32_t done, std::uint32_t remaining) {
-    return "Processed: " + std::to_string(done) + "\nRemaining: " + std::to_string(remaining);
-}
-
 struct OutputFailed {
     FileError failure;
 };

@@ -28,10 +28,6 @@ struct SplitStopped {
     bool discard = false;
 };
 
-std::string ProgressText(std::uint32_t done, std::uint32_t remaining) {
-    return "Processed: " + std::to_string(done) + "\nRemaining: " + std::to_string(remaining);
-}
-
 class Splitter {
 public:
     explicit Splitter(OperationContext& ctx)
