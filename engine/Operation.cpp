@@ -11,7 +11,13 @@
 namespace engine {
 
 std::string ProgressText(std::uint32_t done, std::uint32_t remaining) {
-    return "Processed: " + std::to_string(done) + "\nRemaining: " + std::to_string(remaining);
+    // The counts go in unsigned: a plan may hold more pieces than an int.
+    std::string text = texts::kProgressFormat;
+    for (std::uint32_t value : {done, remaining}) {
+        const std::size_t at = text.find("%d");
+        text.replace(at, 2, std::to_string(value));
+    }
+    return text;
 }
 
 void ResetOperationState(OperationContext& ctx) {
