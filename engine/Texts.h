@@ -5,6 +5,9 @@
 
 namespace texts {
 
+// The caption of every message box that has none of its own.
+inline constexpr const char* kAppTitle = "Corvane.Split";
+
 // Settings
 inline constexpr const char* kCreateFolderSuffix = " does not exist. \n Create it?";
 inline constexpr const char* kCannotCreateFolder = "Cannot create directory ";

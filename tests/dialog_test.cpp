@@ -74,3 +74,77 @@ TEST(FileExistsDialog, PathsAreLimitedToTheFieldLength) {
 }
 
 }  // namespace
+
+#include "app/WindowHost.h"
+#include "engine/Controller.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace {
+
+// A rejoin through the controller and the window's host: the output exists,
+// the user renames it in the dialog, and confirms "Completed Successfully".
+TEST(WindowHost, RejoinAsksAndConfirmsThroughRealWindows) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "parvex-host-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(dir.c_str(), nullptr);
+    auto write = [](const std::string& path, const std::string& data) {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &n, nullptr);
+        CloseHandle(h);
+    };
+    write(dir + "\\notes.txt", std::string(5000, 'n') + std::string(3000, 'm'));
+    write(dir + "\\existing.txt", "keep me");
+
+    platform::Win32Platform fs;
+    app::WindowHost host;
+    engine::OperationRequest r;
+    r.pieceSize = 4000;
+    engine::OperationController controller(r, fs, host);
+    std::string messageText, messageTitle;
+    std::thread user([&] {
+        // The split's notice has no window here; the rejoin asks and confirms.
+        HWND exists = WaitForWindow("File already exists");
+        ASSERT_NE(exists, nullptr);
+        SetDlgItemTextA(exists, IDC_SOURCE_PATH, (dir + "\\renamed.txt").c_str());
+        PostMessageA(GetDlgItem(exists, IDOK), BM_CLICK, 0, 0);
+        HWND box = WaitForWindow("Corvane.Split");
+        ASSERT_NE(box, nullptr);
+        char title[64] = {};
+        GetWindowTextA(box, title, sizeof title);
+        messageTitle = title;
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            char cls[32] = {}, text[256] = {};
+            GetClassNameA(child, cls, sizeof cls);
+            GetWindowTextA(child, text, sizeof text);
+            if (std::string(cls) == "Static" && text[0]) messageText = text;
+        }
+        HoldForALook();
+        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    });
+    engine::EngineSettings settings;
+    ASSERT_TRUE(controller.OnStartOperation(dir + "\\notes.txt", dir, settings));
+    MoveFileA((dir + "\\notes.txt").c_str(), (dir + "\\existing.txt").c_str());
+    r.splitMode = false;
+    // The info file records notes.txt; make the output name collide.
+    write(dir + "\\notes.txt", "an older file");
+    ASSERT_TRUE(controller.OnStartOperation(dir + "\\notes.txt.sio", dir, settings));
+    user.join();
+    EXPECT_EQ(controller.lastOutcome(), engine::Outcome::Completed);
+    EXPECT_EQ(messageText, "Completed Successfully");
+    EXPECT_EQ(messageTitle, "Corvane.Split");
+    std::unique_ptr<engine::File> file;
+    ASSERT_EQ(fs.Open(dir + "\\renamed.txt", {engine::Access::Read, engine::Share::Read, engine::Creation::OpenExisting, false}, file), 0u);
+    std::uint64_t length = 0;
+    file->Length(length);
+    EXPECT_EQ(length, 8000u);
+    file.reset();
+    for (const char* name : {"notes.txt", "existing.txt", "renamed.txt", "notes.txt.sio", "notes.txt.0.spl",
+                             "notes.txt.1.spl", "Go.bat"}) {
+        DeleteFileA((dir + "\\" + name).c_str());
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
