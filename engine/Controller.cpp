@@ -37,6 +37,11 @@ StartCheck RunStartChecks(OperationContext& ctx, std::string sourceText,
     r.sourceSize = 0;
     platform.FileSize(r.sourcePath, r.sourceSize);
     ctx.host.ShowSourceSize(r.sourceSize);
+    // Refused here, before a worker exists, rather than by the split.
+    if (r.splitMode && r.sourceSize > 0xFFFFFFFFull) {
+        ctx.host.ShowMessage(texts::kSourceTooLarge, "", Buttons::Ok);
+        return StartCheck::Refused;
+    }
     r.sourceName = FileNamePart(platform, r.sourcePath);
     // The pieces of a rejoin are looked up beside the info file actually
     // named, also when its path was typed rather than chosen.

@@ -1,7 +1,72 @@
-// Resource and control identifiers of Parvex.
+// Resource and control identifiers of Parvex, as the program documents them.
 #pragma once
 
-#define IDD_FILE_EXISTS 153
+#define IDC_STATIC -1
 
+// Dialogs
+#define IDD_MAIN 102
+#define IDD_SETTINGS 132
+#define IDD_FILE_EXISTS 153
+#define IDD_READ_THIS 154
+
+// Menus, icon, bitmap, strings
+#define IDR_MAIN_MENU 134
+#define IDR_UNITS_MENU 135
+#define IDR_MAINFRAME 128
+#define IDB_PIECE_SIZE 129
+#define IDS_OLE_FAILED 100
+#define IDS_ABOUTBOX 101
+
+// Main dialog controls
+#define IDC_SPLIT_MODE 1001
+#define IDC_REJOIN_MODE 1002
+#define IDC_CHOOSE_FILE 1
+#define IDC_CHOOSE_FOLDER 1008
+#define IDC_START 1014
 #define IDC_SOURCE_PATH 1011
+#define IDC_DESTINATION_PATH 1012
+#define IDC_CUSTOM_SIZE 1017
+#define IDC_SOURCE_LABEL 1005
+#define IDC_DESTINATION_LABEL 1004
+#define IDC_FILE_SIZE 1021
+#define IDC_UNIT_LABEL 1028
+#define IDC_PROGRESS_TEXT 1037
+#define IDC_PANE_PLACE 1006
+#define IDC_STATUS_PLACE 1020
+#define IDC_SIZE_BUTTON_PLACE 1019
+#define IDC_SIZE_BUTTON 129
+#define IDC_STATUS_BAR 102
+#define IDC_PROGRESS_BAR 1016
+
+// Menu commands
+#define ID_MOVE_TO_TRAY 32789
+#define ID_GENERAL_SETTINGS 1010
+#define ID_HELP_CONTENTS 57670
+#define ID_CHECK_UPDATES 32773
+#define ID_ABOUT 32775
+#define ID_PRESET_FLOPPY 42
+#define ID_PRESET_100MB 43
+#define ID_UNIT_BYTES_ALT 44
+#define ID_PRESET_10MB 45
+#define ID_UNIT_KB 32777
+#define ID_UNIT_MB 32778
+#define ID_UNIT_BYTES 32779
+#define ID_UNIT_FILES 32780
+#define IDM_ABOUTBOX 16
+#define IDM_ALWAYS_ON_TOP 112
+
+// Settings pane controls
+#define IDC_REMOVE_AFTER_REJOIN 1004
+#define IDC_ERASE_REMOVABLE 1006
+#define IDC_STARTUP_FOLDER 1024
+#define IDC_WORKING_FOLDER 1025
+#define IDC_BROWSE_STARTUP 1000
+#define IDC_BROWSE_WORKING 1001
+
+// File-exists dialog
 #define IDC_EXISTS_TEXT 1044
+
+// "Read This" notice
+#define IDC_NOTICE_1 1040
+#define IDC_NOTICE_2 1041
+#define IDC_NOTICE_3 1042

@@ -155,6 +155,8 @@ TEST(StartChecks, InTheirOrderWithTheirTexts) {
         {"no room on a removable disk either",
          [](auto& f) { f.fs.drive('E').type = DriveType::Removable; f.fs.drive('E').freeBytes = 4999; },
          "D:\\video\\movie.avi", "E:\\parts", texts::kNoRoomForSource, false},
+        {"4 GiB source", [](auto& f) { f.fs.reportedSizes[f.r.sourcePath] = 0x100000000ull; },
+         "D:\\video\\movie.avi", "E:\\parts", texts::kSourceTooLarge, true},
         {"just enough room", [](auto& f) { f.fs.drive('E').freeBytes = 5000 + 268 + 200; },
          "D:\\video\\movie.avi", "E:\\parts", nullptr, true},
     };

@@ -7,6 +7,11 @@ INT_PTR Dialog::DoModal(HWND owner) {
                            reinterpret_cast<LPARAM>(this));
 }
 
+HWND Dialog::Create(HWND parent) {
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), parent, Procedure,
+                              reinterpret_cast<LPARAM>(this));
+}
+
 INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Dialog* self = nullptr;
     if (message == WM_INITDIALOG) {

@@ -17,6 +17,8 @@ public:
     // Runs the dialog modally; returns the code it ended with (-1 when the
     // template could not be loaded).
     INT_PTR DoModal(HWND owner);
+    // Creates the dialog modeless, as a child or popup of `parent`.
+    HWND Create(HWND parent);
     HWND hwnd() const { return hwnd_; }
 
 protected:

@@ -352,6 +352,10 @@ bool FakePlatform::SameFile(const std::string& a, const std::string& b) {
 bool FakePlatform::IsFolder(const std::string& path) { return folders_.count(Upper(path)) != 0; }
 
 ErrorCode FakePlatform::FileSize(const std::string& path, std::uint64_t& size) {
+    if (auto reported = reportedSizes.find(path); reported != reportedSizes.end()) {
+        size = reported->second;
+        return err::kNone;
+    }
     auto it = files_.find(Upper(path));
     if (it == files_.end()) return err::kFileNotFound;
     size = it->second->data.size();

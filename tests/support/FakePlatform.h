@@ -54,6 +54,9 @@ public:
     // `freeBytes` of room; returns what the old disk held.
     std::map<std::string, Bytes> SwapDisk(char letter, std::uint64_t freeBytes);
     int openHandles() const { return openHandles_; }
+    // Sizes the directory entry reports instead of the content's, for files
+    // too large to hold in memory.
+    std::map<std::string, std::uint64_t> reportedSizes;
 
     // engine::Platform
     char Separator() const override { return '\\'; }

@@ -1,0 +1,28 @@
+// Portable rules of the program's start-up: the command line and how a file
+// named on it (or handed over later) is opened.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace app {
+
+struct CommandLine {
+    std::string file;         // the first argument that is not a switch
+    bool automation = false;  // started by the automation system
+};
+
+// Arguments after the program name. A switch begins with '-' or '/'.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+struct NamedFile {
+    bool rejoin;             // a piece or an info file
+    std::string sourceText;  // what goes into the source field
+};
+
+// A ".spl" or ".sio" name (any case) opens Rejoin mode with the upper-case
+// info-file path; a piece's info file is found by its second-to-last dot.
+// Any other name opens as it is.
+NamedFile ClassifyNamedFile(const std::string& path);
+
+}  // namespace app

@@ -1,0 +1,50 @@
+// A push button with a drop-down area: the face clicks like a button, the
+// 16-pixel area at its right edge opens a popup menu whose commands go to the
+// owner window.
+#pragma once
+
+#include <string>
+
+#include "window/Control.h"
+
+namespace controls {
+
+class MenuButton : public window::ControlImpl<MenuButton> {
+public:
+    MenuButton();
+    ~MenuButton() override;
+
+    bool Create(const char* caption, DWORD style, const RECT& rect, HWND parent, UINT id);
+    bool SetBitmap(UINT resourceId, COLORREF mask);
+    BOOL AddMenuItem(UINT id, const char* text, UINT flags);
+    HMENU menu() const { return menu_; }
+    // The owner's WM_DRAWITEM for this button.
+    void DrawItem(const DRAWITEMSTRUCT& item);
+
+    static const window::ControlEntry<MenuButton> kMessages[6];
+
+private:
+    LRESULT OnLButtonDown(WPARAM, LPARAM);
+    LRESULT OnLButtonUp(WPARAM, LPARAM);
+    LRESULT OnMouseMove(WPARAM, LPARAM);
+    LRESULT OnSetFocus(WPARAM, LPARAM);
+    LRESULT OnKillFocus(WPARAM, LPARAM);
+    LRESULT OnSysColorChange(WPARAM, LPARAM);
+    void Repaint() { InvalidateRect(hwnd(), nullptr, TRUE); }
+
+    static constexpr int kArrowArea = 16;
+
+    HMENU menu_;
+    HBITMAP bitmap_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    bool pressed_ = false;
+    bool menuShown_ = false;
+    bool hasMenuItems_ = false;
+    bool hasBitmap_ = false;
+    BITMAP bitmapInfo_{};
+    HWND owner_ = nullptr;
+    COLORREF mask_ = 0;
+    HBITMAP disabled_ = nullptr;
+};
+
+}  // namespace controls

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Draws the program's artwork with ImageMagick: the piece-size button's bitmap
+# (16 x 15, 16 colours: a folder with a magnifying glass on light grey) and the
+# application icon (a page cut in two, 16 and 32 pixels). The results are
+# committed; run this only to change them.
+set -euo pipefail
+cd "$(dirname "$0")"
+convert -size 16x15 xc:'#c0c0c0' \
+  -fill '#ffff00' -stroke '#808000' -draw 'polygon 0,4 5,4 6,5 11,5 11,13 0,13' \
+  -fill '#c0c000' -stroke none -draw 'rectangle 1,3 4,4' \
+  -fill '#ffffff' -stroke '#000000' -draw 'circle 11,8 13,10' \
+  -stroke '#000000' -draw 'line 13,11 15,14' \
+  -colors 16 -type Palette BMP3:PieceSize.bmp
+for size in 16 32; do
+  s=$((size - 1)); h=$((size / 2)); q=$((size / 4))
+  convert -size ${size}x${size} xc:none \
+    -fill '#ffffff' -stroke '#000080' -draw "rectangle $q,0 $((s - q)),$((h - 2))" \
+    -fill '#c0d8ff' -stroke '#000080' -draw "rectangle $q,$((h + 1)) $((s - q)),$s" \
+    -stroke '#ff0000' -draw "line 0,$h $s,$h" \
+    "icon$size.png"
+done
+convert icon16.png icon32.png Parvex.ico
+rm icon16.png icon32.png

@@ -1,0 +1,91 @@
+#include "settings/SettingsDlg.h"
+
+#include <shlobj.h>
+
+#include "resources/resource.h"
+
+namespace settings {
+
+const window::MessageEntry<CSettingsDlg> CSettingsDlg::kMessages[5] = {
+    {WM_INITDIALOG, 0, &CSettingsDlg::OnInitDialog},
+    {WM_COMMAND, IDOK, &CSettingsDlg::OnOk},
+    {WM_COMMAND, IDCANCEL, &CSettingsDlg::OnCancel},
+    {WM_COMMAND, IDC_BROWSE_STARTUP, &CSettingsDlg::OnBrowseStartup},
+    {WM_COMMAND, IDC_BROWSE_WORKING, &CSettingsDlg::OnBrowseWorking},
+};
+
+namespace {
+std::string EditText(HWND dialog, int id, int limit) {
+    std::string text(static_cast<std::size_t>(limit) + 1, '\0');
+    text.resize(GetDlgItemTextA(dialog, id, text.data(), limit + 1));
+    return text;
+}
+}  // namespace
+
+CSettingsDlg::CSettingsDlg(SettingsStore& store, engine::Host& host)
+    : DialogImpl(IDD_SETTINGS), store_(store), host_(host) {}
+
+INT_PTR CSettingsDlg::OnInitDialog(WPARAM, LPARAM) {
+    SendDlgItemMessageA(hwnd(), IDC_STARTUP_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
+    SendDlgItemMessageA(hwnd(), IDC_WORKING_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
+    CheckDlgButton(hwnd(), IDC_REMOVE_AFTER_REJOIN, store_.record().removeAfterRejoin ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd(), IDC_ERASE_REMOVABLE, store_.record().eraseRemovable ? BST_CHECKED : BST_UNCHECKED);
+    return TRUE;
+}
+
+void CSettingsDlg::FillFolders() {
+    SetDlgItemTextA(hwnd(), IDC_STARTUP_FOLDER, store_.record().startupFolder.c_str());
+    SetDlgItemTextA(hwnd(), IDC_WORKING_FOLDER, store_.record().workingFolder.c_str());
+    CheckDlgButton(hwnd(), IDC_REMOVE_AFTER_REJOIN, store_.record().removeAfterRejoin ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd(), IDC_ERASE_REMOVABLE, store_.record().eraseRemovable ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CSettingsDlg::ReadChecks() {
+    store_.record().removeAfterRejoin = IsDlgButtonChecked(hwnd(), IDC_REMOVE_AFTER_REJOIN) == BST_CHECKED;
+    store_.record().eraseRemovable = IsDlgButtonChecked(hwnd(), IDC_ERASE_REMOVABLE) == BST_CHECKED;
+}
+
+INT_PTR CSettingsDlg::OnOk(WPARAM, LPARAM) {
+    SettingsRecord edited = store_.record();
+    edited.removeAfterRejoin = IsDlgButtonChecked(hwnd(), IDC_REMOVE_AFTER_REJOIN) == BST_CHECKED;
+    edited.eraseRemovable = IsDlgButtonChecked(hwnd(), IDC_ERASE_REMOVABLE) == BST_CHECKED;
+    edited.workingFolder = EditText(hwnd(), IDC_WORKING_FOLDER, kPathBuffer - 1);
+    edited.startupFolder = EditText(hwnd(), IDC_STARTUP_FOLDER, kPathBuffer - 1);
+    store_.Save(edited, host_);
+    PostMessageA(GetParent(hwnd()), WM_SETTINGS_DONE, 0, 0);
+    return TRUE;
+}
+
+INT_PTR CSettingsDlg::OnCancel(WPARAM, LPARAM) {
+    PostMessageA(GetParent(hwnd()), WM_SETTINGS_DONE, kSettingsCancelled, 0);
+    return TRUE;
+}
+
+INT_PTR CSettingsDlg::OnBrowseStartup(WPARAM, LPARAM) {
+    Browse(IDC_STARTUP_FOLDER);
+    return TRUE;
+}
+
+INT_PTR CSettingsDlg::OnBrowseWorking(WPARAM, LPARAM) {
+    Browse(IDC_WORKING_FOLDER);
+    return TRUE;
+}
+
+void CSettingsDlg::Browse(int edit) {
+    const HRESULT com = CoInitialize(nullptr);
+    BROWSEINFOA info{};
+    info.hwndOwner = hwnd();
+    info.lpszTitle = "Choose a startup folder";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&info)) {
+        char path[MAX_PATH] = {};
+        if (SHGetPathFromIDListA(chosen, path)) {
+            SetDlgItemTextA(hwnd(), edit, path);
+            ReadChecks();
+        }
+        CoTaskMemFree(chosen);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+}
+
+}  // namespace settings

@@ -1,0 +1,36 @@
+// The settings pane: a child dialog in the lower part of the main window whose
+// OK saves the settings and whose Cancel discards the edits.
+#pragma once
+
+#include "settings/SettingsStore.h"
+#include "window/Dialog.h"
+
+namespace settings {
+
+// Posted to the main window when the pane closes: wParam 0 saved, 777 cancelled.
+inline constexpr UINT WM_SETTINGS_DONE = WM_USER + 45;
+inline constexpr WPARAM kSettingsCancelled = 777;
+
+class CSettingsDlg : public window::DialogImpl<CSettingsDlg> {
+public:
+    CSettingsDlg(SettingsStore& store, engine::Host& host);
+
+    // Puts the folders in memory into the two edits.
+    void FillFolders();
+
+    static const window::MessageEntry<CSettingsDlg> kMessages[5];
+
+private:
+    INT_PTR OnInitDialog(WPARAM, LPARAM);
+    INT_PTR OnOk(WPARAM, LPARAM);
+    INT_PTR OnCancel(WPARAM, LPARAM);
+    INT_PTR OnBrowseStartup(WPARAM, LPARAM);
+    INT_PTR OnBrowseWorking(WPARAM, LPARAM);
+    void Browse(int edit);
+    void ReadChecks();
+
+    SettingsStore& store_;
+    engine::Host& host_;
+};
+
+}  // namespace settings

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "app/StartupRules.h"
+
+using namespace app;
+
+namespace {
+
+TEST(StartupRules, CommandLineSwitchesAndFile) {
+    const struct {
+        std::vector<std::string> args;
+        std::string file;
+        bool automation;
+    } cases[] = {
+        {{}, "", false},
+        {{"/Automation"}, "", true},
+        {{"-Embedding"}, "", true},
+        {{"/p", "D:\\x\\film.avi"}, "D:\\x\\film.avi", false},
+        {{"a b.txt", "second.txt"}, "a b.txt", false},
+        {{"/automation"}, "", false},  // switch names are exact
+        {{"-Embedding", "D:\\f.sio"}, "D:\\f.sio", true},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(line.file, c.file);
+        EXPECT_EQ(line.automation, c.automation);
+    }
+}
+
+TEST(StartupRules, NamedFilesChooseTheMode) {
+    const struct {
+        const char* path;
+        bool rejoin;
+        const char* source;
+    } cases[] = {
+        {"D:\\x\\film.avi.3.spl", true, "D:\\X\\FILM.AVI.SIO"},
+        {"C:\\data\\movie.avi.12.SPL", true, "C:\\DATA\\MOVIE.AVI.SIO"},
+        {"D:\\x\\film.avi.123.spl", true, "D:\\X\\FILM.AVI.SIO"},
+        {"D:\\x\\film.avi.sio", true, "D:\\X\\FILM.AVI.SIO"},
+        {"D:\\x\\Film.Avi", false, "D:\\x\\Film.Avi"},
+        {"D:\\x\\archive.spl.bak", false, "D:\\x\\archive.spl.bak"},
+    };
+    for (const auto& c : cases) {
+        const NamedFile named = ClassifyNamedFile(c.path);
+        EXPECT_EQ(named.rejoin, c.rejoin) << c.path;
+        EXPECT_EQ(named.sourceText, c.source) << c.path;
+    }
+}
+
+}  // namespace
