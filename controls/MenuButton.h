@@ -7,6 +7,8 @@
 
 #include "window/Control.h"
 
+#include <commctrl.h>
+
 namespace controls {
 
 class MenuButton : public window::ControlImpl<MenuButton> {

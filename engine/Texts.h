@@ -24,6 +24,20 @@ inline constexpr const char* kChunkSame =
     "The chunk size and source file size are same. Splitting is not necessary.";
 inline constexpr const char* kChunkZero = "Destination file length should be greater than zero";
 
+// The main window
+inline constexpr const char* kFileSizeFormat = "File size is %u bytes";
+inline constexpr const char* kNoStatusBar = "Could not create status bar";
+inline constexpr const char* kNoProgressBar = "Progress Bar not created";
+inline constexpr const char* kFileMissing = "File does not exist or\ncould not be accessed";
+inline constexpr const char* kNotFoundSuffix = " not found.";
+inline constexpr const char* kEnterSio = "Enter .sio file";
+inline constexpr const char* kEnterSioOrSpl = "Enter .sio or .spl file";
+inline constexpr const char* kSingleDrop = "Drag-and-drop a single file/folder";
+inline constexpr const char* kNoCurrentFolder = "Error getting current directory";
+// A path longer than the platform takes is refused, never cut.
+inline constexpr const char* kPathTooLong =
+    "The path is too long.\nChoose a file or folder whose full path has fewer than 260 characters.";
+
 // Checks before an operation starts
 inline constexpr const char* kSourceNotDefined = "Source file not defined \n or is not correct";
 inline constexpr const char* kDestinationNotDefined = "Destination folder is not defined \n or is wrong";

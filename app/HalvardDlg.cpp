@@ -1,0 +1,647 @@
+#include "app/HalvardDlg.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <cderr.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "app/ReadThisDialog.h"
+#include "engine/PiecePlan.h"
+#include "engine/Texts.h"
+#include "resources/resource.h"
+
+namespace app {
+
+namespace {
+
+const char kCaption[] = "Corvane.Split";
+
+// The shell's path compaction into a buffer of `chars` characters, the
+// terminator included.
+std::string Compact(const std::string& path, UINT chars) {
+    std::vector<char> buffer(chars + 1, '\0');
+    if (!PathCompactPathExA(buffer.data(), path.c_str(), chars, 0)) return path.substr(0, chars - 1);
+    return buffer.data();
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    const std::size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+struct Preset {
+    UINT command;
+    std::uint32_t bytes;
+    const char* status;
+};
+const Preset kPresets[] = {
+    {ID_PRESET_FLOPPY, engine::kPresetFloppy, "1.44 MB"},
+    {ID_PRESET_10MB, engine::kPreset10MB, "10 MB"},
+    {ID_PRESET_100MB, engine::kPreset100MB, "100 MB"},
+};
+
+struct Unit {
+    UINT command;
+    std::uint32_t multiplier;
+    const char* status;
+    const char* label;
+};
+const Unit kUnits[] = {
+    {ID_UNIT_BYTES, engine::kUnitBytes, "Custom [bytes]", "In bytes:"},
+    {ID_UNIT_KB, engine::kUnitKB, "Custom [KB]", "In kilo bytes:"},
+    {ID_UNIT_MB, engine::kUnitMB, "Custom [MB]", "In mega bytes:"},
+    {ID_UNIT_FILES, engine::kUnitFiles, "File count", "Total files:"},
+};
+
+const UINT kSizeCommands[] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_ALT, ID_PRESET_10MB,
+                              ID_UNIT_KB,       ID_UNIT_MB,      ID_UNIT_BYTES,      ID_UNIT_FILES};
+
+}  // namespace
+
+const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[22] = {
+    {WM_INITDIALOG, 0, &CHalvardDlg::OnInitDialog},
+    {WM_COMMAND, IDC_CHOOSE_FILE, &CHalvardDlg::OnChooseFile},
+    {WM_COMMAND, IDCANCEL, &CHalvardDlg::OnCancelCommand},
+    {WM_COMMAND, IDC_SPLIT_MODE, &CHalvardDlg::OnSplitMode},
+    {WM_COMMAND, IDC_REJOIN_MODE, &CHalvardDlg::OnRejoinMode},
+    {WM_COMMAND, IDC_CHOOSE_FOLDER, &CHalvardDlg::OnChooseFolder},
+    {WM_COMMAND, IDC_START, &CHalvardDlg::OnStart},
+    {WM_COMMAND, ID_GENERAL_SETTINGS, &CHalvardDlg::OnToggleSettings},
+    {WM_COMMAND, ID_PRESET_FLOPPY, &CHalvardDlg::OnPreset},
+    {WM_COMMAND, ID_PRESET_10MB, &CHalvardDlg::OnPreset},
+    {WM_COMMAND, ID_PRESET_100MB, &CHalvardDlg::OnPreset},
+    {WM_COMMAND, ID_UNIT_BYTES, &CHalvardDlg::OnUnit},
+    {WM_COMMAND, ID_UNIT_KB, &CHalvardDlg::OnUnit},
+    {WM_COMMAND, ID_UNIT_MB, &CHalvardDlg::OnUnit},
+    {WM_COMMAND, ID_UNIT_FILES, &CHalvardDlg::OnUnit},
+    {WM_COMMAND, ID_UNIT_BYTES_ALT, &CHalvardDlg::OnUnit},
+    {WM_COMMAND, IDC_SIZE_BUTTON, &CHalvardDlg::OnUnit},
+    {WM_COMMAND, IDC_CUSTOM_SIZE, &CHalvardDlg::OnCustomSizeChange},
+    {settings::WM_SETTINGS_DONE, 0, &CHalvardDlg::OnSettingsDone},
+    {WM_DROPFILES, 0, &CHalvardDlg::OnDropFiles},
+    {WM_DRAWITEM, 0, &CHalvardDlg::OnDrawItem},
+    {WM_CLOSE, 0, &CHalvardDlg::OnClose},
+};
+
+CHalvardDlg::CHalvardDlg(const CommandLine& line)
+    : DialogImpl(IDD_MAIN),
+      store_(registry_, platform_),
+      pane_(store_, *this),
+      controller_(request_, platform_, *this),
+      fileToOpen_(line.file),
+      openAtStartup_(!line.file.empty()) {
+    store_.ConstructWithDefaults();
+}
+
+std::string CHalvardDlg::Text(int id, int limit) const {
+    std::string text(static_cast<std::size_t>(limit) + 1, '\0');
+    text.resize(GetDlgItemTextA(hwnd(), id, text.data(), limit + 1));
+    return text;
+}
+
+RECT CHalvardDlg::ClientRectOf(int id) const {
+    RECT rect;
+    GetWindowRect(Item(id), &rect);
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void CHalvardDlg::SetStatus(int part, const std::string& text) {
+    if (status_) SendMessageA(status_, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CHalvardDlg::SetCaption(const std::string& text) { SetWindowTextA(hwnd(), text.c_str()); }
+
+INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
+    SetOwner(hwnd());
+    SetDlgItemInt(hwnd(), IDC_CUSTOM_SIZE, 0, TRUE);
+
+    char about[128] = {};
+    if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, about, sizeof about) > 0) {
+        HMENU system = GetSystemMenu(hwnd(), FALSE);
+        AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(system, MF_STRING, IDM_ABOUTBOX, about);
+        AppendMenuA(system, MF_STRING, IDM_ALWAYS_ON_TOP, "Always on top");
+    }
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0)));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0)));
+
+    CheckRadioButton(hwnd(), IDC_SPLIT_MODE, IDC_REJOIN_MODE, IDC_SPLIT_MODE);
+    mode_ = loadedMode_ = 1;
+    request_.pieceSize = engine::kPresetFloppy;
+    request_.customSize = false;
+
+    if (HWND pane = pane_.Create(hwnd())) {
+        SetWindowLongA(pane, GWL_STYLE, GetWindowLongA(pane, GWL_STYLE) | WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+        SetWindowLongA(pane, GWL_EXSTYLE, GetWindowLongA(pane, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+        const RECT place = ClientRectOf(IDC_PANE_PLACE);
+        MoveWindow(pane, place.left, place.top, place.right - place.left, place.bottom - place.top, FALSE);
+    }
+
+    const RECT place = ClientRectOf(IDC_SIZE_BUTTON_PLACE);
+    if (sizeButton_.Create("Custom si&ze", WS_CHILD | WS_VISIBLE | WS_TABSTOP, place, hwnd(), IDC_SIZE_BUTTON)) {
+        sizeButton_.SetBitmap(IDB_PIECE_SIZE, RGB(255, 0, 255));
+        sizeButton_.AddMenuItem(ID_PRESET_FLOPPY, "&Floppy(1.44 MB)", MF_STRING);
+        sizeButton_.AddMenuItem(ID_PRESET_10MB, "1&0 MB Chunks", MF_STRING);
+        sizeButton_.AddMenuItem(ID_PRESET_100MB, "&100 MB Chunks", MF_STRING);
+        sizeButton_.AddMenuItem(0, "", MF_SEPARATOR);
+        if (HMENU units = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_UNITS_MENU))) {
+            HMENU popup = GetSubMenu(units, 0);
+            RemoveMenu(units, 0, MF_BYPOSITION);  // the button's menu owns it from now on
+            DestroyMenu(units);
+            AppendMenuA(sizeButton_.menu(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup), "&User defined");
+        }
+    }
+
+    ShowCustomSize(false);
+    CreateStatusBar();
+    CheckSizeItem(ID_PRESET_FLOPPY);
+    SetStatus(2, "1.44 MB");
+    SetStatus(0, "Split");
+
+    paneShown_ = true;
+    OnSettingsDone(0, 0);
+    CreateTooltips();
+    InvalidateRect(hwnd(), nullptr, TRUE);
+
+    if (openAtStartup_) {
+        OpenNamedFile();
+        openAtStartup_ = false;
+    }
+
+    if (store_.EnsureFolder(store_.record().workingFolder, texts::kCreateWorkingCaption, *this) ==
+        settings::FolderCheck::Refused) {
+        store_.record().workingFolder = "c:\\";
+    }
+    if (store_.EnsureFolder(store_.record().startupFolder, texts::kCreateStartupCaption, *this) ==
+        settings::FolderCheck::Refused) {
+        store_.record().startupFolder = "c:\\";
+        platform_.SetCurrentFolder("c:\\");
+    }
+    return TRUE;
+}
+
+void CHalvardDlg::CreateStatusBar() {
+    const RECT place = ClientRectOf(IDC_STATUS_PLACE);
+    status_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE,
+                              place.left, place.top, place.right - place.left, place.bottom - place.top, hwnd(),
+                              reinterpret_cast<HMENU>(IDC_STATUS_BAR), GetModuleHandleA(nullptr), nullptr);
+    if (!status_) {
+        ShowMessage(texts::kNoStatusBar, "", engine::Buttons::Ok);
+        return;
+    }
+    RECT client;
+    GetClientRect(status_, &client);
+    const int tenth = client.right * 10 / 100;
+    int edges[4] = {tenth, 5 * tenth, 7 * tenth, -1};
+    SendMessageA(status_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+
+    RECT part;
+    SendMessageA(status_, SB_GETRECT, 3, reinterpret_cast<LPARAM>(&part));
+    progress_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | PBS_SMOOTH, part.left, part.top,
+                                part.right - part.left, part.bottom - part.top, status_,
+                                reinterpret_cast<HMENU>(IDC_PROGRESS_BAR), GetModuleHandleA(nullptr), nullptr);
+    if (!progress_) {
+        ShowMessage(texts::kNoProgressBar, "", engine::Buttons::Ok);
+        return;
+    }
+    SendMessageA(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+}
+
+void CHalvardDlg::CreateTooltips() {
+    tooltip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!tooltip_) return;
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 150);
+    const struct {
+        int id;
+        const char* tip;
+    } tips[] = {
+        {IDC_CHOOSE_FILE, "Select a file to split"}, {IDC_CHOOSE_FOLDER, "Select the working folder"},
+        {IDC_SPLIT_MODE, "Select split mode"},       {IDC_REJOIN_MODE, "Select rejoin mode"},
+        {IDC_CUSTOM_SIZE, "Enter the custom size"},  {IDCANCEL, "Exit Corvane.Split"},
+        {IDC_SIZE_BUTTON, "Select chunk size"},
+    };
+    for (const auto& tip : tips) {
+        TOOLINFOA info{};
+        info.cbSize = TTTOOLINFOA_V1_SIZE;
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = hwnd();
+        info.uId = reinterpret_cast<UINT_PTR>(Item(tip.id));
+        info.lpszText = const_cast<char*>(tip.tip);
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
+}
+
+// --- modes -----------------------------------------------------------------
+
+void CHalvardDlg::ExchangeModeValues(int mode) {
+    if (mode == loadedMode_) return;
+    const std::string source = Text(IDC_SOURCE_PATH), destination = Text(IDC_DESTINATION_PATH);
+    const std::string folder = request_.sourceFolder;
+    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, otherSource_.c_str());
+    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, otherDestination_.c_str());
+    request_.sourceFolder = otherFolder_;
+    if (mode == 1) RefreshFileSize(otherSource_);
+    otherSource_ = source;
+    otherDestination_ = destination;
+    otherFolder_ = folder;
+    loadedMode_ = mode;
+}
+
+void CHalvardDlg::ApplyModeLook(bool split) {
+    SetDlgItemTextA(hwnd(), IDC_SOURCE_LABEL, split ? "&Open source" : "&Open .sio file");
+    SetDlgItemTextA(hwnd(), IDC_DESTINATION_LABEL, "&Choose destination");
+    SetDlgItemTextA(hwnd(), IDC_CHOOSE_FILE, "Select a &file");
+    SetDlgItemTextA(hwnd(), IDC_CHOOSE_FOLDER, "&Destination folder");
+    SetDlgItemTextA(hwnd(), IDC_START, split ? "S&plit" : "&Rejoin");
+    ShowWindow(sizeButton_.hwnd(), split ? SW_SHOW : SW_HIDE);
+    ShowProgress(false);
+    ShowCustomSize(split && request_.customSize);
+}
+
+void CHalvardDlg::SwitchMode(bool split) {
+    CheckRadioButton(hwnd(), IDC_SPLIT_MODE, IDC_REJOIN_MODE, split ? IDC_SPLIT_MODE : IDC_REJOIN_MODE);
+    mode_ = split ? 1 : 0;
+    request_.splitMode = split;
+    ExchangeModeValues(mode_);
+    ApplyModeLook(split);
+    RefreshStatusBar("", 2);
+    InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+INT_PTR CHalvardDlg::OnSplitMode(WPARAM, LPARAM) {
+    SwitchMode(true);
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnRejoinMode(WPARAM, LPARAM) {
+    SwitchMode(false);
+    return TRUE;
+}
+
+void CHalvardDlg::RefreshStatusBar(const std::string& text, int pane) {
+    SetStatus(0, mode_ == 1 ? "Split" : "Rejoin");
+    SetDlgItemTextA(hwnd(), IDC_FILE_SIZE, "");
+    if (pane == 2) SetStatus(2, text);
+    SetStatus(1, Compact(Text(IDC_DESTINATION_PATH), 26));
+    SetCaption(std::string(kCaption) + " " + Compact(Text(IDC_SOURCE_PATH), 26));
+    if (mode_ == 1) RefreshFileSize(Text(IDC_SOURCE_PATH));
+}
+
+void CHalvardDlg::RefreshFileSize(const std::string& path) {
+    if (path.empty()) {
+        SetDlgItemTextA(hwnd(), IDC_FILE_SIZE, "");
+        return;
+    }
+    std::uint64_t size = 0;
+    if (platform_.FileSize(path, size) != engine::err::kNone) {
+        // Nothing to show for a path whose status cannot be read; Start refuses it.
+        request_.sourceSize = 0;
+        SetDlgItemTextA(hwnd(), IDC_FILE_SIZE, "");
+        return;
+    }
+    request_.sourceSize = size;
+    ShowSourceSize(size);
+}
+
+// --- host ------------------------------------------------------------------
+
+void CHalvardDlg::SetProgressStep(int step) {
+    if (progress_) SendMessageA(progress_, PBM_SETSTEP, step, 0);
+}
+
+void CHalvardDlg::SetProgress(int percent) {
+    if (progress_) SendMessageA(progress_, PBM_SETPOS, percent, 0);
+}
+
+void CHalvardDlg::ShowProgress(bool visible) {
+    if (progress_) ShowWindow(progress_, visible ? SW_SHOW : SW_HIDE);
+}
+
+void CHalvardDlg::SetProgressText(const std::string& text) {
+    SetDlgItemTextA(hwnd(), IDC_PROGRESS_TEXT, text.c_str());
+}
+
+void CHalvardDlg::EnableControls(bool enable) {
+    for (int id : {IDC_SOURCE_PATH, IDC_DESTINATION_PATH, IDC_CHOOSE_FOLDER, IDC_CHOOSE_FILE, IDC_START}) {
+        EnableWindow(Item(id), enable);
+    }
+    EnableWindow(sizeButton_.hwnd(), enable);
+    ShowWindow(Item(IDC_PROGRESS_TEXT), enable ? SW_HIDE : SW_SHOW);
+    if (enable) {
+        EnableWindow(Item(IDC_SPLIT_MODE), TRUE);
+        EnableWindow(Item(IDC_REJOIN_MODE), TRUE);
+    } else {
+        EnableWindow(Item(mode_ == 1 ? IDC_REJOIN_MODE : IDC_SPLIT_MODE), FALSE);
+    }
+}
+
+void CHalvardDlg::ShowCustomSize(bool visible) {
+    ShowWindow(Item(IDC_CUSTOM_SIZE), visible ? SW_SHOW : SW_HIDE);
+    ShowWindow(Item(IDC_UNIT_LABEL), visible ? SW_SHOW : SW_HIDE);
+}
+
+void CHalvardDlg::ShowSplitNotice() { ReadThisDialog().DoModal(hwnd()); }
+
+void CHalvardDlg::CollapseSettings() {
+    if (paneShown_) TogglePane();
+}
+
+void CHalvardDlg::UseWorkingFolder(const std::string& folder) {
+    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, folder.c_str());
+    SendMessageA(Item(IDC_DESTINATION_PATH), EM_SETMODIFY, FALSE, 0);
+    SetStatus(1, Compact(folder, 23));
+}
+
+void CHalvardDlg::ShowSourceSize(std::uint64_t bytes) {
+    std::string text = texts::kFileSizeFormat;
+    text.replace(text.find("%u"), 2, std::to_string(bytes));
+    SetDlgItemTextA(hwnd(), IDC_FILE_SIZE, text.c_str());
+}
+
+// --- operation -------------------------------------------------------------
+
+INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
+    request_.splitMode = mode_ == 1;
+    request_.customText = Text(IDC_CUSTOM_SIZE, 32);
+    controller_.OnStartOperation(Text(IDC_SOURCE_PATH), Text(IDC_DESTINATION_PATH), store_.ForEngine());
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
+    if (controller_.OnCancel()) return TRUE;
+    End(IDCANCEL);
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnClose(WPARAM, LPARAM) { return OnCancelCommand(0, 0); }
+
+// --- piece size ------------------------------------------------------------
+
+void CHalvardDlg::CheckSizeItem(UINT command) {
+    for (UINT id : kSizeCommands) CheckMenuItem(sizeButton_.menu(), id, MF_BYCOMMAND | MF_UNCHECKED);
+    CheckMenuItem(sizeButton_.menu(), command, MF_BYCOMMAND | MF_CHECKED);
+}
+
+INT_PTR CHalvardDlg::OnPreset(WPARAM wParam, LPARAM) {
+    if (mode_ != 1) return TRUE;
+    for (const Preset& preset : kPresets) {
+        if (preset.command != LOWORD(wParam)) continue;
+        request_.customSize = false;
+        ShowCustomSize(false);
+        request_.pieceSize = preset.bytes;
+        CheckSizeItem(preset.command);
+        RefreshStatusBar(preset.status, 2);
+        SetFocus(hwnd());
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnUnit(WPARAM wParam, LPARAM) {
+    if (mode_ != 1) return TRUE;
+    UINT command = LOWORD(wParam);
+    if (command == IDC_SIZE_BUTTON || command == ID_UNIT_BYTES_ALT) command = ID_UNIT_BYTES;
+    for (const Unit& unit : kUnits) {
+        if (unit.command != command) continue;
+        request_.customSize = true;
+        ShowCustomSize(true);
+        CheckSizeItem(command);
+        RefreshStatusBar(unit.status, 2);
+        SetDlgItemTextA(hwnd(), IDC_UNIT_LABEL, unit.label);
+        request_.unitMultiplier = unit.multiplier;
+        SetFocus(Item(IDC_CUSTOM_SIZE));
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {
+    if (HIWORD(wParam) != EN_CHANGE) return FALSE;
+    const std::string text = Text(IDC_CUSTOM_SIZE, 64);
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            SetDlgItemTextA(hwnd(), IDC_CUSTOM_SIZE, "");
+            break;
+        }
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
+    if (wParam != IDC_SIZE_BUTTON) return FALSE;
+    sizeButton_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    return TRUE;
+}
+
+// --- choosing files and folders ---------------------------------------------
+
+INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
+    ShowProgress(false);
+    const bool split = mode_ == 1;
+    const char* filter = split ? "All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
+                               : "SIO files (*.sio)|*.sio||";
+    std::string filters = filter;
+    for (char& c : filters) {
+        if (c == '|') c = '\0';
+    }
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = hwnd();
+    open.lpstrFilter = filters.c_str();
+    open.lpstrFile = path;
+    open.nMaxFile = sizeof path;
+    open.lpstrTitle = split ? "Choose a file for splitting" : "Choose the SIO file from the location of split files";
+    open.lpstrDefExt = "All files";
+    open.lpstrInitialDir = store_.record().startupFolder.c_str();
+    open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
+    if (!GetOpenFileNameA(&open)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) ShowMessage(texts::kPathTooLong, "", engine::Buttons::Ok);
+        return TRUE;
+    }
+    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path);
+    if (!split && !EndsWith(Upper(path), ".SIO")) {
+        ShowMessage(texts::kEnterSio, "", engine::Buttons::Ok);
+        return TRUE;
+    }
+    SetCaption(std::string(kCaption) + ": " + Compact(path, 30));
+    request_.sourceName = engine::FileNamePart(platform_, path);
+    if (split) RefreshFileSize(path);
+    char folder[MAX_PATH + 1] = {};
+    const DWORD n = GetCurrentDirectoryA(MAX_PATH, folder);
+    if (n == 0 || n > MAX_PATH) {
+        request_.sourceFolder.clear();
+        ShowMessage(texts::kNoCurrentFolder, "", engine::Buttons::Ok);
+    } else {
+        request_.sourceFolder = folder;
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
+    ShowProgress(false);
+    const HRESULT com = CoInitialize(nullptr);
+    BROWSEINFOA info{};
+    info.hwndOwner = hwnd();
+    info.lpszTitle = mode_ == 1 ? "Choose a folder for keeping split files" : "Choose a folder to keep rejoined file ";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&info)) {
+        char folder[MAX_PATH] = {};
+        if (SHGetPathFromIDListA(chosen, folder)) {
+            SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, folder);
+            SetStatus(1, Compact(folder, 23));
+        }
+        CoTaskMemFree(chosen);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
+    HDROP drop = reinterpret_cast<HDROP>(wParam);
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    std::string path;
+    if (count >= 1) {
+        path.resize(DragQueryFileA(drop, 0, nullptr, 0));
+        DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
+    }
+    DragFinish(drop);
+    if (count != 1) {
+        ShowMessage(texts::kSingleDrop, "", engine::Buttons::Ok);
+        return TRUE;
+    }
+    if (path.size() >= MAX_PATH) {
+        ShowMessage(texts::kPathTooLong, "", engine::Buttons::Ok);
+        return TRUE;
+    }
+    const std::string display = Compact(path, 23);
+    if (platform_.IsFolder(path)) {
+        SetStatus(1, display);
+        SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, path.c_str());
+        return TRUE;
+    }
+    if (mode_ == 0) {
+        const std::string upper = Upper(path);
+        if (!EndsWith(upper, ".SIO") && !EndsWith(upper, ".SPL")) {
+            ShowMessage(texts::kEnterSioOrSpl, "", engine::Buttons::Ok);
+            return TRUE;
+        }
+        SetCaption(std::string(kCaption) + ": " + display);
+        ApplyModeLook(false);
+        const std::string info = ClassifyNamedFile(path).sourceText;
+        SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, info.c_str());
+        if (!platform_.Exists(info)) {
+            ShowMessage(info + texts::kNotFoundSuffix, "", engine::Buttons::Ok);
+            SetCaption("");
+            return TRUE;
+        }
+        SetCaption(info);
+        request_.sourceFolder = FolderOf(info);
+        return TRUE;
+    }
+    SetCaption(std::string(kCaption) + ": " + display);
+    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path.c_str());
+    request_.sourceFolder = FolderOf(path);
+    RefreshFileSize(path);
+    return TRUE;
+}
+
+void CHalvardDlg::OpenNamedFile() {
+    const std::string path = fileToOpen_;
+    if (path.size() >= MAX_PATH) {
+        ShowMessage(texts::kPathTooLong, "", engine::Buttons::Ok);
+        return;
+    }
+    if (!platform_.Exists(path)) {
+        ShowMessage(texts::kFileMissing, "", engine::Buttons::Ok);
+        return;
+    }
+    SetCaption(std::string(kCaption) + ": " + Compact(path, 23));
+    const NamedFile named = ClassifyNamedFile(path);
+    if (named.rejoin) {
+        SwitchMode(false);
+        SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, named.sourceText.c_str());
+        if (platform_.Exists(named.sourceText)) {
+            SetCaption(named.sourceText);
+            request_.sourceFolder = FolderOf(named.sourceText);
+        } else {
+            ShowMessage(named.sourceText + texts::kNotFoundSuffix, "", engine::Buttons::Ok);
+            SetCaption("");
+        }
+        return;
+    }
+    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path.c_str());
+    if (mode_ == 1) RefreshFileSize(path);
+}
+
+// --- settings pane ---------------------------------------------------------
+
+INT_PTR CHalvardDlg::OnToggleSettings(WPARAM, LPARAM) {
+    TogglePane();
+    return TRUE;
+}
+
+void CHalvardDlg::TogglePane() {
+    paneExpanded_ = !paneExpanded_;
+    RECT w, p;
+    GetWindowRect(hwnd(), &w);
+    GetWindowRect(Item(IDC_PANE_PLACE), &p);
+    if (margin_ < 0) margin_ = w.bottom - p.bottom;
+    const int paneHeight = p.bottom - p.top;
+    int targetBottom;
+    if (paneExpanded_) {
+        paneShown_ = true;
+        pane_.FillFolders();
+        targetBottom = w.bottom + paneHeight + margin_;
+    } else {
+        paneShown_ = false;
+        targetBottom = w.bottom - paneHeight - margin_;
+    }
+    if (IsWindowVisible(hwnd())) {
+        const int steps = (paneHeight + margin_) / 25 - 1;
+        RECT step = w;
+        for (int i = 0; i < steps; ++i) {
+            step.bottom += paneExpanded_ ? 25 : -25;
+            MoveWindow(hwnd(), step.left, step.top, step.right - step.left, step.bottom - step.top, TRUE);
+            UpdateWindow(hwnd());
+            Sleep(10);
+        }
+    }
+    const int width = w.right - w.left, height = targetBottom - w.top;
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    MoveWindow(hwnd(), (screenWidth - width) / 2, (screenHeight - height) / 2, width, height, TRUE);
+}
+
+INT_PTR CHalvardDlg::OnSettingsDone(WPARAM wParam, LPARAM) {
+    if (paneShown_) TogglePane();
+    if (wParam == settings::kSettingsCancelled) return TRUE;
+    store_.Reload();
+    const std::string& working = store_.record().workingFolder;
+    SetStatus(1, Compact(working, 23));
+    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, working.c_str());
+    otherDestination_ = working;
+    request_.sourceFolder = working;
+    return TRUE;
+}
+
+}  // namespace app

@@ -1,0 +1,89 @@
+// The program's main window: mode, source, destination and piece size, the
+// status bar with the progress bar, the settings pane, and the engines' host.
+#pragma once
+
+#include <string>
+
+#include "app/StartupRules.h"
+#include "app/WindowHost.h"
+#include "controls/MenuButton.h"
+#include "engine/Controller.h"
+#include "platform/win32/Win32Platform.h"
+#include "settings/SettingsDlg.h"
+#include "settings/Win32Registry.h"
+#include "window/Dialog.h"
+
+namespace app {
+
+class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
+public:
+    explicit CHalvardDlg(const CommandLine& line);
+
+    static const window::MessageEntry<CHalvardDlg> kMessages[22];
+
+    // engine::Host, as the window shows it
+    void SetProgressStep(int step) override;
+    void SetProgress(int percent) override;
+    void ShowProgress(bool visible) override;
+    void SetProgressText(const std::string& text) override;
+    void EnableControls(bool enable) override;
+    void RefreshStatusBar(const std::string& text, int pane) override;
+    void ShowCustomSize(bool visible) override;
+    void ShowSplitNotice() override;
+    void CollapseSettings() override;
+    void UseWorkingFolder(const std::string& folder) override;
+    void ShowSourceSize(std::uint64_t bytes) override;
+
+private:
+    INT_PTR OnInitDialog(WPARAM, LPARAM);
+    INT_PTR OnChooseFile(WPARAM, LPARAM);
+    INT_PTR OnCancelCommand(WPARAM, LPARAM);
+    INT_PTR OnSplitMode(WPARAM, LPARAM);
+    INT_PTR OnRejoinMode(WPARAM, LPARAM);
+    INT_PTR OnChooseFolder(WPARAM, LPARAM);
+    INT_PTR OnStart(WPARAM, LPARAM);
+    INT_PTR OnToggleSettings(WPARAM, LPARAM);
+    INT_PTR OnSettingsDone(WPARAM, LPARAM);
+    INT_PTR OnPreset(WPARAM, LPARAM);
+    INT_PTR OnUnit(WPARAM, LPARAM);
+    INT_PTR OnCustomSizeChange(WPARAM, LPARAM);
+    INT_PTR OnDropFiles(WPARAM, LPARAM);
+    INT_PTR OnDrawItem(WPARAM, LPARAM);
+    INT_PTR OnClose(WPARAM, LPARAM);
+
+    void SwitchMode(bool split);
+    void ApplyModeLook(bool split);
+    void ExchangeModeValues(int mode);
+    void RefreshFileSize(const std::string& path);
+    void OpenNamedFile();
+    void TogglePane();
+    void SetStatus(int part, const std::string& text);
+    void SetCaption(const std::string& text);
+    void CheckSizeItem(UINT command);
+    std::string Text(int id, int limit = MAX_PATH) const;
+    RECT ClientRectOf(int id) const;
+    void CreateStatusBar();
+    void CreateTooltips();
+
+    platform::Win32Platform platform_;
+    settings::Win32Registry registry_;
+    settings::SettingsStore store_;
+    settings::CSettingsDlg pane_;
+    controls::MenuButton sizeButton_;
+    engine::OperationRequest request_;
+    engine::OperationController controller_;
+
+    HWND status_ = nullptr;
+    HWND progress_ = nullptr;
+    HWND tooltip_ = nullptr;
+    int mode_ = 1;        // 1 Split, 0 Rejoin
+    int loadedMode_ = 1;  // the mode whose values are in the fields
+    std::string otherSource_, otherDestination_, otherFolder_;
+    bool paneExpanded_ = true;
+    bool paneShown_ = false;
+    int margin_ = -1;
+    std::string fileToOpen_;
+    bool openAtStartup_ = false;
+};
+
+}  // namespace app
