@@ -179,8 +179,9 @@ bool OperationController::OnStartOperation(const std::string& sourceText,
 }
 
 bool OperationController::OnCancel() {
-    if (!running_) return false;
-    if (finished_) return true;  // ending by itself; nothing left to interrupt
+    // A worker that has finished has nothing left to interrupt: the window
+    // may close although the start has not quite returned.
+    if (!running_ || finished_) return false;
 
     gate_->Pause();
     if (host_.ShowMessage(texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel) == Answer::Ok) {

@@ -34,8 +34,8 @@ public:
     bool OnStartOperation(const std::string& sourceText, const std::string& destinationText,
                           const EngineSettings& settings);
 
-    // Cancel or closing the window. False when no operation runs (the caller
-    // then ends or hides the window). Otherwise the worker stops at its next
+    // Cancel or closing the window. False when no operation runs or the
+    // worker has already finished (the caller then ends or hides the window). Otherwise the worker stops at its next
     // checkpoint while the user is asked; OK continues exactly there, Cancel
     // stops it and removes its partial output.
     bool OnCancel();

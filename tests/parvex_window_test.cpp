@@ -2,6 +2,7 @@
 // through its windows, with messages that cross processes safely.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,7 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(Program::BoxText(done), "Completed Successfully");
     Click(done, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
     EXPECT_EQ(dir.Size("back\\movie.avi"), 25000000u);
     DeleteFileA((dir.path + "\\back\\movie.avi").c_str());
     RemoveDirectoryA((dir.path + "\\back").c_str());
@@ -236,6 +238,156 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     Click(main, IDC_SPLIT_MODE);
     Sleep(200);
     EXPECT_EQ(Item(main, IDC_SOURCE_PATH), dir.path + "\\movie.avi");  // Split's values are back
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+}  // namespace
+
+namespace {
+
+[[maybe_unused]] HWND WaitForTopLevel(DWORD process, const char* cls, int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        struct Want {
+            DWORD process;
+            const char* cls;
+            HWND hwnd;
+        } want{process, cls, nullptr};
+        EnumWindows(
+            [](HWND hwnd, LPARAM lParam) -> BOOL {
+                auto* w = reinterpret_cast<Want*>(lParam);
+                DWORD p = 0;
+                GetWindowThreadProcessId(hwnd, &p);
+                char c[64] = {};
+                GetClassNameA(hwnd, c, sizeof c);
+                if (p == w->process && std::string(c) == w->cls && IsWindowVisible(hwnd)) {
+                    w->hwnd = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&want));
+        if (want.hwnd) return want.hwnd;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+// Cancel during a split: OK lets it complete, Cancel removes what it wrote.
+TEST(ParvexWindow, CancelDuringASplit) {
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stop" : "continue");
+        Folder dir;
+        dir.Write("big.bin", fake::Pattern(60000000));
+        Program program;
+        HWND main = program.Main();
+        ASSERT_NE(main, nullptr);
+        SetDlgItemTextA(main, IDC_SOURCE_PATH, (dir.path + "\\big.bin").c_str());
+        SetDlgItemTextA(main, IDC_DESTINATION_PATH, dir.path.c_str());
+        Click(main, IDC_START);
+        // Ask as soon as the first piece exists.
+        for (int i = 0; i < 500 && dir.Size("big.bin.0.spl") == ~0ull; ++i) Sleep(5);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_REJOIN_MODE)));
+        Click(main, IDCANCEL);
+        HWND question = program.Window("User interruption");
+        ASSERT_NE(question, nullptr);
+        EXPECT_EQ(Program::BoxText(question), "The current operation is suspended.\n Continue?");
+        Click(question, stop ? IDCANCEL : IDOK);
+        if (stop) {
+            // The split may have reached its end while the question was open;
+            // either way its output goes.
+            for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+            for (int i = 0; i < 500 && dir.Size("big.bin.0.spl") != ~0ull; ++i) Sleep(10);
+            EXPECT_EQ(dir.Size("big.bin.sio"), ~0ull);
+            EXPECT_EQ(dir.Size("big.bin.0.spl"), ~0ull);
+            EXPECT_EQ(dir.Size("Go.bat") != ~0ull, true);
+        } else {
+            HWND notice = program.Window("Read This", 60000);
+            ASSERT_NE(notice, nullptr);
+            Click(notice, IDOK);
+            EXPECT_EQ(dir.Size("big.bin.41.spl"), 60000000u - 41u * 1457664u);
+        }
+        // No operation now: Cancel ends the program (once no box disables it).
+        for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+        Click(main, IDCANCEL);
+        EXPECT_TRUE(program.Ended());
+    }
+}
+
+// With PARVEX_SHOTS naming a folder, every window is put on screen in turn; a
+// file <name>.ready there asks scripts/screenshots.sh for a picture, which
+// removes the file when it has one.
+class Shots {
+public:
+    Shots() {
+        if (const char* folder = std::getenv("PARVEX_SHOTS")) folder_ = folder;
+    }
+    bool enabled() const { return !folder_.empty(); }
+    void Snap(const std::string& name) {
+        Sleep(400);  // let the window finish painting
+        const std::string ready = folder_ + "\\" + name + ".ready";
+        CloseHandle(CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        for (int i = 0; i < 1000 && GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+    }
+
+private:
+    std::string folder_;
+};
+
+TEST(ParvexScreens, EveryWindow) {
+    Shots shots;
+    if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
+    Folder dir;
+    dir.Write("holiday.avi", fake::Pattern(30000000));
+    Program program("\"" + dir.path + "\\holiday.avi\"");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    SetDlgItemTextA(main, IDC_DESTINATION_PATH, dir.path.c_str());
+    shots.Snap("main-split");
+
+    RECT button;
+    GetWindowRect(GetDlgItem(main, IDC_SIZE_BUTTON), &button);
+    PostMessageA(GetDlgItem(main, IDC_SIZE_BUTTON), WM_LBUTTONDOWN, MK_LBUTTON,
+                 MAKELPARAM(button.right - button.left - 5, 5));
+    Sleep(500);
+    shots.Snap("size-menu");
+    PostMessageA(main, WM_CANCELMODE, 0, 0);
+    keybd_event(VK_ESCAPE, 0, 0, 0);
+    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    Sleep(300);
+
+    PostMessageA(main, WM_COMMAND, ID_UNIT_KB, 0);
+    shots.Snap("custom-kb");
+    PostMessageA(main, WM_COMMAND, ID_PRESET_FLOPPY, 0);
+
+    PostMessageA(main, WM_COMMAND, ID_GENERAL_SETTINGS, 0);
+    Sleep(800);
+    shots.Snap("settings-pane");
+    PostMessageA(main, WM_COMMAND, ID_GENERAL_SETTINGS, 0);
+    Sleep(800);
+
+    Click(main, IDC_START);
+    for (int i = 0; i < 500 && dir.Size("holiday.avi.0.spl") == ~0ull; ++i) Sleep(5);
+    Click(main, IDCANCEL);
+    HWND question = program.Window("User interruption");
+    shots.Snap("running-suspended");
+    Click(question, IDOK);
+    HWND notice = program.Window("Read This", 60000);
+    shots.Snap("read-this");
+    Click(notice, IDOK);
+
+    Click(main, IDC_REJOIN_MODE);
+    SetDlgItemTextA(main, IDC_SOURCE_PATH, (dir.path + "\\holiday.avi.sio").c_str());
+    SetDlgItemTextA(main, IDC_DESTINATION_PATH, dir.path.c_str());
+    shots.Snap("main-rejoin");
+    Click(main, IDC_START);
+    HWND exists = program.Window("File already exists", 20000);
+    shots.Snap("file-exists");
+    Click(exists, IDCANCEL);
+    HWND done = program.Window("Corvane.Split", 60000);
+    shots.Snap("completed");
+    Click(done, IDOK);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
