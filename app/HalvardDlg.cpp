@@ -336,7 +336,10 @@ void CHalvardDlg::SetProgress(int percent) {
 }
 
 void CHalvardDlg::ShowProgress(bool visible) {
-    if (progress_) ShowWindow(progress_, visible ? SW_SHOW : SW_HIDE);
+    if (!progress_) return;
+    // A new operation does not start from where the last one ended.
+    if (visible && !IsWindowVisible(progress_)) SendMessageA(progress_, PBM_SETPOS, 0, 0);
+    ShowWindow(progress_, visible ? SW_SHOW : SW_HIDE);
 }
 
 void CHalvardDlg::SetProgressText(const std::string& text) {

@@ -31,4 +31,8 @@ echo "== test Windows x86_64 under wine64"
 wine_testbed_start "$root/build/wineprefix"
 trap wine_testbed_stop EXIT
 ctest --test-dir build/win-x86_64 --output-on-failure
+wine_testbed_stop
+trap - EXIT
+echo "== screenshots of every window (build/screenshots)"
+scripts/screenshots.sh
 echo "== all tests passed (the i686 build compiles; it cannot run on this kernel)"

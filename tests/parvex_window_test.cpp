@@ -110,6 +110,7 @@ public:
     }
     bool Ended(int timeoutMs = 10000) { return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
     bool started() const { return started_; }
+    DWORD pid() const { return info_.dwProcessId; }
 
 private:
     PROCESS_INFORMATION info_{};
@@ -246,7 +247,7 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
 
 namespace {
 
-[[maybe_unused]] HWND WaitForTopLevel(DWORD process, const char* cls, int timeoutMs = 10000) {
+HWND WaitForTopLevel(DWORD process, const char* cls, int timeoutMs = 10000) {
     for (int waited = 0; waited < timeoutMs; waited += 20) {
         struct Want {
             DWORD process;
@@ -350,11 +351,9 @@ TEST(ParvexScreens, EveryWindow) {
     GetWindowRect(GetDlgItem(main, IDC_SIZE_BUTTON), &button);
     PostMessageA(GetDlgItem(main, IDC_SIZE_BUTTON), WM_LBUTTONDOWN, MK_LBUTTON,
                  MAKELPARAM(button.right - button.left - 5, 5));
-    Sleep(500);
+    HWND menu = WaitForTopLevel(program.pid(), "#32768", 3000);
     shots.Snap("size-menu");
-    PostMessageA(main, WM_CANCELMODE, 0, 0);
-    keybd_event(VK_ESCAPE, 0, 0, 0);
-    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    if (menu) PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     Sleep(300);
 
     PostMessageA(main, WM_COMMAND, ID_UNIT_KB, 0);
@@ -388,6 +387,7 @@ TEST(ParvexScreens, EveryWindow) {
     HWND done = program.Window("Corvane.Split", 60000);
     shots.Snap("completed");
     Click(done, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
