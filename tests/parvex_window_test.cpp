@@ -49,6 +49,18 @@ BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
+// The main window: the one with the Split/Rejoin button and the source field.
+BOOL CALLBACK FindMain(HWND hwnd, LPARAM lParam) {
+    auto* want = reinterpret_cast<Found*>(lParam);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    if (process == want->process && GetDlgItem(hwnd, IDC_START) && GetDlgItem(hwnd, IDC_SOURCE_PATH)) {
+        want->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 class Program {
 public:
     explicit Program(const std::string& args = "") {
@@ -80,18 +92,7 @@ public:
             if (!main_) {
                 Found found{info_.dwProcessId, ""};
                 found.visibleOnly = true;
-                EnumWindows(
-                    [](HWND hwnd, LPARAM lParam) -> BOOL {
-                        auto* want = reinterpret_cast<Found*>(lParam);
-                        DWORD process = 0;
-                        GetWindowThreadProcessId(hwnd, &process);
-                        if (process == want->process && GetDlgItem(hwnd, IDC_START) && GetDlgItem(hwnd, IDC_SOURCE_PATH)) {
-                            want->hwnd = hwnd;
-                            return FALSE;
-                        }
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(&found));
+                EnumWindows(FindMain, reinterpret_cast<LPARAM>(&found));
                 main_ = found.hwnd;
             }
             if (main_ && IsWindowVisible(main_)) return main_;
@@ -247,27 +248,29 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
 
 namespace {
 
+struct ClassWanted {
+    DWORD process;
+    const char* cls;
+    HWND hwnd;
+};
+
+BOOL CALLBACK FindByClass(HWND hwnd, LPARAM lParam) {
+    auto* want = reinterpret_cast<ClassWanted*>(lParam);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (process == want->process && std::string(cls) == want->cls && IsWindowVisible(hwnd)) {
+        want->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND WaitForTopLevel(DWORD process, const char* cls, int timeoutMs = 10000) {
     for (int waited = 0; waited < timeoutMs; waited += 20) {
-        struct Want {
-            DWORD process;
-            const char* cls;
-            HWND hwnd;
-        } want{process, cls, nullptr};
-        EnumWindows(
-            [](HWND hwnd, LPARAM lParam) -> BOOL {
-                auto* w = reinterpret_cast<Want*>(lParam);
-                DWORD p = 0;
-                GetWindowThreadProcessId(hwnd, &p);
-                char c[64] = {};
-                GetClassNameA(hwnd, c, sizeof c);
-                if (p == w->process && std::string(c) == w->cls && IsWindowVisible(hwnd)) {
-                    w->hwnd = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&want));
+        ClassWanted want{process, cls, nullptr};
+        EnumWindows(FindByClass, reinterpret_cast<LPARAM>(&want));
         if (want.hwnd) return want.hwnd;
         Sleep(20);
     }
