@@ -396,3 +396,94 @@ TEST(ParvexScreens, EveryWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ParvexWindow, FileChooserFillsTheSource) {
+    Folder dir;
+    dir.Write("song.wav", fake::Bytes(4321));
+    Program program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    Click(main, IDC_CHOOSE_FILE);
+    HWND chooser = program.Window("Choose a file for splitting");
+    ASSERT_NE(chooser, nullptr);
+    SetDlgItemTextA(chooser, 0x47c, (dir.path + "\\song.wav").c_str());
+    Click(chooser, IDOK);
+    for (int i = 0; i < 200 && Item(main, IDC_SOURCE_PATH).empty(); ++i) Sleep(10);
+    EXPECT_EQ(Item(main, IDC_SOURCE_PATH), dir.path + "\\song.wav");
+    EXPECT_EQ(Item(main, IDC_FILE_SIZE), "File size is 4321 bytes");
+    EXPECT_EQ(Text(main).rfind("Corvane.Split: ", 0), 0u);
+    EXPECT_LE(Text(main).size(), std::string("Corvane.Split: ").size() + 29);
+
+    // In Rejoin mode only an info file will do.
+    Click(main, IDC_REJOIN_MODE);
+    Click(main, IDC_CHOOSE_FILE);
+    chooser = program.Window("Choose the SIO file from the location of split files");
+    ASSERT_NE(chooser, nullptr);
+    SetDlgItemTextA(chooser, 0x47c, (dir.path + "\\song.wav").c_str());
+    Click(chooser, IDOK);
+    HWND box = program.Window("Corvane.Split");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Program::BoxText(box), "Enter .sio file");
+    Click(box, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+std::string RegistryValue(const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS) {
+        return "<no key>";
+    }
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::string(data) : "<missing>";
+}
+
+TEST(ParvexWindow, SettingsPaneSavesOnOkOnly) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings");
+    Folder dir;
+    Program program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    RECT closed;
+    GetWindowRect(main, &closed);
+    PostMessageA(main, WM_COMMAND, ID_GENERAL_SETTINGS, 0);
+    HWND pane = FindWindowExA(main, nullptr, "#32770", nullptr);
+    ASSERT_NE(pane, nullptr);
+    for (int i = 0; i < 200 && !IsWindowVisible(pane); ++i) Sleep(10);
+    Sleep(500);  // the window grows in steps
+    RECT open;
+    GetWindowRect(main, &open);
+    EXPECT_GT(open.bottom - open.top, closed.bottom - closed.top + 100);
+
+    // Cancel writes nothing.
+    SetDlgItemTextA(pane, IDC_WORKING_FOLDER, dir.path.c_str());
+    Click(pane, IDCANCEL);
+    Sleep(800);
+    EXPECT_EQ(RegistryValue("Working Folder"), "<missing>");
+    RECT again;
+    GetWindowRect(main, &again);
+    EXPECT_EQ(again.bottom - again.top, closed.bottom - closed.top);
+
+    // OK writes the flags and the folder, and the folder becomes the destination.
+    PostMessageA(main, WM_COMMAND, ID_GENERAL_SETTINGS, 0);
+    Sleep(800);
+    SetDlgItemTextA(pane, IDC_WORKING_FOLDER, dir.path.c_str());
+    Click(pane, IDC_ERASE_REMOVABLE);
+    Click(pane, IDOK);
+    for (int i = 0; i < 300 && Item(main, IDC_DESTINATION_PATH) != dir.path; ++i) Sleep(10);
+    EXPECT_EQ(RegistryValue("Folder Options"), "2");
+    EXPECT_EQ(RegistryValue("Working Folder"), dir.path);
+    EXPECT_EQ(Item(main, IDC_DESTINATION_PATH), dir.path);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings");
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// The drop handler of the main window, in this process: a drop's HDROP can
+// only be handed to a window of the process that made it.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <thread>
+
+#include "app/HalvardDlg.h"
+#include "resources/resource.h"
+
+namespace {
+
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+    std::size_t bytes = sizeof(DROPFILES) + 1;
+    for (const std::string& path : paths) bytes += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    char* at = reinterpret_cast<char*>(drop + 1);
+    for (const std::string& path : paths) {
+        std::memcpy(at, path.c_str(), path.size() + 1);
+        at += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+BOOL CALLBACK FindOurs(HWND hwnd, LPARAM lParam) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(hwnd)) {
+        auto* found = reinterpret_cast<std::pair<std::string, HWND>*>(lParam);
+        char title[256] = {};
+        GetWindowTextA(hwnd, title, sizeof title);
+        const bool isMain = GetDlgItem(hwnd, IDC_START) != nullptr;
+        if ((found->first.empty() && isMain) || (!found->first.empty() && found->first == title && !isMain)) {
+            found->second = hwnd;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+HWND WaitFor(const std::string& boxTitle) {
+    for (int i = 0; i < 500; ++i) {
+        std::pair<std::string, HWND> found{boxTitle, nullptr};
+        EnumWindows(FindOurs, reinterpret_cast<LPARAM>(&found));
+        if (found.second) return found.second;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string Field(HWND dialog, int id) {
+    char text[512] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+std::string BoxText(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = {}, text[256] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        GetWindowTextA(child, text, sizeof text);
+        if (std::string(cls) == "Static" && text[0]) return text;
+    }
+    return "";
+}
+
+TEST(DropHandler, OneFileOrFolderByMode) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "parvex-drop-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(dir.c_str(), nullptr);
+    for (const char* name : {"film.avi.sio", "film.avi.2.spl", "notes.txt"}) {
+        CloseHandle(CreateFileA((dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    std::string upper = dir + "\\FILM.AVI.SIO";
+    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+
+    std::string twoItems, folderDestination, splitSource, rejoinSource, wrongType, missingInfo;
+    std::thread user([&] {
+        HWND main = WaitFor("");
+        ASSERT_NE(main, nullptr);
+        PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir + "\\notes.txt", dir})), 0);
+        HWND box = WaitFor("Corvane.Split");
+        twoItems = box ? BoxText(box) : "";
+        if (box) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        Sleep(300);
+
+        SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir})), 0);
+        folderDestination = Field(main, IDC_DESTINATION_PATH);
+        SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir + "\\film.avi.2.spl"})), 0);
+        splitSource = Field(main, IDC_SOURCE_PATH);
+
+        SendMessageA(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir + "\\film.avi.2.spl"})), 0);
+        rejoinSource = Field(main, IDC_SOURCE_PATH);
+
+        PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir + "\\notes.txt"})), 0);
+        box = WaitFor("Corvane.Split");
+        wrongType = box ? BoxText(box) : "";
+        if (box) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        Sleep(300);
+
+        PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir + "\\other.7.spl"})), 0);
+        box = WaitFor("Corvane.Split");
+        missingInfo = box ? BoxText(box) : "";
+        if (box) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        Sleep(300);
+        PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+    });
+    {
+        app::CHalvardDlg dialog(app::CommandLine{});
+        dialog.DoModal(nullptr);
+    }
+    user.join();
+    EXPECT_EQ(twoItems, "Drag-and-drop a single file/folder");
+    EXPECT_EQ(folderDestination, dir);
+    EXPECT_EQ(splitSource, dir + "\\film.avi.2.spl");
+    EXPECT_EQ(rejoinSource, upper);
+    EXPECT_EQ(wrongType, "Enter .sio or .spl file");
+    std::string missing = dir + "\\OTHER.SIO";
+    for (char& c : missing) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(missingInfo, missing + " not found.");
+    for (const char* name : {"film.avi.sio", "film.avi.2.spl", "notes.txt"}) DeleteFileA((dir + "\\" + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
