@@ -74,7 +74,7 @@ const UINT kSizeCommands[] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_A
 
 }  // namespace
 
-const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[22] = {
+const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[23] = {
     {WM_INITDIALOG, 0, &CHalvardDlg::OnInitDialog},
     {WM_COMMAND, IDC_CHOOSE_FILE, &CHalvardDlg::OnChooseFile},
     {WM_COMMAND, IDCANCEL, &CHalvardDlg::OnCancelCommand},
@@ -97,6 +97,7 @@ const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[22] = {
     {WM_DROPFILES, 0, &CHalvardDlg::OnDropFiles},
     {WM_DRAWITEM, 0, &CHalvardDlg::OnDrawItem},
     {WM_CLOSE, 0, &CHalvardDlg::OnClose},
+    {WM_QUERYDRAGICON, 0, &CHalvardDlg::OnQueryDragIcon},
 };
 
 CHalvardDlg::CHalvardDlg(const CommandLine& line)
@@ -399,6 +400,10 @@ INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
 }
 
 INT_PTR CHalvardDlg::OnClose(WPARAM, LPARAM) { return OnCancelCommand(0, 0); }
+
+INT_PTR CHalvardDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<INT_PTR>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+}
 
 // --- piece size ------------------------------------------------------------
 

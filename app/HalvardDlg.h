@@ -19,7 +19,7 @@ class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
 public:
     explicit CHalvardDlg(const CommandLine& line);
 
-    static const window::MessageEntry<CHalvardDlg> kMessages[22];
+    static const window::MessageEntry<CHalvardDlg> kMessages[23];
 
     // engine::Host, as the window shows it
     void SetProgressStep(int step) override;
@@ -50,6 +50,7 @@ private:
     INT_PTR OnDropFiles(WPARAM, LPARAM);
     INT_PTR OnDrawItem(WPARAM, LPARAM);
     INT_PTR OnClose(WPARAM, LPARAM);
+    INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
 
     void SwitchMode(bool split);
     void ApplyModeLook(bool split);

@@ -130,3 +130,60 @@ TEST(DropHandler, OneFileOrFolderByMode) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string StatusPart(HWND main, int part) {
+    char text[256] = {};
+    SendMessageA(GetDlgItem(main, IDC_STATUS_BAR), SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Piece-size commands, the custom field's filter and the status bar's parts.
+TEST(MainWindow, PieceSizeCommandsAndStatusParts) {
+    std::vector<std::string> seen;
+    std::thread user([&] {
+        HWND main = WaitFor("");
+        ASSERT_NE(main, nullptr);
+        auto record = [&] {
+            seen.push_back(StatusPart(main, 0) + "|" + StatusPart(main, 2) + "|" + Field(main, IDC_UNIT_LABEL) + "|" +
+                           (IsWindowVisible(GetDlgItem(main, IDC_CUSTOM_SIZE)) ? "field" : "no field"));
+        };
+        record();
+        SendMessageA(main, WM_COMMAND, ID_PRESET_100MB, 0);
+        record();
+        SendMessageA(main, WM_COMMAND, IDC_SIZE_BUTTON, 0);  // a click on the face
+        record();
+        SendMessageA(main, WM_COMMAND, ID_UNIT_FILES, 0);
+        record();
+        SetDlgItemTextA(main, IDC_CUSTOM_SIZE, "007");
+        seen.push_back(Field(main, IDC_CUSTOM_SIZE));
+        SetDlgItemTextA(main, IDC_CUSTOM_SIZE, "12a");
+        seen.push_back(Field(main, IDC_CUSTOM_SIZE));
+        SendMessageA(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        record();
+        SendMessageA(main, WM_COMMAND, ID_PRESET_FLOPPY, 0);  // does nothing in Rejoin mode
+        record();
+        SendMessageA(main, WM_COMMAND, IDC_SPLIT_MODE, 0);
+        record();
+        PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+    });
+    {
+        app::CHalvardDlg dialog(app::CommandLine{});
+        dialog.DoModal(nullptr);
+    }
+    user.join();
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "Split|1.44 MB||no field",
+                        "Split|100 MB||no field",
+                        "Split|Custom [bytes]|In bytes:|field",
+                        "Split|File count|Total files:|field",
+                        "007",
+                        "",
+                        "Rejoin||Total files:|no field",
+                        "Rejoin||Total files:|no field",
+                        "Split||Total files:|field",
+                    }));
+}
+
+}  // namespace
