@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/win32/WinApi.h"
+
+#include <shlobj.h>
 #include "resources/resource.h"
 #include "support/SplitFixture.h"
 
@@ -484,6 +486,54 @@ TEST(ParvexWindow, SettingsPaneSavesOnOkOnly) {
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParvexWindow, FolderChooserSetsTheDestination) {
+    Folder dir;
+    Program program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    Click(main, IDC_CHOOSE_FOLDER);
+    HWND browse = program.Window("");
+    for (int i = 0; i < 250 && (!browse || browse == main); ++i) {
+        Sleep(20);
+        Found found{program.pid(), ""};
+        EnumWindows(
+            FindTopLevel, reinterpret_cast<LPARAM>(&found));
+        browse = found.hwnd;
+        if (browse == main) browse = nullptr;
+    }
+    ASSERT_NE(browse, nullptr);
+    // The selection message carries a pointer: the path must live in the
+    // program's own memory.
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.pid());
+    void* remote = VirtualAllocEx(process, nullptr, dir.path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(process, remote, dir.path.c_str(), dir.path.size() + 1, nullptr);
+    Sleep(500);  // the tree fills in after the window shows
+    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+    Sleep(300);
+    Click(browse, IDOK);
+    for (int i = 0; i < 300 && Item(main, IDC_DESTINATION_PATH).empty(); ++i) Sleep(10);
+    EXPECT_EQ(Item(main, IDC_DESTINATION_PATH), dir.path);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+TEST(ParvexWindow, AutomationSwitchOpensNoFile) {
+    Program program("/Automation");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(Item(main, IDC_SOURCE_PATH), "");
+    EXPECT_EQ(IsDlgButtonChecked(main, IDC_SPLIT_MODE), BST_CHECKED);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
 }
 
 }  // namespace
