@@ -497,27 +497,29 @@ TEST(ParvexWindow, FolderChooserSetsTheDestination) {
     Program program;
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
-    Click(main, IDC_CHOOSE_FOLDER);
-    HWND browse = program.Window("");
-    for (int i = 0; i < 250 && (!browse || browse == main); ++i) {
-        Sleep(20);
-        Found found{program.pid(), ""};
-        EnumWindows(
-            FindTopLevel, reinterpret_cast<LPARAM>(&found));
-        browse = found.hwnd;
-        if (browse == main) browse = nullptr;
-    }
-    ASSERT_NE(browse, nullptr);
-    // The selection message carries a pointer: the path must live in the
-    // program's own memory.
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.pid());
     void* remote = VirtualAllocEx(process, nullptr, dir.path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
     WriteProcessMemory(process, remote, dir.path.c_str(), dir.path.size() + 1, nullptr);
-    Sleep(500);  // the tree fills in after the window shows
-    SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
-    Sleep(300);
-    Click(browse, IDOK);
-    for (int i = 0; i < 300 && Item(main, IDC_DESTINATION_PATH).empty(); ++i) Sleep(10);
+    // Wine's folder tree fills in at its own pace and may drop a selection
+    // made too early: choose again until the selection has taken.
+    for (int attempt = 1; attempt <= 5 && Item(main, IDC_DESTINATION_PATH) != dir.path; ++attempt) {
+        Click(main, IDC_CHOOSE_FOLDER);
+        HWND browse = nullptr;
+        for (int i = 0; i < 250 && !browse; ++i) {
+            Sleep(20);
+            Found found{program.pid(), ""};
+            EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&found));
+            if (found.hwnd != main) browse = found.hwnd;
+        }
+        ASSERT_NE(browse, nullptr);
+        Sleep(300 * attempt);
+        // The selection message carries a pointer: the path lives in the
+        // program's own memory.
+        SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+        Sleep(300);
+        Click(browse, IDOK);
+        for (int i = 0; i < 100 && IsWindow(browse); ++i) Sleep(10);
+    }
     EXPECT_EQ(Item(main, IDC_DESTINATION_PATH), dir.path);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
