@@ -74,7 +74,7 @@ const UINT kSizeCommands[] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_A
 
 }  // namespace
 
-const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[23] = {
+const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[24] = {
     {WM_INITDIALOG, 0, &CHalvardDlg::OnInitDialog},
     {WM_COMMAND, IDC_CHOOSE_FILE, &CHalvardDlg::OnChooseFile},
     {WM_COMMAND, IDCANCEL, &CHalvardDlg::OnCancelCommand},
@@ -98,6 +98,7 @@ const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[23] = {
     {WM_DRAWITEM, 0, &CHalvardDlg::OnDrawItem},
     {WM_CLOSE, 0, &CHalvardDlg::OnClose},
     {WM_QUERYDRAGICON, 0, &CHalvardDlg::OnQueryDragIcon},
+    {WM_PAINT, 0, &CHalvardDlg::OnPaint},
 };
 
 CHalvardDlg::CHalvardDlg(const CommandLine& line)
@@ -400,6 +401,20 @@ INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
 }
 
 INT_PTR CHalvardDlg::OnClose(WPARAM, LPARAM) { return OnCancelCommand(0, 0); }
+
+// Minimised, the window shows its icon centred; otherwise the dialog paints.
+INT_PTR CHalvardDlg::OnPaint(WPARAM, LPARAM) {
+    if (!IsIconic(hwnd())) return FALSE;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd(), &paint);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2,
+             LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+    EndPaint(hwnd(), &paint);
+    return TRUE;
+}
 
 INT_PTR CHalvardDlg::OnQueryDragIcon(WPARAM, LPARAM) {
     return reinterpret_cast<INT_PTR>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));

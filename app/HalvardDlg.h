@@ -19,7 +19,7 @@ class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
 public:
     explicit CHalvardDlg(const CommandLine& line);
 
-    static const window::MessageEntry<CHalvardDlg> kMessages[23];
+    static const window::MessageEntry<CHalvardDlg> kMessages[24];
 
     // engine::Host, as the window shows it
     void SetProgressStep(int step) override;
@@ -51,6 +51,7 @@ private:
     INT_PTR OnDrawItem(WPARAM, LPARAM);
     INT_PTR OnClose(WPARAM, LPARAM);
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
+    INT_PTR OnPaint(WPARAM, LPARAM);
 
     void SwitchMode(bool split);
     void ApplyModeLook(bool split);
