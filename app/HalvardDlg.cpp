@@ -15,6 +15,8 @@
 #include "engine/PiecePlan.h"
 #include "engine/Texts.h"
 #include "resources/resource.h"
+#include "update/VersionDialog.h"
+#include "update/VersionText.h"
 
 namespace app {
 
@@ -74,7 +76,7 @@ const UINT kSizeCommands[] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_A
 
 }  // namespace
 
-const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[24] = {
+const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[25] = {
     {WM_INITDIALOG, 0, &CHalvardDlg::OnInitDialog},
     {WM_COMMAND, IDC_CHOOSE_FILE, &CHalvardDlg::OnChooseFile},
     {WM_COMMAND, IDCANCEL, &CHalvardDlg::OnCancelCommand},
@@ -99,6 +101,7 @@ const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[24] = {
     {WM_CLOSE, 0, &CHalvardDlg::OnClose},
     {WM_QUERYDRAGICON, 0, &CHalvardDlg::OnQueryDragIcon},
     {WM_PAINT, 0, &CHalvardDlg::OnPaint},
+    {WM_COMMAND, ID_CHECK_UPDATES, &CHalvardDlg::OnCheckUpdates},
 };
 
 CHalvardDlg::CHalvardDlg(const CommandLine& line)
@@ -401,6 +404,11 @@ INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
 }
 
 INT_PTR CHalvardDlg::OnClose(WPARAM, LPARAM) { return OnCancelCommand(0, 0); }
+
+INT_PTR CHalvardDlg::OnCheckUpdates(WPARAM, LPARAM) {
+    update::CheckForUpdates(hwnd(), update::kMakerServer);
+    return TRUE;
+}
 
 // Minimised, the window shows its icon centred; otherwise the dialog paints.
 INT_PTR CHalvardDlg::OnPaint(WPARAM, LPARAM) {

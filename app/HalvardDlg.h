@@ -19,7 +19,7 @@ class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
 public:
     explicit CHalvardDlg(const CommandLine& line);
 
-    static const window::MessageEntry<CHalvardDlg> kMessages[24];
+    static const window::MessageEntry<CHalvardDlg> kMessages[25];
 
     // engine::Host, as the window shows it
     void SetProgressStep(int step) override;
@@ -52,6 +52,7 @@ private:
     INT_PTR OnClose(WPARAM, LPARAM);
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
     INT_PTR OnPaint(WPARAM, LPARAM);
+    INT_PTR OnCheckUpdates(WPARAM, LPARAM);
 
     void SwitchMode(bool split);
     void ApplyModeLook(bool split);

@@ -8,6 +8,7 @@
 #define IDD_SETTINGS 132
 #define IDD_FILE_EXISTS 153
 #define IDD_READ_THIS 154
+#define IDD_VERSION 148
 
 // Menus, icon, bitmap, strings
 #define IDR_MAIN_MENU 134
@@ -65,6 +66,10 @@
 
 // File-exists dialog
 #define IDC_EXISTS_TEXT 1044
+
+// Version dialog
+#define IDC_LATEST_VERSION 1038
+#define IDC_GET_LATEST 1000
 
 // "Read This" notice
 #define IDC_NOTICE_1 1040

@@ -29,8 +29,15 @@ ctest --test-dir build/sanitize --output-on-failure
 echo "== test Windows x86_64 under wine64"
 . scripts/wine-testbed.sh
 wine_testbed_start "$root/build/wineprefix"
-trap wine_testbed_stop EXIT
+# HTTP servers on 127.0.0.1 for the update check; they stop by themselves.
+ports_file=$(mktemp)
+python3 tests/http_fixture.py --ports "$ports_file" --lifetime 1200 &
+http_fixture=$!
+trap 'kill $http_fixture 2>/dev/null; wine_testbed_stop' EXIT
+for _ in $(seq 100); do [ -s "$ports_file" ] && break; sleep 0.1; done
+export PARVEX_HTTP_PORTS="$(cat "$ports_file")"
 ctest --test-dir build/win-x86_64 --output-on-failure
+kill $http_fixture 2>/dev/null || true
 wine_testbed_stop
 trap - EXIT
 echo "== screenshots of every window (build/screenshots)"

@@ -1,0 +1,37 @@
+// The version dialog: the installed version beside the latest one the maker's
+// server names, and a button that opens the update page.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "window/Dialog.h"
+
+namespace update {
+
+// Opens an address in the user's browser (the shell's "open" verb).
+using PageOpener = std::function<void(const std::string& address)>;
+void OpenWithShell(const std::string& address);
+
+class VersionDialog : public window::DialogImpl<VersionDialog> {
+public:
+    VersionDialog(std::string latest, std::string updatePage, PageOpener opener = OpenWithShell);
+
+    static const window::MessageEntry<VersionDialog> kMessages[4];
+
+private:
+    INT_PTR OnInitDialog(WPARAM, LPARAM);
+    INT_PTR OnGetLatest(WPARAM, LPARAM);
+    INT_PTR OnClose(WPARAM, LPARAM);
+
+    std::string latest_;
+    std::string updatePage_;
+    PageOpener opener_;
+};
+
+// "Check for Updates": fetches the version file from `server` and shows the
+// dialog over `owner` until it is closed.
+void CheckForUpdates(HWND owner, const std::string& server, PageOpener opener = OpenWithShell,
+                     unsigned long timeoutMs = 15000);
+
+}  // namespace update
