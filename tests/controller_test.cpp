@@ -26,8 +26,16 @@ public:
                 EXPECT_TRUE(controller.OnCancel());
             }
         };
+        // The worker waits at the chosen load until the question is up, so
+        // that it cannot finish before the click arrives.
+        host.onLoad = [this] {
+            if (host.loads == cancelAfterLoads) {
+                while (!asking) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        };
         host.answer = [this](const fake::Box& box) {
             if (box.caption != texts::kSuspendedCaption) return Answer::Ok;
+            asking = true;
             // While the question is open the worker makes no further progress
             // (the load under way may finish).
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -42,6 +50,7 @@ public:
 
     OperationController controller{r, fs, host};
     int cancelAfterLoads = 1000;
+    std::atomic<bool> asking{false};
     Answer questionAnswer = Answer::Ok;
     bool clicked = false;
     int loadsAtClick = 0;
@@ -80,13 +89,22 @@ TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
         f.Preset(kPreset10MB);
         OperationController controller(f.r, f.fs, f.host);
         bool clicked = false;
+        std::atomic<bool> asking{false};
+        f.host.onLoad = [&] {
+            if (f.host.loads == at) {
+                while (!asking) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        };
         f.host.onPump = [&] {
             if (!clicked && f.host.loads >= at) {
                 clicked = true;
                 controller.OnCancel();
             }
         };
-        f.host.answer = [](const fake::Box&) { return Answer::Cancel; };
+        f.host.answer = [&](const fake::Box&) {
+            asking = true;
+            return Answer::Cancel;
+        };
         EXPECT_TRUE(controller.OnStartOperation(f.r.sourcePath, "E:\\parts", f.settings));
         EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
         EXPECT_EQ(f.host.notices, 0);

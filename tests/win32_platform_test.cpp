@@ -165,14 +165,23 @@ TEST_F(Win32Files, ThreadedSplitRejoinAndCancel) {
     DeleteFileA((dir + "\\back\\film.avi").c_str());
     host.loads = 0;
     bool clicked = false;
+    std::atomic<bool> asking{false};
+    // Hold the worker after its first load until the question is up.
+    host.onLoad = [&] {
+        if (host.loads == 1) {
+            while (!asking) Sleep(1);
+        }
+    };
     host.onPump = [&] {
         if (!clicked && host.loads >= 1) {
             clicked = true;
             controller.OnCancel();
         }
     };
-    host.answer = [](const fake::Box& box) {
-        return box.caption == "User interruption" ? Answer::Cancel : Answer::Ok;
+    host.answer = [&](const fake::Box& box) {
+        if (box.caption != "User interruption") return Answer::Ok;
+        asking = true;
+        return Answer::Cancel;
     };
     ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi.sio", dir + "\\back", settings));
     EXPECT_TRUE(clicked);
@@ -183,6 +192,7 @@ TEST_F(Win32Files, ThreadedSplitRejoinAndCancel) {
     // every file free to be deleted (no handle left open).
     r.splitMode = true;
     clicked = false;
+    asking = false;
     host.loads = 0;
     ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi", dir + "\\back", settings));
     EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);

@@ -30,6 +30,9 @@ public:
     // Runs on the waiting thread between checks of the worker, as the
     // window's message loop would run a click.
     std::function<void()> onPump;
+    // Runs on the worker after each load's progress text, so that a test can
+    // hold the worker at a chosen load.
+    std::function<void()> onLoad;
 
     engine::Answer ShowMessage(const std::string& text, const std::string& caption,
                                engine::Buttons buttons) override {
@@ -52,6 +55,7 @@ public:
             progressTexts.push_back(text);
         }
         ++loads;
+        if (onLoad) onLoad();
     }
     void EnableControls(bool enable) override { controlsEnabled = enable; }
     void RefreshStatusBar(const std::string&, int pane) override {
