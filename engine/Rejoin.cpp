@@ -16,6 +16,7 @@ namespace {
 
 constexpr OpenMode kOutputMode{Access::Write, Share::ReadWrite, Creation::CreateAlways, true};
 constexpr OpenMode kPieceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
+constexpr std::uint32_t kSlice = 256 * 1024;
 
 struct OutputFailed {
     FileError failure;
@@ -92,15 +93,21 @@ void Rejoiner::CopyPiece(const std::string& path) {
         if (ctx_.checkpoint && ctx_.checkpoint->ShouldStop()) throw OperationCancelled{};
         host_.RefreshStatusBar("", 1);
         const std::uint32_t want = j == blocks - 1 ? length - readSoFar : blockSize;
-        std::uint32_t got = 0;
-        ReadOrThrow(*r_.rejoinPieceFile, path, buffer_.get(), want, got);
-        try {
-            WriteOrThrow(*r_.mainFile, r_.rejoinOutputPath, buffer_.get(), got);
-        } catch (const FileError& failure) {
-            throw OutputFailed{failure};
+        // The block moves in slices that stay in the processor's cache; what
+        // is read is written, slice by slice, exactly as a whole block would be.
+        for (std::uint32_t done = 0; done < want;) {
+            std::uint32_t got = 0;
+            ReadOrThrow(*r_.rejoinPieceFile, path, buffer_.get(), std::min(want - done, kSlice), got);
+            if (got == 0) break;
+            try {
+                WriteOrThrow(*r_.mainFile, r_.rejoinOutputPath, buffer_.get(), got);
+            } catch (const FileError& failure) {
+                throw OutputFailed{failure};
+            }
+            done += got;
+            readSoFar += got;
+            totalWritten_ += got;
         }
-        readSoFar += got;
-        totalWritten_ += got;
     }
     r_.rejoinPieceFile->Close();
     r_.rejoinPieceFile.reset();
