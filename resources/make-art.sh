@@ -20,4 +20,10 @@ for size in 16 32; do
     "icon$size.png"
 done
 convert icon16.png icon32.png Parvex.ico
+# Glimber's menu bitmap: 10 x 14, 16 colours, scissors (red blades, dark blue
+# handles) on menu grey.
+convert -size 10x14 xc:'#c0c0c0' \
+  -stroke '#ff0000' -draw 'line 2,0 6,8' -draw 'line 7,0 3,8' \
+  -stroke '#000080' -fill none -draw 'circle 2,11 2,9' -draw 'circle 7,11 7,9' \
+  -colors 16 -type Palette BMP3:../shellext/Scissors.bmp
 rm icon16.png icon32.png

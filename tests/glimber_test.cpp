@@ -1,0 +1,381 @@
+// Glimber through COM, as the shell uses it, and its registry entries.
+#include <gtest/gtest.h>
+
+#include "shellext/Identifiers.h"
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string WindowsPath(const char* linuxPath) {
+    std::string path = "Z:" + std::string(linuxPath);
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+// A data object holding one CF_HDROP, as the shell hands it over.
+class DropData : public IDataObject {
+public:
+    explicit DropData(const std::vector<std::string>& paths) : paths_(paths) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IDataObject) {
+            *object = this;
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
+        std::size_t bytes = sizeof(DROPFILES) + 1;
+        for (const auto& p : paths_) bytes += p.size() + 1;
+        HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        char* at = reinterpret_cast<char*>(drop + 1);
+        for (const auto& p : paths_) {
+            memcpy(at, p.c_str(), p.size() + 1);
+            at += p.size() + 1;
+        }
+        GlobalUnlock(memory);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override { return format->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC; }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+private:
+    std::vector<std::string> paths_;
+};
+
+std::string ReadValue(HKEY root, const std::string& key, const char* name) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    const LONG result = RegQueryValueExA(h, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(h);
+    return result == ERROR_SUCCESS ? std::string(data) : "<missing>";
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+const std::string kClsidKey = std::string("CLSID\\") + glimber::kClsidText;
+const char kApproved[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+
+class Glimber : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        module = LoadLibraryA(WindowsPath(GLIMBER_DLL).c_str());
+        ASSERT_NE(module, nullptr);
+        reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+        unreg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+        canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+        getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        ASSERT_TRUE(reg && unreg && canUnload && getClass);
+        ASSERT_EQ(reg(), S_OK);
+    }
+    void TearDown() override {
+        if (unreg) unreg();
+        CoUninitialize();
+    }
+
+    // A handler from the module's own class object, initialised with `paths`.
+    IContextMenu* Handler(const std::vector<std::string>& paths, HRESULT* init = nullptr) {
+        IClassFactory* factory = nullptr;
+        EXPECT_EQ(getClass(glimber::kClsidSplitContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        IShellExtInit* ext = nullptr;
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&ext)), S_OK);
+        factory->Release();
+        DropData data(paths);
+        const HRESULT result = ext->Initialize(nullptr, &data, nullptr);
+        if (init) *init = result;
+        IContextMenu* menu = nullptr;
+        ext->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+        ext->Release();
+        return menu;
+    }
+
+    HMODULE module = nullptr;
+    HRESULT(WINAPI* reg)() = nullptr;
+    HRESULT(WINAPI* unreg)() = nullptr;
+    HRESULT(WINAPI* canUnload)() = nullptr;
+    HRESULT(WINAPI* getClass)(REFCLSID, REFIID, void**) = nullptr;
+};
+
+std::string Label(HMENU menu, int position) {
+    char text[256] = {};
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+TEST_F(Glimber, MenuItemByExtension) {
+    const struct {
+        const char* file;
+        const char* item;
+        const char* help;
+    } cases[] = {
+        {"C:\\v\\Movie.avi", "Split to...", "Split the selected file"},
+        {"C:\\v\\Movie.SPL", "&Rejoin to...", "Rejoin from split files"},
+        {"C:\\v\\Movie.spl", "&Rejoin to...", "Rejoin from split files"},
+        {"C:\\v\\Movie.sio", "&Rejoin to...", "Rejoin from split files"},
+        {"C:\\v\\archive.spl.bak", "Split to...", "Split the selected file"},
+        {"C:\\v\\README", "Split to...", "Split the selected file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        IContextMenu* handler = Handler({c.file});
+        HMENU menu = CreatePopupMenu();
+        AppendMenuA(menu, MF_STRING, 1, "Open");
+        AppendMenuA(menu, MF_STRING, 2, "Corvane.Split");  // an earlier copy
+        AppendMenuA(menu, MF_STRING, 3, "corvane.split");  // not the same label
+        const HRESULT result = handler->QueryContextMenu(menu, 1, 100, 200, CMF_NORMAL);
+        EXPECT_EQ(HRESULT_CODE(result), 1);
+        // The earlier copy went, the new item stands at the given position,
+        // and the label that differs in case stays.
+        EXPECT_EQ(GetMenuItemCount(menu), 3);
+        EXPECT_EQ(Label(menu, 0), "Open");
+        EXPECT_EQ(Label(menu, 1), "Corvane.Split");
+        EXPECT_EQ(Label(menu, 2), "corvane.split");
+        HMENU sub = GetSubMenu(menu, 1);
+        ASSERT_NE(sub, nullptr);
+        EXPECT_EQ(Label(sub, 0), c.item);
+        EXPECT_EQ(GetMenuItemID(sub, 0), 100u);
+
+        char ansi[64] = {};
+        EXPECT_EQ(handler->GetCommandString(0, GCS_HELPTEXTA, nullptr, ansi, sizeof ansi), S_OK);
+        EXPECT_STREQ(ansi, c.help);
+        wchar_t wide[64] = {};
+        EXPECT_EQ(handler->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(wide), 64), S_OK);
+        EXPECT_EQ(std::wstring(wide), std::wstring(c.help, c.help + strlen(c.help)));
+        char small[6] = {};
+        EXPECT_EQ(handler->GetCommandString(0, GCS_HELPTEXTA, nullptr, small, sizeof small), S_OK);
+        EXPECT_EQ(std::string(small), std::string(c.help).substr(0, 5));
+        EXPECT_EQ(handler->GetCommandString(0, GCS_VERBA, nullptr, ansi, sizeof ansi), E_INVALIDARG);
+        EXPECT_EQ(handler->GetCommandString(1, GCS_HELPTEXTA, nullptr, ansi, sizeof ansi), E_INVALIDARG);
+        DestroyMenu(menu);
+        handler->Release();
+    }
+}
+
+TEST_F(Glimber, NoItemForFoldersOrSeveralFiles) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    for (const std::vector<std::string>& paths :
+         {std::vector<std::string>{temp}, std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}}) {
+        HRESULT init = S_OK;
+        IContextMenu* handler = Handler(paths, &init);
+        EXPECT_EQ(init, E_INVALIDARG);
+        handler->Release();
+    }
+    IContextMenu* handler = Handler({"C:\\a.txt"});
+    HMENU menu = CreatePopupMenu();
+    EXPECT_EQ(HRESULT_CODE(handler->QueryContextMenu(menu, 0, 1, 10, CMF_DEFAULTONLY)), 0);
+    EXPECT_EQ(GetMenuItemCount(menu), 0);
+    DestroyMenu(menu);
+    handler->Release();
+}
+
+TEST_F(Glimber, InvokeStartsParvexFromTheInstalledPath) {
+    const std::string install = WindowsPath(STANDIN_DIR);
+    DeleteFileA((install + "\\command.txt").c_str());
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "Installed Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
+                   static_cast<DWORD>(install.size() + 1));
+    IContextMenu* handler = Handler({"D:\\Big files\\Big.iso"});
+    HMENU menu = CreatePopupMenu();
+    handler->QueryContextMenu(menu, 0, 1, 10, CMF_NORMAL);
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(1);
+    EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
+    info.lpVerb = "open";
+    EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
+    info.lpVerb = MAKEINTRESOURCEA(0);
+    EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
+    std::string recorded;
+    for (int i = 0; i < 500 && recorded.empty(); ++i) {
+        Sleep(20);
+        HANDLE file = CreateFileA((install + "\\command.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        char text[1024] = {};
+        DWORD got = 0;
+        ReadFile(file, text, sizeof text - 1, &got, nullptr);
+        CloseHandle(file);
+        recorded = text;
+    }
+    EXPECT_EQ(recorded, "\"" + install + "\\Parvex.exe\" \"D:\\Big files\\Big.iso\"");
+
+    // Without an installed path nothing is started.
+    DeleteFileA((install + "\\command.txt").c_str());
+    RegDeleteValueA(key, "Installed Path");
+    RegCloseKey(key);
+    EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
+    Sleep(500);
+    EXPECT_EQ(GetFileAttributesA((install + "\\command.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    DestroyMenu(menu);
+    handler->Release();
+}
+
+TEST_F(Glimber, UnloadOnlyWhenNothingIsAlive) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClass(glimber::kClsidSplitContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(canUnload(), S_FALSE);  // the caller's reference to the class object
+    IUnknown* object = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_FALSE);
+    object->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    ASSERT_EQ(getClass(glimber::kClsidSplitContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    factory->LockServer(TRUE);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_FALSE);
+    ASSERT_EQ(getClass(glimber::kClsidSplitContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    factory->LockServer(FALSE);
+    IUnknown* outer = reinterpret_cast<IUnknown*>(factory);
+    void* refused = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(outer, IID_IContextMenu, &refused), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, nullptr), E_POINTER);
+    IUnknown* none = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IStream, reinterpret_cast<void**>(&none)), E_NOINTERFACE);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    EXPECT_EQ(getClass(IID_IStream, IID_IClassFactory, reinterpret_cast<void**>(&factory)), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST_F(Glimber, ThroughComWithItsTypeLibrary) {
+    IDispatch* dispatch = nullptr;
+    ASSERT_EQ(CoCreateInstance(glimber::kClsidSplitContext, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&dispatch)),
+              S_OK);
+    UINT count = 0;
+    EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+    BSTR name = nullptr, doc = nullptr;
+    info->GetDocumentation(MEMBERID_NIL, &name, &doc, nullptr, nullptr);
+    EXPECT_EQ(std::wstring(name), L"ISplitContext");
+    EXPECT_EQ(std::wstring(doc), L"ISplitContext Interface");
+    SysFreeString(name);
+    SysFreeString(doc);
+    info->Release();
+    IUnknown* other = nullptr;
+    EXPECT_EQ(dispatch->QueryInterface(IID_IStream, reinterpret_cast<void**>(&other)), E_NOINTERFACE);
+    dispatch->Release();
+}
+
+TEST_F(Glimber, RegistryEntriesAndTheirRemoval) {
+    char path[MAX_PATH * 2];
+    GetModuleFileNameA(module, path, sizeof path);
+    char shortPath[MAX_PATH * 2];
+    GetShortPathNameA(path, shortPath, sizeof shortPath);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), shortPath);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey, nullptr), "SplitContext Class");
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", nullptr), "Glimber.SplitContext.1");
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\VersionIndependentProgID", nullptr), "Glimber.SplitContext");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey + "\\Programmable"));
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\TypeLib", nullptr), glimber::kLibidText);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, "*\\shellex\\contextmenuhandlers\\Corvane.Split", nullptr),
+              glimber::kClsidText);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, "Glimber.SplitContext\\CurVer", nullptr), "Glimber.SplitContext.1");
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, "Glimber.SplitContext.1\\CLSID", nullptr), glimber::kClsidText);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kApproved, glimber::kClsidText), "Corvane.Split ContextMenuHandler");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + glimber::kLibidText));
+
+    // Registering again rebuilds the class key from scratch.
+    HKEY stale;
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, (kClsidKey + "\\Stale").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &stale,
+                    nullptr);
+    RegCloseKey(stale);
+    EXPECT_EQ(reg(), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey + "\\Stale"));
+
+    // Unregistering leaves what others put beside the entries.
+    HKEY other;
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, "*\\shellex\\contextmenuhandlers\\SomeoneElse", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &other, nullptr);
+    RegCloseKey(other);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kApproved, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other, nullptr);
+    RegSetValueExA(other, "{00000000-1111-2222-3333-444444444444}", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    RegCloseKey(other);
+    EXPECT_EQ(unreg(), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\contextmenuhandlers\\Corvane.Split"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Glimber.SplitContext"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Glimber.SplitContext.1"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\contextmenuhandlers\\SomeoneElse"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kApproved, glimber::kClsidText), "<missing>");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kApproved, "{00000000-1111-2222-3333-444444444444}"), "x");
+    EXPECT_EQ(unreg(), S_OK);  // nothing registered: still S_OK
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\contextmenuhandlers\\SomeoneElse");
+}
+
+}  // namespace
+
+namespace {
+
+DWORD RunCommand(const std::string& command) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return ~0u;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = ~0u;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+// regsvr32 from a folder whose name holds an apostrophe.
+TEST(GlimberRegsvr32, RegistersAndUnregistersFromAnyFolder) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "O'Brien's tools";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string dll = folder + "\\Glimber.dll";
+    ASSERT_TRUE(CopyFileA(WindowsPath(GLIMBER_DLL).c_str(), dll.c_str(), FALSE));
+    EXPECT_EQ(RunCommand("regsvr32 /s \"" + dll + "\""), 0u);
+    char shortPath[MAX_PATH * 2];
+    GetShortPathNameA(dll.c_str(), shortPath, sizeof shortPath);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), shortPath);
+    EXPECT_EQ(RunCommand("regsvr32 /u /s \"" + dll + "\""), 0u);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
+    DeleteFileA(dll.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
