@@ -5,7 +5,9 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -376,6 +378,63 @@ TEST(GlimberRegsvr32, RegistersAndUnregistersFromAnyFolder) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
     DeleteFileA(dll.c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM lParam) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    char cls[16] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (process == GetCurrentProcessId() && std::string(cls) == "#32768" && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// With PARVEX_SHOTS set (scripts/screenshots.sh), the handler's item is shown
+// open in a context menu for a picture.
+TEST_F(Glimber, ContextMenuOnScreen) {
+    const char* shots = std::getenv("PARVEX_SHOTS");
+    if (!shots) GTEST_SKIP() << "PARVEX_SHOTS not set";
+    IContextMenu* handler = Handler({"C:\\videos\\Movie.avi.3.spl"});
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, 1, "&Open");
+    AppendMenuA(menu, MF_STRING, 2, "Cu&t");
+    handler->QueryContextMenu(menu, 1, 100, 200, CMF_NORMAL);
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    std::thread user([&] {
+        HWND popup = nullptr;
+        for (int i = 0; i < 200 && !popup; ++i) {
+            Sleep(20);
+            EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&popup));
+        }
+        for (UINT key : {VK_DOWN, VK_DOWN, VK_RIGHT}) {
+            PostMessageA(popup, WM_KEYDOWN, key, 0);
+            Sleep(150);
+        }
+        Sleep(400);
+        const std::string ready = std::string(shots) + "\\context-menu.ready";
+        CloseHandle(CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        for (int i = 0; i < 1000 && GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+        PostMessageA(owner, WM_CANCELMODE, 0, 0);
+        for (int i = 0; i < 3; ++i) {
+            HWND open = nullptr;
+            EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&open));
+            if (open) PostMessageA(open, WM_KEYDOWN, VK_ESCAPE, 0);
+            Sleep(100);
+        }
+    });
+    SetForegroundWindow(owner);
+    TrackPopupMenu(menu, TPM_LEFTALIGN, 200, 200, 0, owner, nullptr);
+    user.join();
+    DestroyWindow(owner);
+    DestroyMenu(menu);
+    handler->Release();
 }
 
 }  // namespace
