@@ -151,7 +151,7 @@ STDMETHODIMP SplitContext::QueryContextMenu(HMENU menu, UINT index, UINT first, 
     submenu_ = CreatePopupMenu();
 
     std::string extension = PathFindExtensionA(filePath_.c_str());
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!extension.empty()) CharLowerBuffA(extension.data(), static_cast<DWORD>(extension.size()));
     const bool rejoin = extension == ".sio" || extension == ".spl";
     mode_ = rejoin ? 2 : 1;
     InsertMenuA(submenu_, 0, MF_BYPOSITION | MF_STRING, first, rejoin ? "&Rejoin to..." : "Split to...");

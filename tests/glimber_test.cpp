@@ -272,6 +272,43 @@ TEST_F(Glimber, UnloadOnlyWhenNothingIsAlive) {
     EXPECT_EQ(getClass(IID_IStream, IID_IClassFactory, reinterpret_cast<void**>(&factory)), CLASS_E_CLASSNOTAVAILABLE);
 }
 
+// An outer object that counts the references its inner object hands it.
+class Outer : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(iid, object) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    IUnknown* inner = nullptr;
+    ULONG references = 1;
+};
+
+TEST_F(Glimber, AggregatedHandlerDelegatesToItsOuterObject) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClass(glimber::kClsidSplitContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    Outer outer;
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+    factory->Release();
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+    EXPECT_EQ(outer.references, 2u);  // the interface's reference went to the outer object
+    IUnknown* back = nullptr;
+    menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back));
+    EXPECT_EQ(back, static_cast<IUnknown*>(&outer));
+    back->Release();
+    menu->Release();
+    EXPECT_EQ(outer.references, 1u);
+    EXPECT_EQ(canUnload(), S_FALSE);  // the inner object is still alive
+    outer.inner->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+}
+
 TEST_F(Glimber, ThroughComWithItsTypeLibrary) {
     IDispatch* dispatch = nullptr;
     ASSERT_EQ(CoCreateInstance(glimber::kClsidSplitContext, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
