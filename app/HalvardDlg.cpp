@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/AboutDialog.h"
 #include "app/ReadThisDialog.h"
 #include "engine/PiecePlan.h"
 #include "engine/Texts.h"
@@ -76,7 +77,7 @@ const UINT kSizeCommands[] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_A
 
 }  // namespace
 
-const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[25] = {
+const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[34] = {
     {WM_INITDIALOG, 0, &CHalvardDlg::OnInitDialog},
     {WM_COMMAND, IDC_CHOOSE_FILE, &CHalvardDlg::OnChooseFile},
     {WM_COMMAND, IDCANCEL, &CHalvardDlg::OnCancelCommand},
@@ -102,6 +103,15 @@ const window::MessageEntry<CHalvardDlg> CHalvardDlg::kMessages[25] = {
     {WM_QUERYDRAGICON, 0, &CHalvardDlg::OnQueryDragIcon},
     {WM_PAINT, 0, &CHalvardDlg::OnPaint},
     {WM_COMMAND, ID_CHECK_UPDATES, &CHalvardDlg::OnCheckUpdates},
+    {WM_COMMAND, ID_ABOUT, &CHalvardDlg::OnAbout},
+    {WM_COMMAND, ID_MOVE_TO_TRAY, &CHalvardDlg::OnMoveToTray},
+    {WM_COMMAND, ID_TRAY_RESTORE, &CHalvardDlg::OnRestore},
+    {WM_COMMAND, ID_TRAY_EXIT, &CHalvardDlg::OnCancelCommand},
+    {WM_COMMAND, ID_HELP_CONTENTS, &CHalvardDlg::OnHelpContents},
+    {WM_TRAYNOTIFY, 0, &CHalvardDlg::OnTrayNotify},
+    {WM_SYSCOMMAND, 0, &CHalvardDlg::OnSysCommand},
+    {WM_HELP, 0, &CHalvardDlg::OnContextHelp},
+    {WM_DESTROY, 0, &CHalvardDlg::OnDestroy},
 };
 
 CHalvardDlg::CHalvardDlg(const CommandLine& line)
@@ -404,6 +414,129 @@ INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
 }
 
 INT_PTR CHalvardDlg::OnClose(WPARAM, LPARAM) { return OnCancelCommand(0, 0); }
+
+INT_PTR CHalvardDlg::OnAbout(WPARAM, LPARAM) {
+    AboutDialog().DoModal(hwnd());
+    return TRUE;
+}
+
+// --- tray, always on top, help -------------------------------------------------
+
+INT_PTR CHalvardDlg::OnMoveToTray(WPARAM, LPARAM) {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = hwnd();
+    icon.uID = kTrayIconId;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.uCallbackMessage = WM_TRAYNOTIFY;
+    icon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    lstrcpynA(icon.szTip, "Restore window", sizeof icon.szTip);
+    trayIconShown_ = Shell_NotifyIconA(NIM_ADD, &icon) != FALSE;
+    ShowWindow(hwnd(), SW_HIDE);
+    return TRUE;
+}
+
+void CHalvardDlg::RemoveTrayIcon() {
+    if (!trayIconShown_) return;
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = hwnd();
+    icon.uID = kTrayIconId;
+    Shell_NotifyIconA(NIM_DELETE, &icon);
+    trayIconShown_ = false;
+}
+
+INT_PTR CHalvardDlg::OnRestore(WPARAM, LPARAM) {
+    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    Sleep(500);
+    RemoveTrayIcon();
+    SetForegroundWindow(hwnd());
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != kTrayIconId) return TRUE;
+    if (lParam == WM_RBUTTONUP) {
+        if (!trayMenu_) trayMenu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+        HMENU popup = GetSubMenu(trayMenu_, 0);
+        SetMenuDefaultItem(popup, 0, TRUE);
+        POINT at;
+        GetCursorPos(&at);
+        SetForegroundWindow(hwnd());
+        TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr);
+    } else if (lParam == WM_LBUTTONDBLCLK) {
+        PostMessageA(hwnd(), WM_COMMAND, ID_TRAY_RESTORE, 0);
+        SetForegroundWindow(hwnd());
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    switch (wParam & 0xFFF0) {
+        case IDM_ABOUTBOX:
+            AboutDialog().DoModal(hwnd());
+            return TRUE;
+        case IDM_ALWAYS_ON_TOP: {
+            // The flag follows the window's state; reading the style back is
+            // not reliable on every window manager.
+            const bool topmost = alwaysOnTop_;
+            SetWindowPos(hwnd(), topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | (topmost ? 0 : SWP_NOREDRAW));
+            alwaysOnTop_ = !alwaysOnTop_;
+            HMENU system = GetSystemMenu(hwnd(), FALSE);
+            DeleteMenu(system, IDM_ALWAYS_ON_TOP, MF_BYCOMMAND);
+            AppendMenuA(system, MF_STRING | (topmost ? MF_UNCHECKED : MF_CHECKED), IDM_ALWAYS_ON_TOP,
+                        "&Always On Top");
+            return TRUE;
+        }
+        default:
+            return FALSE;  // the system's own handling
+    }
+}
+
+// Help goes to the file beside the program, through HTML Help loaded when
+// first asked for, owned by the desktop.
+void CHalvardDlg::ShowHelp(const std::string& topic) {
+    using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    static HMODULE library = LoadLibraryA("hhctrl.ocx");
+    if (!library) return;
+    const auto htmlHelp = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")));
+    if (!htmlHelp) return;
+    const std::string path = store_.record().installedPath + topic;
+    htmlHelp(GetDesktopWindow(), path.c_str(), 0 /* display topic */, 0);
+}
+
+INT_PTR CHalvardDlg::OnHelpContents(WPARAM, LPARAM) {
+    ShowHelp("\\Corvane Split.chm");
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnContextHelp(WPARAM, LPARAM lParam) {
+    const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
+    const char* topic = "\\Corvane Split.chm";
+    switch (info->iCtrlId) {
+        case IDC_SPLIT_MODE: topic = "\\Corvane Split.chm ::/Splitting a file.htm"; break;
+        case IDC_REJOIN_MODE: topic = "\\Corvane Split.chm ::/Joining split files.htm"; break;
+        case IDC_START:
+            topic = mode_ == 1 ? "\\Corvane Split.chm::/Splitting a file.htm" : "\\Corvane Split.chm::/Joining split files.htm";
+            break;
+        default: break;
+    }
+    if (info->iContextType == HELPINFO_MENUITEM) topic = "\\Corvane Split.chm";
+    ShowHelp(topic);
+    if (info->iContextType == HELPINFO_MENUITEM) {
+        if (info->iCtrlId == ID_GENERAL_SETTINGS) ShowHelp("\\Corvane Split.chm::/Setting up options.htm");
+        if (info->iCtrlId == ID_HELP_CONTENTS) ShowHelp("\\Corvane Split.chm");
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnDestroy(WPARAM, LPARAM) {
+    RemoveTrayIcon();
+    if (tooltip_) DestroyWindow(tooltip_);
+    if (trayMenu_) DestroyMenu(trayMenu_);
+    return FALSE;
+}
 
 INT_PTR CHalvardDlg::OnCheckUpdates(WPARAM, LPARAM) {
     update::CheckForUpdates(hwnd(), update::kMakerServer);

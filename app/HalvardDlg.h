@@ -15,11 +15,15 @@
 
 namespace app {
 
+// Posted by the tray icon.
+inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 52;
+inline constexpr UINT kTrayIconId = 143;
+
 class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
 public:
     explicit CHalvardDlg(const CommandLine& line);
 
-    static const window::MessageEntry<CHalvardDlg> kMessages[25];
+    static const window::MessageEntry<CHalvardDlg> kMessages[34];
 
     // engine::Host, as the window shows it
     void SetProgressStep(int step) override;
@@ -53,6 +57,16 @@ private:
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
     INT_PTR OnPaint(WPARAM, LPARAM);
     INT_PTR OnCheckUpdates(WPARAM, LPARAM);
+    INT_PTR OnAbout(WPARAM, LPARAM);
+    INT_PTR OnMoveToTray(WPARAM, LPARAM);
+    INT_PTR OnRestore(WPARAM, LPARAM);
+    INT_PTR OnTrayNotify(WPARAM, LPARAM);
+    INT_PTR OnSysCommand(WPARAM, LPARAM);
+    INT_PTR OnHelpContents(WPARAM, LPARAM);
+    INT_PTR OnContextHelp(WPARAM, LPARAM);
+    INT_PTR OnDestroy(WPARAM, LPARAM);
+    void ShowHelp(const std::string& topic);
+    void RemoveTrayIcon();
 
     void SwitchMode(bool split);
     void ApplyModeLook(bool split);
@@ -85,6 +99,9 @@ private:
     bool paneExpanded_ = true;
     bool paneShown_ = false;
     int margin_ = -1;
+    bool alwaysOnTop_ = false;
+    bool trayIconShown_ = false;
+    HMENU trayMenu_ = nullptr;
     std::string fileToOpen_;
     bool openAtStartup_ = false;
 };

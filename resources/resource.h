@@ -9,6 +9,13 @@
 #define IDD_FILE_EXISTS 153
 #define IDD_READ_THIS 154
 #define IDD_VERSION 148
+#define IDD_ABOUT 100
+#define IDR_TRAY_MENU 143
+#define IDC_WEBSITE 1030
+#define IDC_SUPPORT 1031
+#define IDC_SALES 1032
+#define ID_TRAY_RESTORE 32783
+#define ID_TRAY_EXIT 32784
 
 // Menus, icon, bitmap, strings
 #define IDR_MAIN_MENU 134

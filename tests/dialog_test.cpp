@@ -148,3 +148,38 @@ TEST(WindowHost, RejoinAsksAndConfirmsThroughRealWindows) {
 }
 
 }  // namespace
+
+#include "app/AboutDialog.h"
+
+namespace {
+
+// The hyperlink label's colours: blue, red while hovered, and a beep with
+// no change for an address that cannot be opened.
+TEST(HotStatic, HoverAndAFailedOpen) {
+    app::AboutDialog about;
+    COLORREF before = 0, hovered = 0, after = 0;
+    bool visited = true;
+    std::thread user([&] {
+        HWND dialog = WaitForWindow("About Corvane.Split");
+        ASSERT_NE(dialog, nullptr);
+        HWND label = GetDlgItem(dialog, IDC_WEBSITE);
+        before = about.website().CurrentColour();
+        SendMessageA(label, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+        hovered = about.website().CurrentColour();
+        SendMessageA(label, WM_MOUSELEAVE, 0, 0);
+        after = about.website().CurrentColour();
+        about.website().SetUrl("zz-no-such-scheme:nothing");
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_WEBSITE, STN_CLICKED), reinterpret_cast<LPARAM>(label));
+        visited = about.website().visited();
+        HoldForALook();
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    about.DoModal(nullptr);
+    user.join();
+    EXPECT_EQ(before, 0x00FF0000u);
+    EXPECT_EQ(hovered, 0x000000FFu);
+    EXPECT_EQ(after, 0x00FF0000u);
+    EXPECT_FALSE(visited);
+}
+
+}  // namespace

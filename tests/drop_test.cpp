@@ -187,3 +187,30 @@ TEST(MainWindow, PieceSizeCommandsAndStatusParts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MainWindow, AlwaysOnTopToggles) {
+    std::vector<std::string> seen;
+    std::thread user([&] {
+        HWND main = WaitFor("");
+        ASSERT_NE(main, nullptr);
+        for (int i = 0; i < 2; ++i) {
+            SendMessageA(main, WM_SYSCOMMAND, IDM_ALWAYS_ON_TOP, 0);
+            HMENU system = GetSystemMenu(main, FALSE);
+            char text[64] = {};
+            GetMenuStringA(system, IDM_ALWAYS_ON_TOP, text, sizeof text, MF_BYCOMMAND);
+            const UINT state = GetMenuState(system, IDM_ALWAYS_ON_TOP, MF_BYCOMMAND);
+            seen.push_back(std::string(text) + ((state & MF_CHECKED) ? " checked" : " unchecked"));
+        }
+        PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+    });
+    {
+        app::CHalvardDlg dialog(app::CommandLine{});
+        dialog.DoModal(nullptr);
+    }
+    user.join();
+    EXPECT_EQ(seen, (std::vector<std::string>{"&Always On Top checked", "&Always On Top unchecked"}));
+}
+
+}  // namespace

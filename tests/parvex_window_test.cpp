@@ -394,6 +394,12 @@ TEST(ParvexScreens, EveryWindow) {
     Click(done, IDOK);
     for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
 
+    PostMessageA(main, WM_COMMAND, ID_ABOUT, 0);
+    HWND about = program.Window("About Corvane.Split");
+    shots.Snap("about");
+    Click(about, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+
     // The maker's server is out of reach here: the dialog says so.
     PostMessageA(main, WM_COMMAND, ID_CHECK_UPDATES, 0);
     HWND version = program.Window("Version dialog box", 60000);
@@ -541,6 +547,38 @@ TEST(ParvexWindow, AutomationSwitchOpensNoFile) {
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(Item(main, IDC_SOURCE_PATH), "");
     EXPECT_EQ(IsDlgButtonChecked(main, IDC_SPLIT_MODE), BST_CHECKED);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
+    Program program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
+    for (int i = 0; i < 500 && IsWindowVisible(main); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindowVisible(main));
+    PostMessageA(main, WM_USER + 52, 143, WM_LBUTTONDBLCLK);  // a double-click on the tray icon
+    for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(10);
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    PostMessageA(main, WM_COMMAND, ID_ABOUT, 0);
+    HWND about = program.Window("About Corvane.Split");
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(Item(about, IDC_WEBSITE), "Website - www.corvane.example");
+    EXPECT_EQ(Item(about, IDC_SALES), "Sales - sales@corvane.example");
+    EXPECT_EQ(Item(about, IDC_SUPPORT), "Support - support@corvane.example");
+    Click(about, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);  // the system menu's About
+    about = program.Window("About Corvane.Split");
+    ASSERT_NE(about, nullptr);
+    Click(about, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
