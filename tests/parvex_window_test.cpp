@@ -559,8 +559,12 @@ TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
     Program program;
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
+    // The dialog shows itself once its queue first runs empty: let that
+    // happen before hiding it.
+    Sleep(1000);
     PostMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
-    for (int i = 0; i < 500 && IsWindowVisible(main); ++i) Sleep(10);
+    // Wine hands the icon to its tray first, which can take seconds here.
+    for (int i = 0; i < 2000 && IsWindowVisible(main); ++i) Sleep(10);
     EXPECT_FALSE(IsWindowVisible(main));
     PostMessageA(main, WM_USER + 52, 143, WM_LBUTTONDBLCLK);  // a double-click on the tray icon
     for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(10);
