@@ -314,8 +314,10 @@ TEST(ParvexWindow, CancelDuringASplit) {
             Click(notice, IDOK);
             EXPECT_EQ(dir.Size("big.bin.41.spl"), 60000000u - 41u * 1457664u);
         }
-        // No operation now: Cancel ends the program (once no box disables it).
+        // No operation now: Cancel ends the program (once no box disables it
+        // and the worker, past its last prompt, has returned).
         for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+        Sleep(300);
         Click(main, IDCANCEL);
         EXPECT_TRUE(program.Ended());
     }
