@@ -17,6 +17,7 @@
 #include "engine/Texts.h"
 #include "resources/resource.h"
 #include "update/VersionDialog.h"
+#include "window/Choosers.h"
 #include "update/VersionText.h"
 
 namespace app {
@@ -664,20 +665,13 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
 
 INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
     ShowProgress(false);
-    const HRESULT com = CoInitialize(nullptr);
-    BROWSEINFOA info{};
-    info.hwndOwner = hwnd();
-    info.lpszTitle = mode_ == 1 ? "Choose a folder for keeping split files" : "Choose a folder to keep rejoined file ";
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&info)) {
-        char folder[MAX_PATH] = {};
-        if (SHGetPathFromIDListA(chosen, folder)) {
-            SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, folder);
-            SetStatus(1, Compact(folder, 23));
-        }
-        CoTaskMemFree(chosen);
+    std::string folder;
+    if (window::BrowseForFolder(hwnd(), mode_ == 1 ? "Choose a folder for keeping split files"
+                                                   : "Choose a folder to keep rejoined file ",
+                                folder)) {
+        SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, folder.c_str());
+        SetStatus(1, Compact(folder, 23));
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return TRUE;
 }
 

@@ -1,8 +1,7 @@
 #include "settings/SettingsDlg.h"
 
-#include <shlobj.h>
-
 #include "resources/resource.h"
+#include "window/Choosers.h"
 
 namespace settings {
 
@@ -72,20 +71,11 @@ INT_PTR CSettingsDlg::OnBrowseWorking(WPARAM, LPARAM) {
 }
 
 void CSettingsDlg::Browse(int edit) {
-    const HRESULT com = CoInitialize(nullptr);
-    BROWSEINFOA info{};
-    info.hwndOwner = hwnd();
-    info.lpszTitle = "Choose a startup folder";
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&info)) {
-        char path[MAX_PATH] = {};
-        if (SHGetPathFromIDListA(chosen, path)) {
-            SetDlgItemTextA(hwnd(), edit, path);
-            ReadChecks();
-        }
-        CoTaskMemFree(chosen);
+    std::string folder;
+    if (window::BrowseForFolder(hwnd(), "Choose a startup folder", folder)) {
+        SetDlgItemTextA(hwnd(), edit, folder.c_str());
+        ReadChecks();
     }
-    if (SUCCEEDED(com)) CoUninitialize();
 }
 
 }  // namespace settings
