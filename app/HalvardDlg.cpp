@@ -498,13 +498,16 @@ INT_PTR CHalvardDlg::OnSysCommand(WPARAM wParam, LPARAM) {
 // Help goes to the file beside the program, through HTML Help loaded when
 // first asked for, owned by the desktop.
 void CHalvardDlg::ShowHelp(const std::string& topic) {
+    const std::string path = store_.record().installedPath + topic;
+    if (helpOpener_) {
+        helpOpener_(path);
+        return;
+    }
     using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     static HMODULE library = LoadLibraryA("hhctrl.ocx");
     if (!library) return;
     const auto htmlHelp = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")));
-    if (!htmlHelp) return;
-    const std::string path = store_.record().installedPath + topic;
-    htmlHelp(GetDesktopWindow(), path.c_str(), 0 /* display topic */, 0);
+    if (htmlHelp) htmlHelp(GetDesktopWindow(), path.c_str(), 0 /* display topic */, 0);
 }
 
 INT_PTR CHalvardDlg::OnHelpContents(WPARAM, LPARAM) {

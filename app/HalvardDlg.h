@@ -2,6 +2,7 @@
 // status bar with the progress bar, the settings pane, and the engines' host.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/StartupRules.h"
@@ -24,6 +25,11 @@ public:
     explicit CHalvardDlg(const CommandLine& line);
 
     static const window::MessageEntry<CHalvardDlg> kMessages[34];
+
+    // Opens a help path; by default HTML Help's display-topic call, owned by
+    // the desktop. Tests observe the requests here.
+    using HelpOpener = std::function<void(const std::string& path)>;
+    void SetHelpOpener(HelpOpener opener) { helpOpener_ = std::move(opener); }
 
     // engine::Host, as the window shows it
     void SetProgressStep(int step) override;
@@ -102,6 +108,7 @@ private:
     bool alwaysOnTop_ = false;
     bool trayIconShown_ = false;
     HMENU trayMenu_ = nullptr;
+    HelpOpener helpOpener_;
     std::string fileToOpen_;
     bool openAtStartup_ = false;
 };

@@ -214,3 +214,59 @@ TEST(MainWindow, AlwaysOnTopToggles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Help requests and the exact paths they open.
+TEST(MainWindow, HelpTopics) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const char install[] = "C:\\Program Files\\Corvane";
+    RegSetValueExA(key, "Installed Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(install), sizeof install);
+    std::vector<std::string> opened;
+    std::thread user([&] {
+        HWND main = WaitFor("");
+        ASSERT_NE(main, nullptr);
+        auto help = [&](int id, int type) {
+            HELPINFO info{};
+            info.cbSize = sizeof info;
+            info.iContextType = type;
+            info.iCtrlId = id;
+            SendMessageA(main, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        };
+        SendMessageA(main, WM_COMMAND, ID_HELP_CONTENTS, 0);
+        help(IDC_SPLIT_MODE, HELPINFO_WINDOW);
+        help(IDC_REJOIN_MODE, HELPINFO_WINDOW);
+        help(IDC_START, HELPINFO_WINDOW);
+        SendMessageA(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        help(IDC_START, HELPINFO_WINDOW);
+        help(IDC_CHOOSE_FOLDER, HELPINFO_WINDOW);
+        help(ID_GENERAL_SETTINGS, HELPINFO_MENUITEM);
+        help(ID_HELP_CONTENTS, HELPINFO_MENUITEM);
+        PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+    });
+    {
+        app::CHalvardDlg dialog(app::CommandLine{});
+        dialog.SetHelpOpener([&](const std::string& path) { opened.push_back(path); });
+        dialog.DoModal(nullptr);
+    }
+    user.join();
+    RegDeleteValueA(key, "Installed Path");
+    RegCloseKey(key);
+    const std::string base = install;
+    EXPECT_EQ(opened, (std::vector<std::string>{
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm ::/Splitting a file.htm",
+                          base + "\\Corvane Split.chm ::/Joining split files.htm",
+                          base + "\\Corvane Split.chm::/Splitting a file.htm",
+                          base + "\\Corvane Split.chm::/Joining split files.htm",
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm::/Setting up options.htm",
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm",
+                      }));
+}
+
+}  // namespace
