@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/AboutDialog.h"
+#include "app/AutoProxy.h"
 #include "app/ReadThisDialog.h"
 #include "engine/PiecePlan.h"
 #include "engine/Texts.h"
@@ -25,6 +26,7 @@ namespace app {
 namespace {
 
 const char kCaption[] = "Corvane.Split";
+CHalvardDlg* g_instance = nullptr;
 
 // The shell's path compaction into a buffer of `chars` characters, the
 // terminator included.
@@ -120,9 +122,68 @@ CHalvardDlg::CHalvardDlg(const CommandLine& line)
       store_(registry_, platform_),
       pane_(store_, *this),
       controller_(request_, platform_, *this),
+      startedForAutomation_(line.automation),
       fileToOpen_(line.file),
       openAtStartup_(!line.file.empty()) {
     store_.ConstructWithDefaults();
+    g_instance = this;
+}
+
+CHalvardDlg::~CHalvardDlg() {
+    if (automation_) automation_->Forget();
+    if (g_instance == this) g_instance = nullptr;
+}
+
+CHalvardDlg* CHalvardDlg::Instance() { return g_instance; }
+
+void CHalvardDlg::AttachAutomation(CHalvardDlgAutoProxy* proxy) { automation_ = proxy; }
+
+void CHalvardDlg::DetachAutomation(CHalvardDlgAutoProxy* proxy) {
+    if (automation_ != proxy) return;
+    automation_ = nullptr;
+    // Started only to serve that client: it is done.
+    if (startedForAutomation_ && hwnd()) End(IDCANCEL);
+}
+
+bool CHalvardDlg::AutomationRun() { return StartOperation(); }
+
+void CHalvardDlg::AutomationSourceFile(const std::string& path) {
+    fileToOpen_ = path;
+    OpenNamedFile();
+}
+
+void CHalvardDlg::AutomationDestination(const std::string& path) {
+    if (!platform_.IsFolder(path)) {
+        ShowMessage(texts::kNotAFolder, "", engine::Buttons::Ok);
+        return;
+    }
+    SetStatus(1, Compact(path, 23));
+    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, path.c_str());
+}
+
+// Like the piece-size menu, but in either mode, and with the value put into
+// the custom-size field.
+void CHalvardDlg::AutomationSize(const std::string& unit, long value) {
+    const std::string name = Upper(unit);
+    const struct {
+        const char* spelling;
+        UINT command;
+    } units[] = {
+        {"B", ID_UNIT_BYTES},     {"BYTES", ID_UNIT_BYTES},      {"KB", ID_UNIT_KB},
+        {"KILOBYTES", ID_UNIT_KB}, {"KILO BYTES", ID_UNIT_KB},   {"MB", ID_UNIT_MB},
+        {"MEGABYTES", ID_UNIT_MB}, {"MEGA BYTES", ID_UNIT_MB},   {"FILE", ID_UNIT_FILES},
+        {"FILES", ID_UNIT_FILES},
+    };
+    if (name == "FLOPPY") {
+        ApplyPreset(ID_PRESET_FLOPPY);
+        return;
+    }
+    for (const auto& entry : units) {
+        if (name != entry.spelling) continue;
+        ApplyUnit(entry.command);
+        SetDlgItemInt(hwnd(), IDC_CUSTOM_SIZE, static_cast<UINT>(value), TRUE);
+        return;
+    }
 }
 
 std::string CHalvardDlg::Text(int id, int limit) const {
@@ -401,15 +462,24 @@ void CHalvardDlg::ShowSourceSize(std::uint64_t bytes) {
 
 // --- operation -------------------------------------------------------------
 
-INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
+bool CHalvardDlg::StartOperation() {
     request_.splitMode = mode_ == 1;
     request_.customText = Text(IDC_CUSTOM_SIZE, 32);
-    controller_.OnStartOperation(Text(IDC_SOURCE_PATH), Text(IDC_DESTINATION_PATH), store_.ForEngine());
+    return controller_.OnStartOperation(Text(IDC_SOURCE_PATH), Text(IDC_DESTINATION_PATH), store_.ForEngine());
+}
+
+INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
+    StartOperation();
     return TRUE;
 }
 
 INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
     if (controller_.OnCancel()) return TRUE;
+    // A client holds the automation object: the window only hides.
+    if (automation_) {
+        ShowWindow(hwnd(), SW_HIDE);
+        return TRUE;
+    }
     End(IDCANCEL);
     return TRUE;
 }
@@ -573,9 +643,13 @@ void CHalvardDlg::CheckSizeItem(UINT command) {
 }
 
 INT_PTR CHalvardDlg::OnPreset(WPARAM wParam, LPARAM) {
-    if (mode_ != 1) return TRUE;
+    if (mode_ == 1) ApplyPreset(LOWORD(wParam));
+    return TRUE;
+}
+
+void CHalvardDlg::ApplyPreset(UINT command) {
     for (const Preset& preset : kPresets) {
-        if (preset.command != LOWORD(wParam)) continue;
+        if (preset.command != command) continue;
         request_.customSize = false;
         ShowCustomSize(false);
         request_.pieceSize = preset.bytes;
@@ -583,13 +657,17 @@ INT_PTR CHalvardDlg::OnPreset(WPARAM wParam, LPARAM) {
         RefreshStatusBar(preset.status, 2);
         SetFocus(hwnd());
     }
-    return TRUE;
 }
 
 INT_PTR CHalvardDlg::OnUnit(WPARAM wParam, LPARAM) {
     if (mode_ != 1) return TRUE;
     UINT command = LOWORD(wParam);
     if (command == IDC_SIZE_BUTTON || command == ID_UNIT_BYTES_ALT) command = ID_UNIT_BYTES;
+    ApplyUnit(command);
+    return TRUE;
+}
+
+void CHalvardDlg::ApplyUnit(UINT command) {
     for (const Unit& unit : kUnits) {
         if (unit.command != command) continue;
         request_.customSize = true;
@@ -600,7 +678,6 @@ INT_PTR CHalvardDlg::OnUnit(WPARAM wParam, LPARAM) {
         request_.unitMultiplier = unit.multiplier;
         SetFocus(Item(IDC_CUSTOM_SIZE));
     }
-    return TRUE;
 }
 
 INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {

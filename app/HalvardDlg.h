@@ -23,6 +23,16 @@ inline constexpr UINT kTrayIconId = 143;
 class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
 public:
     explicit CHalvardDlg(const CommandLine& line);
+    ~CHalvardDlg() override;
+
+    // The one main window of the process, for the automation object.
+    static CHalvardDlg* Instance();
+    void AttachAutomation(class CHalvardDlgAutoProxy* proxy);
+    void DetachAutomation(class CHalvardDlgAutoProxy* proxy);
+    bool AutomationRun();
+    void AutomationSourceFile(const std::string& path);
+    void AutomationDestination(const std::string& path);
+    void AutomationSize(const std::string& unit, long value);
 
     static const window::MessageEntry<CHalvardDlg> kMessages[34];
 
@@ -74,6 +84,9 @@ private:
     void ShowHelp(const std::string& topic);
     void RemoveTrayIcon();
 
+    bool StartOperation();
+    void ApplyPreset(UINT command);
+    void ApplyUnit(UINT command);
     void SwitchMode(bool split);
     void ApplyModeLook(bool split);
     void ExchangeModeValues(int mode);
@@ -109,6 +122,8 @@ private:
     bool trayIconShown_ = false;
     HMENU trayMenu_ = nullptr;
     HelpOpener helpOpener_;
+    class CHalvardDlgAutoProxy* automation_ = nullptr;
+    bool startedForAutomation_ = false;
     std::string fileToOpen_;
     bool openAtStartup_ = false;
 };

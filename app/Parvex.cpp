@@ -1,5 +1,6 @@
 // Parvex: the program's entry. Its whole interface is the main dialog.
 #include "app/HalvardDlg.h"
+#include "app/AutoProxy.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -23,9 +24,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     const std::vector<std::string> args(__argv + 1, __argv + __argc);
     const app::CommandLine line = app::ParseCommandLine(args);
+    DWORD registration = 0;
+    if (line.automation) {
+        CoRegisterClassObject(app::kClsidHalvardApplication, app::AutomationFactory(), CLSCTX_LOCAL_SERVER,
+                              REGCLS_SINGLEUSE, &registration);
+    } else {
+        char program[MAX_PATH * 4] = {};
+        GetModuleFileNameA(nullptr, program, sizeof program);
+        app::RegisterAutomation(program);
+    }
     {
         app::CHalvardDlg dialog(line);
         dialog.DoModal(nullptr);
+    }
+    if (registration) {
+        CoRevokeClassObject(registration);
+        // Ending COM can block when the client went first; a server process
+        // that is done must end all the same.
+        ExitProcess(0);
     }
     OleUninitialize();
     return 0;

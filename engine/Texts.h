@@ -34,6 +34,7 @@ inline constexpr const char* kEnterSio = "Enter .sio file";
 inline constexpr const char* kEnterSioOrSpl = "Enter .sio or .spl file";
 inline constexpr const char* kSingleDrop = "Drag-and-drop a single file/folder";
 inline constexpr const char* kNoCurrentFolder = "Error getting current directory";
+inline constexpr const char* kNotAFolder = "Path is not a folder";
 // A path longer than the platform takes is refused, never cut.
 inline constexpr const char* kPathTooLong =
     "The path is too long.\nChoose a file or folder whose full path has fewer than 260 characters.";

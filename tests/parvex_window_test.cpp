@@ -9,6 +9,7 @@
 #include "platform/win32/WinApi.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include "resources/resource.h"
 #include "support/SplitFixture.h"
 
@@ -587,6 +588,110 @@ TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
     for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
+}
+
+}  // namespace
+
+namespace {
+
+DWORD RunAndWait(const std::string& command, int timeoutMs) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return ~0u;
+    }
+    DWORD code = ~1u;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 9);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+// A path as a JScript string literal's content.
+std::string JsString(const std::string& path) {
+    std::string escaped;
+    for (char c : path) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return escaped;
+}
+
+bool ParvexRunning() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+        found = _stricmp(entry.szExeFile, "Parvex.exe") == 0;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+BOOL CALLBACK FindTitle(HWND hwnd, LPARAM lParam) {
+    auto* want = reinterpret_cast<std::pair<std::string, HWND>*>(lParam);
+    if (IsWindowVisible(hwnd) && Text(hwnd) == want->first) {
+        want->second = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A real automation client: Wine's cscript with JScript.
+TEST(Automation, ScriptDrivesASplit) {
+    {
+        Program ordinary;  // an ordinary start writes the registration
+        HWND main = ordinary.Main();
+        ASSERT_NE(main, nullptr);
+        Sleep(300);
+        Click(main, IDCANCEL);
+        ASSERT_TRUE(ordinary.Ended());
+    }
+    Folder dir;
+    dir.Write("tape.bin", fake::Pattern(3000000));
+    const std::string script = dir.path + "\\drive.js";
+    const std::string js =
+        "try {\n"
+        "  var app = new ActiveXObject('Halvard.Application');\n"
+        "  app.Size('GB', 1);\n"
+        "  app.Size('Mega Bytes', 2);\n"
+        "  app.Size('floppy', 0);\n"
+        "  app.Size('kb', 1440);\n"
+        "  app.SourceFile('" + JsString(dir.path + "\\tape.bin") + "');\n"
+        "  app.Destination('" + JsString(dir.path) + "');\n"
+        "  var result = app.Run();\n"
+        "  app = null;\n"
+        "  CollectGarbage();\n"
+        "  WScript.Quit(result === true ? 0 : 3);\n"
+        "} catch (e) { WScript.Quit(2); }\n";
+    HANDLE file = CreateFileA(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, js.data(), static_cast<DWORD>(js.size()), &written, nullptr);
+    CloseHandle(file);
+
+    bool noticed = false;
+    std::thread user([&] {
+        for (int i = 0; i < 3000 && !noticed; ++i) {
+            std::pair<std::string, HWND> want{"Read This", nullptr};
+            EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&want));
+            if (want.second) {
+                noticed = true;
+                PostMessageA(GetDlgItem(want.second, IDOK), BM_CLICK, 0, 0);
+            }
+            Sleep(20);
+        }
+    });
+    const DWORD code = RunAndWait("cscript //nologo \"" + script + "\"", 60000);
+    noticed = true;
+    user.join();
+    EXPECT_EQ(code, 0u);
+    // The server started for the client ends once the client has let go.
+    for (int i = 0; i < 500 && ParvexRunning(); ++i) Sleep(20);
+    EXPECT_FALSE(ParvexRunning());
+    EXPECT_EQ(dir.Size("tape.bin.0.spl"), 1440000u);
+    EXPECT_EQ(dir.Size("tape.bin.2.spl"), 3000000u - 2u * 1440000u);
+    DeleteFileA(script.c_str());
 }
 
 }  // namespace
