@@ -638,16 +638,19 @@ BOOL CALLBACK FindTitle(HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
+// An ordinary start writes the automation registration.
+void RegisterByOrdinaryStart() {
+    Program ordinary;
+    HWND main = ordinary.Main();
+    ASSERT_NE(main, nullptr);
+    Sleep(300);
+    Click(main, IDCANCEL);
+    ASSERT_TRUE(ordinary.Ended());
+}
+
 // A real automation client: Wine's cscript with JScript.
 TEST(Automation, ScriptDrivesASplit) {
-    {
-        Program ordinary;  // an ordinary start writes the registration
-        HWND main = ordinary.Main();
-        ASSERT_NE(main, nullptr);
-        Sleep(300);
-        Click(main, IDCANCEL);
-        ASSERT_TRUE(ordinary.Ended());
-    }
+    RegisterByOrdinaryStart();
     Folder dir;
     dir.Write("tape.bin", fake::Pattern(3000000));
     const std::string script = dir.path + "\\drive.js";
@@ -692,6 +695,65 @@ TEST(Automation, ScriptDrivesASplit) {
     EXPECT_EQ(dir.Size("tape.bin.0.spl"), 1440000u);
     EXPECT_EQ(dir.Size("tape.bin.2.spl"), 3000000u - 2u * 1440000u);
     DeleteFileA(script.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// A C++ client through CoCreateInstance and IDispatch::Invoke.
+TEST(Automation, DispatchClientAndRefusals) {
+    RegisterByOrdinaryStart();
+    CoInitialize(nullptr);
+    IDispatch* app = nullptr;
+    const CLSID clsid = {0x5E8B2F4A, 0x6C31, 0x4D7E, {0xA9, 0xB0, 0x3F, 0x1C, 0x72, 0xD4, 0xE8, 0xA5}};
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app)), S_OK);
+    auto id = [&](const wchar_t* name) {
+        DISPID dispid = -1;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        app->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid);
+        return dispid;
+    };
+    EXPECT_EQ(id(L"run"), 1);
+    EXPECT_EQ(id(L"SOURCEFILE"), 2);
+    EXPECT_EQ(id(L"Destination"), 3);
+    EXPECT_EQ(id(L"size"), 4);
+    EXPECT_EQ(id(L"Explode"), DISPID_UNKNOWN);
+
+    // Destination with a file: "Path is not a folder", answered by the user.
+    Folder dir;
+    dir.Write("a.txt", fake::Bytes(3));
+    std::string boxText;
+    std::thread user([&] {
+        for (int i = 0; i < 500 && boxText.empty(); ++i) {
+            std::pair<std::string, HWND> want{"Corvane.Split", nullptr};
+            EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&want));
+            if (want.second && !GetDlgItem(want.second, IDC_START)) {
+                boxText = Program::BoxText(want.second);
+                PostMessageA(GetDlgItem(want.second, IDOK), BM_CLICK, 0, 0);
+            }
+            Sleep(20);
+        }
+    });
+    std::string path = dir.path + "\\a.txt";
+    BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(path.size()));
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, text, static_cast<int>(path.size() + 1));
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = text;
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    EXPECT_EQ(app->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    user.join();
+    EXPECT_EQ(boxText, "Path is not a folder");
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(app->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(app->Invoke(9, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+    VariantClear(&argument);
+    app->Release();
+    for (int i = 0; i < 500 && ParvexRunning(); ++i) Sleep(20);
+    EXPECT_FALSE(ParvexRunning());
+    CoUninitialize();
 }
 
 }  // namespace
