@@ -344,9 +344,27 @@ private:
     std::string folder_;
 };
 
+BOOL CALLBACK FindTitleOf(HWND hwnd, LPARAM lParam) {
+    auto* want = reinterpret_cast<std::pair<std::string, HWND>*>(lParam);
+    if (IsWindowVisible(hwnd) && Text(hwnd) == want->first) {
+        want->second = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 TEST(ParvexScreens, EveryWindow) {
     Shots shots;
     if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
+    // Help is found beside the program.
+    std::string install = ProgramPath();
+    install.resize(install.rfind('\\'));
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "Installed Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
+                   static_cast<DWORD>(install.size() + 1));
+    RegCloseKey(key);
     Folder dir;
     dir.Write("holiday.avi", fake::Pattern(30000000));
     Program program("\"" + dir.path + "\\holiday.avi\"");
@@ -396,6 +414,30 @@ TEST(ParvexScreens, EveryWindow) {
     shots.Snap("completed");
     Click(done, IDOK);
     for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+
+    // The tray icon's menu, Restore in bold.
+    PostMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
+    for (int i = 0; i < 2000 && IsWindowVisible(main); ++i) Sleep(10);
+    PostMessageA(main, WM_USER + 52, 143, WM_RBUTTONUP);
+    HWND trayMenu = WaitForTopLevel(program.pid(), "#32768", 5000);
+    shots.Snap("tray-menu");
+    if (trayMenu) PostMessageA(trayMenu, WM_KEYDOWN, VK_ESCAPE, 0);
+    Sleep(300);
+    PostMessageA(main, WM_COMMAND, ID_TRAY_RESTORE, 0);
+    for (int i = 0; i < 300 && !IsWindowVisible(main); ++i) Sleep(10);
+
+    // The help window at its start page (Wine draws the pages blank).
+    PostMessageA(main, WM_COMMAND, ID_HELP_CONTENTS, 0);
+    HWND help = nullptr;
+    for (int i = 0; i < 250 && !help; ++i) {
+        Sleep(20);
+        std::pair<std::string, HWND> want{"Corvane.Split Help", nullptr};
+        EnumWindows(FindTitleOf, reinterpret_cast<LPARAM>(&want));
+        help = want.second;
+    }
+    shots.Snap("help");
+    if (help) PostMessageA(help, WM_CLOSE, 0, 0);
+    Sleep(300);
 
     PostMessageA(main, WM_COMMAND, ID_ABOUT, 0);
     HWND about = program.Window("About Corvane.Split");
@@ -719,6 +761,21 @@ TEST(Automation, DispatchClientAndRefusals) {
     EXPECT_EQ(id(L"Destination"), 3);
     EXPECT_EQ(id(L"size"), 4);
     EXPECT_EQ(id(L"Explode"), DISPID_UNKNOWN);
+
+    // Closing the window while the object is held only hides it.
+    HWND main = nullptr;
+    for (int i = 0; i < 500 && !main; ++i) {
+        Sleep(20);
+        std::pair<std::string, HWND> want{"Corvane.Split", nullptr};
+        EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&want));
+        if (want.second && GetDlgItem(want.second, IDC_START)) main = want.second;
+    }
+    ASSERT_NE(main, nullptr);
+    Sleep(500);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 200 && IsWindowVisible(main); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(ParvexRunning());
 
     // Destination with a file: "Path is not a folder", answered by the user.
     Folder dir;
