@@ -34,12 +34,6 @@ ParsedSize ParseCustomText(const std::string& text);
 // request.sourceSize below 4 GiB for the Files unit.
 PlanCheck ResolvePieceSize(OperationRequest& request);
 
-struct PiecePlan {
-    std::uint32_t pieceSize;
-    std::uint32_t pieceCount;
-    std::uint32_t bufferSize;
-    std::uint32_t fillsPerPiece;
-};
 void PlanBuffers(std::uint32_t pieceSize, std::uint32_t& bufferSize, std::uint32_t& fillsPerPiece);
 
 // The three refusals of a piece size against the source, in their order.

@@ -27,8 +27,7 @@ CSettingsDlg::CSettingsDlg(SettingsStore& store, engine::Host& host)
 INT_PTR CSettingsDlg::OnInitDialog(WPARAM, LPARAM) {
     SendDlgItemMessageA(hwnd(), IDC_STARTUP_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
     SendDlgItemMessageA(hwnd(), IDC_WORKING_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
-    CheckDlgButton(hwnd(), IDC_REMOVE_AFTER_REJOIN, store_.record().removeAfterRejoin ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hwnd(), IDC_ERASE_REMOVABLE, store_.record().eraseRemovable ? BST_CHECKED : BST_UNCHECKED);
+    FillFolders();
     return TRUE;
 }
 

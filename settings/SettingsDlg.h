@@ -15,7 +15,7 @@ class CSettingsDlg : public window::DialogImpl<CSettingsDlg> {
 public:
     CSettingsDlg(SettingsStore& store, engine::Host& host);
 
-    // Puts the folders in memory into the two edits.
+    // Puts the settings in memory into the edits and check boxes.
     void FillFolders();
 
     static const window::MessageEntry<CSettingsDlg> kMessages[5];

@@ -251,13 +251,11 @@ ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mo
         const Node& n = *it->second;
         if (n.readOnly && mode.access != engine::Access::Read) return err::kAccessDenied;
         const bool wantsWrite = mode.access != engine::Access::Read;
-        const bool wantsRead = mode.access != engine::Access::Write;
         if (n.exclusive > 0) return err::kSharingViolation;
         if ((n.readers > 0 || n.writers > 0) && mode.share == engine::Share::None) return err::kSharingViolation;
         if (wantsWrite && n.readers + n.writers > 0 && mode.share != engine::Share::ReadWrite) {
             return err::kSharingViolation;
         }
-        (void)wantsRead;
     }
     std::shared_ptr<Node> node;
     if (mode.creation == engine::Creation::CreateAlways) {
