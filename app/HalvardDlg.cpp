@@ -145,14 +145,23 @@ void CHalvardDlg::DetachAutomation(CHalvardDlgAutoProxy* proxy) {
     if (startedForAutomation_ && hwnd()) End(IDCANCEL);
 }
 
-bool CHalvardDlg::AutomationRun() { return StartOperation(); }
+// A client's calls can arrive while the window waits for a worker (its
+// message loop runs meanwhile). The worker reads the request and the fields
+// it was started with, so these calls change nothing then, and a second Run
+// is refused rather than reported as started.
+bool CHalvardDlg::AutomationRun() {
+    if (controller_.running()) return false;
+    return StartOperation();
+}
 
 void CHalvardDlg::AutomationSourceFile(const std::string& path) {
+    if (controller_.running()) return;
     fileToOpen_ = path;
     OpenNamedFile();
 }
 
 void CHalvardDlg::AutomationDestination(const std::string& path) {
+    if (controller_.running()) return;
     if (!platform_.IsFolder(path)) {
         ShowMessage(texts::kNotAFolder, "", engine::Buttons::Ok);
         return;

@@ -61,8 +61,8 @@ LRESULT CHotStatic::OnMouseLeave(WPARAM, LPARAM) {
 
 void CHotStatic::OnClicked() {
     if (address_.empty()) {
-        char text[512] = {};
-        GetWindowTextA(hwnd(), text, sizeof text);
+        std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd())) + 1, '\0');
+        text.resize(static_cast<size_t>(GetWindowTextA(hwnd(), text.data(), static_cast<int>(text.size()))));
         address_ = text;
     }
     const auto result = reinterpret_cast<INT_PTR>(

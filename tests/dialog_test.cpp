@@ -2,6 +2,7 @@
 // reads and fills its controls and presses its buttons, as a user would.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -153,12 +154,23 @@ TEST(WindowHost, RejoinAsksAndConfirmsThroughRealWindows) {
 
 namespace {
 
-// The hyperlink label's colours: blue, red while hovered, and a beep with
-// no change for an address that cannot be opened.
-TEST(HotStatic, HoverAndAFailedOpen) {
+// The hyperlink label's colours: blue, red while hovered, a beep with no
+// change for an address that cannot be opened, purple once one opened.
+TEST(HotStatic, HoverAndOpening) {
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string script = std::string(temp) + "parvex-link.bat";
+    const std::string marker = std::string(temp) + "parvex-link.txt";
+    DeleteFileA(marker.c_str());
+    {
+        std::FILE* out = std::fopen(script.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        std::fprintf(out, "@echo opened> \"%s\"\r\n", marker.c_str());
+        std::fclose(out);
+    }
     app::AboutDialog about;
-    COLORREF before = 0, hovered = 0, after = 0;
-    bool visited = true;
+    COLORREF before = 0, hovered = 0, after = 0, opened = 0;
+    bool visited = true, visitedAfterOpen = false;
     std::thread user([&] {
         HWND dialog = WaitForWindow("About Corvane.Split");
         ASSERT_NE(dialog, nullptr);
@@ -171,6 +183,10 @@ TEST(HotStatic, HoverAndAFailedOpen) {
         about.website().SetUrl("zz-no-such-scheme:nothing");
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_WEBSITE, STN_CLICKED), reinterpret_cast<LPARAM>(label));
         visited = about.website().visited();
+        about.website().SetUrl(script);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_WEBSITE, STN_CLICKED), reinterpret_cast<LPARAM>(label));
+        visitedAfterOpen = about.website().visited();
+        opened = about.website().CurrentColour();
         HoldForALook();
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
@@ -180,6 +196,17 @@ TEST(HotStatic, HoverAndAFailedOpen) {
     EXPECT_EQ(hovered, 0x000000FFu);
     EXPECT_EQ(after, 0x00FF0000u);
     EXPECT_FALSE(visited);
+    EXPECT_TRUE(visitedAfterOpen);
+    EXPECT_EQ(opened, 0x00800080u);
+    // The shell really ran what the label named.
+    bool ran = false;
+    for (int i = 0; i < 500 && !ran; ++i) {
+        ran = GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!ran) Sleep(20);
+    }
+    EXPECT_TRUE(ran);
+    DeleteFileA(script.c_str());
+    DeleteFileA(marker.c_str());
 }
 
 }  // namespace

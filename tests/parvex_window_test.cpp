@@ -281,9 +281,16 @@ HWND WaitForTopLevel(DWORD process, const char* cls, int timeoutMs = 10000) {
 }
 
 // Cancel during a split: OK lets it complete, Cancel removes what it wrote.
+// The tray menu's Exit asks the same question while the window is hidden.
 TEST(ParvexWindow, CancelDuringASplit) {
-    for (const bool stop : {false, true}) {
+    const struct {
+        bool stop;
+        bool fromTray;
+    } cases[] = {{false, false}, {true, false}, {false, true}};
+    for (const auto& c : cases) {
+        const bool stop = c.stop;
         SCOPED_TRACE(stop ? "stop" : "continue");
+        SCOPED_TRACE(c.fromTray ? "tray menu's Exit" : "Cancel button");
         Folder dir;
         dir.Write("big.bin", fake::Pattern(60000000));
         Program program;
@@ -296,7 +303,14 @@ TEST(ParvexWindow, CancelDuringASplit) {
         for (int i = 0; i < 500 && dir.Size("big.bin.0.spl") == ~0ull; ++i) Sleep(5);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_REJOIN_MODE)));
-        Click(main, IDCANCEL);
+        if (c.fromTray) {
+            PostMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
+            for (int i = 0; i < 2000 && IsWindowVisible(main); ++i) Sleep(10);
+            EXPECT_FALSE(IsWindowVisible(main));
+            PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+        } else {
+            Click(main, IDCANCEL);
+        }
         HWND question = program.Window("User interruption");
         ASSERT_NE(question, nullptr);
         EXPECT_EQ(Program::BoxText(question), "The current operation is suspended.\n Continue?");
@@ -319,7 +333,8 @@ TEST(ParvexWindow, CancelDuringASplit) {
         // and the worker, past its last prompt, has returned).
         for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
         Sleep(300);
-        Click(main, IDCANCEL);
+        if (c.fromTray) PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+        else Click(main, IDCANCEL);
         EXPECT_TRUE(program.Ended());
     }
 }
@@ -420,6 +435,7 @@ TEST(ParvexScreens, EveryWindow) {
     for (int i = 0; i < 2000 && IsWindowVisible(main); ++i) Sleep(10);
     PostMessageA(main, WM_USER + 52, 143, WM_RBUTTONUP);
     HWND trayMenu = WaitForTopLevel(program.pid(), "#32768", 5000);
+    EXPECT_NE(trayMenu, nullptr);
     shots.Snap("tray-menu");
     if (trayMenu) PostMessageA(trayMenu, WM_KEYDOWN, VK_ESCAPE, 0);
     Sleep(300);
@@ -615,6 +631,18 @@ TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
     for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(10);
     EXPECT_TRUE(IsWindowVisible(main));
 
+    // Again, restored this time through the icon's menu, by its mnemonic.
+    PostMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
+    for (int i = 0; i < 2000 && IsWindowVisible(main); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindowVisible(main));
+    PostMessageA(main, WM_USER + 52, 143, WM_RBUTTONUP);
+    HWND trayMenu = WaitForTopLevel(program.pid(), "#32768", 5000);
+    ASSERT_NE(trayMenu, nullptr);
+    Sleep(200);
+    PostMessageA(trayMenu, WM_CHAR, 'r', 0);
+    for (int i = 0; i < 300 && !IsWindowVisible(main); ++i) Sleep(10);
+    EXPECT_TRUE(IsWindowVisible(main));
+
     PostMessageA(main, WM_COMMAND, ID_ABOUT, 0);
     HWND about = program.Window("About Corvane.Split");
     ASSERT_NE(about, nullptr);
@@ -807,6 +835,104 @@ TEST(Automation, DispatchClientAndRefusals) {
     EXPECT_EQ(app->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(app->Invoke(9, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
     VariantClear(&argument);
+    app->Release();
+    for (int i = 0; i < 500 && ParvexRunning(); ++i) Sleep(20);
+    EXPECT_FALSE(ParvexRunning());
+    CoUninitialize();
+}
+
+}  // namespace
+
+namespace {
+
+HWND WaitForTitle(const std::string& title, bool mainWindow, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        std::pair<std::string, HWND> want{title, nullptr};
+        EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&want));
+        if (want.second && (GetDlgItem(want.second, IDC_START) != nullptr) == mainWindow) return want.second;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+// A method with string arguments (or none) through IDispatch::Invoke.
+HRESULT CallWithText(IDispatch* app, DISPID id, const std::string& text, VARIANT* result) {
+    VARIANT argument;
+    VariantInit(&argument);
+    DISPPARAMS params{nullptr, nullptr, 0, 0};
+    if (!text.empty()) {
+        const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+        argument.vt = VT_BSTR;
+        argument.bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, argument.bstrVal, length);
+        params = {&argument, nullptr, 1, 0};
+    }
+    const HRESULT hr = app->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+    VariantClear(&argument);
+    return hr;
+}
+
+// A second client's Run while the first client's operation runs starts
+// nothing and answers false; its SourceFile leaves the running split alone.
+TEST(Automation, RunWhileAnOperationRunsIsRefused) {
+    RegisterByOrdinaryStart();
+    CoInitialize(nullptr);
+    IDispatch* app = nullptr;
+    const CLSID clsid = {0x5E8B2F4A, 0x6C31, 0x4D7E, {0xA9, 0xB0, 0x3F, 0x1C, 0x72, 0xD4, 0xE8, 0xA5}};
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app)), S_OK);
+    HWND main = WaitForTitle("Corvane.Split", true, 10000);
+    ASSERT_NE(main, nullptr);
+    Folder dir;
+    dir.Write("big.bin", fake::Pattern(60000000));
+    dir.Write("other.bin", fake::Bytes(10));
+    EXPECT_EQ(CallWithText(app, 2, dir.path + "\\big.bin", nullptr), S_OK);
+    EXPECT_EQ(CallWithText(app, 3, dir.path, nullptr), S_OK);
+
+    IStream* stream = nullptr;
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, app, &stream), S_OK);
+    VARIANT secondRun;
+    VariantInit(&secondRun);
+    HRESULT secondResult = E_FAIL;
+    std::string sourceAfter;
+    bool questionSeen = false;
+    std::thread other([&] {
+        CoInitialize(nullptr);
+        IDispatch* again = nullptr;
+        CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, reinterpret_cast<void**>(&again));
+        for (int i = 0; i < 1000 && dir.Size("big.bin.0.spl") == ~0ull; ++i) Sleep(5);
+        // Hold the worker at the suspension question while the calls arrive.
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        HWND question = WaitForTitle("User interruption", false, 10000);
+        questionSeen = question != nullptr;
+        if (again) {
+            secondResult = CallWithText(again, 1, "", &secondRun);
+            CallWithText(again, 2, dir.path + "\\other.bin", nullptr);
+            sourceAfter = Item(main, IDC_SOURCE_PATH);
+            again->Release();
+        }
+        if (question) PostMessageA(GetDlgItem(question, IDOK), BM_CLICK, 0, 0);
+        HWND notice = WaitForTitle("Read This", false, 60000);
+        if (notice) PostMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+        CoUninitialize();
+    });
+    VARIANT firstRun;
+    VariantInit(&firstRun);
+    EXPECT_EQ(CallWithText(app, 1, "", &firstRun), S_OK);
+    other.join();
+    EXPECT_TRUE(questionSeen);
+    EXPECT_EQ(firstRun.vt, VT_BOOL);
+    EXPECT_EQ(firstRun.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(secondResult, S_OK);
+    EXPECT_EQ(secondRun.vt, VT_BOOL);
+    EXPECT_EQ(secondRun.boolVal, VARIANT_FALSE);
+    EXPECT_EQ(sourceAfter, dir.path + "\\big.bin");
+    // The one split ran to its end; nothing was made of the other file.
+    std::uint64_t total = 0;
+    for (int n = 0; dir.Size("big.bin." + std::to_string(n) + ".spl") != ~0ull; ++n) {
+        total += dir.Size("big.bin." + std::to_string(n) + ".spl");
+    }
+    EXPECT_EQ(total, 60000000u);
+    EXPECT_EQ(dir.Size("other.bin.sio"), ~0ull);
     app->Release();
     for (int i = 0; i < 500 && ParvexRunning(); ++i) Sleep(20);
     EXPECT_FALSE(ParvexRunning());
