@@ -173,6 +173,7 @@ void CHalvardDlg::AutomationDestination(const std::string& path) {
 // Like the piece-size menu, but in either mode, and with the value put into
 // the custom-size field.
 void CHalvardDlg::AutomationSize(const std::string& unit, long value) {
+    if (controller_.running()) return;
     const std::string name = Upper(unit);
     const struct {
         const char* spelling;
