@@ -1,5 +1,8 @@
 #include "app/AutoProxy.h"
 
+#include <shlwapi.h>
+
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -158,6 +161,41 @@ void RegisterAutomation(const char* programPath) {
         SetKey(root, prefix + clsidKey, nullptr, kHalvardProgId);
         SetKey(root, prefix + clsidKey + "\\ProgID", nullptr, kHalvardProgId);
         SetKey(root, prefix + clsidKey + "\\LocalServer32", nullptr, programPath);
+    }
+}
+
+namespace {
+
+std::string DefaultValue(HKEY root, const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+    DWORD type = 0, size = 0;
+    std::string value;
+    if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ && size > 0) {
+        value.assign(size, '\0');
+        if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
+            value.clear();
+        }
+        value.resize(strnlen(value.c_str(), value.size()));
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+}  // namespace
+
+// Another installation of the program may own the registration by now; only
+// entries that name this program (or no program) go.
+void UnregisterAutomation(const char* programPath) {
+    const std::string clsidKey = std::string("CLSID\\") + kHalvardClsidText;
+    for (const auto& [root, prefix] : {std::pair<HKEY, std::string>{HKEY_CLASSES_ROOT, ""},
+                                       std::pair<HKEY, std::string>{HKEY_CURRENT_USER, "Software\\Classes\\"}}) {
+        const std::string server = DefaultValue(root, prefix + clsidKey + "\\LocalServer32");
+        if (!server.empty() && lstrcmpiA(server.c_str(), programPath) != 0) continue;
+        SHDeleteKeyA(root, (prefix + clsidKey).c_str());
+        if (lstrcmpiA(DefaultValue(root, prefix + kHalvardProgId + "\\CLSID").c_str(), kHalvardClsidText) == 0) {
+            SHDeleteKeyA(root, (prefix + kHalvardProgId).c_str());
+        }
     }
 }
 

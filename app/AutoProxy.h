@@ -40,6 +40,7 @@ private:
 // Writes the registration again (each ordinary start), where Wine and a
 // Windows user without administrator rights each look for it.
 void RegisterAutomation(const char* programPath);
+void UnregisterAutomation(const char* programPath);
 
 // The factory that a start for automation registers as running; every
 // object is served by a process of its own.

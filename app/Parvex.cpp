@@ -12,6 +12,23 @@
 #include "app/StartupRules.h"
 #include "resources/resource.h"
 
+namespace {
+
+// The program's own path at whatever length it has.
+std::string ProgramPath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (FAILED(OleInitialize(nullptr))) {
         char text[256] = {};
@@ -24,14 +41,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     const std::vector<std::string> args(__argv + 1, __argv + __argc);
     const app::CommandLine line = app::ParseCommandLine(args);
+    const std::string program = ProgramPath();
+    if (line.registration != app::RegistrationSwitch::None) {
+        if (line.registration == app::RegistrationSwitch::Register) app::RegisterAutomation(program.c_str());
+        else app::UnregisterAutomation(program.c_str());
+        OleUninitialize();
+        return 0;
+    }
     DWORD registration = 0;
     if (line.automation) {
         CoRegisterClassObject(app::kClsidHalvardApplication, app::AutomationFactory(), CLSCTX_LOCAL_SERVER,
                               REGCLS_SINGLEUSE, &registration);
     } else {
-        char program[MAX_PATH * 4] = {};
-        GetModuleFileNameA(nullptr, program, sizeof program);
-        app::RegisterAutomation(program);
+        app::RegisterAutomation(program.c_str());
     }
     {
         app::CHalvardDlg dialog(line);

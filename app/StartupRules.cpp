@@ -22,6 +22,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (!arg.empty() && (arg[0] == '-' || arg[0] == '/')) {
             const std::string name = arg.substr(1);
             if (name == "Embedding" || name == "Automation") line.automation = true;
+            if (Upper(name) == "REGSERVER") line.registration = RegistrationSwitch::Register;
+            if (Upper(name) == "UNREGSERVER") line.registration = RegistrationSwitch::Unregister;
         } else if (line.file.empty()) {
             line.file = arg;
         }

@@ -7,12 +7,19 @@
 
 namespace app {
 
+// "RegServer" and "UnregServer", the usual switches of a local COM server,
+// let a setup program write or remove the automation registration without
+// the window ever showing.
+enum class RegistrationSwitch { None, Register, Unregister };
+
 struct CommandLine {
     std::string file;         // the first argument that is not a switch
     bool automation = false;  // started by the automation system
+    RegistrationSwitch registration = RegistrationSwitch::None;
 };
 
-// Arguments after the program name. A switch begins with '-' or '/'.
+// Arguments after the program name. A switch begins with '-' or '/'; the
+// registration switches are compared without regard to case.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 struct NamedFile {

@@ -940,3 +940,55 @@ TEST(Automation, RunWhileAnOperationRunsIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string DefaultOf(HKEY root, const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "<no key>";
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    const LONG result = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::string(data) : "<missing>";
+}
+
+void SetDefault(HKEY root, const std::string& path, const std::string& value) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
+// The setup program's switches: the registration written and removed with no
+// window; a registration that names another copy of the program is kept.
+TEST(Automation, RegistrationSwitches) {
+    const std::string server = std::string("CLSID\\") + "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}";
+    const std::string user = "Software\\Classes\\";
+    const std::string program = "\"" + ProgramPath() + "\"";
+    ASSERT_EQ(RunAndWait(program + " /UnregServer", 20000), 0u);
+    EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, server), "<no key>");
+    EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, "Halvard.Application"), "<no key>");
+    EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + server), "<no key>");
+    EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + "Halvard.Application"), "<no key>");
+
+    ASSERT_EQ(RunAndWait(program + " /RegServer", 20000), 0u);
+    EXPECT_FALSE(ParvexRunning());
+    for (const auto& [root, prefix] : {std::pair<HKEY, std::string>{HKEY_CLASSES_ROOT, ""}, {HKEY_CURRENT_USER, user}}) {
+        EXPECT_EQ(_stricmp(DefaultOf(root, prefix + server + "\\LocalServer32").c_str(), ProgramPath().c_str()), 0);
+        EXPECT_EQ(DefaultOf(root, prefix + server + "\\ProgID"), "Halvard.Application");
+        EXPECT_EQ(DefaultOf(root, prefix + "Halvard.Application\\CLSID"), "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}");
+    }
+
+    // The user's own registration now belongs to another copy.
+    SetDefault(HKEY_CURRENT_USER, user + server + "\\LocalServer32", "C:\\Elsewhere\\Parvex.exe");
+    ASSERT_EQ(RunAndWait(program + " -unregserver", 20000), 0u);
+    EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, server), "<no key>");
+    EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + server + "\\LocalServer32"), "C:\\Elsewhere\\Parvex.exe");
+    EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + "Halvard.Application\\CLSID"), "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}");
+
+    RegisterByOrdinaryStart();  // as the other tests found it
+    EXPECT_EQ(_stricmp(DefaultOf(HKEY_CURRENT_USER, user + server + "\\LocalServer32").c_str(), ProgramPath().c_str()), 0);
+}
+
+}  // namespace

@@ -11,6 +11,7 @@ TEST(StartupRules, CommandLineSwitchesAndFile) {
         std::vector<std::string> args;
         std::string file;
         bool automation;
+        RegistrationSwitch registration = RegistrationSwitch::None;
     } cases[] = {
         {{}, "", false},
         {{"/Automation"}, "", true},
@@ -19,11 +20,17 @@ TEST(StartupRules, CommandLineSwitchesAndFile) {
         {{"a b.txt", "second.txt"}, "a b.txt", false},
         {{"/automation"}, "", false},  // switch names are exact
         {{"-Embedding", "D:\\f.sio"}, "D:\\f.sio", true},
+        {{"/RegServer"}, "", false, RegistrationSwitch::Register},
+        {{"-regserver"}, "", false, RegistrationSwitch::Register},
+        {{"/UnregServer"}, "", false, RegistrationSwitch::Unregister},
+        {{"/UNREGSERVER", "x.txt"}, "x.txt", false, RegistrationSwitch::Unregister},
+        {{"/Reg"}, "", false, RegistrationSwitch::None},
     };
     for (const auto& c : cases) {
         const CommandLine line = ParseCommandLine(c.args);
         EXPECT_EQ(line.file, c.file);
         EXPECT_EQ(line.automation, c.automation);
+        EXPECT_EQ(line.registration, c.registration);
     }
 }
 
