@@ -48,6 +48,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         OleUninitialize();
         return 0;
     }
+    // Setup and uninstall look for this to avoid replacing files in use.
+    HANDLE running = CreateMutexA(nullptr, FALSE, "Global\\Corvane.Split.Parvex");
     DWORD registration = 0;
     if (line.automation) {
         CoRegisterClassObject(app::kClsidHalvardApplication, app::AutomationFactory(), CLSCTX_LOCAL_SERVER,
@@ -66,5 +68,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         ExitProcess(0);
     }
     OleUninitialize();
+    if (running) CloseHandle(running);
     return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest coreutils time python3)
 if [ "${1:-all}" = all ]; then
-  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev xvfb imagemagick fp-utils)
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev xvfb imagemagick fp-utils nsis p7zip-full)
 fi
 
 missing=()

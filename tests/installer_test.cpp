@@ -1,0 +1,332 @@
+// The setup program on a machine where nothing was installed: a silent
+// install, the program and the extension working from where it put them, and
+// a silent uninstall that removes its own entries and nothing else.
+#include <gtest/gtest.h>
+
+#include "resources/resource.h"
+#include "shellext/Identifiers.h"
+#include "support/DropData.h"
+#include "support/Shots.h"
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kAutomationClsid[] = "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}";
+const char kSettingsKey[] = "Software\\Corvane Software\\Corvane.Split\\Settings";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane Split";
+const char kApproved[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char kHandlers[] = "*\\shellex\\contextmenuhandlers";
+const char kForeignClsid[] = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
+
+std::string WindowsPath(const char* linuxPath) {
+    std::string path = "Z:" + std::string(linuxPath);
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::string Folder(int csidl) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool KeyExists(HKEY root, const std::string& key) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+std::string Value(HKEY root, const std::string& key, const char* name) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
+    char data[2048] = {};
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    const LONG result = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(h);
+    if (result != ERROR_SUCCESS) return "<missing>";
+    if (type == REG_DWORD) return std::to_string(*reinterpret_cast<const DWORD*>(data));
+    return data;
+}
+
+void SetValue(HKEY root, const std::string& key, const char* name, const std::string& value) {
+    HKEY h;
+    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(h);
+}
+
+std::string LongPath(const std::string& path) {
+    char full[MAX_PATH * 2] = {};
+    const DWORD length = GetLongPathNameA(path.c_str(), full, sizeof full);
+    return length && length < sizeof full ? std::string(full) : path;
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return _stricmp(LongPath(a).c_str(), LongPath(b).c_str()) == 0; }
+
+DWORD RunCommand(const std::string& command, int timeoutMs = 120000) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return ~0u;
+    }
+    DWORD code = ~1u;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 9);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+BOOL CALLBACK FindParvexWindow(HWND hwnd, LPARAM lParam) {
+    if (IsWindowVisible(hwnd) && GetDlgItem(hwnd, IDC_START) && GetDlgItem(hwnd, IDC_SOURCE_PATH)) {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForParvexWindow() {
+    HWND main = nullptr;
+    for (int i = 0; i < 500 && !main; ++i) {
+        EnumWindows(FindParvexWindow, reinterpret_cast<LPARAM>(&main));
+        if (!main) Sleep(20);
+    }
+    return main;
+}
+
+std::string ProcessImage(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return "";
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path;
+    const BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
+    CloseHandle(process);
+    return ok ? std::string(path) : "";
+}
+
+// Another process's control answers WM_GETTEXT, not GetWindowText.
+std::string Text(HWND window) {
+    char text[1024] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+    return text;
+}
+
+// Closes the program's window and waits until its process has gone.
+bool CloseParvex(HWND main) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+    const bool ended = process && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    if (process) CloseHandle(process);
+    return ended;
+}
+
+TEST(Setup, SilentInstallThenUninstall) {
+    const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
+    const std::string shortcut = Folder(CSIDL_COMMON_PROGRAMS) + "\\Corvane Split.lnk";
+    const std::string clsidKey = std::string("CLSID\\") + glimber::kClsidText;
+    const std::string automationKey = std::string("CLSID\\") + kAutomationClsid;
+    const char* const ourFiles[] = {"Parvex.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt", "Uninstall.exe"};
+
+    ASSERT_EQ(RunCommand("\"" + WindowsPath(SETUP_EXE) + "\" /S"), 0u);
+    for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);  // no trailing backslash
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Corvane.Split", nullptr), glimber::kClsidText);
+    EXPECT_TRUE(SamePath(Value(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr), folder + "\\Glimber.dll"));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, glimber::kClsidText), "Corvane.Split ContextMenuHandler");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + glimber::kLibidText));
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, automationKey + "\\LocalServer32", nullptr), folder + "\\Parvex.exe");
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Halvard.Application\\CLSID", nullptr), kAutomationClsid);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Corvane Split (64-bit)");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "6.5");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"), "Corvane Software");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstall.exe\"");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
+    EXPECT_GE(std::stoul("0" + Value(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize")), 100u);  // kilobytes
+    EXPECT_TRUE(Exists(shortcut));
+
+    // The shell's way in: the handler through COM, its command starting the
+    // installed program with the file.
+    CoInitialize(nullptr);
+    const std::string file = Folder(CSIDL_PERSONAL) + "\\holiday.avi";
+    WriteFileText(file, "twelve bytes");
+    IShellExtInit* init = nullptr;
+    ASSERT_EQ(CoCreateInstance(glimber::kClsidSplitContext, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                               reinterpret_cast<void**>(&init)),
+              S_OK);
+    fake::DropData data({file});
+    EXPECT_EQ(init->Initialize(nullptr, &data, nullptr), S_OK);
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+    HMENU popup = CreatePopupMenu();
+    EXPECT_TRUE(SUCCEEDED(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL)));
+    CMINVOKECOMMANDINFO invoke{};
+    invoke.cbSize = sizeof invoke;
+    invoke.lpVerb = MAKEINTRESOURCEA(0);
+    invoke.nShow = SW_SHOWNORMAL;
+    EXPECT_EQ(menu->InvokeCommand(&invoke), S_OK);
+    menu->Release();
+    init->Release();
+    DestroyMenu(popup);
+    CoUninitialize();
+    HWND main = WaitForParvexWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(SamePath(ProcessImage(main), folder + "\\Parvex.exe"));
+    EXPECT_EQ(Text(GetDlgItem(main, IDC_SOURCE_PATH)), file);
+
+    // Not while it runs: the uninstaller (run in place, so its exit code is
+    // its own) refuses and removes nothing.
+    EXPECT_EQ(RunCommand("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 2u);
+    for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    ASSERT_TRUE(CloseParvex(main));
+
+    // Others' entries and the user's pieces, some inside the program folder.
+    SetValue(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Another.Tool", nullptr, kForeignClsid);
+    SetValue(HKEY_LOCAL_MACHINE, kApproved, kForeignClsid, "Another tool");
+    CreateDirectoryA((folder + "\\Working").c_str(), nullptr);
+    WriteFileText(folder + "\\Working\\holiday.avi.0.spl", "piece");
+
+    // The uninstaller hands over to a copy of itself and returns at once;
+    // the copy is done when it has removed the original.
+    EXPECT_EQ(RunCommand("\"" + folder + "\\Uninstall.exe\" /S"), 0u);
+    for (int i = 0; i < 600 && Exists(folder + "\\Uninstall.exe"); ++i) Sleep(100);
+    Sleep(500);
+    for (const char* name : ourFiles) EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+    EXPECT_FALSE(Exists(shortcut));
+    EXPECT_TRUE(Exists(folder + "\\Working\\holiday.avi.0.spl"));
+    EXPECT_TRUE(Exists(file));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Corvane Software"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Corvane.Split"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, clsidKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + glimber::kLibidText));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, glimber::kClsidText), "<missing>");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, automationKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Halvard.Application"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string("Software\\Classes\\") + automationKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Halvard.Application"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Another.Tool", nullptr), kForeignClsid);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, kForeignClsid), "Another tool");
+}
+
+// NSIS's wizard (with its page inside, control 1018) or one of its message
+// boxes, by caption.
+struct Titled {
+    std::string title;
+    bool wizard;
+    HWND found;
+};
+
+BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lParam) {
+    auto* want = reinterpret_cast<Titled*>(lParam);
+    // The modern pages add a blank to the uninstaller's caption.
+    std::string title = Text(hwnd);
+    while (!title.empty() && title.back() == ' ') title.pop_back();
+    if (IsWindowVisible(hwnd) && title == want->title && (GetDlgItem(hwnd, 1018) != nullptr) == want->wizard) {
+        want->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForTitled(const std::string& title, bool wizard, int timeoutMs = 20000) {
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        Titled want{title, wizard, nullptr};
+        EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&want));
+        if (want.found) return want.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+bool Start(const std::string& command) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
+// The wizard's main button: Next, Install, Finish, Uninstall or Close.
+void PressMain(HWND wizard) { PostMessageA(GetDlgItem(wizard, IDOK), BM_CLICK, 0, 0); }
+
+bool WaitForMainButton(HWND wizard, const std::string& label, int timeoutMs = 60000) {
+    for (int waited = 0; waited < timeoutMs; waited += 100) {
+        HWND button = GetDlgItem(wizard, IDOK);
+        if (Text(button) == label && IsWindowEnabled(button)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+// Every page of the setup and the uninstaller, for scripts/screenshots.sh.
+TEST(SetupScreens, EveryPage) {
+    fake::Shots shots;
+    if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
+    const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
+    ASSERT_TRUE(Start("\"" + WindowsPath(SETUP_EXE) + "\""));
+    HWND wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
+    ASSERT_NE(wizard, nullptr);
+    shots.Snap("setup-welcome");
+    PressMain(wizard);
+    ASSERT_TRUE(WaitForMainButton(wizard, "&Install"));
+    shots.Snap("setup-folder");
+    PressMain(wizard);
+    ASSERT_TRUE(WaitForMainButton(wizard, "&Finish"));
+    shots.Snap("setup-finish");
+    PressMain(wizard);  // with "Start Corvane Split" ticked
+    HWND main = WaitForParvexWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(SamePath(ProcessImage(main), folder + "\\Parvex.exe"));
+
+    ASSERT_TRUE(Start("\"" + folder + "\\Uninstall.exe\""));
+    HWND refusal = WaitForTitled("Corvane Split 6.5 Uninstall", false);
+    ASSERT_NE(refusal, nullptr);
+    shots.Snap("uninstall-while-running");
+    PostMessageA(GetDlgItem(refusal, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(CloseParvex(main));
+
+    ASSERT_TRUE(Start("\"" + folder + "\\Uninstall.exe\""));
+    wizard = WaitForTitled("Corvane Split 6.5 Uninstall", true);
+    ASSERT_NE(wizard, nullptr);
+    ASSERT_TRUE(WaitForMainButton(wizard, "&Uninstall"));
+    shots.Snap("uninstall-confirm");
+    PressMain(wizard);
+    ASSERT_TRUE(WaitForMainButton(wizard, "&Close"));
+    shots.Snap("uninstall-done");
+    PressMain(wizard);
+    for (int i = 0; i < 100 && Exists(folder + "\\Parvex.exe"); ++i) Sleep(100);
+    EXPECT_FALSE(Exists(folder + "\\Parvex.exe"));
+}
+
+}  // namespace
