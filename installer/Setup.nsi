@@ -19,6 +19,11 @@ Unicode true
 !define VERSION "6.5"
 !define PUBLISHER "Corvane Software"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane Split"
+; Windows runs this component's StubPath once for every user at their next
+; logon, so that each user, not only the one who installed, gets the
+; "Installed Path" that the program and the extension read from the user's
+; own settings.
+!define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\{8C3A5E21-4F7D-4B69-A2E0-6D15B9C47F38}"
 !define SETTINGS_KEY "Software\Corvane Software\Corvane.Split"
 ; Parvex.exe holds this mutex for as long as it runs.
 !define RUNNING_MUTEX "Global\Corvane.Split.Parvex"
@@ -43,6 +48,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
+!include "x64.nsh"
 
 !define MUI_ICON "${__FILEDIR__}\..\resources\Parvex.ico"
 !define MUI_UNICON "${__FILEDIR__}\..\resources\Parvex.ico"
@@ -113,6 +119,9 @@ Section "${PRODUCT}" SectionProgram
     StrCpy $0 "$0" -1
   ${EndIf}
   WriteRegStr HKCU "${SETTINGS_KEY}\Settings" "Installed Path" "$0"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "6,5,0,0"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$SYSDIR\reg.exe" add "HKCU\${SETTINGS_KEY}\Settings" /v "Installed Path" /t REG_SZ /d "$0" /f'
 
   ClearErrors
   RegDLL "$INSTDIR\Glimber.dll"
@@ -141,6 +150,16 @@ Section "${PRODUCT}" SectionProgram
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $2
 SectionEnd
 
+!if "${ARCH}" == "x86"
+; 64-bit Explorer loads only 64-bit extensions.
+Function .onInit
+  ${If} ${RunningX64}
+    MessageBox MB_YESNO|MB_ICONQUESTION "This is the setup of the 32-bit ${PRODUCT}. On 64-bit Windows its $\"Split to...$\" and $\"Rejoin to...$\" entries do not appear in Explorer's context menu; Setup-x64.exe installs the 64-bit ${PRODUCT}, which has them.$\r$\n$\r$\nInstall the 32-bit ${PRODUCT} anyway?" /SD IDYES IDYES +2
+    Abort
+  ${EndIf}
+FunctionEnd
+!endif
+
 Function un.onInit
   Call un.ParvexRunning
   ${If} $R0 == 1
@@ -168,6 +187,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\Corvane Software"
 SectionEnd

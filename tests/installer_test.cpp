@@ -20,6 +20,8 @@ const char kSettingsKey[] = "Software\\Corvane Software\\Corvane.Split\\Settings
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane Split";
 const char kApproved[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const char kHandlers[] = "*\\shellex\\contextmenuhandlers";
+const char kActiveSetupKey[] =
+    "Software\\Microsoft\\Active Setup\\Installed Components\\{8C3A5E21-4F7D-4B69-A2E0-6D15B9C47F38}";
 const char kForeignClsid[] = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
 
 std::string WindowsPath(const char* linuxPath) {
@@ -169,6 +171,15 @@ TEST(Setup, SilentInstallThenUninstall) {
     EXPECT_GE(std::stoul("0" + Value(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize")), 100u);  // kilobytes
     EXPECT_TRUE(Exists(shortcut));
 
+    // Another user's first logon: Windows runs the component's command, which
+    // gives that user the same "Installed Path".
+    HKEY settings;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &settings), ERROR_SUCCESS);
+    RegDeleteValueA(settings, "Installed Path");
+    RegCloseKey(settings);
+    EXPECT_EQ(RunCommand(Value(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath")), 0u);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);
+
     // The shell's way in: the handler through COM, its command starting the
     // installed program with the file.
     CoInitialize(nullptr);
@@ -230,6 +241,7 @@ TEST(Setup, SilentInstallThenUninstall) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string("Software\\Classes\\") + automationKey));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Halvard.Application"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kActiveSetupKey));
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Another.Tool", nullptr), kForeignClsid);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, kForeignClsid), "Another tool");
 }
