@@ -147,14 +147,20 @@ bool CloseParvex(HWND main) {
     return ended;
 }
 
-TEST(Setup, SilentInstallThenUninstall) {
-    const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
+// Installs into `chosen` (the proposed folder when empty), uses what was
+// installed, and uninstalls.
+void InstallUseAndUninstall(const std::string& chosen) {
+    const std::string folder = chosen.empty() ? Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split" : chosen;
+    const std::string setup = "\"" + WindowsPath(SETUP_EXE) + "\" /S" + (chosen.empty() ? "" : " /D=" + chosen);
     const std::string shortcut = Folder(CSIDL_COMMON_PROGRAMS) + "\\Corvane Split.lnk";
     const std::string clsidKey = std::string("CLSID\\") + glimber::kClsidText;
     const std::string automationKey = std::string("CLSID\\") + kAutomationClsid;
     const char* const ourFiles[] = {"Parvex.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt", "Uninstall.exe"};
 
-    ASSERT_EQ(RunCommand("\"" + WindowsPath(SETUP_EXE) + "\" /S"), 0u);
+    ASSERT_EQ(RunCommand(setup), 0u);
+    for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
+    // Once more over itself, as an update or a repair would.
+    ASSERT_EQ(RunCommand(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);  // no trailing backslash
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Corvane.Split", nullptr), glimber::kClsidText);
@@ -245,6 +251,10 @@ TEST(Setup, SilentInstallThenUninstall) {
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Another.Tool", nullptr), kForeignClsid);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, kForeignClsid), "Another tool");
 }
+
+TEST(Setup, SilentInstallIntoProgramFilesThenUninstall) { InstallUseAndUninstall(""); }
+
+TEST(Setup, SilentInstallIntoAChosenFolderThenUninstall) { InstallUseAndUninstall("C:\\Tools\\Split Here"); }
 
 // NSIS's wizard (with its page inside, control 1018) or one of its message
 // boxes, by caption.
