@@ -52,6 +52,8 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 
 !define MUI_ICON "${__FILEDIR__}\..\resources\Parvex.ico"
 !define MUI_UNICON "${__FILEDIR__}\..\resources\Parvex.ico"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\Sidebar.bmp"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\Sidebar.bmp"
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION} (${BITNESS}) on your computer.$\r$\n$\r$\n${PRODUCT} cuts a file into pieces of the size you choose and joins them again. It also adds $\"Split to...$\" and $\"Rejoin to...$\" to the context menu of every file.$\r$\n$\r$\nClose ${PRODUCT} before you continue.$\r$\n$\r$\n$_CLICK"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Parvex.exe"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the program's artwork with ImageMagick: the piece-size button's bitmap
 # (16 x 15, 16 colours: a folder with a magnifying glass on light grey) and the
-# application icon (a page cut in two, 16 and 32 pixels). The results are
+# application icon (a page cut in two, 16 and 32 pixels), Glimber's menu
+# bitmap and the setup program's side picture. The results are
 # committed; run this only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -27,3 +28,11 @@ convert -size 10x14 xc:'#c0c0c0' \
   -stroke '#000080' -fill none -draw 'circle 2,11 2,9' -draw 'circle 7,11 7,9' \
   -colors 16 -type Palette BMP3:../shellext/Scissors.bmp
 rm icon16.png icon32.png
+# The setup program's side picture on its first and last pages: 164 x 314,
+# the icon's page cut in two, large, on a blue gradient.
+convert -size 164x314 gradient:'#1c3f8f'-'#0a1a40' \
+  -fill '#ffffff' -stroke '#c0d8ff' -strokewidth 2 -draw 'rectangle 42,60 122,130' \
+  -fill '#c0d8ff' -stroke '#c0d8ff' -draw 'rectangle 42,142 122,212' \
+  -stroke '#ff3030' -strokewidth 4 -draw 'line 20,136 144,136' \
+  -stroke none -fill '#ffffff' -pointsize 20 -gravity south -annotate +0+60 'Corvane Split' \
+  -type TrueColor BMP3:../installer/Sidebar.bmp
