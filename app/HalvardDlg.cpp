@@ -512,9 +512,16 @@ INT_PTR CHalvardDlg::OnMoveToTray(WPARAM, LPARAM) {
     icon.uCallbackMessage = WM_TRAYNOTIFY;
     icon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
     lstrcpynA(icon.szTip, "Restore window", sizeof icon.szTip);
-    trayIconShown_ = Shell_NotifyIconA(NIM_ADD, &icon) != FALSE;
-    ShowWindow(hwnd(), SW_HIDE);
+    trayIconShown_ = NotifyTray(NIM_ADD, &icon);
+    // Without an icon (no notification area, say) a hidden window could not
+    // be brought back; it goes to the taskbar instead.
+    ShowWindow(hwnd(), trayIconShown_ ? SW_HIDE : SW_MINIMIZE);
     return TRUE;
+}
+
+bool CHalvardDlg::NotifyTray(DWORD message, NOTIFYICONDATAA* icon) {
+    if (trayNotifier_) return trayNotifier_(message, icon);
+    return Shell_NotifyIconA(message, icon) != FALSE;
 }
 
 void CHalvardDlg::RemoveTrayIcon() {
@@ -523,7 +530,7 @@ void CHalvardDlg::RemoveTrayIcon() {
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = hwnd();
     icon.uID = kTrayIconId;
-    Shell_NotifyIconA(NIM_DELETE, &icon);
+    NotifyTray(NIM_DELETE, &icon);
     trayIconShown_ = false;
 }
 

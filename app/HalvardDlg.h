@@ -14,6 +14,8 @@
 #include "settings/Win32Registry.h"
 #include "window/Dialog.h"
 
+#include <shellapi.h>
+
 namespace app {
 
 // Posted by the tray icon.
@@ -40,6 +42,11 @@ public:
     // the desktop. Tests observe the requests here.
     using HelpOpener = std::function<void(const std::string& path)>;
     void SetHelpOpener(HelpOpener opener) { helpOpener_ = std::move(opener); }
+
+    // Hands the tray icon to the shell; by default Shell_NotifyIconA. Tests
+    // observe the records, or play a shell without a notification area.
+    using TrayNotifier = std::function<bool(DWORD message, NOTIFYICONDATAA* icon)>;
+    void SetTrayNotifier(TrayNotifier notifier) { trayNotifier_ = std::move(notifier); }
 
     // engine::Host, as the window shows it
     void SetProgressStep(int step) override;
@@ -83,6 +90,7 @@ private:
     INT_PTR OnDestroy(WPARAM, LPARAM);
     void ShowHelp(const std::string& topic);
     void RemoveTrayIcon();
+    bool NotifyTray(DWORD message, NOTIFYICONDATAA* icon);
 
     bool StartOperation();
     void ApplyPreset(UINT command);
@@ -122,6 +130,7 @@ private:
     bool trayIconShown_ = false;
     HMENU trayMenu_ = nullptr;
     HelpOpener helpOpener_;
+    TrayNotifier trayNotifier_;
     class CHalvardDlgAutoProxy* automation_ = nullptr;
     bool startedForAutomation_ = false;
     std::string fileToOpen_;

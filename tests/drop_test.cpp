@@ -213,6 +213,53 @@ TEST(MainWindow, AlwaysOnTopToggles) {
     EXPECT_EQ(seen, (std::vector<std::string>{"&Always On Top checked", "&Always On Top unchecked"}));
 }
 
+// The record handed to the shell, and the fallback when the shell has no
+// notification area: the window goes to the taskbar, never out of reach.
+TEST(MainWindow, TrayIconRecordAndNoNotificationArea) {
+    for (const bool shellAccepts : {true, false}) {
+        SCOPED_TRACE(shellAccepts ? "icon added" : "no notification area");
+        std::vector<std::string> records;
+        bool hidden = false, iconic = false, restored = false;
+        std::thread user([&] {
+            HWND main = WaitFor("");
+            ASSERT_NE(main, nullptr);
+            Sleep(300);  // the dialog shows itself once its queue first runs empty
+            SendMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
+            hidden = !IsWindowVisible(main);
+            iconic = IsIconic(main) != FALSE;
+            SendMessageA(main, WM_USER + 52, 99, WM_LBUTTONDBLCLK);  // not our icon
+            SendMessageA(main, WM_USER + 52, 143, WM_LBUTTONDBLCLK);
+            for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(10);
+            Sleep(700);  // Restore pauses before it removes the icon
+            restored = IsWindowVisible(main) && !IsIconic(main);
+            PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+        });
+        {
+            app::CHalvardDlg dialog(app::CommandLine{});
+            dialog.SetTrayNotifier([&](DWORD message, NOTIFYICONDATAA* icon) {
+                std::string record = message == NIM_ADD ? "add" : message == NIM_DELETE ? "delete" : "other";
+                record += " id=" + std::to_string(icon->uID);
+                if (message == NIM_ADD) {
+                    record += " message=" + std::to_string(icon->uCallbackMessage - WM_USER) +
+                              " flags=" + std::to_string(icon->uFlags) + " tip=" + icon->szTip +
+                              (icon->hIcon ? " icon" : " no icon") + (icon->hWnd ? " owner" : " no owner");
+                }
+                records.push_back(record);
+                return shellAccepts;
+            });
+            dialog.DoModal(nullptr);
+        }
+        user.join();
+        EXPECT_EQ(hidden, shellAccepts);
+        EXPECT_EQ(iconic, !shellAccepts);
+        EXPECT_TRUE(restored);
+        const std::string add = "add id=143 message=52 flags=" + std::to_string(NIF_MESSAGE | NIF_ICON | NIF_TIP) +
+                                " tip=Restore window icon owner";
+        if (shellAccepts) EXPECT_EQ(records, (std::vector<std::string>{add, "delete id=143"}));
+        else EXPECT_EQ(records, (std::vector<std::string>{add}));
+    }
+}
+
 }  // namespace
 
 namespace {
