@@ -5,7 +5,7 @@
 set -euo pipefail
 prefix=$(mktemp -d /tmp/parvex-prefix.XXXXXX)
 # No desktop menu entries on the host for the shortcuts a setup makes.
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
