@@ -3,6 +3,7 @@
 
 #include "shellext/Identifiers.h"
 #include "support/DropData.h"
+#include "support/Processes.h"
 
 #include <shlobj.h>
 
@@ -12,14 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string WindowsPath(const char* linuxPath) {
-    std::string path = "Z:" + std::string(linuxPath);
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
 
 std::string ReadValue(HKEY root, const std::string& key, const char* name) {
     HKEY h;
@@ -45,7 +38,7 @@ class Glimber : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
-        module = LoadLibraryA(WindowsPath(GLIMBER_DLL).c_str());
+        module = LoadLibraryA(fake::WindowsPath(GLIMBER_DLL).c_str());
         ASSERT_NE(module, nullptr);
         reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
         unreg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
@@ -157,7 +150,7 @@ TEST_F(Glimber, NoItemForFoldersOrSeveralFiles) {
 }
 
 TEST_F(Glimber, InvokeStartsParvexFromTheInstalledPath) {
-    const std::string install = WindowsPath(STANDIN_DIR);
+    const std::string install = fake::WindowsPath(STANDIN_DIR);
     DeleteFileA((install + "\\command.txt").c_str());
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, nullptr, 0,
@@ -339,22 +332,6 @@ TEST_F(Glimber, RegistryEntriesAndTheirRemoval) {
 
 namespace {
 
-DWORD RunCommand(const std::string& command) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = command;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return ~0u;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
-}
-
 // regsvr32 from a folder whose name holds an apostrophe.
 TEST(GlimberRegsvr32, RegistersAndUnregistersFromAnyFolder) {
     char temp[MAX_PATH];
@@ -362,12 +339,12 @@ TEST(GlimberRegsvr32, RegistersAndUnregistersFromAnyFolder) {
     const std::string folder = std::string(temp) + "O'Brien's tools";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string dll = folder + "\\Glimber.dll";
-    ASSERT_TRUE(CopyFileA(WindowsPath(GLIMBER_DLL).c_str(), dll.c_str(), FALSE));
-    EXPECT_EQ(RunCommand("regsvr32 /s \"" + dll + "\""), 0u);
+    ASSERT_TRUE(CopyFileA(fake::WindowsPath(GLIMBER_DLL).c_str(), dll.c_str(), FALSE));
+    EXPECT_EQ(fake::RunAndWait("regsvr32 /s \"" + dll + "\""), 0u);
     char shortPath[MAX_PATH * 2];
     GetShortPathNameA(dll.c_str(), shortPath, sizeof shortPath);
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), shortPath);
-    EXPECT_EQ(RunCommand("regsvr32 /u /s \"" + dll + "\""), 0u);
+    EXPECT_EQ(fake::RunAndWait("regsvr32 /u /s \"" + dll + "\""), 0u);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
     DeleteFileA(dll.c_str());
     RemoveDirectoryA(folder.c_str());

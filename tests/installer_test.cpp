@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "shellext/Identifiers.h"
 #include "support/DropData.h"
+#include "support/Processes.h"
 #include "support/Shots.h"
 
 #include <shlobj.h>
@@ -23,14 +24,6 @@ const char kHandlers[] = "*\\shellex\\contextmenuhandlers";
 const char kActiveSetupKey[] =
     "Software\\Microsoft\\Active Setup\\Installed Components\\{8C3A5E21-4F7D-4B69-A2E0-6D15B9C47F38}";
 const char kForeignClsid[] = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
-
-std::string WindowsPath(const char* linuxPath) {
-    std::string path = "Z:" + std::string(linuxPath);
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
 
 std::string Folder(int csidl) {
     char path[MAX_PATH] = {};
@@ -74,22 +67,6 @@ std::string LongPath(const std::string& path) {
 }
 
 bool SamePath(const std::string& a, const std::string& b) { return _stricmp(LongPath(a).c_str(), LongPath(b).c_str()) == 0; }
-
-DWORD RunCommand(const std::string& command, int timeoutMs = 120000) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = command;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return ~0u;
-    }
-    DWORD code = ~1u;
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 9);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
-}
 
 void WriteFileText(const std::string& path, const std::string& text) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -151,16 +128,16 @@ bool CloseParvex(HWND main) {
 // installed, and uninstalls.
 void InstallUseAndUninstall(const std::string& chosen) {
     const std::string folder = chosen.empty() ? Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split" : chosen;
-    const std::string setup = "\"" + WindowsPath(SETUP_EXE) + "\" /S" + (chosen.empty() ? "" : " /D=" + chosen);
+    const std::string setup = "\"" + fake::WindowsPath(SETUP_EXE) + "\" /S" + (chosen.empty() ? "" : " /D=" + chosen);
     const std::string shortcut = Folder(CSIDL_COMMON_PROGRAMS) + "\\Corvane Split.lnk";
     const std::string clsidKey = std::string("CLSID\\") + glimber::kClsidText;
     const std::string automationKey = std::string("CLSID\\") + kAutomationClsid;
     const char* const ourFiles[] = {"Parvex.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt", "Uninstall.exe"};
 
-    ASSERT_EQ(RunCommand(setup), 0u);
+    ASSERT_EQ(fake::RunAndWait(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     // Once more over itself, as an update or a repair would.
-    ASSERT_EQ(RunCommand(setup), 0u);
+    ASSERT_EQ(fake::RunAndWait(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);  // no trailing backslash
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Corvane.Split", nullptr), glimber::kClsidText);
@@ -183,7 +160,7 @@ void InstallUseAndUninstall(const std::string& chosen) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &settings), ERROR_SUCCESS);
     RegDeleteValueA(settings, "Installed Path");
     RegCloseKey(settings);
-    EXPECT_EQ(RunCommand(Value(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath")), 0u);
+    EXPECT_EQ(fake::RunAndWait(Value(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath")), 0u);
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);
 
     // The shell's way in: the handler through COM, its command starting the
@@ -217,7 +194,7 @@ void InstallUseAndUninstall(const std::string& chosen) {
 
     // Not while it runs: the uninstaller (run in place, so its exit code is
     // its own) refuses and removes nothing.
-    EXPECT_EQ(RunCommand("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 2u);
+    EXPECT_EQ(fake::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 2u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     ASSERT_TRUE(CloseParvex(main));
@@ -230,7 +207,7 @@ void InstallUseAndUninstall(const std::string& chosen) {
 
     // The uninstaller hands over to a copy of itself and returns at once;
     // the copy is done when it has removed the original.
-    EXPECT_EQ(RunCommand("\"" + folder + "\\Uninstall.exe\" /S"), 0u);
+    EXPECT_EQ(fake::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S"), 0u);
     for (int i = 0; i < 600 && Exists(folder + "\\Uninstall.exe"); ++i) Sleep(100);
     Sleep(500);
     for (const char* name : ourFiles) EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
@@ -286,19 +263,6 @@ HWND WaitForTitled(const std::string& title, bool wizard, int timeoutMs = 20000)
     return nullptr;
 }
 
-bool Start(const std::string& command) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = command;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return false;
-    }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return true;
-}
-
 // The wizard's main button: Next, Install, Finish, Uninstall or Close.
 void PressMain(HWND wizard) { PostMessageA(GetDlgItem(wizard, IDOK), BM_CLICK, 0, 0); }
 
@@ -316,7 +280,7 @@ TEST(SetupScreens, EveryPage) {
     fake::Shots shots;
     if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
     const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
-    ASSERT_TRUE(Start("\"" + WindowsPath(SETUP_EXE) + "\""));
+    ASSERT_TRUE(fake::StartProcess("\"" + fake::WindowsPath(SETUP_EXE) + "\""));
     HWND wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
     shots.Snap("setup-welcome");
@@ -331,14 +295,14 @@ TEST(SetupScreens, EveryPage) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(SamePath(ProcessImage(main), folder + "\\Parvex.exe"));
 
-    ASSERT_TRUE(Start("\"" + folder + "\\Uninstall.exe\""));
+    ASSERT_TRUE(fake::StartProcess("\"" + folder + "\\Uninstall.exe\""));
     HWND refusal = WaitForTitled("Corvane Split 6.5 Uninstall", false);
     ASSERT_NE(refusal, nullptr);
     shots.Snap("uninstall-while-running");
     PostMessageA(GetDlgItem(refusal, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(CloseParvex(main));
 
-    ASSERT_TRUE(Start("\"" + folder + "\\Uninstall.exe\""));
+    ASSERT_TRUE(fake::StartProcess("\"" + folder + "\\Uninstall.exe\""));
     wizard = WaitForTitled("Corvane Split 6.5 Uninstall", true);
     ASSERT_NE(wizard, nullptr);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Uninstall"));

@@ -11,6 +11,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include "resources/resource.h"
+#include "support/Processes.h"
 #include "support/Shots.h"
 #include "support/SplitFixture.h"
 
@@ -655,22 +656,6 @@ TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
 
 namespace {
 
-DWORD RunAndWait(const std::string& command, int timeoutMs) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = command;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return ~0u;
-    }
-    DWORD code = ~1u;
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 9);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
-}
-
 // A path as a JScript string literal's content.
 std::string JsString(const std::string& path) {
     std::string escaped;
@@ -746,7 +731,7 @@ TEST(Automation, ScriptDrivesASplit) {
             Sleep(20);
         }
     });
-    const DWORD code = RunAndWait("cscript //nologo \"" + script + "\"", 60000);
+    const DWORD code = fake::RunAndWait("cscript //nologo \"" + script + "\"", 60000);
     noticed = true;
     user.join();
     EXPECT_EQ(code, 0u);
@@ -957,13 +942,13 @@ TEST(Automation, RegistrationSwitches) {
     const std::string server = std::string("CLSID\\") + "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}";
     const std::string user = "Software\\Classes\\";
     const std::string program = "\"" + ProgramPath() + "\"";
-    ASSERT_EQ(RunAndWait(program + " /UnregServer", 20000), 0u);
+    ASSERT_EQ(fake::RunAndWait(program + " /UnregServer", 20000), 0u);
     EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, server), "<no key>");
     EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, "Halvard.Application"), "<no key>");
     EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + server), "<no key>");
     EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + "Halvard.Application"), "<no key>");
 
-    ASSERT_EQ(RunAndWait(program + " /RegServer", 20000), 0u);
+    ASSERT_EQ(fake::RunAndWait(program + " /RegServer", 20000), 0u);
     EXPECT_FALSE(ParvexRunning());
     for (const auto& [root, prefix] : {std::pair<HKEY, std::string>{HKEY_CLASSES_ROOT, ""}, {HKEY_CURRENT_USER, user}}) {
         EXPECT_EQ(_stricmp(DefaultOf(root, prefix + server + "\\LocalServer32").c_str(), ProgramPath().c_str()), 0);
@@ -973,7 +958,7 @@ TEST(Automation, RegistrationSwitches) {
 
     // The user's own registration now belongs to another copy.
     SetDefault(HKEY_CURRENT_USER, user + server + "\\LocalServer32", "C:\\Elsewhere\\Parvex.exe");
-    ASSERT_EQ(RunAndWait(program + " -unregserver", 20000), 0u);
+    ASSERT_EQ(fake::RunAndWait(program + " -unregserver", 20000), 0u);
     EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, server), "<no key>");
     EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + server + "\\LocalServer32"), "C:\\Elsewhere\\Parvex.exe");
     EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + "Halvard.Application\\CLSID"), "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}");
