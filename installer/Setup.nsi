@@ -87,13 +87,12 @@ FunctionEnd
 Section "${PRODUCT}" SectionProgram
   SectionIn RO
   ; Files in use cannot be replaced; ask until the program is closed.
-  ${Do}
-    Call ParvexRunning
-    ${If} $R0 == 0
-      ${Break}
-    ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running.$\r$\nClose it, then choose Retry to go on." /SD IDCANCEL IDRETRY +2
+  Call ParvexRunning
+  ${DoWhile} $R0 == 1
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running.$\r$\nClose it, then choose Retry to go on." /SD IDCANCEL IDRETRY checkAgain
     Abort "Setup stopped: ${PRODUCT} is running."
+    checkAgain:
+    Call ParvexRunning
   ${Loop}
 
   SetOutPath "$INSTDIR"

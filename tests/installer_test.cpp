@@ -197,6 +197,9 @@ void InstallUseAndUninstall(const std::string& chosen) {
     EXPECT_EQ(fake::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 2u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    // Nor does setup replace it: silently it stops with code 2.
+    EXPECT_EQ(fake::RunAndWait(setup), 2u);
+    EXPECT_TRUE(Exists(folder + "\\Parvex.exe"));
     ASSERT_TRUE(CloseParvex(main));
 
     // Others' entries and the user's pieces, some inside the program folder.
@@ -294,6 +297,24 @@ TEST(SetupScreens, EveryPage) {
     HWND main = WaitForParvexWindow();
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(SamePath(ProcessImage(main), folder + "\\Parvex.exe"));
+
+    // Setup again while the program runs: it asks, and Retry goes on once the
+    // program has been closed.
+    ASSERT_TRUE(fake::StartProcess("\"" + fake::WindowsPath(SETUP_EXE) + "\""));
+    wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
+    ASSERT_NE(wizard, nullptr);
+    PressMain(wizard);
+    ASSERT_TRUE(WaitForMainButton(wizard, "&Install"));
+    PressMain(wizard);
+    HWND question = WaitForTitled("Corvane Split 6.5 Setup", false);
+    ASSERT_NE(question, nullptr);
+    shots.Snap("setup-while-running");
+    ASSERT_TRUE(CloseParvex(main));
+    PostMessageA(GetDlgItem(question, IDRETRY), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForMainButton(wizard, "&Finish"));
+    PressMain(wizard);
+    main = WaitForParvexWindow();
+    ASSERT_NE(main, nullptr);
 
     ASSERT_TRUE(fake::StartProcess("\"" + folder + "\\Uninstall.exe\""));
     HWND refusal = WaitForTitled("Corvane Split 6.5 Uninstall", false);
