@@ -127,6 +127,11 @@ private:
 std::string Item(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
 void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
+// The main window is disabled while a box it owns is open or a run goes on.
+void WaitUntilEnabled(HWND main) {
+    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+}
+
 class Folder {
 public:
     Folder() {
@@ -237,7 +242,7 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(Program::BoxText(done), "Completed Successfully");
     Click(done, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
     EXPECT_EQ(dir.Size("back\\movie.avi"), 25000000u);
     DeleteFileA((dir.path + "\\back\\movie.avi").c_str());
     RemoveDirectoryA((dir.path + "\\back").c_str());
@@ -332,7 +337,7 @@ TEST(ParvexWindow, CancelDuringASplit) {
         if (stop) {
             // The split may have reached its end while the question was open;
             // either way its output goes.
-            for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+            WaitUntilEnabled(main);
             for (int i = 0; i < 500 && dir.Size("big.bin.0.spl") != ~0ull; ++i) Sleep(10);
             EXPECT_EQ(dir.Size("big.bin.sio"), ~0ull);
             EXPECT_EQ(dir.Size("big.bin.0.spl"), ~0ull);
@@ -345,7 +350,7 @@ TEST(ParvexWindow, CancelDuringASplit) {
         }
         // No operation now: Cancel ends the program (once no box disables it
         // and the worker, past its last prompt, has returned).
-        for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+        WaitUntilEnabled(main);
         Sleep(300);
         if (c.fromTray) PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
         else Click(main, IDCANCEL);
@@ -422,7 +427,7 @@ TEST(ParvexScreens, EveryWindow) {
     HWND done = program.Window("Corvane.Split", 60000);
     shots.Snap("completed");
     Click(done, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
 
     // The tray icon's menu, Restore in bold.
     PostMessageA(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
@@ -452,14 +457,14 @@ TEST(ParvexScreens, EveryWindow) {
     HWND about = program.Window("About Corvane.Split");
     shots.Snap("about");
     Click(about, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
 
     // The maker's server is out of reach here: the dialog says so.
     PostMessageA(main, WM_COMMAND, ID_CHECK_UPDATES, 0);
     HWND version = program.Window("Version dialog box", 60000);
     shots.Snap("version");
     Click(version, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
@@ -496,7 +501,7 @@ TEST(ParvexWindow, FileChooserFillsTheSource) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(Program::BoxText(box), "Enter .sio file");
     Click(box, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
@@ -590,7 +595,7 @@ TEST(ParvexWindow, FolderChooserSetsTheDestination) {
     EXPECT_EQ(Item(main, IDC_DESTINATION_PATH), dir.path);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
@@ -642,12 +647,12 @@ TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
     EXPECT_EQ(Item(about, IDC_SALES), "Sales - sales@corvane.example");
     EXPECT_EQ(Item(about, IDC_SUPPORT), "Support - support@corvane.example");
     Click(about, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
     PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);  // the system menu's About
     about = program.Window("About Corvane.Split");
     ASSERT_NE(about, nullptr);
     Click(about, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(main); ++i) Sleep(10);
+    WaitUntilEnabled(main);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
