@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/HalvardDlg.h"
+#include "platform/win32/WideText.h"
 
 namespace app {
 
@@ -14,13 +15,7 @@ namespace {
 
 const wchar_t* const kMembers[] = {L"Run", L"SourceFile", L"Destination", L"Size"};
 
-std::string Narrow(BSTR text) {
-    if (!text) return "";
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), n, nullptr, nullptr);
-    return result;
-}
+std::string Narrow(BSTR text) { return platform::Narrow(text); }
 
 // Argument i (in call order) of the call, converted to `type`.
 HRESULT Argument(DISPPARAMS* params, UINT i, VARTYPE type, VARIANT& out) {

@@ -1,5 +1,6 @@
 #include "app/FileExistsDialog.h"
 
+#include "platform/win32/WideText.h"
 #include "resources/resource.h"
 
 namespace app {
@@ -17,23 +18,23 @@ const window::MessageEntry<FileExistsDialog> FileExistsDialog::kMessages[3] = {
 FileExistsDialog::FileExistsDialog(std::string path)
     : DialogImpl(IDD_FILE_EXISTS), path_(std::move(path)) {}
 
-engine::Host::FileExists FileExistsDialog::Ask(HWND owner, std::string& path) {
+engine::FileExistsAnswer FileExistsDialog::Ask(HWND owner, std::string& path) {
     FileExistsDialog dialog(path);
-    if (dialog.DoModal(owner) != IDOK) return engine::Host::FileExists::Overwrite;
+    if (dialog.DoModal(owner) != IDOK) return engine::FileExistsAnswer::Overwrite;
     path = dialog.path();
-    return engine::Host::FileExists::Rename;
+    return engine::FileExistsAnswer::Rename;
 }
 
 INT_PTR FileExistsDialog::OnInitDialog(WPARAM, LPARAM) {
-    SendMessageA(Item(IDC_SOURCE_PATH), EM_LIMITTEXT, kMaxPath, 0);
-    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path_.c_str());
+    SendMessageW(Item(IDC_SOURCE_PATH), EM_LIMITTEXT, kMaxPath, 0);
+    SetDlgItemTextW(hwnd(), IDC_SOURCE_PATH, platform::Widen(path_).c_str());
     return TRUE;
 }
 
 INT_PTR FileExistsDialog::OnOk(WPARAM, LPARAM) {
-    char text[kMaxPath + 1] = {};
-    GetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, text, sizeof text);
-    path_ = text;
+    wchar_t text[kMaxPath + 1] = {};
+    GetDlgItemTextW(hwnd(), IDC_SOURCE_PATH, text, kMaxPath + 1);
+    path_ = platform::Narrow(text);
     End(IDOK);
     return TRUE;
 }

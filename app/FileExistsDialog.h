@@ -15,7 +15,7 @@ public:
 
     // The rejoin's question, as the window's host answers it: OK renames,
     // Cancel overwrites.
-    static engine::Host::FileExists Ask(HWND owner, std::string& path);
+    static engine::FileExistsAnswer Ask(HWND owner, std::string& path);
 
     // The new output path after OK; unchanged after Cancel.
     const std::string& path() const { return path_; }

@@ -15,6 +15,8 @@
 #include "app/AutoProxy.h"
 #include "app/ReadThisDialog.h"
 #include "engine/PiecePlan.h"
+#include "engine/StartChecks.h"
+#include "platform/win32/WideText.h"
 #include "engine/Texts.h"
 #include "resources/resource.h"
 #include "update/VersionDialog.h"
@@ -31,9 +33,12 @@ CHalvardDlg* g_instance = nullptr;
 // The shell's path compaction into a buffer of `chars` characters, the
 // terminator included.
 std::string Compact(const std::string& path, UINT chars) {
-    std::vector<char> buffer(chars + 1, '\0');
-    if (!PathCompactPathExA(buffer.data(), path.c_str(), chars, 0)) return path.substr(0, chars - 1);
-    return buffer.data();
+    std::vector<wchar_t> buffer(chars + 1, L'\0');
+    const std::wstring wide = platform::Widen(path);
+    if (!PathCompactPathExW(buffer.data(), wide.c_str(), chars, 0)) {
+        return platform::Narrow(wide.substr(0, chars - 1));
+    }
+    return platform::Narrow(buffer.data());
 }
 
 std::string Upper(std::string s) {
@@ -44,11 +49,6 @@ std::string Upper(std::string s) {
 bool EndsWith(const std::string& s, const char* tail) {
     const std::size_t n = std::strlen(tail);
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
 struct Preset {
@@ -121,7 +121,7 @@ CHalvardDlg::CHalvardDlg(const CommandLine& line)
     : DialogImpl(IDD_MAIN),
       store_(registry_, platform_),
       pane_(store_, *this),
-      controller_(request_, platform_, *this),
+      controller_(platform_, *this, *this),
       startedForAutomation_(line.automation),
       fileToOpen_(line.file),
       openAtStartup_(!line.file.empty()) {
@@ -163,11 +163,11 @@ void CHalvardDlg::AutomationSourceFile(const std::string& path) {
 void CHalvardDlg::AutomationDestination(const std::string& path) {
     if (controller_.running()) return;
     if (!platform_.IsFolder(path)) {
-        ShowMessage(texts::kNotAFolder, "", engine::Buttons::Ok);
+        Tell(texts::kNotAFolder);
         return;
     }
     SetStatus(1, Compact(path, 23));
-    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, path.c_str());
+    SetText(IDC_DESTINATION_PATH, path);
 }
 
 // Like the piece-size menu, but in either mode, and with the value put into
@@ -196,10 +196,15 @@ void CHalvardDlg::AutomationSize(const std::string& unit, long value) {
     }
 }
 
-std::string CHalvardDlg::Text(int id, int limit) const {
-    std::string text(static_cast<std::size_t>(limit) + 1, '\0');
-    text.resize(GetDlgItemTextA(hwnd(), id, text.data(), limit + 1));
-    return text;
+std::string CHalvardDlg::Text(int id) const {
+    HWND item = Item(id);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+    return platform::Narrow(text);
+}
+
+void CHalvardDlg::SetText(int id, const std::string& text) {
+    SetDlgItemTextW(hwnd(), id, platform::Widen(text).c_str());
 }
 
 RECT CHalvardDlg::ClientRectOf(int id) const {
@@ -210,10 +215,10 @@ RECT CHalvardDlg::ClientRectOf(int id) const {
 }
 
 void CHalvardDlg::SetStatus(int part, const std::string& text) {
-    if (status_) SendMessageA(status_, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(text.c_str()));
+    if (status_) SendMessageW(status_, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(platform::Widen(text).c_str()));
 }
 
-void CHalvardDlg::SetCaption(const std::string& text) { SetWindowTextA(hwnd(), text.c_str()); }
+void CHalvardDlg::SetCaption(const std::string& text) { SetWindowTextW(hwnd(), platform::Widen(text).c_str()); }
 
 INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     SetOwner(hwnd());
@@ -227,15 +232,14 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
         AppendMenuA(system, MF_STRING, IDM_ALWAYS_ON_TOP, "Always on top");
     }
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG,
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0)));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL,
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0)));
 
     CheckRadioButton(hwnd(), IDC_SPLIT_MODE, IDC_REJOIN_MODE, IDC_SPLIT_MODE);
     mode_ = loadedMode_ = 1;
-    request_.pieceSize = engine::kPresetFloppy;
-    request_.customSize = false;
+    size_ = engine::SizeChoice{};
 
     if (HWND pane = pane_.Create(hwnd())) {
         SetWindowLongA(pane, GWL_STYLE, GetWindowLongA(pane, GWL_STYLE) | WS_CHILD | WS_VISIBLE | WS_TABSTOP);
@@ -293,7 +297,7 @@ void CHalvardDlg::CreateStatusBar() {
                               place.left, place.top, place.right - place.left, place.bottom - place.top, hwnd(),
                               reinterpret_cast<HMENU>(IDC_STATUS_BAR), GetModuleHandleA(nullptr), nullptr);
     if (!status_) {
-        ShowMessage(texts::kNoStatusBar, "", engine::Buttons::Ok);
+        Tell(texts::kNoStatusBar);
         return;
     }
     RECT client;
@@ -308,7 +312,7 @@ void CHalvardDlg::CreateStatusBar() {
                                 part.right - part.left, part.bottom - part.top, status_,
                                 reinterpret_cast<HMENU>(IDC_PROGRESS_BAR), GetModuleHandleA(nullptr), nullptr);
     if (!progress_) {
-        ShowMessage(texts::kNoProgressBar, "", engine::Buttons::Ok);
+        Tell(texts::kNoProgressBar);
         return;
     }
     SendMessageA(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -345,14 +349,11 @@ void CHalvardDlg::CreateTooltips() {
 void CHalvardDlg::ExchangeModeValues(int mode) {
     if (mode == loadedMode_) return;
     const std::string source = Text(IDC_SOURCE_PATH), destination = Text(IDC_DESTINATION_PATH);
-    const std::string folder = request_.sourceFolder;
-    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, otherSource_.c_str());
-    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, otherDestination_.c_str());
-    request_.sourceFolder = otherFolder_;
+    SetText(IDC_SOURCE_PATH, otherSource_);
+    SetText(IDC_DESTINATION_PATH, otherDestination_);
     if (mode == 1) RefreshFileSize(otherSource_);
     otherSource_ = source;
     otherDestination_ = destination;
-    otherFolder_ = folder;
     loadedMode_ = mode;
 }
 
@@ -364,13 +365,12 @@ void CHalvardDlg::ApplyModeLook(bool split) {
     SetDlgItemTextA(hwnd(), IDC_START, split ? "S&plit" : "&Rejoin");
     ShowWindow(sizeButton_.hwnd(), split ? SW_SHOW : SW_HIDE);
     ShowProgress(false);
-    ShowCustomSize(split && request_.customSize);
+    ShowCustomSize(split && size_.custom);
 }
 
 void CHalvardDlg::SwitchMode(bool split) {
     CheckRadioButton(hwnd(), IDC_SPLIT_MODE, IDC_REJOIN_MODE, split ? IDC_SPLIT_MODE : IDC_REJOIN_MODE);
     mode_ = split ? 1 : 0;
-    request_.splitMode = split;
     ExchangeModeValues(mode_);
     ApplyModeLook(split);
     RefreshStatusBar("", 2);
@@ -404,11 +404,9 @@ void CHalvardDlg::RefreshFileSize(const std::string& path) {
     std::uint64_t size = 0;
     if (platform_.FileSize(path, size) != engine::err::kNone) {
         // Nothing to show for a path whose status cannot be read; Start refuses it.
-        request_.sourceSize = 0;
         SetDlgItemTextA(hwnd(), IDC_FILE_SIZE, "");
         return;
     }
-    request_.sourceSize = size;
     ShowSourceSize(size);
 }
 
@@ -430,7 +428,7 @@ void CHalvardDlg::ShowProgress(bool visible) {
 }
 
 void CHalvardDlg::SetProgressText(const std::string& text) {
-    SetDlgItemTextA(hwnd(), IDC_PROGRESS_TEXT, text.c_str());
+    SetText(IDC_PROGRESS_TEXT, text);
 }
 
 void CHalvardDlg::EnableControls(bool enable) {
@@ -439,6 +437,11 @@ void CHalvardDlg::EnableControls(bool enable) {
     }
     EnableWindow(sizeButton_.hwnd(), enable);
     ShowWindow(Item(IDC_PROGRESS_TEXT), enable ? SW_HIDE : SW_SHOW);
+    // Settings and the update check change nothing while an operation runs.
+    HMENU menu = GetMenu(hwnd());
+    for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES}) {
+        EnableMenuItem(menu, command, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    }
     if (enable) {
         EnableWindow(Item(IDC_SPLIT_MODE), TRUE);
         EnableWindow(Item(IDC_REJOIN_MODE), TRUE);
@@ -459,7 +462,7 @@ void CHalvardDlg::CollapseSettings() {
 }
 
 void CHalvardDlg::UseWorkingFolder(const std::string& folder) {
-    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, folder.c_str());
+    SetText(IDC_DESTINATION_PATH, folder);
     SendMessageA(Item(IDC_DESTINATION_PATH), EM_SETMODIFY, FALSE, 0);
     SetStatus(1, Compact(folder, 23));
 }
@@ -467,15 +470,55 @@ void CHalvardDlg::UseWorkingFolder(const std::string& folder) {
 void CHalvardDlg::ShowSourceSize(std::uint64_t bytes) {
     std::string text = texts::kFileSizeFormat;
     text.replace(text.find("%u"), 2, std::to_string(bytes));
-    SetDlgItemTextA(hwnd(), IDC_FILE_SIZE, text.c_str());
+    SetText(IDC_FILE_SIZE, text);
 }
 
 // --- operation -------------------------------------------------------------
 
+// The start checks are the engine's, the same for every front end; the
+// window shows what they found and what they refused.
 bool CHalvardDlg::StartOperation() {
-    request_.splitMode = mode_ == 1;
-    request_.customText = Text(IDC_CUSTOM_SIZE, 32);
-    return controller_.OnStartOperation(Text(IDC_SOURCE_PATH), Text(IDC_DESTINATION_PATH), store_.ForEngine());
+    CollapseSettings();
+    engine::StartRequest request;
+    request.mode = mode_ == 1 ? engine::Mode::Split : engine::Mode::Rejoin;
+    request.sourceText = Text(IDC_SOURCE_PATH);
+    request.destinationText = Text(IDC_DESTINATION_PATH);
+    request.size = size_;
+    request.size.customText = Text(IDC_CUSTOM_SIZE);
+    const engine::EngineSettings settings = store_.ForEngine();
+    const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
+    if (!prepared.workingFolderUsed.empty()) UseWorkingFolder(prepared.workingFolderUsed);
+    if (prepared.sourceSizeKnown && mode_ == 1) ShowSourceSize(prepared.sourceSize);
+    if (!prepared.ok) {
+        if (!prepared.refusal.silent) Tell(prepared.refusal.text, prepared.refusal.caption);
+        return !prepared.refusal.noSpace;
+    }
+    controller_.Run(prepared.job, settings);
+    return true;
+}
+
+void CHalvardDlg::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
+    SetProgress(total ? static_cast<int>(done * 100 / total) : 100);
+    SetProgressText(text);
+}
+
+void CHalvardDlg::Started(engine::Mode mode) {
+    EnableControls(false);
+    SetProgressStep(10);
+    ShowProgress(true);
+    if (mode == engine::Mode::Split && !size_.custom) ShowCustomSize(false);
+}
+
+void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
+    if (outcome == engine::Outcome::Completed && mode == engine::Mode::Split) {
+        // The resolved size stays the current one; the custom field goes.
+        SetProgress(100);
+        ShowCustomSize(false);
+        size_.custom = false;
+    }
+    EnableControls(true);
+    if (outcome == engine::Outcome::Completed) RefreshStatusBar("", 1);
+    ShowProgress(false);
 }
 
 INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
@@ -630,6 +673,7 @@ INT_PTR CHalvardDlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 INT_PTR CHalvardDlg::OnCheckUpdates(WPARAM, LPARAM) {
+    if (controller_.running()) return TRUE;
     update::CheckForUpdates(hwnd(), update::kMakerServer);
     return TRUE;
 }
@@ -667,9 +711,9 @@ INT_PTR CHalvardDlg::OnPreset(WPARAM wParam, LPARAM) {
 void CHalvardDlg::ApplyPreset(UINT command) {
     for (const Preset& preset : kPresets) {
         if (preset.command != command) continue;
-        request_.customSize = false;
+        size_.custom = false;
         ShowCustomSize(false);
-        request_.pieceSize = preset.bytes;
+        size_.presetBytes = preset.bytes;
         CheckSizeItem(preset.command);
         RefreshStatusBar(preset.status, 2);
         SetFocus(hwnd());
@@ -687,19 +731,19 @@ INT_PTR CHalvardDlg::OnUnit(WPARAM wParam, LPARAM) {
 void CHalvardDlg::ApplyUnit(UINT command) {
     for (const Unit& unit : kUnits) {
         if (unit.command != command) continue;
-        request_.customSize = true;
+        size_.custom = true;
         ShowCustomSize(true);
         CheckSizeItem(command);
         RefreshStatusBar(unit.status, 2);
         SetDlgItemTextA(hwnd(), IDC_UNIT_LABEL, unit.label);
-        request_.unitMultiplier = unit.multiplier;
+        size_.unit = unit.multiplier;
         SetFocus(Item(IDC_CUSTOM_SIZE));
     }
 }
 
 INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {
     if (HIWORD(wParam) != EN_CHANGE) return FALSE;
-    const std::string text = Text(IDC_CUSTOM_SIZE, 64);
+    const std::string text = Text(IDC_CUSTOM_SIZE);
     for (char c : text) {
         if (c < '0' || c > '9') {
             SetDlgItemTextA(hwnd(), IDC_CUSTOM_SIZE, "");
@@ -720,43 +764,37 @@ INT_PTR CHalvardDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
 INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
     ShowProgress(false);
     const bool split = mode_ == 1;
-    const char* filter = split ? "All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
-                               : "SIO files (*.sio)|*.sio||";
-    std::string filters = filter;
-    for (char& c : filters) {
-        if (c == '|') c = '\0';
+    const wchar_t* filter = split ? L"All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
+                                  : L"SIO files (*.sio)|*.sio||";
+    std::wstring filters = filter;
+    for (wchar_t& c : filters) {
+        if (c == L'|') c = L'\0';
     }
-    char path[MAX_PATH] = {};
-    OPENFILENAMEA open{};
+    // Room for the longest path the system has.
+    std::wstring path(32768, L'\0');
+    const std::wstring initial = platform::Widen(store_.record().startupFolder);
+    OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
     open.hwndOwner = hwnd();
     open.lpstrFilter = filters.c_str();
-    open.lpstrFile = path;
-    open.nMaxFile = sizeof path;
-    open.lpstrTitle = split ? "Choose a file for splitting" : "Choose the SIO file from the location of split files";
-    open.lpstrDefExt = "All files";
-    open.lpstrInitialDir = store_.record().startupFolder.c_str();
+    open.lpstrFile = path.data();
+    open.nMaxFile = static_cast<DWORD>(path.size());
+    open.lpstrTitle = split ? L"Choose a file for splitting" : L"Choose the SIO file from the location of split files";
+    open.lpstrDefExt = L"All files";
+    open.lpstrInitialDir = initial.c_str();
     open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&open)) {
-        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) ShowMessage(texts::kPathTooLong, "", engine::Buttons::Ok);
+    if (!GetOpenFileNameW(&open)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) Tell(texts::kPathTooLong);
         return TRUE;
     }
-    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path);
-    if (!split && !EndsWith(Upper(path), ".SIO")) {
-        ShowMessage(texts::kEnterSio, "", engine::Buttons::Ok);
+    const std::string chosen = platform::Narrow(path.c_str());
+    SetText(IDC_SOURCE_PATH, chosen);
+    if (!split && !EndsWith(Upper(chosen), ".SIO")) {
+        Tell(texts::kEnterSio);
         return TRUE;
     }
-    SetCaption(std::string(kCaption) + ": " + Compact(path, 30));
-    request_.sourceName = engine::FileNamePart(platform_, path);
-    if (split) RefreshFileSize(path);
-    char folder[MAX_PATH + 1] = {};
-    const DWORD n = GetCurrentDirectoryA(MAX_PATH, folder);
-    if (n == 0 || n > MAX_PATH) {
-        request_.sourceFolder.clear();
-        ShowMessage(texts::kNoCurrentFolder, "", engine::Buttons::Ok);
-    } else {
-        request_.sourceFolder = folder;
-    }
+    SetCaption(std::string(kCaption) + ": " + Compact(chosen, 30));
+    if (split) RefreshFileSize(chosen);
     return TRUE;
 }
 
@@ -766,7 +804,7 @@ INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
     if (window::BrowseForFolder(hwnd(), mode_ == 1 ? "Choose a folder for keeping split files"
                                                    : "Choose a folder to keep rejoined file ",
                                 folder)) {
-        SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, folder.c_str());
+        SetText(IDC_DESTINATION_PATH, folder);
         SetStatus(1, Compact(folder, 23));
     }
     return TRUE;
@@ -774,84 +812,80 @@ INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
 
 INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     HDROP drop = reinterpret_cast<HDROP>(wParam);
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    std::string path;
-    if (count >= 1) {
-        path.resize(DragQueryFileA(drop, 0, nullptr, 0));
-        DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
-    }
-    DragFinish(drop);
-    if (count != 1) {
-        ShowMessage(texts::kSingleDrop, "", engine::Buttons::Ok);
+    // The fields feed the next operation, not the running one.
+    if (controller_.running()) {
+        DragFinish(drop);
         return TRUE;
     }
-    if (path.size() >= MAX_PATH) {
-        ShowMessage(texts::kPathTooLong, "", engine::Buttons::Ok);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring wide;
+    if (count >= 1) {
+        wide.resize(DragQueryFileW(drop, 0, nullptr, 0));
+        DragQueryFileW(drop, 0, wide.data(), static_cast<UINT>(wide.size() + 1));
+    }
+    DragFinish(drop);
+    const std::string path = platform::Narrow(wide);
+    if (count != 1) {
+        Tell(texts::kSingleDrop);
         return TRUE;
     }
     const std::string display = Compact(path, 23);
     if (platform_.IsFolder(path)) {
         SetStatus(1, display);
-        SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, path.c_str());
+        SetText(IDC_DESTINATION_PATH, path);
         return TRUE;
     }
     if (mode_ == 0) {
         const std::string upper = Upper(path);
         if (!EndsWith(upper, ".SIO") && !EndsWith(upper, ".SPL")) {
-            ShowMessage(texts::kEnterSioOrSpl, "", engine::Buttons::Ok);
+            Tell(texts::kEnterSioOrSpl);
             return TRUE;
         }
         SetCaption(std::string(kCaption) + ": " + display);
         ApplyModeLook(false);
         const std::string info = ClassifyNamedFile(path).sourceText;
-        SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, info.c_str());
+        SetText(IDC_SOURCE_PATH, info);
         if (!platform_.Exists(info)) {
-            ShowMessage(info + texts::kNotFoundSuffix, "", engine::Buttons::Ok);
+            Tell(info + texts::kNotFoundSuffix);
             SetCaption("");
             return TRUE;
         }
         SetCaption(info);
-        request_.sourceFolder = FolderOf(info);
         return TRUE;
     }
     SetCaption(std::string(kCaption) + ": " + display);
-    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path.c_str());
-    request_.sourceFolder = FolderOf(path);
+    SetText(IDC_SOURCE_PATH, path);
     RefreshFileSize(path);
     return TRUE;
 }
 
 void CHalvardDlg::OpenNamedFile() {
     const std::string path = fileToOpen_;
-    if (path.size() >= MAX_PATH) {
-        ShowMessage(texts::kPathTooLong, "", engine::Buttons::Ok);
-        return;
-    }
     if (!platform_.Exists(path)) {
-        ShowMessage(texts::kFileMissing, "", engine::Buttons::Ok);
+        Tell(texts::kFileMissing);
         return;
     }
     SetCaption(std::string(kCaption) + ": " + Compact(path, 23));
     const NamedFile named = ClassifyNamedFile(path);
     if (named.rejoin) {
         SwitchMode(false);
-        SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, named.sourceText.c_str());
+        SetText(IDC_SOURCE_PATH, named.sourceText);
         if (platform_.Exists(named.sourceText)) {
             SetCaption(named.sourceText);
-            request_.sourceFolder = FolderOf(named.sourceText);
         } else {
-            ShowMessage(named.sourceText + texts::kNotFoundSuffix, "", engine::Buttons::Ok);
+            Tell(named.sourceText + texts::kNotFoundSuffix);
             SetCaption("");
         }
         return;
     }
-    SetDlgItemTextA(hwnd(), IDC_SOURCE_PATH, path.c_str());
+    SetText(IDC_SOURCE_PATH, path);
     if (mode_ == 1) RefreshFileSize(path);
 }
 
 // --- settings pane ---------------------------------------------------------
 
 INT_PTR CHalvardDlg::OnToggleSettings(WPARAM, LPARAM) {
+    if (controller_.running()) return TRUE;
     TogglePane();
     return TRUE;
 }
@@ -893,9 +927,8 @@ INT_PTR CHalvardDlg::OnSettingsDone(WPARAM wParam, LPARAM) {
     store_.Reload();
     const std::string& working = store_.record().workingFolder;
     SetStatus(1, Compact(working, 23));
-    SetDlgItemTextA(hwnd(), IDC_DESTINATION_PATH, working.c_str());
+    SetText(IDC_DESTINATION_PATH, working);
     otherDestination_ = working;
-    request_.sourceFolder = working;
     return TRUE;
 }
 

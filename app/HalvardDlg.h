@@ -48,18 +48,12 @@ public:
     using TrayNotifier = std::function<bool(DWORD message, NOTIFYICONDATAA* icon)>;
     void SetTrayNotifier(TrayNotifier notifier) { trayNotifier_ = std::move(notifier); }
 
-    // engine::Host, as the window shows it
-    void SetProgressStep(int step) override;
-    void SetProgress(int percent) override;
-    void ShowProgress(bool visible) override;
-    void SetProgressText(const std::string& text) override;
-    void EnableControls(bool enable) override;
-    void RefreshStatusBar(const std::string& text, int pane) override;
-    void ShowCustomSize(bool visible) override;
+    // The engines' progress and events, as the window shows them. They
+    // arrive from the worker; every call reaches the window synchronously.
+    void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
+    void Started(engine::Mode mode) override;
+    void Finished(engine::Mode mode, engine::Outcome outcome) override;
     void ShowSplitNotice() override;
-    void CollapseSettings() override;
-    void UseWorkingFolder(const std::string& folder) override;
-    void ShowSourceSize(std::uint64_t bytes) override;
 
 private:
     INT_PTR OnInitDialog(WPARAM, LPARAM);
@@ -93,6 +87,17 @@ private:
     bool NotifyTray(DWORD message, NOTIFYICONDATAA* icon);
 
     bool StartOperation();
+    void SetProgressStep(int step);
+    void SetProgress(int percent);
+    void ShowProgress(bool visible);
+    void SetProgressText(const std::string& text);
+    void EnableControls(bool enable);
+    void RefreshStatusBar(const std::string& text, int pane);
+    void ShowCustomSize(bool visible);
+    void CollapseSettings();
+    void UseWorkingFolder(const std::string& folder);
+    void ShowSourceSize(std::uint64_t bytes);
+    void SetText(int id, const std::string& text);
     void ApplyPreset(UINT command);
     void ApplyUnit(UINT command);
     void SwitchMode(bool split);
@@ -104,7 +109,8 @@ private:
     void SetStatus(int part, const std::string& text);
     void SetCaption(const std::string& text);
     void CheckSizeItem(UINT command);
-    std::string Text(int id, int limit = MAX_PATH) const;
+    // A control's text at its real length, in UTF-8.
+    std::string Text(int id) const;
     RECT ClientRectOf(int id) const;
     void CreateStatusBar();
     void CreateTooltips();
@@ -114,7 +120,7 @@ private:
     settings::SettingsStore store_;
     settings::CSettingsDlg pane_;
     controls::MenuButton sizeButton_;
-    engine::OperationRequest request_;
+    engine::SizeChoice size_;  // the piece size chosen in split mode
     engine::OperationController controller_;
 
     HWND status_ = nullptr;
@@ -122,7 +128,7 @@ private:
     HWND tooltip_ = nullptr;
     int mode_ = 1;        // 1 Split, 0 Rejoin
     int loadedMode_ = 1;  // the mode whose values are in the fields
-    std::string otherSource_, otherDestination_, otherFolder_;
+    std::string otherSource_, otherDestination_;
     bool paneExpanded_ = true;
     bool paneShown_ = false;
     int margin_ = -1;

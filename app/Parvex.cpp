@@ -3,6 +3,7 @@
 #include "app/AutoProxy.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <ole2.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/StartupRules.h"
+#include "platform/win32/WideText.h"
 #include "resources/resource.h"
 
 namespace {
@@ -39,7 +41,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 
-    const std::vector<std::string> args(__argv + 1, __argv + __argc);
+    // The wide command line: the ANSI one holds best-fit look-alikes of the
+    // names, which may name another file.
+    std::vector<std::string> args;
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) args.push_back(platform::Narrow(wide[i]));
+        LocalFree(wide);
+    }
     const app::CommandLine line = app::ParseCommandLine(args);
     const std::string program = ProgramPath();
     if (line.registration != app::RegistrationSwitch::None) {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "engine/Rejoin.h"
+#include "engine/Names.h"
 
 namespace app {
 

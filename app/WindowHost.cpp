@@ -2,34 +2,35 @@
 
 #include "app/FileExistsDialog.h"
 #include "engine/Texts.h"
+#include "platform/win32/WideText.h"
 
 namespace app {
 
-engine::Answer WindowHost::ShowMessage(const std::string& text, const std::string& caption,
-                                       engine::Buttons buttons) {
-    UINT style = buttons == engine::Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
-    if (caption.empty()) style |= MB_ICONEXCLAMATION;
+engine::Answer WindowHost::ShowMessage(const engine::Message& message) {
+    UINT style = message.buttons == engine::Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
+    if (message.caption.empty()) style |= MB_ICONEXCLAMATION;
+    const std::string caption = message.caption.empty() ? texts::kAppTitle : message.caption;
     const int answer =
-        MessageBoxA(owner_, text.c_str(), caption.empty() ? texts::kAppTitle : caption.c_str(), style);
+        MessageBoxW(owner_, platform::Widen(message.text).c_str(), platform::Widen(caption).c_str(), style);
     return answer == IDOK ? engine::Answer::Ok : engine::Answer::Cancel;
 }
 
-engine::Host::FileExists WindowHost::AskFileExists(std::string& path) {
+engine::FileExistsAnswer WindowHost::AskFileExists(std::string& path) {
     return FileExistsDialog::Ask(owner_, path);
 }
 
 void WindowHost::WaitForWorker(const std::function<bool()>& finished) {
     while (!finished()) {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 // Leave the quit for the loop that owns it, after the worker.
                 PostQuitMessage(static_cast<int>(msg.wParam));
                 break;
             }
-            if (!owner_ || !IsDialogMessageA(owner_, &msg)) {
+            if (!owner_ || !IsDialogMessageW(owner_, &msg)) {
                 TranslateMessage(&msg);
-                DispatchMessageA(&msg);
+                DispatchMessageW(&msg);
             }
         }
         if (finished()) break;

@@ -1,46 +1,41 @@
 #include "ConsoleHost.h"
 
-#include <chrono>
-#include <iostream>
-#include <thread>
-#include <string>
-
+#include "cli/Console.h"
 #include "engine/Texts.h"
 
 namespace cli {
 
-engine::Answer ConsoleHost::ShowMessage(const std::string& text, const std::string& caption,
-                                        engine::Buttons buttons) {
+void ConsoleHost::Say(const std::string& text) {
     ClearBar();
-    if (!caption.empty()) std::cerr << "[" << caption << "] ";
-    std::cerr << text << "\n";
-    if (buttons == engine::Buttons::Ok) return engine::Answer::Ok;
+    WriteErr(text + "\n");
+}
+
+engine::Answer ConsoleHost::ShowMessage(const engine::Message& message) {
+    ClearBar();
+    std::string line;
+    if (!message.caption.empty()) line = "[" + message.caption + "] ";
+    WriteErr(line + message.text + "\n");
+    if (message.buttons == engine::Buttons::Ok) return engine::Answer::Ok;
 
     if (!interactive_) {
-        std::cerr << (preset_ == engine::Answer::Ok ? "-> OK\n" : "-> Cancel\n");
-        return preset_;
+        const bool mayAnswer = message.question == engine::Question::Proceed;
+        const engine::Answer answer = mayAnswer ? preset_ : engine::Answer::Cancel;
+        WriteErr(answer == engine::Answer::Ok ? "-> OK\n" : "-> Cancel\n");
+        return answer;
     }
     for (;;) {
-        std::cerr << "OK or Cancel? [o/c] " << std::flush;
-        std::string line;
-        if (!std::getline(std::cin, line)) return engine::Answer::Cancel;
-        if (line == "o" || line == "O" || line == "ok" || line == "OK") return engine::Answer::Ok;
-        if (line == "c" || line == "C" || line == "cancel" || line == "Cancel") {
+        WriteErr("OK or Cancel? [o/c] ");
+        std::string reply;
+        if (!ReadLine(reply)) return engine::Answer::Cancel;
+        if (reply == "o" || reply == "O" || reply == "ok" || reply == "OK") return engine::Answer::Ok;
+        if (reply == "c" || reply == "C" || reply == "cancel" || reply == "Cancel") {
             return engine::Answer::Cancel;
         }
     }
 }
 
-void ConsoleHost::SetProgress(int percent) {
-    percent_ = percent;
-    DrawBar();
-}
-
-void ConsoleHost::ShowProgress(bool visible) {
-    if (!visible) ClearBar();
-}
-
-void ConsoleHost::SetProgressText(const std::string& text) {
+void ConsoleHost::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
+    percent_ = total ? static_cast<int>(done * 100 / total) : 100;
     status_ = text;
     for (char& c : status_) {
         if (c == '\n') c = ' ';
@@ -48,46 +43,42 @@ void ConsoleHost::SetProgressText(const std::string& text) {
     DrawBar();
 }
 
+void ConsoleHost::Finished(engine::Mode, engine::Outcome) { ClearBar(); }
+
 void ConsoleHost::DrawBar() {
     if (!showProgress_) return;
     constexpr int kWidth = 30;
     const int filled = percent_ * kWidth / 100;
-    std::cerr << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
-              << percent_ << "%  " << status_ << "   " << std::flush;
+    WriteErr("\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
+             std::to_string(percent_) + "%  " + status_ + "   ");
     barShown_ = true;
 }
 
 void ConsoleHost::ClearBar() {
     if (!barShown_) return;
-    std::cerr << "\r" << std::string(79, ' ') << "\r" << std::flush;
+    WriteErr("\r" + std::string(79, ' ') + "\r");
     barShown_ = false;
 }
 
-engine::Host::FileExists ConsoleHost::AskFileExists(std::string& path) {
+engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
     ClearBar();
-    std::cerr << path << " already exists.\n";
+    WriteErr(path + " already exists.\n");
     if (!interactive_) {
         const bool overwrite = preset_ == engine::Answer::Ok;
-        std::cerr << (overwrite ? "-> overwritten\n" : "-> kept\n");
-        return overwrite ? FileExists::Overwrite : FileExists::Stop;
+        WriteErr(overwrite ? "-> overwritten\n" : "-> kept\n");
+        return overwrite ? engine::FileExistsAnswer::Overwrite : engine::FileExistsAnswer::Stop;
     }
-    std::cerr << "Type a new full path, or press Enter to overwrite: " << std::flush;
+    WriteErr("Type a new full path, or press Enter to overwrite: ");
     std::string line;
-    if (!std::getline(std::cin, line)) return FileExists::Stop;
-    if (line.empty()) return FileExists::Overwrite;
+    if (!ReadLine(line)) return engine::FileExistsAnswer::Stop;
+    if (line.empty()) return engine::FileExistsAnswer::Overwrite;
     path = line;
-    return FileExists::Rename;
-}
-
-void ConsoleHost::WaitForWorker(const std::function<bool()>& finished) {
-    while (!finished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return engine::FileExistsAnswer::Rename;
 }
 
 void ConsoleHost::ShowSplitNotice() {
     ClearBar();
-    std::cout << texts::kNoticeLine1 << "\n"
-              << texts::kNoticeLine2 << "\n"
-              << texts::kNoticeLine3 << "\n";
+    WriteOut(std::string(texts::kNoticeLine1) + "\n" + texts::kNoticeLine2 + "\n" + texts::kNoticeLine3 + "\n");
 }
 
 }  // namespace cli

@@ -3,7 +3,7 @@
 // asked on the terminal or answered by a command-line switch.
 #pragma once
 
-#include <cstdio>
+#include <string>
 
 #include "engine/Host.h"
 
@@ -11,25 +11,20 @@ namespace cli {
 
 class ConsoleHost : public engine::Host {
 public:
-    // `preset` answers questions when standard input is not a terminal.
+    // `preset` (--yes OK, --no or neither Cancel) answers what a person is not
+    // there to answer. It never answers OK to a retry or a disk change: their
+    // cause cannot have changed without someone to change it.
     ConsoleHost(engine::Answer preset, bool interactive, bool showProgress)
         : preset_(preset), interactive_(interactive), showProgress_(showProgress) {}
 
-    engine::Answer ShowMessage(const std::string& text, const std::string& caption,
-                               engine::Buttons buttons) override;
-    void SetProgressStep(int) override {}
-    void SetProgress(int percent) override;
-    void ShowProgress(bool visible) override;
-    void SetProgressText(const std::string& text) override;
-    void EnableControls(bool) override {}
-    void RefreshStatusBar(const std::string&, int) override {}
-    void ShowCustomSize(bool) override {}
+    engine::Answer ShowMessage(const engine::Message& message) override;
+    engine::FileExistsAnswer AskFileExists(std::string& path) override;
     void ShowSplitNotice() override;
-    FileExists AskFileExists(std::string& path) override;
-    void CollapseSettings() override {}
-    void UseWorkingFolder(const std::string&) override {}
-    void ShowSourceSize(std::uint64_t) override {}
-    void WaitForWorker(const std::function<bool()>& finished) override;
+    void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
+    void Finished(engine::Mode mode, engine::Outcome outcome) override;
+
+    // A line of its own on standard error, clear of the progress bar.
+    void Say(const std::string& text);
 
 private:
     void DrawBar();

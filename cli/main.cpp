@@ -1,123 +1,106 @@
-// parvex: split, rejoin and inspect from the command line with the same
-// engine, files and texts as the Windows program.
+// parvex: split, rejoin, verify and inspect from the command line with the
+// same engine, checks, files and texts as the Windows program.
 #include <atomic>
-#include <cctype>
 #include <csignal>
-#include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
-#include "ConsoleHost.h"
+#include "cli/Console.h"
+#include "cli/ConsoleHost.h"
 #include "engine/FileErrors.h"
 #include "engine/Operation.h"
-#include "engine/PiecePlan.h"
 #include "engine/Rejoin.h"
 #include "engine/SplitInfo.h"
+#include "engine/StartChecks.h"
 #include "engine/Texts.h"
 
 #ifdef _WIN32
-#include <io.h>
 #include "platform/win32/Win32Platform.h"
 using NativePlatform = platform::Win32Platform;
-#define isatty _isatty
-#define fileno _fileno
 #else
-#include <unistd.h>
 #include "platform/posix/PosixPlatform.h"
 using NativePlatform = platform::PosixPlatform;
 #endif
 
 namespace {
 
+#ifdef _WIN32
+#define CODEPAGE_USAGE ""
+#define CODEPAGE_HELP ""
+#else
+#define CODEPAGE_USAGE " [--codepage CP]"
+#define CODEPAGE_HELP                                                                          \
+    "  --codepage CP the Windows code page of the name in the info file (default 1252),\n"     \
+    "                so that sets move between this system and Windows\n"
+#endif
+
 const char kUsage[] =
     "usage: parvex split SOURCE [--to FOLDER]\n"
-    "                    [--floppy | --10mb | --100mb | --bytes N | --kb N | --mb N | --files N]\n"
-    "                    [--yes | --no]\n"
-    "       parvex join INFO [--to FOLDER] [--remove-pieces] [--yes | --no]\n"
-    "       parvex info INFO\n"
+    "                    [--floppy | --10mb | --100mb | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
+    "                    [--yes | --no]" CODEPAGE_USAGE "\n"
+    "       parvex join INFO [--to FOLDER] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
+    "       parvex verify INFO" CODEPAGE_USAGE "\n"
+    "       parvex info INFO" CODEPAGE_USAGE "\n"
     "\n"
     "split  cuts SOURCE into pieces SOURCE.0.spl, SOURCE.1.spl, ... with SOURCE.sio and\n"
     "       Go.bat in FOLDER (default: the current directory).\n"
     "  --floppy      pieces of 1,457,664 bytes (default)\n"
     "  --10mb        pieces of 10,000,000 bytes\n"
     "  --100mb       pieces of 100,000,000 bytes\n"
+    "  --fat32       pieces of 4,294,967,295 bytes, the largest file FAT32 holds\n"
     "  --bytes N     pieces of N bytes; --kb N and --mb N count 1,000 and 1,000,000 bytes\n"
     "  --files N     about N pieces of equal size\n"
-    "join   rebuilds the file from its info file (or any of its pieces) in FOLDER.\n"
+    "join   rebuilds the file from its info file (or any of its pieces) in FOLDER,\n"
+    "       checking every piece against the checksums the info file records.\n"
     "  --remove-pieces  delete the info file and the pieces afterwards\n"
+    "verify checks every piece (present, length, checksum) and writes nothing.\n"
     "info   prints the piece count, name and size recorded in an info file.\n"
-    "  --yes, --no   answer OK or Cancel to questions when not on a terminal (without\n"
-    "                either: Cancel); for join, --yes overwrites an existing file and\n"
-    "                --no keeps it and stops\n";
+    "  --yes, --no   answer questions when not on a terminal: --yes lets join overwrite\n"
+    "                an existing file, --no (or neither) keeps it and stops; a retry or\n"
+    "                a disk change is never answered for you\n" CODEPAGE_HELP
+    "Exit status: 0 done (verify: every piece good), 1 refused or failed, 2 usage error.\n";
 
 int Usage(const std::string& problem) {
-    if (!problem.empty()) std::cerr << "parvex: " << problem << "\n";
-    std::cerr << kUsage;
+    if (!problem.empty()) cli::WriteErr("parvex: " + problem + "\n");
+    cli::WriteErr(kUsage);
     return 2;
 }
 
 std::atomic<bool> g_interrupted{false};
 
-extern "C" void OnInterrupt(int) { g_interrupted = true; }
-
-// Ctrl-C stops the operation between blocks, as the window's Cancel does.
+// Ctrl-C, a terminal that goes away and a polite kill stop the operation
+// between blocks, as the window's Cancel does; what it made is removed.
 class InterruptCheckpoint : public engine::Checkpoint {
 public:
     bool ShouldStop() override { return g_interrupted.load(); }
 };
 
-std::string CurrentFolder() {
 #ifdef _WIN32
-    const DWORD n = GetCurrentDirectoryA(0, nullptr);
-    std::string folder(n, '\0');
-    folder.resize(GetCurrentDirectoryA(n, folder.data()));
-    return folder.empty() ? std::string(".") : folder;
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    g_interrupted = true;
+    return TRUE;
+}
+void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 #else
-    std::vector<char> buffer(4096);
-    while (!getcwd(buffer.data(), buffer.size())) {
-        if (buffer.size() > (1u << 20)) return ".";
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
+extern "C" void OnSignal(int) { g_interrupted = true; }
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 #endif
-}
 
-// Messages name files by their full path, as the window does.
-std::string FullPath(const std::string& path) {
-#ifdef _WIN32
-    const DWORD n = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return path;
-    std::string full(n, '\0');
-    full.resize(GetFullPathNameA(path.c_str(), n, full.data(), nullptr));
-    return full;
-#else
-    if (!path.empty() && path[0] == '/') return path;
-    return CurrentFolder() + "/" + path;
-#endif
-}
-
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) !=
-            std::toupper(static_cast<unsigned char>(suffix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-struct SizeChoice {
+struct SizeOption {
     const char* option;
     bool custom;
     std::uint32_t value;  // preset bytes, or the custom unit
 };
-const SizeChoice kSizes[] = {
+const SizeOption kSizes[] = {
     {"--floppy", false, engine::kPresetFloppy}, {"--10mb", false, engine::kPreset10MB},
-    {"--100mb", false, engine::kPreset100MB},   {"--bytes", true, engine::kUnitBytes},
-    {"--kb", true, engine::kUnitKB},            {"--mb", true, engine::kUnitMB},
-    {"--files", true, engine::kUnitFiles},
+    {"--100mb", false, engine::kPreset100MB},   {"--fat32", false, engine::kPresetFat32},
+    {"--bytes", true, engine::kUnitBytes},      {"--kb", true, engine::kUnitKB},
+    {"--mb", true, engine::kUnitMB},            {"--files", true, engine::kUnitFiles},
 };
 
 struct Options {
@@ -126,38 +109,48 @@ struct Options {
     std::string folder;
     bool removePieces = false;
     int answer = -1;  // 1 --yes, 0 --no
-    engine::OperationRequest request;
+    std::string codePage = "1252";
+    engine::SizeChoice size;
 };
 
 // Parses the arguments after the command; returns a usage problem or "".
 std::string Parse(const std::vector<std::string>& args, Options& o) {
     bool sizeChosen = false;
     const bool split = o.command == "split";
+    const bool writes = split || o.command == "join";
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const SizeChoice* size = nullptr;
-        for (const SizeChoice& choice : kSizes) {
+        const SizeOption* size = nullptr;
+        for (const SizeOption& choice : kSizes) {
             if (split && arg == choice.option) size = &choice;
         }
         if (size) {
             if (sizeChosen) return "choose one piece size";
             sizeChosen = true;
-            o.request.customSize = size->custom;
+            o.size.custom = size->custom;
             if (!size->custom) {
-                o.request.pieceSize = size->value;
+                o.size.presetBytes = size->value;
                 continue;
             }
             if (++i == args.size()) return arg + " needs a number";
-            o.request.unitMultiplier = size->value;
-            o.request.customText = args[i];
-        } else if (arg == "--to" && o.command != "info") {
+            o.size.unit = size->value;
+            o.size.customText = args[i];
+        } else if (arg == "--to" && writes) {
             if (++i == args.size()) return "--to needs a folder";
             o.folder = args[i];
         } else if (arg == "--remove-pieces" && o.command == "join") {
             o.removePieces = true;
-        } else if ((arg == "--yes" || arg == "--no") && o.command != "info") {
+        } else if ((arg == "--yes" || arg == "--no") && writes) {
             if (o.answer != -1) return "choose --yes or --no";
             o.answer = arg == "--yes";
+#ifndef _WIN32
+        } else if (arg == "--codepage") {
+            if (++i == args.size()) return "--codepage needs a code page";
+            o.codePage = args[i];
+            if (!platform::PosixPlatform::CodePageKnown("CP" + o.codePage)) {
+                return "unknown code page '" + o.codePage + "'";
+            }
+#endif
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option '" + arg + "'";
         } else if (o.file.empty()) {
@@ -169,71 +162,102 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
     return o.file.empty() ? "no file named" : "";
 }
 
-int PrintInfo(NativePlatform& platform, const std::string& path) {
+int PrintInfo(NativePlatform& platform, const std::string& path, cli::ConsoleHost& host) {
     try {
-        const std::string folder = path.substr(0, path.rfind(platform.Separator()));
-        const engine::ReadInfo read = engine::ReadSplitInfo(platform, path, folder);
-        std::cout << "pieces: " << read.info.pieceCount << "\nname: " << read.info.fileName
-                  << "\nsize: " << read.info.fileSize << "\n";
+        const engine::SetInfo set = engine::ReadInfoFile(platform, path);
+        std::string text = "pieces: " + std::to_string(set.pieceCount) + "\nname: " + set.name +
+                           "\nsize: " + std::to_string(set.size) + "\n";
+        if (set.extended) text += "piece size: " + std::to_string(set.pieceSize) + "\n";
+        if (set.hasChecksums) text += "checksum: " + set.whole.Hex() + " (XXH3-128 of the whole file)\n";
+        cli::WriteOut(text);
         return 0;
     } catch (const engine::InvalidSplitInfo& bad) {
-        std::cerr << bad.what() << "\n";
+        host.Say(bad.what());
     } catch (const engine::FileError& failure) {
-        std::cerr << engine::StandardFileText(failure.cause, failure.path) << "\n";
+        host.Say(engine::StandardFileText(failure.cause, failure.path));
     }
     return 1;
+}
+
+int Verify(const engine::Job& job, engine::OperationContext& ctx) {
+    engine::VerifyReport report;
+    try {
+        report = engine::VerifySet(job.rejoin, ctx);
+    } catch (const engine::OperationCancelled&) {
+        cli::WriteErr("Interrupted.\n");
+        return 1;
+    }
+    ctx.events.Finished(engine::Mode::Verify, engine::Outcome::Completed);
+    std::string out;
+    for (const engine::PieceProblem& problem : report.problems) {
+        switch (problem.kind) {
+            case engine::PieceProblem::Kind::Missing: out += "missing: " + problem.path; break;
+            case engine::PieceProblem::Kind::NotAFile: out += "not a file: " + problem.path; break;
+            case engine::PieceProblem::Kind::WrongLength: out += "wrong length: " + problem.path; break;
+            case engine::PieceProblem::Kind::Damaged:
+                out += "damaged (checksum does not match): " + problem.path;
+                break;
+            case engine::PieceProblem::Kind::Unreadable: out += "unreadable: " + problem.detail; break;
+        }
+        out += "\n";
+    }
+    out += std::to_string(report.pieces) + " pieces checked: ";
+    out += report.problems.empty() ? std::string("all good")
+                                   : std::to_string(report.problems.size()) + " bad";
+    if (!report.checksums) out += " (the info file records no checksums: lengths only)";
+    cli::WriteOut(out + "\n");
+    return report.problems.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = cli::Arguments(argc, argv);
     if (args.empty()) return Usage("");
     if (args[0] == "--help" || args[0] == "-h") {
-        std::cout << kUsage;
+        cli::WriteOut(kUsage);
         return 0;
     }
     Options o;
     o.command = args[0];
-    if (o.command != "split" && o.command != "join" && o.command != "info") {
+    if (o.command != "split" && o.command != "join" && o.command != "verify" && o.command != "info") {
         return Usage("unknown command '" + o.command + "'");
     }
     if (const std::string problem = Parse(args, o); !problem.empty()) return Usage(problem);
 
+#ifdef _WIN32
     NativePlatform platform;
+#else
+    NativePlatform platform("CP" + o.codePage);
+#endif
     cli::ConsoleHost host(o.answer == 1 ? engine::Answer::Ok : engine::Answer::Cancel,
-                          isatty(fileno(stdin)) != 0, isatty(fileno(stderr)) != 0);
-    engine::OperationRequest& r = o.request;
-    r.splitMode = o.command == "split";
-    r.sourcePath = FullPath(o.file);
-    // A piece stands for its info file.
-    if (!r.splitMode && EndsWithNoCase(r.sourcePath, ".spl")) r.sourcePath = engine::InfoFileForPiece(r.sourcePath);
-    if (o.command == "info") return PrintInfo(platform, r.sourcePath);
+                          cli::InputIsTerminal(), cli::ErrorIsTerminal());
+    const std::string path = cli::FullPath(o.file);
+    if (o.command == "info") return PrintInfo(platform, engine::InfoPathFor(platform, path), host);
 
-    r.destinationFolder = o.folder.empty() ? CurrentFolder() : FullPath(o.folder);
-    if (!platform.Exists(r.sourcePath) || platform.IsFolder(r.sourcePath) ||
-        platform.FileSize(r.sourcePath, r.sourceSize) != engine::err::kNone) {
-        host.ShowMessage(texts::kSourceNotDefined, "", engine::Buttons::Ok);
-        return 1;
-    }
-    if (!platform.IsFolder(r.destinationFolder) && !platform.IsRoot(r.destinationFolder)) {
-        host.ShowMessage(texts::kDestinationNotDefined, "", engine::Buttons::Ok);
-        return 1;
-    }
-    r.sourceName = engine::FileNamePart(platform, r.sourcePath);
-    const std::size_t slash = r.sourcePath.rfind(platform.Separator());
-    r.sourceFolder = r.sourcePath.substr(0, slash == 0 ? 1 : slash);
-    r.driveType = platform.QueryDriveType(r.destinationFolder);
-
-    InterruptCheckpoint checkpoint;
-    std::signal(SIGINT, OnInterrupt);
+    engine::StartRequest request;
+    request.mode = o.command == "split" ? engine::Mode::Split
+                   : o.command == "join" ? engine::Mode::Rejoin
+                                         : engine::Mode::Verify;
+    request.sourceText = path;
+    request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
+    request.size = o.size;
     engine::EngineSettings settings;
     settings.removeSplitFilesAfterRejoin = o.removePieces;
-    engine::OperationContext ctx{r, platform, host, settings, &checkpoint};
-    const engine::Outcome outcome = engine::RunOperation(ctx);
-    if (outcome == engine::Outcome::Cancelled) {
-        engine::CleanUpCancelled(ctx);
-        if (g_interrupted) std::cerr << "Interrupted; the partial output was removed.\n";
+
+    const engine::Prepared prepared = engine::PrepareJob(request, platform, settings);
+    if (!prepared.ok) {
+        if (!prepared.refusal.silent) host.ShowMessage({prepared.refusal.text, prepared.refusal.caption});
+        return 1;
+    }
+    InterruptCheckpoint checkpoint;
+    CatchInterrupts();
+    engine::OperationContext ctx(platform, host, settings, &checkpoint);
+    if (request.mode == engine::Mode::Verify) return Verify(prepared.job, ctx);
+
+    const engine::Outcome outcome = engine::RunJob(prepared.job, ctx);
+    if (outcome == engine::Outcome::Cancelled && g_interrupted) {
+        host.Say("Interrupted; the partial output was removed.");
     }
     return outcome == engine::Outcome::Completed ? 0 : 1;
 }

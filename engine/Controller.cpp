@@ -1,72 +1,11 @@
 #include "Controller.h"
 
-#include "FileErrors.h"
-#include "PiecePlan.h"
-#include "Split.h"
+#include <condition_variable>
+#include <mutex>
+
 #include "Texts.h"
 
 namespace engine {
-
-StartCheck RunStartChecks(OperationContext& ctx, std::string sourceText,
-                          const std::string& destinationText) {
-    OperationRequest& r = ctx.request;
-    Platform& platform = ctx.platform;
-    ctx.host.CollapseSettings();
-    ResetOperationState(ctx);
-
-    while (!sourceText.empty() && sourceText.back() == ' ') sourceText.pop_back();
-    r.sourcePath = sourceText;
-    r.destinationFolder = destinationText;
-    r.driveProblemReported = false;
-    r.driveType = platform.QueryDriveType(destinationText);
-
-    if (r.sourcePath.empty() || !platform.Exists(r.sourcePath)) {
-        ctx.host.ShowMessage(texts::kSourceNotDefined, "", Buttons::Ok);
-        return StartCheck::Refused;
-    }
-    if (r.destinationFolder.empty()) {
-        r.destinationFolder = ctx.settings.workingFolder;
-        ctx.host.UseWorkingFolder(r.destinationFolder);
-    }
-    if (r.destinationFolder.empty() ||
-        (!platform.Exists(r.destinationFolder) && !platform.IsRoot(r.destinationFolder))) {
-        ctx.host.ShowMessage(texts::kDestinationNotDefined, "", Buttons::Ok);
-        return StartCheck::Refused;
-    }
-
-    r.sourceSize = 0;
-    platform.FileSize(r.sourcePath, r.sourceSize);
-    ctx.host.ShowSourceSize(r.sourceSize);
-    // Refused here, before a worker exists, rather than by the split.
-    if (r.splitMode && r.sourceSize > 0xFFFFFFFFull) {
-        ctx.host.ShowMessage(texts::kSourceTooLarge, "", Buttons::Ok);
-        return StartCheck::Refused;
-    }
-    r.sourceName = FileNamePart(platform, r.sourcePath);
-    // The pieces of a rejoin are looked up beside the info file actually
-    // named, also when its path was typed rather than chosen.
-    const std::size_t cut = r.sourcePath.rfind(platform.Separator());
-    r.sourceFolder = cut == std::string::npos ? std::string(".") : r.sourcePath.substr(0, cut == 0 ? 1 : cut);
-    if (platform.IsRoot(r.sourceFolder + platform.Separator())) r.sourceFolder += platform.Separator();
-
-    // Erasing is for a split's destination only: before a rejoin it would
-    // remove files the user never named.
-    if (r.splitMode && ctx.settings.eraseRemovableBeforeSplit) {
-        EraseRemovableFolder(platform, r.destinationFolder);
-    }
-
-    // When the room cannot be measured the split measures again and refuses
-    // on its own; nothing is compared with a stale value here.
-    std::uint64_t room = 0;
-    if (platform.GetFreeSpace(r.destinationFolder, room)) {
-        r.freeSpace = room;
-        if (room < r.sourceSize) {
-            ctx.host.ShowMessage(texts::kNoRoomForSource, texts::kNoRoomCaption, Buttons::Ok);
-            return StartCheck::NoSpace;
-        }
-    }
-    return StartCheck::Passed;
-}
 
 // Where the worker waits while the user is asked whether to go on.
 class OperationController::WorkerGate : public Checkpoint {
@@ -102,51 +41,40 @@ private:
     bool stop_ = false;
 };
 
-// The window as the worker sees it: before each of its own prompts the worker
+// The window's prompts as the worker sees them: before each the worker
 // passes the gate, so no prompt of a paused or stopped operation appears.
-class OperationController::WorkerHost : public Host {
+class OperationController::GatedPrompts : public Prompts {
 public:
-    WorkerHost(Host& host, WorkerGate& gate) : host_(host), gate_(gate) {}
+    GatedPrompts(Prompts& prompts, WorkerGate& gate) : prompts_(prompts), gate_(gate) {}
 
-    Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons) override {
+    Answer ShowMessage(const Message& message) override {
         Pass();
-        return host_.ShowMessage(text, caption, buttons);
+        return prompts_.ShowMessage(message);
+    }
+    FileExistsAnswer AskFileExists(std::string& path) override {
+        Pass();
+        return prompts_.AskFileExists(path);
     }
     void ShowSplitNotice() override {
         Pass();
-        host_.ShowSplitNotice();
+        prompts_.ShowSplitNotice();
     }
-    FileExists AskFileExists(std::string& path) override {
-        Pass();
-        return host_.AskFileExists(path);
-    }
-    void SetProgressStep(int step) override { host_.SetProgressStep(step); }
-    void SetProgress(int percent) override { host_.SetProgress(percent); }
-    void ShowProgress(bool visible) override { host_.ShowProgress(visible); }
-    void SetProgressText(const std::string& text) override { host_.SetProgressText(text); }
-    void EnableControls(bool enable) override { host_.EnableControls(enable); }
-    void RefreshStatusBar(const std::string& text, int pane) override { host_.RefreshStatusBar(text, pane); }
-    void ShowCustomSize(bool visible) override { host_.ShowCustomSize(visible); }
-    void CollapseSettings() override { host_.CollapseSettings(); }
-    void UseWorkingFolder(const std::string& folder) override { host_.UseWorkingFolder(folder); }
-    void ShowSourceSize(std::uint64_t bytes) override { host_.ShowSourceSize(bytes); }
-    void WaitForWorker(const std::function<bool()>& finished) override { host_.WaitForWorker(finished); }
 
 private:
     void Pass() {
         if (gate_.ShouldStop()) throw OperationCancelled{};
     }
 
-    Host& host_;
+    Prompts& prompts_;
     WorkerGate& gate_;
 };
 
-OperationController::OperationController(OperationRequest& request, Platform& platform, Host& host)
-    : request_(request),
-      platform_(platform),
+OperationController::OperationController(Platform& platform, Host& host, WorkerWait& wait)
+    : platform_(platform),
       host_(host),
+      wait_(wait),
       gate_(std::make_unique<WorkerGate>()),
-      workerHost_(std::make_unique<WorkerHost>(host, *gate_)) {}
+      prompts_(std::make_unique<GatedPrompts>(host, *gate_)) {}
 
 OperationController::~OperationController() {
     if (worker_.joinable()) {
@@ -155,24 +83,17 @@ OperationController::~OperationController() {
     }
 }
 
-bool OperationController::OnStartOperation(const std::string& sourceText,
-                                           const std::string& destinationText,
-                                           const EngineSettings& settings) {
-    if (running_) return true;  // one worker at a time
-    settings_ = settings;
-    OperationContext ctx{request_, platform_, host_, settings_, nullptr};
-    const StartCheck check = RunStartChecks(ctx, sourceText, destinationText);
-    if (check != StartCheck::Passed) return check != StartCheck::NoSpace;
-
+bool OperationController::Run(const Job& job, const EngineSettings& settings) {
+    if (running_) return false;  // one worker at a time
     gate_->Reset();
     finished_ = false;
     running_ = true;
-    worker_ = std::thread([this] {
-        OperationContext work{request_, platform_, *workerHost_, settings_, gate_.get()};
-        lastOutcome_ = RunOperation(work);
+    worker_ = std::thread([this, job, settings] {
+        OperationContext work(platform_, *prompts_, host_, host_, settings, gate_.get());
+        lastOutcome_ = RunJob(job, work);
         finished_ = true;
     });
-    host_.WaitForWorker([this] { return finished_.load(); });
+    wait_.WaitForWorker([this] { return finished_.load(); });
     worker_.join();
     running_ = false;
     return true;
@@ -184,16 +105,13 @@ bool OperationController::OnCancel() {
     if (!running_ || finished_) return false;
 
     gate_->Pause();
-    if (host_.ShowMessage(texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel) == Answer::Ok) {
+    const Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};
+    if (host_.ShowMessage(question) == Answer::Ok) {
         gate_->Resume();
         return true;
     }
     gate_->Stop();
-    host_.WaitForWorker([this] { return finished_.load(); });
-    if (lastOutcome_ == Outcome::Cancelled) {
-        OperationContext ctx{request_, platform_, host_, settings_, nullptr};
-        CleanUpCancelled(ctx);
-    }
+    wait_.WaitForWorker([this] { return finished_.load(); });
     return true;
 }
 

@@ -1,6 +1,5 @@
 #include "FileErrors.h"
 
-#include "Operation.h"
 #include "Texts.h"
 
 namespace engine {
@@ -18,6 +17,7 @@ FileCause CauseFromCode(ErrorCode code) {
         case err::kFilenameExcedRange:
         case err::kBufferOverflow:
         case err::kDirectory:
+        case err::kCantResolveFilename:
             return FileCause::BadPath;
         case err::kTooManyOpenFiles:
             return FileCause::TooManyOpenFiles;
@@ -118,16 +118,16 @@ void CloseOrThrow(std::unique_ptr<File>& file, const std::string& path) {
     if (const ErrorCode code = closing->Close()) throw FileError(code, path);
 }
 
+void CloseQuietly(std::unique_ptr<File>& file) {
+    if (file) file->Close();
+    file.reset();
+}
+
 const char* SystemErrorText(ErrorCode code) {
     for (const auto& entry : texts::kSystemErrorTexts) {
         if (entry.code == code) return entry.text;
     }
     return nullptr;
-}
-
-void ReportSystemError(OperationContext& ctx, ErrorCode code) {
-    ctx.request.driveProblemReported = true;
-    if (const char* text = SystemErrorText(code)) ctx.host.ShowMessage(text, "", Buttons::Ok);
 }
 
 std::string DriveRetryText(const std::string& destinationFolder, DriveType driveType) {
@@ -136,13 +136,11 @@ std::string DriveRetryText(const std::string& destinationFolder, DriveType drive
                                               : texts::kDriveFixedSuffix);
 }
 
-bool PromptDriveRetry(OperationContext& ctx) {
-    const Answer answer =
-        ctx.host.ShowMessage(DriveRetryText(ctx.request.destinationFolder, ctx.request.driveType),
-                             texts::kDriveCaption, Buttons::OkCancel);
-    if (answer == Answer::Ok) return true;
-    ResetOperationState(ctx);
-    return false;
+std::string Fill(const std::string& pattern, const std::string& value) {
+    std::string text = pattern;
+    const std::size_t at = text.find("%1");
+    if (at != std::string::npos) text.replace(at, 2, value);
+    return text;
 }
 
 }  // namespace engine

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "OperationRequest.h"
 #include "Platform.h"
 
 namespace engine {
@@ -53,17 +52,18 @@ void ReadOrThrow(File& file, const std::string& path, void* buffer, std::uint32_
 void WriteOrThrow(File& file, const std::string& path, const void* buffer, std::uint32_t size);
 void SeekOrThrow(File& file, const std::string& path, std::uint64_t position);
 void CloseOrThrow(std::unique_ptr<File>& file, const std::string& path);
+// Closes on a way out that has its own failure to tell: a second one would
+// say nothing new.
+void CloseQuietly(std::unique_ptr<File>& file);
 
 // The message for a system error code after a failed file creation, or null
 // for codes that have none.
 const char* SystemErrorText(ErrorCode code);
 
-// Sets driveProblemReported and shows the code's message, if it has one.
-void ReportSystemError(OperationContext& ctx, ErrorCode code);
-
 // The question after a failed operation on the destination drive.
 std::string DriveRetryText(const std::string& destinationFolder, DriveType driveType);
-// True to try again. On Cancel the operation state is reset; the caller ends.
-bool PromptDriveRetry(OperationContext& ctx);
+
+// A text with %1 replaced by `value` (at its first place only).
+std::string Fill(const std::string& pattern, const std::string& value);
 
 }  // namespace engine

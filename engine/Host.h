@@ -1,10 +1,11 @@
-// What the engines need of the window that runs them. The Win32 dialog, the
-// console front end and the test host implement it; the engines never format
-// for a particular front end.
+// What an operation needs of the program that runs it, in three narrow parts:
+// the questions and messages it asks (Prompts), how far it has got
+// (Progress), and when it starts and ends (Events). Every method has a
+// harmless default, so a front end overrides only what it shows; the engines
+// never format for a particular front end.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace engine {
@@ -12,47 +13,72 @@ namespace engine {
 enum class Buttons { Ok, OkCancel };
 enum class Answer { Ok, Cancel };
 
-class Host {
-public:
-    virtual ~Host() = default;
-
-    // A modal message box owned by the main window. An empty caption means the
-    // program's title (and, by the house style, the exclamation icon); a box
-    // with a caption of its own carries no icon.
-    virtual Answer ShowMessage(const std::string& text, const std::string& caption,
-                               Buttons buttons) = 0;
-
-    virtual void SetProgressStep(int step) = 0;
-    virtual void SetProgress(int percent) = 0;
-    virtual void ShowProgress(bool visible) = 0;
-    // The "Processed / Remaining" line under the progress bar.
-    virtual void SetProgressText(const std::string& text) = 0;
-
-    virtual void EnableControls(bool enable) = 0;
-    virtual void RefreshStatusBar(const std::string& text, int pane) = 0;
-    // The custom piece-size field and its label.
-    virtual void ShowCustomSize(bool visible) = 0;
-
-    // The modal end-of-split notice; returns when the user has closed it.
-    virtual void ShowSplitNotice() = 0;
-
-    // The "File already exists" question, asked with `path` in its edit box.
-    // Rename replaces `path` by the new name; Overwrite keeps it; Stop ends the
-    // operation before anything is written (the window's dialog has no Stop).
-    enum class FileExists { Rename, Overwrite, Stop };
-    virtual FileExists AskFileExists(std::string& path) = 0;
-
-    // Checks before a start: the settings pane folds away, an empty
-    // destination is replaced by the working folder (shown in the
-    // destination field and, shortened, in the status bar), and the source's
-    // size is shown.
-    virtual void CollapseSettings() = 0;
-    virtual void UseWorkingFolder(const std::string& folder) = 0;
-    virtual void ShowSourceSize(std::uint64_t bytes) = 0;
-
-    // Runs on the window's thread while the worker works: keeps the window
-    // responsive (dispatching its messages) until `finished` answers true.
-    virtual void WaitForWorker(const std::function<bool()>& finished) = 0;
+// What a question is about. A front end that answers for an absent user (a
+// script's --yes) may answer OK only where that is safe: a retry whose cause
+// has not changed, or a disk that nobody can swap, must not loop.
+enum class Question {
+    None,      // a message with only OK
+    Retry,     // try the same thing again on the destination drive
+    NextDisk,  // another disk has been put in the drive
+    Proceed,   // any other OK/Cancel question
 };
+
+struct Message {
+    std::string text;
+    // Empty: the program's title (and, by the house style, the exclamation
+    // icon); a box with a caption of its own carries no icon.
+    std::string caption;
+    Buttons buttons = Buttons::Ok;
+    Question question = Question::None;
+};
+
+enum class FileExistsAnswer {
+    Rename,     // the path was replaced by the new name
+    Overwrite,  // keep the path; the existing file is replaced when done
+    Stop,       // end the operation before anything is written
+};
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A modal message box owned by the main window.
+    virtual Answer ShowMessage(const Message& message);
+    // The "File already exists" question, asked with `path` in its edit box.
+    virtual FileExistsAnswer AskFileExists(std::string& path);
+    // The end-of-split notice; returns when the user has closed it.
+    virtual void ShowSplitNotice() {}
+
+    // Shorthand for a box with only OK under the program's title.
+    void Tell(const std::string& text, const std::string& caption = std::string());
+};
+
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // `done` of `total` units (bytes for a split, pieces for a rejoin), and
+    // the "Processed / Remaining" line.
+    virtual void Report(std::uint64_t done, std::uint64_t total, const std::string& text);
+};
+
+enum class Mode { Split, Rejoin, Verify };
+
+enum class Outcome {
+    Completed,  // the output is exactly right; the closing message follows
+    Stopped,    // refused or given up; the user has been told
+    Failed,     // a file failure ended it; the user has been told
+    Cancelled,  // the user stopped it
+};
+
+class Events {
+public:
+    virtual ~Events() = default;
+    // The worker has begun: the inputs are to be disabled, progress shown.
+    virtual void Started(Mode mode);
+    // Every ending, before the closing message of a completed operation.
+    virtual void Finished(Mode mode, Outcome outcome);
+};
+
+// The three parts in one object, for front ends that show all of them.
+class Host : public Prompts, public Progress, public Events {};
 
 }  // namespace engine

@@ -2,98 +2,47 @@
 
 #include <new>
 
-#include "FileErrors.h"
-#include "PiecePlan.h"
 #include "Rejoin.h"
 #include "Split.h"
 #include "Texts.h"
 
 namespace engine {
 
-std::string ProgressText(std::uint32_t done, std::uint32_t remaining) {
-    // The counts go in unsigned: a plan may hold more pieces than an int.
+std::string ProgressText(std::uint64_t done, std::uint64_t remaining) {
     std::string text = texts::kProgressFormat;
-    for (std::uint32_t value : {done, remaining}) {
+    for (std::uint64_t value : {done, remaining}) {
         const std::size_t at = text.find("%d");
         text.replace(at, 2, std::to_string(value));
     }
     return text;
 }
 
-void ResetOperationState(OperationContext& ctx) {
-    ctx.host.EnableControls(true);
-    ctx.host.ShowProgress(false);
-    OperationRequest& r = ctx.request;
-    for (std::unique_ptr<File>* file :
-         {&r.infoFile, &r.mainFile, &r.pieceFile, &r.rejoinPieceFile}) {
-        if (*file) {
-            (*file)->Close();
-            file->reset();
-        }
-    }
-}
-
-void DiscardSplitOutput(OperationContext& ctx) {
-    OperationRequest& r = ctx.request;
-    ctx.platform.Delete(InfoFileName(ctx.platform, r.destinationFolder, r.sourceName));
-    if (!r.piecesStarted) return;
-    for (std::uint32_t i = 0; i <= r.currentPiece; ++i) {
-        ctx.platform.Delete(PieceName(ctx.platform, r.destinationFolder, r.sourceName, i));
-    }
-}
-
-void CleanUpCancelled(OperationContext& ctx) {
-    ResetOperationState(ctx);
-    if (ctx.request.splitMode) {
-        DiscardSplitOutput(ctx);
-    } else if (!ctx.request.rejoinOutputPath.empty()) {
-        const std::string output = ctx.request.rejoinOutputPath;
-        ctx.request.rejoinOutputPath.clear();
-        const ErrorCode code = ctx.platform.Delete(output);
-        if (code != err::kNone && code != err::kFileNotFound) {
-            ctx.host.ShowMessage(StandardFileText(CauseFromCode(code), output), "", Buttons::Ok);
-        }
-    }
-}
-
-Outcome RunOperation(OperationContext& ctx) {
-    ctx.host.EnableControls(false);
-    ctx.host.SetProgressStep(10);
-    ctx.host.ShowProgress(true);
+Outcome RunJob(const Job& job, OperationContext& ctx) {
+    ctx.events.Started(job.mode);
+    Outcome outcome = Outcome::Failed;
     try {
-        const bool split = ctx.request.splitMode;
-        const Outcome outcome = split ? SplitOperation(ctx) : RejoinOperation(ctx);
-        if (outcome != Outcome::Completed) return outcome;
-        ctx.host.EnableControls(true);
-        ctx.host.RefreshStatusBar("", 1);
-        ResetOperationState(ctx);
-        if (split) {
-            ctx.host.ShowSplitNotice();
-        } else {
-            ctx.host.ShowMessage(texts::kCompleted, "", Buttons::Ok);
-        }
-        return Outcome::Completed;
+        outcome = job.mode == Mode::Split ? SplitOperation(job.split, ctx) : RejoinOperation(job.rejoin, ctx);
     } catch (const OperationCancelled&) {
-        return Outcome::Cancelled;
-    } catch (const FileError&) {
-        // A file failure the engine left to us: the engine has already said
-        // what went wrong where it could.
-        ResetOperationState(ctx);
-        ctx.request.driveProblemReported = true;
-        return Outcome::Failed;
+        outcome = Outcome::Cancelled;
     } catch (const std::bad_alloc&) {
-        ResetOperationState(ctx);
-        ctx.host.ShowMessage(texts::kOutOfMemory, "", Buttons::Ok);
-        return Outcome::Failed;
+        ctx.prompts.Tell(texts::kOutOfMemory);
     } catch (const std::exception& e) {
-        ResetOperationState(ctx);
-        ctx.host.ShowMessage(e.what(), "", Buttons::Ok);
-        return Outcome::Failed;
+        ctx.prompts.Tell(e.what());
     } catch (...) {
-        ResetOperationState(ctx);
-        ctx.host.ShowMessage(texts::kVerifyValues, "", Buttons::Ok);
-        return Outcome::Failed;
+        ctx.prompts.Tell(texts::kVerifyValues);
     }
+    ctx.events.Finished(job.mode, outcome);
+    if (outcome != Outcome::Completed) return outcome;
+    try {
+        if (job.mode == Mode::Split) {
+            ctx.prompts.ShowSplitNotice();
+        } else {
+            ctx.prompts.Tell(texts::kCompleted);
+        }
+    } catch (const OperationCancelled&) {
+        // The work is done and kept; only its closing message was stopped.
+    }
+    return outcome;
 }
 
 }  // namespace engine

@@ -1,43 +1,74 @@
-// The body of the worker: runs a split or a rejoin with the
-// protection every operation needs, and the cleanup shared by all its endings.
+// The body of the worker: runs one job with the protection every operation
+// needs, tells the front end when it starts and ends, and shows the closing
+// message of a completed one.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "OperationRequest.h"
+#include "Host.h"
+#include "Job.h"
+#include "Platform.h"
 
 namespace engine {
 
-enum class Outcome {
-    Completed,  // the closing notice has been shown
-    Stopped,    // refused or given up; the user has been told
-    Failed,     // a file failure ended it
-    Cancelled,  // the checkpoint asked to stop; the caller cleans up
-};
-
 // Thrown through the engines when the checkpoint asks to stop.
 struct OperationCancelled {};
+// Thrown through an engine after the user has been told why it ends: a
+// failure, or a stop the user chose at a question.
+struct RunFailed {};
+struct RunStopped {};
+
+// Runs an engine's body and names how it ended.
+template <class Body>
+Outcome EndingOf(Body&& body) {
+    try {
+        body();
+        return Outcome::Completed;
+    } catch (const RunFailed&) {
+        return Outcome::Failed;
+    } catch (const RunStopped&) {
+        return Outcome::Stopped;
+    } catch (const OperationCancelled&) {
+        return Outcome::Cancelled;
+    }
+}
+
+// Called by the engines between buffer loads. The controller pauses the
+// worker inside it while the user is asked whether to go on, and answers true
+// when the operation is to stop. The engines never get suspended or killed
+// from outside.
+class Checkpoint {
+public:
+    virtual ~Checkpoint() = default;
+    virtual bool ShouldStop() = 0;
+};
+
+// Everything an engine needs for one operation.
+struct OperationContext {
+    Platform& platform;
+    Prompts& prompts;
+    Progress& progress;
+    Events& events;
+    EngineSettings settings;
+    Checkpoint* checkpoint = nullptr;
+
+    OperationContext(Platform& p, Host& host, EngineSettings s = {}, Checkpoint* c = nullptr)
+        : platform(p), prompts(host), progress(host), events(host), settings(std::move(s)), checkpoint(c) {}
+    OperationContext(Platform& p, Prompts& pr, Progress& pg, Events& ev, EngineSettings s, Checkpoint* c)
+        : platform(p), prompts(pr), progress(pg), events(ev), settings(std::move(s)), checkpoint(c) {}
+
+    void CheckPoint() const {
+        if (checkpoint && checkpoint->ShouldStop()) throw OperationCancelled{};
+    }
+};
 
 // The line under the progress bar: pieces done and pieces still to do.
-std::string ProgressText(std::uint32_t done, std::uint32_t remaining);
+std::string ProgressText(std::uint64_t done, std::uint64_t remaining);
 
-// Runs the operation of the request's mode on the calling thread: disables
-// the inputs, shows progress, runs the engine, and ends with the closing
-// notice or the cleanup. Never throws.
-Outcome RunOperation(OperationContext& ctx);
-
-// Closes the open files of the request (failures are ignored: cleanup must
-// not fail), re-enables the inputs and hides the progress bar.
-void ResetOperationState(OperationContext& ctx);
-
-// The clean-up after the checkpoint stopped an operation: files closed, and
-// the partial output deleted (a split's info file and pieces, a rejoin's
-// output if it had been created). Go.bat stays.
-void CleanUpCancelled(OperationContext& ctx);
-
-// Deletes what a split that did not complete wrote: the info file and the
-// pieces up to the current one. Go.bat stays; the source is never touched.
-void DiscardSplitOutput(OperationContext& ctx);
+// Runs the job on the calling thread: Started, the engine, Finished, then
+// the closing notice of a completed split or "Completed Successfully". Every
+// ending has removed what the run made unless it completed. Never throws.
+Outcome RunJob(const Job& job, OperationContext& ctx);
 
 }  // namespace engine

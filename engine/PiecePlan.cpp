@@ -35,28 +35,35 @@ ParsedSize ParseCustomText(const std::string& text) {
     return {static_cast<std::uint32_t>(magnitude), overflow};
 }
 
-PlanCheck ResolvePieceSize(OperationRequest& request) {
-    if (!request.customSize) return {true, nullptr};
-    if (request.customText.empty()) return {false, nullptr};
+PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, std::uint32_t& pieceSize) {
+    if (!choice.custom) {
+        pieceSize = choice.presetBytes;
+        return {true, nullptr};
+    }
+    if (choice.customText.empty()) return {false, nullptr};
 
-    const ParsedSize parsed = ParseCustomText(request.customText);
-    if (request.unitMultiplier != kUnitFiles) {
-        const std::uint64_t bytes = std::uint64_t{parsed.value} * request.unitMultiplier;
+    const ParsedSize parsed = ParseCustomText(choice.customText);
+    if (choice.unit != kUnitFiles) {
+        const std::uint64_t bytes = std::uint64_t{parsed.value} * choice.unit;
         if (parsed.overflow || bytes > kMax32) return {false, texts::kCheckValues};
-        request.pieceSize = static_cast<std::uint32_t>(bytes);
+        pieceSize = static_cast<std::uint32_t>(bytes);
         return {true, nullptr};
     }
 
     if (parsed.overflow) return {false, texts::kCheckValues};
     const std::uint32_t files = parsed.value;
     if (files == 0) return {false, texts::kVerifyValues};
-    const std::uint64_t quotient = request.sourceSize / files;
+    const std::uint64_t quotient = sourceSize / files;
     if (quotient == 0) return {false, texts::kCheckValues};
     // Two more than the quotient, by design: the plan may then hold fewer
     // pieces than asked for.
     const std::uint64_t size = quotient + 2;
-    if (size > kMax32) return {false, texts::kChunkLarger};  // one file: longer than the source
-    request.pieceSize = static_cast<std::uint32_t>(size);
+    if (size > kMax32) {
+        // One file is always longer than the source; a few files of a large
+        // source would need pieces larger than a piece can be.
+        return {false, files == 1 ? texts::kChunkLarger : texts::kCheckValues};
+    }
+    pieceSize = static_cast<std::uint32_t>(size);
     return {true, nullptr};
 }
 
@@ -70,14 +77,14 @@ void PlanBuffers(std::uint32_t pieceSize, std::uint32_t& bufferSize, std::uint32
     }
 }
 
-PlanCheck CheckPieceSize(std::uint32_t sourceSize, std::uint32_t pieceSize) {
+PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize) {
     if (sourceSize < pieceSize) return {false, texts::kChunkLarger};
     if (sourceSize == pieceSize) return {false, texts::kChunkSame};
     if (pieceSize == 0) return {false, texts::kChunkZero};
     return {true, nullptr};
 }
 
-std::uint32_t CountPieces(std::uint32_t sourceSize, std::uint32_t pieceSize) {
+std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint32_t pieceSize) {
     return sourceSize / pieceSize + (sourceSize % pieceSize != 0);
 }
 
@@ -87,20 +94,23 @@ std::string FolderPrefix(const Platform& platform, const std::string& folder) {
     return folder + sep;
 }
 
-std::string PieceName(const Platform& platform, const std::string& destinationFolder,
-                      const std::string& sourceName, std::uint32_t index) {
-    return FolderPrefix(platform, destinationFolder) + sourceName + "." + std::to_string(index) +
-           ".spl";
+std::string PieceFileName(const std::string& sourceName, std::uint64_t index) {
+    return sourceName + "." + std::to_string(index) + ".spl";
 }
 
-std::string InfoFileName(const Platform& platform, const std::string& destinationFolder,
+std::string PieceName(const Platform& platform, const std::string& folder,
+                      const std::string& sourceName, std::uint64_t index) {
+    return FolderPrefix(platform, folder) + PieceFileName(sourceName, index);
+}
+
+std::string InfoFileName(const Platform& platform, const std::string& folder,
                          const std::string& sourceName) {
-    return FolderPrefix(platform, destinationFolder) + sourceName + ".sio";
+    return FolderPrefix(platform, folder) + sourceName + ".sio";
 }
 
-std::string BatchFileName(const Platform& platform, const std::string& destinationFolder) {
+std::string BatchFileName(const Platform& platform, const std::string& folder) {
     const char sep = platform.Separator();
-    std::string path = destinationFolder;
+    std::string path = folder;
     if (path.empty() || path.back() != sep) path += sep;
     return path + "Go.bat";
 }
@@ -108,6 +118,15 @@ std::string BatchFileName(const Platform& platform, const std::string& destinati
 std::string FileNamePart(const Platform& platform, const std::string& path) {
     const std::size_t pos = path.rfind(platform.Separator());
     return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string FolderPart(const Platform& platform, const std::string& path) {
+    const char sep = platform.Separator();
+    const std::size_t cut = path.rfind(sep);
+    if (cut == std::string::npos) return ".";
+    std::string folder = path.substr(0, cut == 0 ? 1 : cut);
+    if (platform.IsRoot(folder + sep)) folder += sep;
+    return folder;
 }
 
 }  // namespace engine

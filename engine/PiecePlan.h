@@ -5,15 +5,35 @@
 #include <cstdint>
 #include <string>
 
-#include "OperationRequest.h"
 #include "Platform.h"
 
 namespace engine {
 
+// Presets of the piece-size button, in bytes.
+inline constexpr std::uint32_t kPresetFloppy = 1457664;
+inline constexpr std::uint32_t kPreset10MB = 10000000;
+inline constexpr std::uint32_t kPreset100MB = 100000000;
+// The largest file FAT32 holds, and so the largest piece.
+inline constexpr std::uint32_t kPresetFat32 = 0xFFFFFFFFu;
+
+// Units of a custom piece size; Files means the value is a number of pieces.
+inline constexpr std::uint32_t kUnitBytes = 1;
+inline constexpr std::uint32_t kUnitKB = 1000;
+inline constexpr std::uint32_t kUnitMB = 1000000;
+inline constexpr std::uint32_t kUnitFiles = 0;
+
 // The one transfer buffer never grows beyond this.
 inline constexpr std::uint32_t kTransferBlock = 3000000;
-// The info file's name field is this long, terminator included.
-inline constexpr std::size_t kMaxNameField = 260;
+// More pieces than this are refused: the info file lists a checksum for each.
+inline constexpr std::uint32_t kMaxPieces = 1000000;
+
+// The piece size as the user chose it: a preset, or a custom value in a unit.
+struct SizeChoice {
+    bool custom = false;
+    std::uint32_t presetBytes = kPresetFloppy;
+    std::string customText;
+    std::uint32_t unit = kUnitBytes;
+};
 
 // Outcome of a plan step. `message` is null for a silent stop.
 struct PlanCheck {
@@ -30,28 +50,30 @@ struct ParsedSize {
 };
 ParsedSize ParseCustomText(const std::string& text);
 
-// Fills request.pieceSize from the preset or the custom field. Needs
-// request.sourceSize below 4 GiB for the Files unit.
-PlanCheck ResolvePieceSize(OperationRequest& request);
+// The piece size in bytes for a source of `sourceSize` bytes.
+PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, std::uint32_t& pieceSize);
 
 void PlanBuffers(std::uint32_t pieceSize, std::uint32_t& bufferSize, std::uint32_t& fillsPerPiece);
 
 // The three refusals of a piece size against the source, in their order.
-PlanCheck CheckPieceSize(std::uint32_t sourceSize, std::uint32_t pieceSize);
+PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize);
 
 // Ceiling of sourceSize / pieceSize; only for a pieceSize that passed the checks.
-std::uint32_t CountPieces(std::uint32_t sourceSize, std::uint32_t pieceSize);
+std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint32_t pieceSize);
 
 // The folder with a separator appended, unless it is a root that already ends
 // in one (C: is not a root and gets one; C:\ is used as it is).
 std::string FolderPrefix(const Platform& platform, const std::string& folder);
-std::string PieceName(const Platform& platform, const std::string& destinationFolder,
-                      const std::string& sourceName, std::uint32_t index);
-std::string InfoFileName(const Platform& platform, const std::string& destinationFolder,
+std::string PieceFileName(const std::string& sourceName, std::uint64_t index);
+std::string PieceName(const Platform& platform, const std::string& folder,
+                      const std::string& sourceName, std::uint64_t index);
+std::string InfoFileName(const Platform& platform, const std::string& folder,
                          const std::string& sourceName);
 // Go.bat: the folder gets a separator unless it already ends in one.
-std::string BatchFileName(const Platform& platform, const std::string& destinationFolder);
+std::string BatchFileName(const Platform& platform, const std::string& folder);
 // The part of a path after its last separator (the whole path without one).
 std::string FileNamePart(const Platform& platform, const std::string& path);
+// The part before the last separator: "." without one, the root for a file in it.
+std::string FolderPart(const Platform& platform, const std::string& path);
 
 }  // namespace engine

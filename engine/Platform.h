@@ -3,6 +3,7 @@
 // injection. Every failure is reported as the platform's numeric error code in
 // Windows numbering (2 not found, 5 access denied, 21 not ready, 112 disk
 // full, ...), so the engines can pick their messages without knowing the host.
+// Every path and name is UTF-8; each implementation converts at its edge.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ using ErrorCode = std::uint32_t;  // 0 means success
 
 namespace err {
 inline constexpr ErrorCode kNone = 0;
+inline constexpr ErrorCode kInvalidFunction = 1;  // what a device or pipe answers as a file
 inline constexpr ErrorCode kFileNotFound = 2;
 inline constexpr ErrorCode kPathNotFound = 3;
 inline constexpr ErrorCode kTooManyOpenFiles = 4;
@@ -29,6 +31,7 @@ inline constexpr ErrorCode kInvalidHandle = 6;
 inline constexpr ErrorCode kNotEnoughMemory = 8;
 inline constexpr ErrorCode kInvalidDrive = 15;
 inline constexpr ErrorCode kCurrentDirectory = 16;
+inline constexpr ErrorCode kNotSameDevice = 17;
 inline constexpr ErrorCode kWriteProtect = 19;
 inline constexpr ErrorCode kNotReady = 21;
 inline constexpr ErrorCode kCrc = 23;
@@ -52,6 +55,7 @@ inline constexpr ErrorCode kBadPathname = 161;
 inline constexpr ErrorCode kAlreadyExists = 183;
 inline constexpr ErrorCode kFilenameExcedRange = 206;
 inline constexpr ErrorCode kDirectory = 267;
+inline constexpr ErrorCode kCantResolveFilename = 1921;  // a link that loops or points nowhere usable
 inline constexpr ErrorCode kIoDevice = 1117;
 }  // namespace err
 
@@ -68,7 +72,10 @@ enum class DriveType : std::uint32_t {
 
 enum class Access { Read, Write, ReadWrite };
 enum class Share { None, Read, ReadWrite };
-enum class Creation { OpenExisting, CreateAlways };
+// OpenExisting opens only an ordinary file: a folder, device or pipe is
+// refused without waiting for it. CreateNew fails when anything has the name
+// already, a link included, and so never writes through a link.
+enum class Creation { OpenExisting, CreateNew };
 
 struct OpenMode {
     Access access;
@@ -96,6 +103,29 @@ struct FolderEntry {
     bool isFolder;
 };
 
+// Which file a path names, however it is spelt: the volume and the file's
+// number on it (device and inode; volume serial and file index).
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileId& other) const { return volume == other.volume && index == other.index; }
+    bool operator!=(const FileId& other) const { return !(*this == other); }
+};
+
+enum class FileKind {
+    Missing,  // nothing, or a link that leads nowhere
+    Regular,
+    Folder,
+    Other,  // a device, a pipe, a socket
+};
+
+struct FileStatus {
+    FileKind kind = FileKind::Missing;
+    bool link = false;  // the name itself is a link (it may lead nowhere)
+    std::uint64_t size = 0;
+    FileId id;          // valid for an existing file or folder
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -108,24 +138,52 @@ public:
 
     virtual ErrorCode Open(const std::string& path, const OpenMode& mode,
                            std::unique_ptr<File>& file) = 0;
+    // Removes the name; a link goes, never what it points to.
     virtual ErrorCode Delete(const std::string& path) = 0;
+    // Gives `from` the name `to` in one step, replacing whatever had it (a
+    // link is replaced, not followed). Both lie on the same volume.
+    virtual ErrorCode Rename(const std::string& from, const std::string& to) = 0;
     virtual ErrorCode ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) = 0;
     virtual ErrorCode RemoveFolder(const std::string& path) = 0;
     // One level; the parent must exist.
     virtual ErrorCode CreateFolder(const std::string& path) = 0;
     virtual ErrorCode SetCurrentFolder(const std::string& path) = 0;
 
+    // What the path names, following links. A missing file is no failure:
+    // kind Missing. Fails only when the question cannot be answered.
+    virtual ErrorCode Status(const std::string& path, FileStatus& status) = 0;
+    // Anything has the name, a link that leads nowhere included.
     virtual bool Exists(const std::string& path) = 0;
     virtual bool IsFolder(const std::string& path) = 0;
-    // Whether two existing paths name the same file, however they are spelt.
-    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
     // Size from the file's directory entry, without opening it.
     virtual ErrorCode FileSize(const std::string& path, std::uint64_t& size) = 0;
+    // The absolute path with every link resolved, for comparing where files
+    // lie; the path as given when that cannot be done.
+    virtual std::string ResolvedPath(const std::string& path) = 0;
 
     virtual DriveType QueryDriveType(const std::string& path) = 0;
     // Bytes available to the caller on the volume holding `path`. On failure
     // `bytes` is left as it was and false is returned.
     virtual bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) = 0;
+    // Tells one disk from another in the same drive (the volume's serial
+    // number); false when no disk can be read there.
+    virtual bool VolumeIdentity(const std::string& path, std::string& identity) = 0;
+
+    // The info file's 260-byte name field holds the name in the Windows ANSI
+    // code page. False when the name has a character that page cannot hold:
+    // a name is never turned into a different one.
+    virtual bool ToAnsiName(const std::string& name, std::string& ansi) const = 0;
+    virtual bool FromAnsiName(const std::string& ansi, std::string& name) const = 0;
+    // cmd reads batch files in the OEM code page. False when the text has a
+    // character that page cannot hold.
+    virtual bool ToOemText(const std::string& text, std::string& oem) const = 0;
+    // Whether a file name is longer than a folder entry can be (255 bytes on
+    // POSIX, 255 UTF-16 units on Windows).
+    virtual bool NameTooLong(const std::string& name) const = 0;
 };
+
+// Whether two paths name one existing file, however they are spelt (links,
+// hard links, case, 8.3 names).
+bool SameFile(Platform& platform, const std::string& a, const std::string& b);
 
 }  // namespace engine

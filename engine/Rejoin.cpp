@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "Checksum.h"
 #include "FileErrors.h"
 #include "PiecePlan.h"
+#include "RunOutputs.h"
 #include "SplitInfo.h"
 #include "Texts.h"
 #include "TransferBuffer.h"
@@ -14,187 +17,245 @@ namespace engine {
 
 namespace {
 
-constexpr OpenMode kOutputMode{Access::Write, Share::ReadWrite, Creation::CreateAlways, true};
 constexpr OpenMode kPieceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
+// Each block moves in slices that stay in the processor's cache: the data is
+// still there when the checksum and the write look at it.
 constexpr std::uint32_t kSlice = 256 * 1024;
 
-struct OutputFailed {
-    FileError failure;
-};
+
+std::uint64_t ExpectedLength(const RejoinJob& job, std::uint32_t index) {
+    const SetInfo& set = job.set;
+    if (index + 1 < set.pieceCount) return job.pieceSize;
+    return set.size - std::uint64_t{set.pieceCount - 1} * job.pieceSize;
+}
 
 class Rejoiner {
 public:
-    explicit Rejoiner(OperationContext& ctx)
-        : ctx_(ctx), r_(ctx.request), platform_(ctx.platform), host_(ctx.host) {}
+    Rejoiner(const RejoinJob& job, OperationContext& ctx)
+        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), outputs_(ctx.platform) {}
 
     Outcome Run();
 
 private:
-    Outcome Stop(const std::string& message, const std::string& caption = "");
-    Outcome Fail(const std::string& message, const std::string& caption = "");
-    bool ChooseOutput(std::string& output, const std::vector<std::string>& pieces);
-    void CopyPiece(const std::string& path);
+    [[noreturn]] void Fail(const std::string& text, const std::string& caption = std::string());
+    bool IsInput(const std::string& path);
+    void ChooseOutput();
+    void CopyPiece(std::uint32_t index);
+    void RemoveSet();
 
+    const RejoinJob& job_;
     OperationContext& ctx_;
-    OperationRequest& r_;
     Platform& platform_;
-    Host& host_;
+    Prompts& prompts_;
+    RunOutputs outputs_;  // before the files: they close before it removes
+    std::unique_ptr<File> output_;
+    std::unique_ptr<File> piece_;
+    std::string outputPath_;
+    std::string temporary_;
     TransferBuffer buffer_;
-    std::uint64_t totalWritten_ = 0;
+    ChecksumState sum_;
+    std::vector<std::string> piecesRead_;
 };
 
-Outcome Rejoiner::Stop(const std::string& message, const std::string& caption) {
-    host_.ShowMessage(message, caption, Buttons::Ok);
-    ResetOperationState(ctx_);
-    return Outcome::Stopped;
+[[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
+    prompts_.Tell(text, caption);
+    throw RunFailed{};
 }
 
-// Ends after the output was created: the incomplete output goes.
-Outcome Rejoiner::Fail(const std::string& message, const std::string& caption) {
-    host_.ShowMessage(message, caption, Buttons::Ok);
-    ResetOperationState(ctx_);
-    buffer_.Release();
-    platform_.Delete(r_.rejoinOutputPath);
-    r_.rejoinOutputPath.clear();
-    return Outcome::Failed;
+bool Rejoiner::IsInput(const std::string& path) {
+    if (SameFile(platform_, path, job_.infoPath)) return true;
+    for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) {
+        if (SameFile(platform_, path, PieceName(platform_, job_.infoFolder, job_.set.name, i))) return true;
+    }
+    return false;
 }
 
-// Asks for another name while the output exists. False when the chosen path
-// is one of the files being rejoined.
-bool Rejoiner::ChooseOutput(std::string& output, const std::vector<std::string>& pieces) {
-    while (platform_.Exists(output)) {
-        if (platform_.SameFile(output, r_.sourcePath)) return false;
-        for (const std::string& piece : pieces) {
-            if (platform_.Exists(piece) && platform_.SameFile(output, piece)) return false;
+// Asks for another name while the output exists. The rejoined file never
+// replaces one of the files it is made from.
+void Rejoiner::ChooseOutput() {
+    outputPath_ = FolderPrefix(platform_, job_.destinationFolder) + job_.set.name;
+    for (;;) {
+        if (!platform_.Exists(outputPath_)) return;
+        if (IsInput(outputPath_)) {
+            prompts_.Tell(texts::kOutputIsInput);
+            throw RunStopped{};
         }
-        const Host::FileExists answer = host_.AskFileExists(output);
-        if (answer == Host::FileExists::Overwrite) break;
-        if (answer == Host::FileExists::Stop) throw OperationCancelled{};
+        const FileExistsAnswer answer = prompts_.AskFileExists(outputPath_);
+        if (answer == FileExistsAnswer::Overwrite) {
+            if (platform_.IsFolder(outputPath_)) Fail(StandardFileText(FileCause::AccessDenied, outputPath_));
+            return;
+        }
+        if (answer == FileExistsAnswer::Stop) throw RunStopped{};
     }
-    return true;
 }
 
-void Rejoiner::CopyPiece(const std::string& path) {
-    if (const ErrorCode code = platform_.Open(path, kPieceMode, r_.rejoinPieceFile)) {
-        r_.rejoinPieceFile.reset();
-        throw FileError(code, path);
+void Rejoiner::CopyPiece(std::uint32_t index) {
+    ctx_.CheckPoint();
+    const std::string path = PieceName(platform_, job_.infoFolder, job_.set.name, index);
+    if (const ErrorCode code = platform_.Open(path, kPieceMode, piece_)) {
+        piece_.reset();
+        if (code == err::kFileNotFound || code == err::kPathNotFound) {
+            Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
+        }
+        if (code == err::kReadFault) {
+            prompts_.Tell(texts::kErrorReadingFile);
+            Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
+        }
+        Fail(StandardFileText(CauseFromCode(code), path));
     }
-    std::uint64_t length64 = 0;
-    if (const ErrorCode code = r_.rejoinPieceFile->Length(length64)) throw FileError(code, path);
-    if (length64 > 0xFFFFFFFFull) throw FileError(FileCause::Generic, err::kInvalidParameter, path);
-    const auto length = static_cast<std::uint32_t>(length64);
+    std::uint64_t length = 0;
+    if (const ErrorCode code = piece_->Length(length)) Fail(StandardFileText(CauseFromCode(code), path));
+    if (length != ExpectedLength(job_, index)) Fail(Fill(texts::kPieceWrongLength, path));
 
-    const std::uint32_t blockSize = std::min(length, kTransferBlock);
-    if (!buffer_.Allocate(blockSize)) throw std::bad_alloc();
-    const std::uint32_t blocks = length > kTransferBlock ? (length + kTransferBlock - 1) / kTransferBlock : 1;
-
-    std::uint32_t readSoFar = 0;
-    for (std::uint32_t j = 0; j < blocks; ++j) {
-        if (ctx_.checkpoint && ctx_.checkpoint->ShouldStop()) throw OperationCancelled{};
-        host_.RefreshStatusBar("", 1);
-        const std::uint32_t want = j == blocks - 1 ? length - readSoFar : blockSize;
-        // The block moves in slices that stay in the processor's cache; what
-        // is read is written, slice by slice, exactly as a whole block would be.
-        for (std::uint32_t done = 0; done < want;) {
+    sum_.Reset();
+    std::uint64_t done = 0;
+    while (done < length) {
+        ctx_.CheckPoint();
+        const auto block = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - done, kTransferBlock));
+        for (std::uint32_t inBlock = 0; inBlock < block;) {
             std::uint32_t got = 0;
-            ReadOrThrow(*r_.rejoinPieceFile, path, buffer_.get(), std::min(want - done, kSlice), got);
-            if (got == 0) break;
-            try {
-                WriteOrThrow(*r_.mainFile, r_.rejoinOutputPath, buffer_.get(), got);
-            } catch (const FileError& failure) {
-                throw OutputFailed{failure};
+            const std::uint32_t want = std::min(block - inBlock, kSlice);
+            if (const ErrorCode code = piece_->Read(buffer_.get(), want, got)) {
+                if (code == err::kReadFault) {
+                    prompts_.Tell(texts::kErrorReadingFile);
+                    Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
+                }
+                Fail(StandardFileText(CauseFromCode(code), path));
             }
-            done += got;
-            readSoFar += got;
-            totalWritten_ += got;
+            // A piece that shrank while it was read.
+            if (got == 0) Fail(Fill(texts::kPieceWrongLength, path));
+            if (job_.set.hasChecksums) sum_.Update(buffer_.get(), got);
+            try {
+                WriteOrThrow(*output_, outputPath_, buffer_.get(), got);
+            } catch (const FileError& failure) {
+                Fail(StandardFileText(failure.cause, outputPath_));
+            }
+            inBlock += got;
         }
+        done += block;
     }
-    r_.rejoinPieceFile->Close();
-    r_.rejoinPieceFile.reset();
+    piece_->Close();
+    piece_.reset();
+    if (job_.set.hasChecksums && sum_.Digest() != job_.set.pieces[index]) {
+        Fail(Fill(texts::kPieceDamaged, path));
+    }
+    piecesRead_.push_back(path);
+    const std::uint32_t count = job_.set.pieceCount;
+    ctx_.progress.Report(index + std::uint64_t{1}, count, ProgressText(index + std::uint64_t{1}, count - index - 1));
+}
+
+// "Remove split files after rejoin": the info file, then exactly the pieces
+// this rejoin read.
+void Rejoiner::RemoveSet() {
+    if (const ErrorCode code = platform_.Delete(job_.infoPath)) {
+        // The output is complete; only the clean-up could not be done.
+        prompts_.Tell(StandardFileText(CauseFromCode(code), job_.infoPath));
+        throw RunStopped{};
+    }
+    for (const std::string& piece : piecesRead_) platform_.Delete(piece);
 }
 
 Outcome Rejoiner::Run() {
-    r_.rejoinOutputPath.clear();
-    ReadInfo read;
-    try {
-        read = ReadSplitInfo(platform_, r_.sourcePath, r_.sourceFolder);
-    } catch (const InvalidSplitInfo& bad) {
-        return Stop(bad.what());
-    } catch (const FileError& failure) {
-        return Stop(StandardFileText(failure.cause, failure.path));
-    }
-    const std::uint32_t pieceCount = read.info.pieceCount;
-    r_.pieceCount = pieceCount;
-    r_.expectedSize = read.info.fileSize;
-    r_.sourceName = read.info.fileName;
-
-    if (r_.destinationFolder.empty()) return Stop(texts::kSpecifyOutputFolder);
-
-    std::vector<std::string> pieces;
-    for (std::uint32_t i = 0; i < pieceCount; ++i) {
-        pieces.push_back(read.pieceBase + "." + std::to_string(i) + ".spl");
-    }
-    std::string output = r_.destinationFolder + platform_.Separator() + read.info.fileName;
-    if (!ChooseOutput(output, pieces)) return Stop(texts::kOutputIsInput);
-
-    if (const ErrorCode code = platform_.Open(output, kOutputMode, r_.mainFile)) {
-        r_.mainFile.reset();
-        return Stop(StandardFileText(CauseFromCode(code), output));
-    }
-    r_.rejoinOutputPath = output;
-
-    std::vector<std::string> piecesRead;
-    try {
-        for (std::uint32_t i = 0; i < pieceCount; ++i) {
-            try {
-                CopyPiece(pieces[i]);
-                piecesRead.push_back(pieces[i]);
-                host_.SetProgress(static_cast<int>(std::uint64_t{i + 1} * 100 / pieceCount));
-                host_.SetProgressText(ProgressText(i + 1, pieceCount - i - 1));
-            } catch (const FileError& failure) {
-                // A missing or unreadable piece shows up in the length check.
-                if (r_.rejoinPieceFile) {
-                    r_.rejoinPieceFile->Close();
-                    r_.rejoinPieceFile.reset();
-                }
-                if (failure.code == err::kReadFault) {
-                    host_.ShowMessage(texts::kErrorReadingFile, "", Buttons::Ok);
-                }
-            }
+    const Outcome outcome = EndingOf([&] {
+        ChooseOutput();
+        const std::uint32_t block = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(std::max<std::uint64_t>(job_.pieceSize, 1), kTransferBlock));
+        if (!buffer_.Allocate(std::min(block, kSlice))) Fail(texts::kOutOfMemory);
+        const std::string folder = FolderPart(platform_, outputPath_);
+        if (const ErrorCode code = outputs_.CreateTemporary(folder, temporary_, output_)) {
+            Fail(StandardFileText(CauseFromCode(code), outputPath_));
         }
-    } catch (const OutputFailed& output) {
-        return Fail(StandardFileText(output.failure.cause, output.failure.path));
-    }
-    if (totalWritten_ < r_.expectedSize) return Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
-
-    const std::string outputPath = r_.rejoinOutputPath;
-    try {
-        CloseOrThrow(r_.mainFile, outputPath);
-    } catch (const FileError& failure) {
-        return Fail(StandardFileText(failure.cause, failure.path));
-    }
-    buffer_.Release();
-
-    if (ctx_.settings.removeSplitFilesAfterRejoin) {
-        if (const ErrorCode code = platform_.Delete(r_.sourcePath)) {
-            // The output is complete; only the clean-up could not be done.
-            return Stop(StandardFileText(CauseFromCode(code), r_.sourcePath));
+        for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) CopyPiece(i);
+        try {
+            CloseOrThrow(output_, outputPath_);
+        } catch (const FileError& failure) {
+            Fail(StandardFileText(failure.cause, outputPath_));
         }
-        for (const std::string& piece : piecesRead) platform_.Delete(piece);
-    }
-    return Outcome::Completed;
+        if (const ErrorCode code = outputs_.Publish(temporary_, outputPath_)) {
+            Fail(StandardFileText(CauseFromCode(code), outputPath_));
+        }
+        outputs_.Keep();
+        if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet();
+    });
+    CloseQuietly(piece_);
+    CloseQuietly(output_);
+    outputs_.Discard();
+    return outcome;
 }
 
 }  // namespace
 
-Outcome RejoinOperation(OperationContext& ctx) { return Rejoiner(ctx).Run(); }
+Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx) { return Rejoiner(job, ctx).Run(); }
 
-std::string InfoFileForPiece(const std::string& piecePath) {
-    const std::size_t last = piecePath.rfind('.');
-    if (last == std::string::npos || last == 0) return std::string();
-    const std::size_t secondLast = piecePath.rfind('.', last - 1);
-    if (secondLast == std::string::npos) return std::string();
-    return piecePath.substr(0, secondLast) + ".sio";
+VerifyReport VerifySet(const RejoinJob& job, OperationContext& ctx) {
+    Platform& platform = ctx.platform;
+    const SetInfo& set = job.set;
+    VerifyReport report;
+    report.pieces = set.pieceCount;
+    report.checksums = set.hasChecksums;
+    auto problem = [&](const std::string& path, PieceProblem::Kind kind, std::string detail = std::string()) {
+        report.problems.push_back({path, kind, std::move(detail)});
+    };
+
+    // Without a trailer the piece size is what the first piece measures.
+    RejoinJob measured = job;
+    if (!set.extended) {
+        measured.pieceSize = 0;
+        FileStatus first;
+        const std::string path0 = PieceName(platform, job.infoFolder, set.name, 0);
+        if (set.pieceCount == 1) {
+            measured.pieceSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(set.size, 0xFFFFFFFFu));
+        } else if (platform.Status(path0, first) == err::kNone && first.kind == FileKind::Regular &&
+                   first.size <= 0xFFFFFFFFu) {
+            measured.pieceSize = static_cast<std::uint32_t>(first.size);
+        }
+    }
+    TransferBuffer buffer;
+    if (set.hasChecksums && !buffer.Allocate(kSlice)) throw std::bad_alloc();
+    ChecksumState sum;
+    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
+        ctx.CheckPoint();
+        const std::string path = PieceName(platform, job.infoFolder, set.name, i);
+        ctx.progress.Report(i, set.pieceCount, ProgressText(i, set.pieceCount - i));
+        FileStatus status;
+        if (platform.Status(path, status) != err::kNone || status.kind == FileKind::Missing) {
+            problem(path, PieceProblem::Kind::Missing);
+            continue;
+        }
+        if (status.kind != FileKind::Regular) {
+            problem(path, PieceProblem::Kind::NotAFile);
+            continue;
+        }
+        const std::uint64_t full = std::uint64_t{set.pieceCount - 1} * measured.pieceSize;
+        const bool sizeKnown = measured.pieceSize != 0 && full < set.size;
+        if (sizeKnown ? status.size != ExpectedLength(measured, i) : status.size == 0) {
+            problem(path, PieceProblem::Kind::WrongLength);
+            continue;
+        }
+        if (!set.hasChecksums) continue;
+        std::unique_ptr<File> file;
+        ErrorCode code = platform.Open(path, kPieceMode, file);
+        sum.Reset();
+        std::uint64_t read = 0;
+        while (code == err::kNone) {
+            std::uint32_t got = 0;
+            code = file->Read(buffer.get(), kSlice, got);
+            if (code != err::kNone || got == 0) break;
+            sum.Update(buffer.get(), got);
+            read += got;
+            ctx.CheckPoint();
+        }
+        if (file) file->Close();
+        if (code != err::kNone) {
+            problem(path, PieceProblem::Kind::Unreadable, StandardFileText(CauseFromCode(code), path));
+        } else if (read != status.size) {
+            problem(path, PieceProblem::Kind::WrongLength);
+        } else if (sum.Digest() != set.pieces[i]) {
+            problem(path, PieceProblem::Kind::Damaged);
+        }
+    }
+    ctx.progress.Report(set.pieceCount, set.pieceCount, ProgressText(set.pieceCount, 0));
+    return report;
 }
 
 }  // namespace engine

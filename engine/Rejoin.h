@@ -1,22 +1,36 @@
-// The rejoin: reads the info file, concatenates the pieces in index order into
-// the destination folder and checks the total length.
+// The rejoin: concatenates the pieces in index order into a temporary file
+// beside the output, checking each piece's length and (when the info file
+// records them) its checksum, and gives the file its name only when it is
+// exactly the file that was split. An existing file of that name survives
+// every failure.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Operation.h"
 
 namespace engine {
 
-// Runs on the worker. Returns Completed after "Completed Successfully" has
-// been closed; every other ending has told the user (where there was
-// something to tell) and reset the operation state. Throws
-// OperationCancelled when the checkpoint asks to stop.
-Outcome RejoinOperation(OperationContext& ctx);
+// Runs on the worker. Completed only for an exact file under its final name.
+Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx);
 
-// The info file that belongs to a piece name: the suffix from the
-// second-to-last dot is replaced by ".sio" (film.avi.3.spl -> film.avi.sio).
-// Empty when the name has no such suffix.
-std::string InfoFileForPiece(const std::string& piecePath);
+// What a verification found wrong with one piece.
+struct PieceProblem {
+    std::string path;
+    enum class Kind { Missing, NotAFile, WrongLength, Damaged, Unreadable } kind;
+    std::string detail;  // the standard text of an unreadable piece
+};
+
+struct VerifyReport {
+    std::uint32_t pieces = 0;
+    bool checksums = false;  // the info file records them, and they were compared
+    std::vector<PieceProblem> problems;
+};
+
+// Checks every piece of a set (present, length, checksum) without writing
+// anything, reporting progress piece by piece. Throws
+// OperationCancelled when the checkpoint asks to stop.
+VerifyReport VerifySet(const RejoinJob& job, OperationContext& ctx);
 
 }  // namespace engine

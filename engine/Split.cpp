@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <memory>
-#include <new>
+#include <vector>
 
+#include "Checksum.h"
 #include "FileErrors.h"
 #include "PiecePlan.h"
 #include "RejoinBatch.h"
+#include "RunOutputs.h"
 #include "SplitInfo.h"
 #include "Texts.h"
 #include "TransferBuffer.h"
@@ -16,110 +18,223 @@ namespace engine {
 namespace {
 
 constexpr OpenMode kSourceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
-constexpr OpenMode kPieceMode{Access::Write, Share::ReadWrite, Creation::CreateAlways, true};
-constexpr OpenMode kInfoMode{Access::ReadWrite, Share::None, Creation::CreateAlways, false};
+constexpr OpenMode kPieceMode{Access::Write, Share::ReadWrite, Creation::CreateNew, true};
+constexpr OpenMode kSmallFileMode{Access::ReadWrite, Share::None, Creation::CreateNew, false};
+// A creation the user retries this often without success is given up.
+constexpr int kMaxRetries = 100;
+// And so is a disk prompt answered this often without a usable new disk.
+constexpr int kMaxDiskPrompts = 100;
+// A Go.bat names its set's first piece within its first line.
+constexpr std::uint32_t kBatchProbe = 4096;
 
-// Ends the split after a failure the user has been told about: what it wrote
-// is removed, so no incomplete set of pieces is left looking complete.
-struct SplitAborted {};
-// Ends the split where the user chose to stop. What was written stays unless
-// the user keeps no split files around.
-struct SplitStopped {
-    bool discard = false;
-};
 
 class Splitter {
 public:
-    explicit Splitter(OperationContext& ctx)
-        : ctx_(ctx), r_(ctx.request), platform_(ctx.platform), host_(ctx.host) {}
+    Splitter(const SplitJob& job, OperationContext& ctx)
+        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), outputs_(ctx.platform) {}
 
     Outcome Run();
 
 private:
-    Outcome Stop(const char* message);
-    Outcome StopAndDelete(const std::string& message, const std::string& infoPath);
-    bool OpenWithRetry(const std::string& path, const OpenMode& mode, std::unique_ptr<File>& file);
-    void CheckPoint();
+    [[noreturn]] void Abort(const FileError& failure);
+    void CreateWithRetry(const std::string& path, const OpenMode& mode, std::unique_ptr<File>& file);
+    void ClearOldSet();
+    void WriteWhole(const std::string& path, const std::string& bytes);
+    void Publish(const std::string& path, const std::string& bytes);
+    std::string InfoBytes(bool checksums) const;
+    std::string BatchBytes() const;
     std::uint32_t ReadLoad(std::uint32_t size);
     void WriteLoad(const unsigned char* data, std::uint32_t size);
+    bool IsDiskChange(const FileError& failure);
     void ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored);
-    [[noreturn]] void Abort(const FileError& failure);
-    void CopyPiece(std::uint32_t index, bool& sourceDone);
+    void AwaitNewDisk();
+    void CopyPiece(std::uint32_t index);
+    void CloseAll();
 
+    const SplitJob& job_;
     OperationContext& ctx_;
-    OperationRequest& r_;
     Platform& platform_;
-    Host& host_;
+    Prompts& prompts_;
+    // Declared before the files, so that they are closed before it removes.
+    RunOutputs outputs_;
+    std::unique_ptr<File> source_;
+    std::unique_ptr<File> piece_;
 
-    std::uint32_t sourceSize_ = 0;
+    bool removable_ = false;
+    std::string volume_;
+    bool volumeKnown_ = false;
     std::uint32_t bufferSize_ = 0;
     std::uint32_t fillsPerPiece_ = 0;
     TransferBuffer buffer_;
-    std::uint32_t processed_ = 0;
+    std::uint64_t processed_ = 0;
     std::string piecePath_;
+    ChecksumState whole_;
+    ChecksumState pieceSum_;
+    std::vector<Checksum> sums_;
 };
 
-Outcome Splitter::Stop(const char* message) {
-    if (message) host_.ShowMessage(message, "", Buttons::Ok);
-    ResetOperationState(ctx_);
-    buffer_.Release();
-    return Outcome::Stopped;
+[[noreturn]] void Splitter::Abort(const FileError& failure) {
+    prompts_.Tell(StandardFileText(failure.cause, failure.path));
+    throw RunFailed{};
 }
 
 // Creation on the destination: the user is told why it failed and may try
-// again, for instance after inserting another disk.
-Outcome Splitter::StopAndDelete(const std::string& message, const std::string& infoPath) {
-    host_.ShowMessage(message, "", Buttons::Ok);
-    ResetOperationState(ctx_);
-    platform_.Delete(infoPath);
-    buffer_.Release();
-    return Outcome::Stopped;
-}
-
-bool Splitter::OpenWithRetry(const std::string& path, const OpenMode& mode,
-                             std::unique_ptr<File>& file) {
-    for (;;) {
-        const ErrorCode code = platform_.Open(path, mode, file);
-        if (code == err::kNone) return true;
-        file.reset();
-        ReportSystemError(ctx_, code);
-        if (!PromptDriveRetry(ctx_)) return false;
+// again, for instance after inserting another disk or closing a program.
+void Splitter::CreateWithRetry(const std::string& path, const OpenMode& mode, std::unique_ptr<File>& file) {
+    for (int attempt = 0;; ++attempt) {
+        const ErrorCode code = outputs_.Create(path, mode, file);
+        if (code == err::kNone) return;
+        if (attempt >= kMaxRetries) Abort(FileError(code, path));
+        if (const char* text = SystemErrorText(code)) prompts_.Tell(text);
+        const Message question{DriveRetryText(job_.destinationFolder, job_.driveType), texts::kDriveCaption,
+                               Buttons::OkCancel, Question::Retry};
+        if (prompts_.ShowMessage(question) != Answer::Ok) throw RunStopped{};
     }
 }
 
-void Splitter::CheckPoint() {
-    if (ctx_.checkpoint && ctx_.checkpoint->ShouldStop()) throw OperationCancelled{};
+// Before the first piece is overwritten, the older set of the same name
+// stops looking complete: its info file goes, and Go.bat if it rejoins it.
+// A split killed half-way then leaves nothing that a rejoin accepts.
+void Splitter::ClearOldSet() {
+    const std::string info = InfoFileName(platform_, job_.destinationFolder, job_.sourceName);
+    if (platform_.Exists(info)) {
+        const ErrorCode code = platform_.Delete(info);
+        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, info));
+    }
+    const std::string batch = BatchFileName(platform_, job_.destinationFolder);
+    std::unique_ptr<File> file;
+    if (platform_.Open(batch, {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, file) !=
+        err::kNone) {
+        return;
+    }
+    std::string head(kBatchProbe, '\0');
+    std::uint32_t got = 0;
+    const ErrorCode read = file->Read(head.data(), kBatchProbe, got);
+    file->Close();
+    head.resize(got);
+    if (read == err::kNone && BatchRejoins(platform_, head, job_.sourceName)) {
+        const ErrorCode code = platform_.Delete(batch);
+        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, batch));
+    }
 }
 
-[[noreturn]] void Splitter::Abort(const FileError& failure) {
-    host_.ShowMessage(StandardFileText(failure.cause, failure.path), "", Buttons::Ok);
-    throw SplitAborted{};
+std::string Splitter::InfoBytes(bool checksums) const {
+    SetInfo set;
+    set.name = job_.sourceName;
+    set.size = job_.sourceSize;
+    set.pieceCount = job_.pieceCount;
+    set.pieceSize = job_.pieceSize;
+    set.extended = true;
+    set.hasChecksums = checksums;
+    if (checksums) {
+        set.whole = whole_.Digest();
+        set.pieces = sums_;
+    }
+    const std::vector<unsigned char> bytes = EncodeInfoFile(set, platform_);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string Splitter::BatchBytes() const {
+    return EncodeBatch(platform_, RejoinBatchText(job_.sourceName, job_.pieceCount));
+}
+
+// A small file written in place, on the first disk of a removable split.
+void Splitter::WriteWhole(const std::string& path, const std::string& bytes) {
+    std::unique_ptr<File> file;
+    CreateWithRetry(path, kSmallFileMode, file);
+    try {
+        WriteOrThrow(*file, path, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        CloseOrThrow(file, path);
+    } catch (const FileError& failure) {
+        Abort(failure);
+    }
+}
+
+// A small file that appears under its name only complete. On a removable
+// disk that is full it goes to the next disk.
+void Splitter::Publish(const std::string& path, const std::string& bytes) {
+    for (int attempt = 0;; ++attempt) {
+        std::string temporary;
+        std::unique_ptr<File> file;
+        ErrorCode code = outputs_.CreateTemporary(job_.destinationFolder, temporary, file);
+        FileError failure(code, path);
+        if (code == err::kNone) {
+            try {
+                WriteOrThrow(*file, temporary, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+                CloseOrThrow(file, temporary);
+                code = outputs_.Publish(temporary, path);
+                if (code == err::kNone) return;
+                failure = FileError(code, path);
+            } catch (const FileError& written) {
+                failure = FileError(written.cause, written.code, path);
+            }
+            file.reset();
+            platform_.Delete(temporary);
+        }
+        if (attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
+        AwaitNewDisk();
+        outputs_.Forget();
+    }
 }
 
 std::uint32_t Splitter::ReadLoad(std::uint32_t size) {
     std::uint32_t got = 0;
     try {
-        ReadOrThrow(*r_.mainFile, r_.sourcePath, buffer_.get(), size, got);
+        ReadOrThrow(*source_, job_.sourcePath, buffer_.get(), size, got);
     } catch (const FileError& failure) {
         // A load that could not be read cannot be replaced by anything
         // sensible; going on would leave a hole in the piece.
         Abort(failure);
     }
+    whole_.Update(buffer_.get(), got);
     processed_ += got;
     return got;
 }
 
-void Splitter::WriteLoad(const unsigned char* data, std::uint32_t size) {
-    try {
-        WriteOrThrow(*r_.pieceFile, piecePath_, data, size);
-    } catch (const FileError& failure) {
-        if (failure.code == err::kNotReady) {
-            host_.ShowMessage(texts::kDiskNotInserted, "", Buttons::Ok);
-            r_.driveProblemReported = true;
-        }
-        if (failure.cause != FileCause::DiskFull && !r_.driveProblemReported) Abort(failure);
-        ChangeDisk(data, size, failure.stored);
+// Only a removable disk can be changed. Anywhere else a full disk is a
+// failure like any other.
+bool Splitter::IsDiskChange(const FileError& failure) {
+    if (!removable_) return false;
+    if (failure.code == err::kNotReady) {
+        prompts_.Tell(texts::kDiskNotInserted);
+        return true;
     }
+    return failure.cause == FileCause::DiskFull;
+}
+
+void Splitter::WriteLoad(const unsigned char* data, std::uint32_t size) {
+    pieceSum_.Update(data, size);
+    std::uint32_t written = 0;
+    const ErrorCode code = piece_->Write(data, size, written);
+    written = std::min(written, size);
+    if (code == err::kNone && written == size) return;
+    const FileError failure = code ? FileError(code, piecePath_, written)
+                                   : FileError(FileCause::DiskFull, err::kDiskFull, piecePath_, written);
+    if (!IsDiskChange(failure)) Abort(failure);
+    ChangeDisk(data, size, written);
+}
+
+// The user puts another disk in. OK with the full disk still there (or with
+// none) asks again: continuing would replace what that disk already holds.
+void Splitter::AwaitNewDisk() {
+    const char* text = texts::kInsertDisk;
+    for (int ask = 0; ask < kMaxDiskPrompts; ++ask) {
+        const Message prompt{text, texts::kInsertDiskCaption, Buttons::OkCancel, Question::NextDisk};
+        if (prompts_.ShowMessage(prompt) != Answer::Ok) throw RunStopped{};
+        std::string now;
+        if (!platform_.VolumeIdentity(job_.destinationFolder, now)) {
+            text = texts::kInsertDisk;
+            continue;
+        }
+        if (volumeKnown_ && now == volume_) {
+            text = texts::kSameDisk;
+            continue;
+        }
+        volume_ = now;
+        volumeKnown_ = true;
+        return;
+    }
+    throw RunStopped{};
 }
 
 // The destination disk is full or gone: keep on it what still fits, then
@@ -127,176 +242,126 @@ void Splitter::WriteLoad(const unsigned char* data, std::uint32_t size) {
 // Repeats until the whole load is stored or the user gives up.
 void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored) {
     for (;;) {
-        r_.driveProblemReported = false;
         std::uint64_t room = 0;
-        if (platform_.GetFreeSpace(r_.destinationFolder, room)) r_.freeSpace = room;
-        const std::uint32_t keep =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(room, size - stored));
+        platform_.GetFreeSpace(job_.destinationFolder, room);
+        const auto keep = static_cast<std::uint32_t>(std::min<std::uint64_t>(room, size - stored));
         if (keep > 0) {
             std::uint32_t written = 0;
-            r_.pieceFile->Write(data + stored, keep, written);
+            piece_->Write(data + stored, keep, written);
             stored += std::min(written, keep);
         }
-        if (r_.pieceFile) {
-            r_.pieceFile->Close();
-            r_.pieceFile.reset();
-        }
+        piece_->Close();
+        piece_.reset();
 
-        if (host_.ShowMessage(texts::kInsertDisk, texts::kInsertDiskCaption, Buttons::OkCancel) !=
-            Answer::Ok) {
-            host_.EnableControls(true);
-            // Only this split's own files go; the rest of the disk is the user's.
-            throw SplitStopped{ctx_.settings.removeSplitFilesAfterRejoin};
-        }
-        if (!OpenWithRetry(piecePath_, kPieceMode, r_.pieceFile)) throw SplitStopped{};
+        AwaitNewDisk();
+        // What this run wrote so far is on the other disk now.
+        outputs_.Forget();
+        CreateWithRetry(piecePath_, kPieceMode, piece_);
         if (stored == size) return;
 
         std::uint32_t written = 0;
-        const ErrorCode code = r_.pieceFile->Write(data + stored, size - stored, written);
+        const ErrorCode code = piece_->Write(data + stored, size - stored, written);
         written = std::min(written, size - stored);
         if (code == err::kNone && written == size - stored) return;
         const FileError failure = code ? FileError(code, piecePath_, written)
-                                       : FileError(FileCause::DiskFull, err::kDiskFull,
-                                                   piecePath_, written);
-        if (failure.code == err::kNotReady) {
-            host_.ShowMessage(texts::kDiskNotInserted, "", Buttons::Ok);
-            r_.driveProblemReported = true;
-        }
-        if (failure.cause != FileCause::DiskFull && !r_.driveProblemReported) Abort(failure);
+                                       : FileError(FileCause::DiskFull, err::kDiskFull, piecePath_, written);
+        if (!IsDiskChange(failure)) Abort(failure);
         stored += written;
     }
 }
 
-void Splitter::CopyPiece(std::uint32_t index, bool& sourceDone) {
-    CheckPoint();
-    piecePath_ = PieceName(platform_, r_.destinationFolder, r_.sourceName, index);
-    if (!OpenWithRetry(piecePath_, kPieceMode, r_.pieceFile)) throw SplitStopped{};
-    r_.currentPiece = index;
-    r_.piecesStarted = true;
+// A piece gets exactly its planned bytes. Reading fewer means the source
+// is shorter than it was measured: its pieces would rejoin to a wrong file.
+void Splitter::CopyPiece(std::uint32_t index) {
+    ctx_.CheckPoint();
+    piecePath_ = PieceName(platform_, job_.destinationFolder, job_.sourceName, index);
+    CreateWithRetry(piecePath_, kPieceMode, piece_);
+    pieceSum_.Reset();
+    const FileError shorter(FileCause::EndOfFile, err::kHandleEof, job_.sourcePath);
 
-    const std::uint32_t left = sourceSize_ - processed_;
+    const std::uint64_t left = job_.sourceSize - processed_;
     if (left <= bufferSize_) {
         // The last piece fits one load: one read, one write.
-        const std::uint32_t got = ReadLoad(left);
+        const auto want = static_cast<std::uint32_t>(left);
+        const std::uint32_t got = ReadLoad(want);
+        if (got != want) Abort(shorter);
         WriteLoad(buffer_.get(), got);
-        sourceDone = true;
     } else {
-        std::uint32_t bytesInPiece = 0;
-        std::uint32_t lastRead = 0;
-        for (std::uint32_t j = 0; j < fillsPerPiece_; ++j) {
-            CheckPoint();
-            std::uint32_t ask = bufferSize_;
-            if (j == fillsPerPiece_ - 1) ask = std::min(r_.pieceSize - bytesInPiece, bufferSize_);
-            lastRead = ReadLoad(ask);
-            bytesInPiece += lastRead;
-            if (lastRead == 0) break;
-            WriteLoad(buffer_.get(), lastRead);
-            host_.SetProgress(static_cast<int>(std::uint64_t{processed_} * 100 / sourceSize_));
-            host_.SetProgressText(ProgressText(index + 1, r_.pieceCount - index - 1));
+        const auto planned = static_cast<std::uint32_t>(std::min<std::uint64_t>(job_.pieceSize, left));
+        for (std::uint32_t inPiece = 0; inPiece < planned;) {
+            ctx_.CheckPoint();
+            const std::uint32_t want = std::min(bufferSize_, planned - inPiece);
+            const std::uint32_t got = ReadLoad(want);
+            if (got != want) Abort(shorter);
+            WriteLoad(buffer_.get(), got);
+            inPiece += got;
+            ctx_.progress.Report(processed_, job_.sourceSize,
+                                 ProgressText(index + std::uint64_t{1}, job_.pieceCount - index - 1));
         }
-        sourceDone = lastRead == 0;
     }
     try {
-        CloseOrThrow(r_.pieceFile, piecePath_);
+        CloseOrThrow(piece_, piecePath_);
     } catch (const FileError& failure) {
         Abort(failure);
     }
+    sums_.push_back(pieceSum_.Digest());
+}
+
+void Splitter::CloseAll() {
+    CloseQuietly(piece_);
+    CloseQuietly(source_);
 }
 
 Outcome Splitter::Run() {
-    if (!r_.customSize) host_.ShowCustomSize(false);
-
-    // The piece format records 32-bit sizes and a 260-byte name: refuse what
-    // it cannot hold before anything is written.
-    if (r_.sourceSize > 0xFFFFFFFFull) return Stop(texts::kSourceTooLarge);
-    if (r_.sourceName.size() >= kSplitInfoNameField) return Stop(texts::kNameTooLong);
-    sourceSize_ = static_cast<std::uint32_t>(r_.sourceSize);
-
-    const PlanCheck resolved = ResolvePieceSize(r_);
-    if (!resolved.ok) return Stop(resolved.message);
-    PlanBuffers(r_.pieceSize, bufferSize_, fillsPerPiece_);
-    if (!buffer_.Allocate(bufferSize_)) return Stop(texts::kMemoryInsufficient);
-
-    if (r_.sourcePath.empty() || r_.destinationFolder.empty()) return Stop(texts::kNameEmpty);
-    if (!platform_.GetFreeSpace(r_.destinationFolder, r_.freeSpace)) return Stop(texts::kNoDiskInfo);
-    // A removable disk need not hold a whole piece: the piece continues on
-    // the next disk.
-    const bool removable = platform_.QueryDriveType(r_.destinationFolder) == DriveType::Removable;
-    if (!removable && r_.freeSpace < r_.pieceSize) return Stop(texts::kNotEnoughSpace);
-
-    r_.piecesStarted = false;
-    const std::string infoPath = InfoFileName(platform_, r_.destinationFolder, r_.sourceName);
-    if (!OpenWithRetry(infoPath, kInfoMode, r_.infoFile)) {
-        buffer_.Release();
+    PlanBuffers(job_.pieceSize, bufferSize_, fillsPerPiece_);
+    if (!buffer_.Allocate(bufferSize_)) {
+        prompts_.Tell(texts::kMemoryInsufficient);
         return Outcome::Stopped;
     }
-
-    if (platform_.Open(r_.sourcePath, kSourceMode, r_.mainFile) != err::kNone) {
-        r_.mainFile.reset();
-        return StopAndDelete(texts::kErrorReadingPrefix + r_.sourcePath, infoPath);
+    if (platform_.Open(job_.sourcePath, kSourceMode, source_) != err::kNone) {
+        source_.reset();
+        prompts_.Tell(texts::kErrorReadingPrefix + job_.sourcePath);
+        return Outcome::Stopped;
     }
+    std::uint64_t length = 0;
+    if (source_->Length(length) != err::kNone || length != job_.sourceSize) {
+        CloseAll();
+        prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
+        return Outcome::Stopped;
+    }
+    removable_ = job_.driveType == DriveType::Removable;
+    sums_.reserve(job_.pieceCount);
 
-    const PlanCheck fits = CheckPieceSize(sourceSize_, r_.pieceSize);
-    if (!fits.ok) return StopAndDelete(fits.message, infoPath);
-    r_.pieceCount = CountPieces(sourceSize_, r_.pieceSize);
-
-    try {
-        try {
-            SeekOrThrow(*r_.mainFile, r_.sourcePath, 0);
-            WriteSplitInfo(r_.infoFile, infoPath, {r_.pieceCount, r_.sourceName, sourceSize_});
-            WriteRejoinBatch(platform_, r_.destinationFolder, r_.sourceName, r_.pieceCount);
-        } catch (const FileError& failure) {
-            r_.driveProblemReported = true;
-            Abort(failure);
+    const Outcome outcome = EndingOf([&] {
+        const std::string info = InfoFileName(platform_, job_.destinationFolder, job_.sourceName);
+        if (removable_) {
+            volumeKnown_ = platform_.VolumeIdentity(job_.destinationFolder, volume_);
+            WriteWhole(info, InfoBytes(false));
+            WriteWhole(BatchFileName(platform_, job_.destinationFolder), BatchBytes());
+        } else {
+            ClearOldSet();
         }
 
-        processed_ = 0;
-        bool sourceDone = false;
-        for (std::uint32_t i = 0; i < r_.pieceCount && !sourceDone; ++i) CopyPiece(i, sourceDone);
-        // A source that shrank since it was measured would leave pieces that
-        // rejoin to the wrong length.
-        if (processed_ != sourceSize_) Abort(FileError(FileCause::EndOfFile, err::kHandleEof, r_.sourcePath));
-    } catch (const SplitAborted&) {
-        ResetOperationState(ctx_);
-        DiscardSplitOutput(ctx_);
-        buffer_.Release();
-        return Outcome::Failed;
-    } catch (const SplitStopped& stop) {
-        ResetOperationState(ctx_);
-        if (stop.discard) DiscardSplitOutput(ctx_);
-        buffer_.Release();
-        return Outcome::Stopped;
-    }
+        for (std::uint32_t i = 0; i < job_.pieceCount; ++i) CopyPiece(i);
+        // A source that grew while it was read is no longer the file the
+        // pieces describe.
+        if (source_->Length(length) != err::kNone || length != job_.sourceSize) {
+            prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
+            throw RunFailed{};
+        }
+        CloseAll();
 
-    r_.mainFile->Close();
-    r_.mainFile.reset();
-    buffer_.Release();
-    host_.SetProgress(100);
-    host_.ShowCustomSize(false);
-    r_.customSize = false;
-    return Outcome::Completed;
+        if (!removable_) Publish(BatchFileName(platform_, job_.destinationFolder), BatchBytes());
+        Publish(info, InfoBytes(true));
+        outputs_.Keep();
+    });
+    CloseAll();
+    outputs_.Discard();
+    return outcome;
 }
 
 }  // namespace
 
-Outcome SplitOperation(OperationContext& ctx) { return Splitter(ctx).Run(); }
-
-void EraseRemovableFolder(Platform& platform, const std::string& folder) {
-    const std::string root = platform.DriveRoot(folder);
-    if (root.empty() || platform.QueryDriveType(root) != DriveType::Removable) return;
-    std::vector<FolderEntry> entries;
-    if (platform.ListFolder(folder, entries) != err::kNone) return;
-    const std::string prefix = FolderPrefix(platform, folder);
-    for (const FolderEntry& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
-        const std::string path = prefix + entry.name;
-        if (entry.isFolder) {
-            EraseRemovableFolder(platform, path);
-            platform.RemoveFolder(path);
-        } else {
-            platform.Delete(path);
-        }
-    }
-}
+Outcome SplitOperation(const SplitJob& job, OperationContext& ctx) { return Splitter(job, ctx).Run(); }
 
 }  // namespace engine

@@ -1,21 +1,22 @@
-// The split: cuts the source into pieces, writes the info file and Go.bat,
-// and continues a piece on another disk when a removable disk fills up.
+// The split: cuts the source into pieces with a checksum of each, writes the
+// info file and Go.bat, and continues a piece on another disk when a
+// removable disk fills up.
 #pragma once
 
-#include <string>
-
 #include "Operation.h"
-#include "OperationRequest.h"
 
 namespace engine {
 
-// Runs on the worker. Returns Completed after the last piece; every other
-// ending has already told the user and reset the operation state. Throws
-// OperationCancelled when the checkpoint asks to stop.
-Outcome SplitOperation(OperationContext& ctx);
-
-// Empties `folder` (files deleted, subfolders emptied and removed) when it
-// lies on a removable drive; does nothing elsewhere. Failures are ignored.
-void EraseRemovableFolder(Platform& platform, const std::string& folder);
+// Runs on the worker. Completed only when every piece, the info file and
+// Go.bat are written exactly; every other ending has told the user (where
+// there was something to tell) and removed what this run made.
+//
+// On a fixed, network or RAM drive the set becomes complete-looking only at
+// the end: an older info file of the same name (and a Go.bat that rejoins
+// it) goes before the first piece is written, and the new ones appear by
+// rename after the last piece. On a removable drive the info file and Go.bat
+// come first, on the first disk; the info file with the checksums follows
+// on the last.
+Outcome SplitOperation(const SplitJob& job, OperationContext& ctx);
 
 }  // namespace engine

@@ -37,7 +37,7 @@ inline constexpr const char* kNoCurrentFolder = "Error getting current directory
 inline constexpr const char* kNotAFolder = "Path is not a folder";
 // A path longer than the platform takes is refused, never cut.
 inline constexpr const char* kPathTooLong =
-    "The path is too long.\nChoose a file or folder whose full path has fewer than 260 characters.";
+    "The path is too long.\nChoose a file or folder whose full path is shorter.";
 
 // Checks before an operation starts
 inline constexpr const char* kSourceNotDefined = "Source file not defined \n or is not correct";
@@ -58,14 +58,26 @@ inline constexpr const char* kErrorReadingPrefix = "Error reading";
 inline constexpr const char* kProgressFormat = "Processed: %d\nRemaining: %d";
 inline constexpr const char* kOutOfMemory = "Out of memory.";
 
-// Sizes and names the piece format cannot record. These refuse before
-// anything is written instead of silently truncating.
-inline constexpr const char* kSourceTooLarge =
-    "The file is too large to split.\nSplit pieces can only record files smaller than 4 GB "
-    "(4,294,967,296 bytes).";
+// Refusals before anything is written, each naming its reason.
 inline constexpr const char* kNameTooLong =
-    "The file name is too long to be recorded with the pieces.\nRename the file to fewer than "
-    "260 characters and retry the operation.";
+    "The file name is too long for the names of its pieces.\nRename the file to a shorter name "
+    "and retry the operation.";
+// %1 is the name, %2 what is wrong with it.
+inline constexpr const char* kBadName =
+    "The name \"%1\" cannot be used on Windows: it %2.\nRename the file and retry the operation.";
+inline constexpr const char* kNotAFile =
+    "%1 is not an ordinary file (it is a folder, a device or a pipe).\nNothing was written.";
+inline constexpr const char* kOutputIsSource =
+    "%1 is the file being split; its pieces cannot replace it.\nChoose another destination and "
+    "retry the operation.";
+inline constexpr const char* kEraseWouldTakeSource =
+    "The file to split lies in the folder that \"Erase contents from removable drive before "
+    "splitting\" would empty.\nChoose another destination, or turn the setting off.";
+inline constexpr const char* kTooManyPieces =
+    "This piece size would make more than 1,000,000 pieces.\nChoose a larger piece size and "
+    "retry the operation.";
+inline constexpr const char* kSourceChanged =
+    "%1 changed while it was being split.\nNothing was split; retry the operation.";
 
 // Rejoin
 inline constexpr const char* kSpecifyOutputFolder = "Specify ouput folder";
@@ -78,6 +90,11 @@ inline constexpr const char* kCompleted = "Completed Successfully";
 // %1 is its path.
 inline constexpr const char* kBadInfoFile =
     "%1 is not a valid split info file.\nNothing was rejoined.";
+// %1 is the piece's full path.
+inline constexpr const char* kPieceDamaged =
+    "%1 is damaged: its checksum does not match. Nothing was rejoined.";
+inline constexpr const char* kPieceWrongLength =
+    "%1 is damaged: its length does not match the split. Nothing was rejoined.";
 inline constexpr const char* kOutputIsInput =
     "The rejoined file cannot replace its own info file or one of its pieces.\nChoose another "
     "destination and retry the operation.";
@@ -128,6 +145,9 @@ inline constexpr const char* kDriveCaption = "Continue?";
 inline constexpr const char* kDiskNotInserted = "Disk not inserted";
 inline constexpr const char* kInsertDisk = "Insert another disk and press OK";
 inline constexpr const char* kInsertDiskCaption = "Inset new disk";
+// OK was pressed with the full disk still in the drive.
+inline constexpr const char* kSameDisk =
+    "The disk in the drive is the one that is full.\nInsert another disk and press OK";
 
 }  // namespace texts
 

@@ -4,7 +4,7 @@
 #   install-prerequisites.sh all      also the Windows cross compilers, Wine and Xvfb
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest coreutils time python3)
+packages=(cmake ninja-build g++ googletest coreutils time python3 libxxhash-dev xxhash)
 if [ "${1:-all}" = all ]; then
   packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev xvfb imagemagick fp-utils nsis p7zip-full)
 fi

@@ -1,5 +1,6 @@
 #include "settings/SettingsDlg.h"
 
+#include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "window/Choosers.h"
 
@@ -15,25 +16,25 @@ const window::MessageEntry<CSettingsDlg> CSettingsDlg::kMessages[5] = {
 
 namespace {
 std::string EditText(HWND dialog, int id, int limit) {
-    std::string text(static_cast<std::size_t>(limit) + 1, '\0');
-    text.resize(GetDlgItemTextA(dialog, id, text.data(), limit + 1));
-    return text;
+    std::wstring text(static_cast<std::size_t>(limit) + 1, L'\0');
+    text.resize(GetDlgItemTextW(dialog, id, text.data(), limit + 1));
+    return platform::Narrow(text);
 }
 }  // namespace
 
-CSettingsDlg::CSettingsDlg(SettingsStore& store, engine::Host& host)
+CSettingsDlg::CSettingsDlg(SettingsStore& store, engine::Prompts& host)
     : DialogImpl(IDD_SETTINGS), store_(store), host_(host) {}
 
 INT_PTR CSettingsDlg::OnInitDialog(WPARAM, LPARAM) {
-    SendDlgItemMessageA(hwnd(), IDC_STARTUP_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
-    SendDlgItemMessageA(hwnd(), IDC_WORKING_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
+    SendDlgItemMessageW(hwnd(), IDC_STARTUP_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
+    SendDlgItemMessageW(hwnd(), IDC_WORKING_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
     FillFolders();
     return TRUE;
 }
 
 void CSettingsDlg::FillFolders() {
-    SetDlgItemTextA(hwnd(), IDC_STARTUP_FOLDER, store_.record().startupFolder.c_str());
-    SetDlgItemTextA(hwnd(), IDC_WORKING_FOLDER, store_.record().workingFolder.c_str());
+    SetDlgItemTextW(hwnd(), IDC_STARTUP_FOLDER, platform::Widen(store_.record().startupFolder).c_str());
+    SetDlgItemTextW(hwnd(), IDC_WORKING_FOLDER, platform::Widen(store_.record().workingFolder).c_str());
     CheckDlgButton(hwnd(), IDC_REMOVE_AFTER_REJOIN, store_.record().removeAfterRejoin ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd(), IDC_ERASE_REMOVABLE, store_.record().eraseRemovable ? BST_CHECKED : BST_UNCHECKED);
 }
@@ -50,12 +51,12 @@ INT_PTR CSettingsDlg::OnOk(WPARAM, LPARAM) {
     edited.workingFolder = EditText(hwnd(), IDC_WORKING_FOLDER, kPathBuffer - 1);
     edited.startupFolder = EditText(hwnd(), IDC_STARTUP_FOLDER, kPathBuffer - 1);
     store_.Save(edited, host_);
-    PostMessageA(GetParent(hwnd()), WM_SETTINGS_DONE, 0, 0);
+    PostMessageW(GetParent(hwnd()), WM_SETTINGS_DONE, 0, 0);
     return TRUE;
 }
 
 INT_PTR CSettingsDlg::OnCancel(WPARAM, LPARAM) {
-    PostMessageA(GetParent(hwnd()), WM_SETTINGS_DONE, kSettingsCancelled, 0);
+    PostMessageW(GetParent(hwnd()), WM_SETTINGS_DONE, kSettingsCancelled, 0);
     return TRUE;
 }
 
@@ -72,7 +73,7 @@ INT_PTR CSettingsDlg::OnBrowseWorking(WPARAM, LPARAM) {
 void CSettingsDlg::Browse(int edit) {
     std::string folder;
     if (window::BrowseForFolder(hwnd(), "Choose a startup folder", folder)) {
-        SetDlgItemTextA(hwnd(), edit, folder.c_str());
+        SetDlgItemTextW(hwnd(), edit, platform::Widen(folder).c_str());
         ReadChecks();
     }
 }

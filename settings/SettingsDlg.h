@@ -13,7 +13,7 @@ inline constexpr WPARAM kSettingsCancelled = 777;
 
 class CSettingsDlg : public window::DialogImpl<CSettingsDlg> {
 public:
-    CSettingsDlg(SettingsStore& store, engine::Host& host);
+    CSettingsDlg(SettingsStore& store, engine::Prompts& host);
 
     // Puts the settings in memory into the edits and check boxes.
     void FillFolders();
@@ -30,7 +30,7 @@ private:
     void ReadChecks();
 
     SettingsStore& store_;
-    engine::Host& host_;
+    engine::Prompts& host_;
 };
 
 }  // namespace settings

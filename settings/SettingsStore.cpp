@@ -36,18 +36,18 @@ void SettingsStore::Reload() {
 }
 
 FolderCheck SettingsStore::EnsureFolder(const std::string& path, const std::string& caption,
-                                        engine::Host& host) {
+                                        engine::Prompts& host) {
     if (path.empty() || platform_.IsFolder(path)) return FolderCheck::Kept;
-    if (host.ShowMessage(path + texts::kCreateFolderSuffix, caption, engine::Buttons::OkCancel) !=
+    if (host.ShowMessage({path + texts::kCreateFolderSuffix, caption, engine::Buttons::OkCancel, engine::Question::Proceed}) !=
         engine::Answer::Ok) {
         return FolderCheck::Refused;
     }
     if (platform_.CreateFolder(path) == engine::err::kNone) return FolderCheck::Created;
-    host.ShowMessage(texts::kCannotCreateFolder + path, texts::kCannotCreateCaption, engine::Buttons::Ok);
+    host.Tell(texts::kCannotCreateFolder + path, texts::kCannotCreateCaption);
     return FolderCheck::Refused;
 }
 
-void SettingsStore::Save(const SettingsRecord& record, engine::Host& host) {
+void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
     const char digit = static_cast<char>('0' + 2 * (record.eraseRemovable == 1) + (record.removeAfterRejoin == 1));
     registry_.Write(kFolderOptions, &digit, 1);  // the digit alone, no terminator
     record_.removeAfterRejoin = record.removeAfterRejoin;

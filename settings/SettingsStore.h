@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/Host.h"
-#include "engine/OperationRequest.h"
+#include "engine/Job.h"
 #include "engine/Platform.h"
 
 namespace settings {
@@ -56,11 +56,11 @@ public:
     void Reload();
     // The settings pane's OK: writes the flags, and each folder that passes
     // EnsureFolder (working folder first); then Reload picks them up.
-    void Save(const SettingsRecord& record, engine::Host& host);
+    void Save(const SettingsRecord& record, engine::Prompts& host);
 
     // An empty or existing folder is kept; otherwise the user is asked
     // whether to create it (one level).
-    FolderCheck EnsureFolder(const std::string& path, const std::string& caption, engine::Host& host);
+    FolderCheck EnsureFolder(const std::string& path, const std::string& caption, engine::Prompts& host);
 
     SettingsRecord& record() { return record_; }
     const SettingsRecord& record() const { return record_; }

@@ -1,12 +1,24 @@
-// The command-line front end, run as a user would run it, on real files.
+// The command-line front end, run as a user would run it, on real files:
+// full and read-only file systems, links, pipes and signals included.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <thread>
 
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
@@ -18,6 +30,36 @@ std::string Slurp(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Every entry of a folder with its content (a link as "-> target").
+std::map<std::string, std::string> Listing(const std::string& folder) {
+    std::map<std::string, std::string> all;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return all;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "/" + name;
+        struct stat st {};
+        lstat(path.c_str(), &st);
+        if (S_ISLNK(st.st_mode)) {
+            char target[4096] = {};
+            readlink(path.c_str(), target, sizeof target - 1);
+            all[name] = std::string("-> ") + target;
+        } else if (S_ISREG(st.st_mode)) {
+            all[name] = Slurp(path);
+        } else {
+            all[name] = "(special)";
+        }
+    }
+    closedir(dir);
+    return all;
 }
 
 struct Result {
@@ -34,7 +76,10 @@ protected:
         data.assign(bytes.begin(), bytes.end());
         std::ofstream(dir + "/sample.dat", std::ios::binary) << data;
     }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override {
+        for (const std::string& mount : mounts) umount2(mount.c_str(), MNT_DETACH);
+        std::system(("rm -rf '" + dir + "'").c_str());
+    }
 
     Result Parvex(const std::string& args) {
         const std::string command = "cd '" + dir + "' && '" PARVEX_CLI "' " + args + " >'" + dir +
@@ -46,8 +91,41 @@ protected:
         return run;
     }
 
+    // Starts parvex without waiting; its output goes nowhere.
+    pid_t Start(const std::vector<std::string>& args) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(127);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            std::vector<char*> argv{const_cast<char*>(PARVEX_CLI)};
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(PARVEX_CLI, argv.data());
+            _exit(127);
+        }
+        return pid;
+    }
+
+    // A tmpfs of `options` at `folder`, or a reason why there is none.
+    std::string Mount(const std::string& folder, const std::string& options, unsigned long flags = 0) {
+        mkdir(folder.c_str(), 0755);
+        if (mount("parvex-test", folder.c_str(), "tmpfs", flags, options.c_str()) != 0) {
+            return "cannot mount a tmpfs here (" + std::string(strerror(errno)) + "); run the tests as root";
+        }
+        mounts.push_back(folder);
+        return std::string();
+    }
+
+    void Write(const std::string& name, const std::string& content) {
+        std::ofstream(dir + "/" + name, std::ios::binary) << content;
+    }
+
     std::string dir;
     std::string data;
+    std::vector<std::string> mounts;
 };
 
 TEST_F(Cli, SplitsIntoTheCurrentFolderOrAnother) {
@@ -57,7 +135,7 @@ TEST_F(Cli, SplitsIntoTheCurrentFolderOrAnother) {
     EXPECT_EQ(Slurp(dir + "/sample.dat.0.spl") + Slurp(dir + "/sample.dat.1.spl") +
                   Slurp(dir + "/sample.dat.2.spl"),
               data);
-    EXPECT_EQ(Slurp(dir + "/sample.dat.sio").size(), 268u);
+    EXPECT_EQ(Slurp(dir + "/sample.dat.sio").substr(0, 4), std::string("\x03\0\0\0", 4));
 
     ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
     run = Parvex("split " + dir + "/sample.dat --to out --files 4");
@@ -80,13 +158,16 @@ TEST_F(Cli, RefusalsPrintTheExactTextAndFail) {
         {"split sample.dat --mb 5000", 1, std::string(texts::kCheckValues) + "\n"},
         {"split sample.dat", 1, std::string(texts::kChunkLarger) + "\n"},
     };
+    // A larger piece than the file leaves an earlier set of that name alone.
+    ASSERT_EQ(Parvex("split sample.dat --bytes 5000").status, 0);
+    const auto before = Listing(dir);
     for (const auto& c : cases) {
         const Result run = Parvex(c.args);
         EXPECT_EQ(run.status, c.status) << c.args;
         EXPECT_EQ(run.err, c.err) << c.args;
         EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(Listing(dir), before) << c.args;
     }
-    EXPECT_FALSE(std::ifstream(dir + "/sample.dat.sio").good());
 }
 
 TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
@@ -96,7 +177,11 @@ TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
 
     Result run = Parvex("info parts/sample.dat.sio");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "pieces: 4\nname: sample.dat\nsize: 25000\n");
+    EXPECT_EQ(run.out.substr(0, run.out.find("checksum")),
+              "pieces: 4\nname: sample.dat\nsize: 25000\npiece size: 7000\n");
+    run = Parvex("verify parts/sample.dat.1.spl");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "4 pieces checked: all good\n");
 
     run = Parvex("join parts/sample.dat.2.spl --to back");  // any piece names its info file
     ASSERT_EQ(run.status, 0) << run.err;
@@ -111,19 +196,210 @@ TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
     run = Parvex("join parts/sample.dat.sio --to back --yes --remove-pieces");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Slurp(dir + "/back/sample.dat"), data);
-    EXPECT_FALSE(std::ifstream(dir + "/parts/sample.dat.sio").good());
-    EXPECT_FALSE(std::ifstream(dir + "/parts/sample.dat.0.spl").good());
-    EXPECT_TRUE(std::ifstream(dir + "/parts/Go.bat").good());
+    EXPECT_FALSE(Exists(dir + "/parts/sample.dat.sio"));
+    EXPECT_FALSE(Exists(dir + "/parts/sample.dat.0.spl"));
+    EXPECT_TRUE(Exists(dir + "/parts/Go.bat"));
+    EXPECT_EQ(Listing(dir + "/back").size(), 1u);  // no temporary file left
 }
 
 TEST_F(Cli, UsageErrors) {
-    for (const char* args : {"", "frob x", "split", "join", "info", "join a --bytes 5", "info a --to b", "split a b", "split a --bytes", "split a --kb 1 --mb 2",
-                             "split a --frobnicate", "split a --yes --no"}) {
+    for (const char* args : {"", "frob x", "split", "join", "info", "verify", "join a --bytes 5", "info a --to b",
+                             "verify a --yes", "split a b", "split a --bytes", "split a --kb 1 --mb 2",
+                             "split a --frobnicate", "split a --yes --no", "split a --codepage nonesuch"}) {
         const Result run = Parvex(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("usage: parvex split SOURCE"), std::string::npos) << args;
     }
     EXPECT_EQ(Parvex("--help").status, 0);
+}
+
+// A piece of 1,000 bytes takes a page of 4 KiB on a tmpfs: the room the
+// checks measure runs out half-way. A fixed disk that is full is a failure,
+// never a disk change, and everything the run wrote goes again.
+TEST_F(Cli, AFullDiskFailsWithItsTextAndLeavesTheDiskAsItWas) {
+    const std::string small = dir + "/small";
+    const std::string reason = Mount(small, "size=256k");
+    if (!reason.empty()) GTEST_SKIP() << reason;
+    Write("small/Go.bat", "another set's batch\r\n");
+    Write("hundred.bin", std::string(100000, 'h'));
+    const auto before = Listing(small);
+    for (const char* answer : {"", " --yes"}) {
+        const Result run = Parvex(std::string("split hundred.bin --to small --bytes 1000") + answer);
+        EXPECT_EQ(run.status, 1) << answer;
+        EXPECT_NE(run.err.find("Disk full while accessing " + small + "/hundred.bin."), std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find(texts::kInsertDisk), std::string::npos);
+        EXPECT_EQ(Listing(small), before);
+    }
+}
+
+TEST_F(Cli, AReadOnlyDestinationEndsWithoutLooping) {
+    const std::string locked = dir + "/locked";
+    const std::string reason = Mount(locked, "size=1m", MS_RDONLY);
+    if (!reason.empty()) GTEST_SKIP() << reason;
+    const auto start = std::chrono::steady_clock::now();
+    const Result run = Parvex("split sample.dat --to locked --bytes 10000 --yes");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_NE(run.err.find("-> Cancel"), std::string::npos) << run.err;
+    EXPECT_LT(std::count(run.err.begin(), run.err.end(), '\n'), 10);
+    EXPECT_TRUE(Listing(locked).empty());
+}
+
+TEST_F(Cli, OutputsNeverReplaceTheSource) {
+    struct Case {
+        const char* what;
+        std::string source;
+        std::function<void()> arrange;
+        std::string args;
+    };
+    const std::vector<Case> cases = {
+        {"Go.bat split where it lies", "Go.bat", [&] { Write("Go.bat", std::string(3000000, 'g')); },
+         "split Go.bat --bytes 1000000"},
+        {"a piece name linked to the source", "data", [&] {
+             Write("data", std::string(3000000, 'd'));
+             symlink("data", (dir + "/data.0.spl").c_str());
+         }, "split data --bytes 1000000"},
+        {"the info name hard-linked to the source", "data2", [&] {
+             Write("data2", std::string(3000000, 'e'));
+             link((dir + "/data2").c_str(), (dir + "/data2.sio").c_str());
+         }, "split data2 --bytes 1000000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.arrange();
+        const auto before = Listing(dir);
+        const Result run = Parvex(c.args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("is the file being split"), std::string::npos) << run.err;
+        EXPECT_EQ(Listing(dir), before);
+    }
+}
+
+TEST_F(Cli, LinksAtOutputNamesAreReplacedNeverFollowed) {
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/elsewhere").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("split sample.dat --bytes 10000").status, 0);
+    // A join through a dangling link would create a file outside the folder.
+    symlink("../elsewhere/victim", (dir + "/out/sample.dat").c_str());
+    Result run = Parvex("join sample.dat.sio --to out --yes");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(Exists(dir + "/elsewhere/victim"));
+    EXPECT_EQ(Slurp(dir + "/out/sample.dat"), data);
+    // Piece names too: the split removes the link, never writes through it.
+    Write("elsewhere/kept", "kept");
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    symlink("../elsewhere/kept", (dir + "/parts/sample.dat.1.spl").c_str());
+    symlink("../elsewhere/new", (dir + "/parts/sample.dat.2.spl").c_str());
+    run = Parvex("split sample.dat --to parts --bytes 10000");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(dir + "/elsewhere/kept"), "kept");
+    EXPECT_FALSE(Exists(dir + "/elsewhere/new"));
+    EXPECT_EQ(Slurp(dir + "/parts/sample.dat.1.spl"), data.substr(10000, 10000));
+}
+
+TEST_F(Cli, PipesAndDevicesAreRefusedWithoutWaiting) {
+    ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0644), 0);
+    Result run = Parvex("split pipe --bytes 10");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is not an ordinary file"), std::string::npos) << run.err;
+    run = Parvex("split /dev/zero --bytes 10");
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(Parvex("split sample.dat --bytes 10000").status, 0);
+    std::remove((dir + "/sample.dat.1.spl").c_str());
+    ASSERT_EQ(mkfifo((dir + "/sample.dat.1.spl").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    run = Parvex("join sample.dat.sio --to out");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("sample.dat.1.spl is not an ordinary file"), std::string::npos) << run.err;
+    EXPECT_TRUE(Listing(dir + "/out").empty());
+}
+
+TEST_F(Cli, NamesThatWindowsOrCmdWouldMisreadAreRefused) {
+    for (const char* name : {"a\"b&echo INJECTED>pwned.txt", "col:on", "back\\slash", "tab\there", "aux.log"}) {
+        Write(name, "x");
+        const Result run = Parvex(std::string("split '") + name + "' --bytes 1");
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_NE(run.err.find("cannot be used on Windows"), std::string::npos) << run.err;
+        EXPECT_FALSE(Exists(dir + "/Go.bat")) << name;
+    }
+    Write("100% sure.bin", "abcdef");
+    ASSERT_EQ(Parvex("split '100% sure.bin' --bytes 4").status, 0);
+    EXPECT_EQ(Slurp(dir + "/Go.bat"),
+              "copy /B \"100%% sure.bin.0.spl\" /B+ \"100%% sure.bin.1.spl\" /B \"100%% sure.bin\" /B\r\n");
+}
+
+TEST_F(Cli, APieceInAFolderWithADotNeverNamesAnotherSet) {
+    ASSERT_EQ(mkdir((dir + "/dir.x").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("split sample.dat --bytes 10000").status, 0);
+    rename((dir + "/sample.dat.sio").c_str(), (dir + "/dir.sio").c_str());
+    Write("dir.x/foo.spl", "f");
+    const auto before = Listing(dir);
+    const Result run = Parvex("join dir.x/foo.spl --to . --remove-pieces --yes");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Listing(dir), before);
+}
+
+// A join stopped by a signal, at whatever point it is caught: the older file
+// under the output's name stays as it was, and nothing else is left.
+TEST_F(Cli, SignalsDuringAJoinNeverLeaveAPartialFile) {
+    const std::string big(48 << 20, 'b');
+    Write("big.bin", big);
+    ASSERT_EQ(Parvex("split big.bin --10mb").status, 0);
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    int caught = 0;
+    for (int trial = 0; trial < 12; ++trial) {
+        const int signal = trial % 3 == 0 ? SIGKILL : trial % 3 == 1 ? SIGTERM : SIGHUP;
+        SCOPED_TRACE(trial);
+        Write("out/big.bin", "older");
+        const pid_t pid = Start({"join", "big.bin.sio", "--to", "out", "--yes"});
+        // Wait until the temporary file is being written, then stop it.
+        for (int wait = 0; wait < 2000 && Listing(dir + "/out").size() < 2; ++wait) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const auto out = Listing(dir + "/out");
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            EXPECT_EQ(Slurp(dir + "/out/big.bin"), big);
+            EXPECT_EQ(out.size(), 1u);
+            continue;
+        }
+        ++caught;
+        EXPECT_EQ(out.at("big.bin"), "older");
+        if (signal != SIGKILL) {
+            EXPECT_EQ(out.size(), 1u);  // the run removed its own file
+        }
+        for (const auto& [name, content] : out) {
+            if (name != "big.bin") std::remove((dir + "/out/" + name).c_str());
+        }
+    }
+    EXPECT_GT(caught, 0);
+}
+
+// A split stopped half-way leaves no set that a join or Go.bat accepts, and
+// another set's Go.bat as it was.
+TEST_F(Cli, AnInterruptedSplitLeavesNothingCompleteLooking) {
+    const std::string big(48 << 20, 's');
+    Write("big.bin", big);
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    int caught = 0;
+    for (int trial = 0; trial < 8; ++trial) {
+        SCOPED_TRACE(trial);
+        Write("parts/Go.bat", "other set\r\n");
+        const pid_t pid = Start({"split", "big.bin", "--to", "parts", "--floppy"});
+        for (int wait = 0; wait < 2000 && Listing(dir + "/parts").size() < 3; ++wait) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        kill(pid, trial % 2 ? SIGINT : SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
+        ++caught;
+        EXPECT_EQ(Listing(dir + "/parts"), (std::map<std::string, std::string>{{"Go.bat", "other set\r\n"}}));
+    }
+    EXPECT_GT(caught, 0);
 }
 
 }  // namespace

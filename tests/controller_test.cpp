@@ -2,6 +2,7 @@
 
 #include "engine/Controller.h"
 #include "engine/SplitInfo.h"
+#include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
 
@@ -44,11 +45,14 @@ public:
         };
     }
 
-    bool Start(const std::string& source, const std::string& destination) {
-        return controller.OnStartOperation(source, destination, settings);
+    // The window's Start: the checks, then the job on the worker.
+    bool Start() {
+        const Prepared prepared = PrepareJob(request, fs, settings);
+        if (!prepared.ok) return false;
+        return controller.Run(prepared.job, settings);
     }
 
-    OperationController controller{r, fs, host};
+    OperationController controller{fs, host, host};
     int cancelAfterLoads = 1000;
     std::atomic<bool> asking{false};
     Answer questionAnswer = Answer::Ok;
@@ -58,19 +62,17 @@ public:
 };
 
 TEST_F(Controller, RunsTheSplitOnAWorker) {
-    EXPECT_TRUE(Start(r.sourcePath, "E:\\parts"));
+    EXPECT_TRUE(Start());
     EXPECT_EQ(controller.lastOutcome(), Outcome::Completed);
     EXPECT_EQ(host.notices, 1);
     EXPECT_EQ(Joined(3), source);
-    EXPECT_EQ(host.sizeShown, 25000000u);
-    EXPECT_EQ(host.collapses, 1);
     EXPECT_FALSE(controller.running());
     ExpectIdle();
 }
 
 TEST_F(Controller, ContinueResumesWhereItStopped) {
     cancelAfterLoads = 3;
-    EXPECT_TRUE(Start(r.sourcePath, "E:\\parts"));
+    EXPECT_TRUE(Start());
     ASSERT_TRUE(clicked);
     EXPECT_LE(loadsWhileAsking, 1);
     EXPECT_EQ(controller.lastOutcome(), Outcome::Completed);
@@ -87,7 +89,8 @@ TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
         fake::SplitCase f;
         f.Source(25000000);
         f.Preset(kPreset10MB);
-        OperationController controller(f.r, f.fs, f.host);
+        f.fs.AddFile("E:\\parts\\Go.bat", {'o', 'l', 'd'});  // another set's
+        OperationController controller(f.fs, f.host, f.host);
         bool clicked = false;
         std::atomic<bool> asking{false};
         f.host.onLoad = [&] {
@@ -105,30 +108,37 @@ TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
             asking = true;
             return Answer::Cancel;
         };
-        EXPECT_TRUE(controller.OnStartOperation(f.r.sourcePath, "E:\\parts", f.settings));
+        const Prepared prepared = PrepareJob(f.request, f.fs, f.settings);
+        ASSERT_TRUE(prepared.ok);
+        EXPECT_TRUE(controller.Run(prepared.job, f.settings));
         EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
         EXPECT_EQ(f.host.notices, 0);
         EXPECT_EQ(f.fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
-        EXPECT_EQ(f.fs.Content(f.r.sourcePath), f.source);
+        EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
         f.ExpectIdle();
     }
 }
 
 TEST_F(Controller, StopRemovesThePartialRejoinOnly) {
     // Split first, then rejoin into F:\out where a file of an earlier run lies.
-    ASSERT_TRUE(Start(r.sourcePath, "E:\\parts"));
+    ASSERT_TRUE(Start());
     fs.drive('F');
     fs.AddFolder("F:\\out");
     fs.AddFile("F:\\out\\earlier.avi", {1, 2});
-    r.splitMode = false;
+    fs.AddFile("F:\\out\\movie.avi", {3, 4});  // the older file the rejoin would replace
+    request.mode = Mode::Rejoin;
+    request.sourceText = "E:\\parts\\movie.avi.sio  ";
+    request.destinationText = "F:\\out";
     clicked = false;
     host.loads = 0;
     cancelAfterLoads = 1;  // after the first piece
     questionAnswer = Answer::Cancel;
-    EXPECT_TRUE(Start("E:\\parts\\movie.avi.sio  ", "F:\\out"));
+    EXPECT_TRUE(Start());
     ASSERT_TRUE(clicked);
     EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
-    EXPECT_EQ(fs.FilesUnder("F:\\"), std::vector<std::string>{"F:\\OUT\\EARLIER.AVI"});
+    EXPECT_EQ(fs.FilesUnder("F:\\"), (std::vector<std::string>{"F:\\OUT\\EARLIER.AVI", "F:\\OUT\\MOVIE.AVI"}));
+    EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), (Bytes{3, 4}));
     EXPECT_EQ(fs.FilesUnder("E:\\").size(), 5u);
     ExpectIdle();
 }
@@ -142,11 +152,27 @@ TEST_F(Controller, ASecondStartWhileRunningIsRefused) {
     int starts = 0;
     host.onPump = [&] {
         if (starts++ == 0) {
-            EXPECT_TRUE(Start(r.sourcePath, "E:\\parts"));
+            EXPECT_FALSE(Start());
         }
     };
-    EXPECT_TRUE(Start(r.sourcePath, "E:\\parts"));
+    EXPECT_TRUE(Start());
     EXPECT_EQ(host.notices, 1);
+    EXPECT_EQ(host.starts, 1);
+    EXPECT_EQ(Joined(3), source);
+}
+
+// An earlier complete split of the same name, then a second split that is
+// stopped before it writes: the first set stays whole.
+TEST_F(Controller, AStoppedRunNeverRemovesAnEarlierRunsFiles) {
+    ASSERT_TRUE(Start());
+    const Bytes info = fs.Content(Info());
+    host.boxes.clear();
+    fs.drive('E').freeBytes = 100;  // the second split is refused for room
+    EXPECT_FALSE(Start());
+    Preset(40000000);                // and for a piece larger than the source
+    fs.drive('E').freeBytes = 1ull << 40;
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(fs.Content(Info()), info);
     EXPECT_EQ(Joined(3), source);
 }
 
@@ -155,28 +181,27 @@ struct StartCase {
     std::function<void(fake::SplitCase&)> arrange;
     std::string source, destination;
     const char* message;  // null: the operation ran
-    bool result;          // what OnStartOperation answers
+    bool noSpace;
 };
 
 TEST(StartChecks, InTheirOrderWithTheirTexts) {
     const StartCase cases[] = {
-        {"source not found", nullptr, "D:\\video\\none.avi", "E:\\parts", texts::kSourceNotDefined, true},
-        {"empty source", nullptr, "", "E:\\parts", texts::kSourceNotDefined, true},
-        {"trailing blanks removed", nullptr, "D:\\video\\movie.avi   ", "E:\\parts", nullptr, true},
-        {"destination not found", nullptr, "D:\\video\\movie.avi", "E:\\nowhere", texts::kDestinationNotDefined, true},
-        {"empty destination, no working folder", nullptr, "D:\\video\\movie.avi", "", texts::kDestinationNotDefined, true},
+        {"source not found", nullptr, "D:\\video\\none.avi", "E:\\parts", texts::kSourceNotDefined, false},
+        {"empty source", nullptr, "", "E:\\parts", texts::kSourceNotDefined, false},
+        {"a folder as source", nullptr, "D:\\video", "E:\\parts", texts::kSourceNotDefined, false},
+        {"trailing blanks removed", nullptr, "D:\\video\\movie.avi   ", "E:\\parts", nullptr, false},
+        {"destination not found", nullptr, "D:\\video\\movie.avi", "E:\\nowhere", texts::kDestinationNotDefined, false},
+        {"empty destination, no working folder", nullptr, "D:\\video\\movie.avi", "", texts::kDestinationNotDefined, false},
         {"empty destination takes the working folder",
-         [](auto& f) { f.settings.workingFolder = "E:\\parts"; }, "D:\\video\\movie.avi", "", nullptr, true},
-        {"drive root", nullptr, "D:\\video\\movie.avi", "E:\\", nullptr, true},
+         [](auto& f) { f.settings.workingFolder = "E:\\parts"; }, "D:\\video\\movie.avi", "", nullptr, false},
+        {"drive root", nullptr, "D:\\video\\movie.avi", "E:\\", nullptr, false},
         {"no room for the source", [](auto& f) { f.fs.drive('E').freeBytes = 4999; }, "D:\\video\\movie.avi",
-         "E:\\parts", texts::kNoRoomForSource, false},
+         "E:\\parts", texts::kNoRoomForSource, true},
         {"no room on a removable disk either",
          [](auto& f) { f.fs.drive('E').type = DriveType::Removable; f.fs.drive('E').freeBytes = 4999; },
-         "D:\\video\\movie.avi", "E:\\parts", texts::kNoRoomForSource, false},
-        {"4 GiB source", [](auto& f) { f.fs.reportedSizes[f.r.sourcePath] = 0x100000000ull; },
-         "D:\\video\\movie.avi", "E:\\parts", texts::kSourceTooLarge, true},
-        {"just enough room", [](auto& f) { f.fs.drive('E').freeBytes = 5000 + 268 + 200; },
-         "D:\\video\\movie.avi", "E:\\parts", nullptr, true},
+         "D:\\video\\movie.avi", "E:\\parts", texts::kNoRoomForSource, true},
+        {"just enough room", [](auto& f) { f.fs.drive('E').freeBytes = 5000 + 400 + 200; },
+         "D:\\video\\movie.avi", "E:\\parts", nullptr, false},
     };
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -184,18 +209,35 @@ TEST(StartChecks, InTheirOrderWithTheirTexts) {
         f.Source(5000);
         f.Preset(2000);
         if (c.arrange) c.arrange(f);
-        OperationController controller(f.r, f.fs, f.host);
-        EXPECT_EQ(controller.OnStartOperation(c.source, c.destination, f.settings), c.result);
+        f.request.sourceText = c.source;
+        f.request.destinationText = c.destination;
+        const Outcome outcome = f.Run();
         if (c.message) {
             ASSERT_EQ(f.host.texts(), std::vector<std::string>{c.message});
-            EXPECT_EQ(f.host.boxes[0].caption, c.result ? "" : "No disk space.");
+            EXPECT_EQ(f.host.boxes[0].caption, c.noSpace ? "No disk space." : "");
             EXPECT_TRUE(f.fs.FilesUnder("E:\\").empty());
+            EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).refusal.noSpace, c.noSpace);
         } else {
-            EXPECT_EQ(controller.lastOutcome(), Outcome::Completed);
+            EXPECT_EQ(outcome, Outcome::Completed);
             EXPECT_EQ(f.host.notices, 1);
         }
         f.ExpectIdle();
     }
+}
+
+TEST(StartChecks, SizesOf4GiBAndMoreArePlanned) {
+    fake::SplitCase f;
+    f.Source(10);
+    f.fs.reportedSizes[f.sourcePath] = 5ull << 30;
+    f.Preset(kPresetFat32);
+    const Prepared prepared = PrepareJob(f.request, f.fs, f.settings);
+    ASSERT_TRUE(prepared.ok);
+    EXPECT_EQ(prepared.sourceSize, 5ull << 30);
+    EXPECT_EQ(prepared.job.split.pieceCount, 2u);
+    f.Custom("3", kUnitFiles);
+    EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).job.split.pieceSize, (5ull << 30) / 3 + 2);
+    f.Custom("1", kUnitFiles);
+    EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).refusal.text, texts::kChunkLarger);
 }
 
 TEST(StartChecks, EmptyDestinationShowsTheWorkingFolder) {
@@ -203,10 +245,11 @@ TEST(StartChecks, EmptyDestinationShowsTheWorkingFolder) {
     f.Source(5000);
     f.Preset(2000);
     f.settings.workingFolder = "E:\\parts";
-    OperationController controller(f.r, f.fs, f.host);
-    controller.OnStartOperation(f.r.sourcePath, "", f.settings);
-    EXPECT_EQ(f.host.workingFolderShown, "E:\\parts");
-    EXPECT_TRUE(f.fs.HasFile("E:\\parts\\movie.avi.2.spl"));
+    f.request.destinationText.clear();
+    const Prepared prepared = PrepareJob(f.request, f.fs, f.settings);
+    EXPECT_TRUE(prepared.ok);
+    EXPECT_EQ(prepared.workingFolderUsed, "E:\\parts");
+    EXPECT_EQ(prepared.sourceSize, 5000u);
 }
 
 TEST(StartChecks, EraseOnlyBeforeASplitToARemovableDisk) {
@@ -215,13 +258,18 @@ TEST(StartChecks, EraseOnlyBeforeASplitToARemovableDisk) {
         fake::SplitCase f;
         f.fs.drive('A').type = DriveType::Removable;
         f.fs.AddFile("A:\\old.txt", {1});
-        f.fs.AddFile("A:\\parts\\x.sio", Bytes(3));
         f.Source(5000);
         f.Preset(2000);
-        f.r.splitMode = split;
+        f.request.mode = split ? Mode::Split : Mode::Rejoin;
+        f.request.destinationText = "A:\\";
+        if (!split) {
+            const auto info = EncodeSplitInfo({1, "x", 3});
+            f.fs.AddFile("D:\\video\\x.sio", Bytes(info.begin(), info.end()));
+            f.fs.AddFile("D:\\video\\x.0.spl", Bytes(3));
+            f.request.sourceText = "D:\\video\\x.sio";
+        }
         f.settings.eraseRemovableBeforeSplit = true;
-        OperationController controller(f.r, f.fs, f.host);
-        controller.OnStartOperation(split ? f.r.sourcePath : "A:\\parts\\x.sio", "A:\\", f.settings);
+        PrepareJob(f.request, f.fs, f.settings);
         EXPECT_EQ(f.fs.HasFile("A:\\old.txt"), !split);
     }
 }

@@ -51,10 +51,10 @@ TEST(FileExistsDialog, OkTakesTheNewPathCancelKeepsTheOld) {
                   "file click cancel. Else enter a new file name with the desired full path in the edit box and  "
                   "click OK. ");
         if (ok) {
-            EXPECT_EQ(answer, engine::Host::FileExists::Rename);
+            EXPECT_EQ(answer, engine::FileExistsAnswer::Rename);
             EXPECT_EQ(path, "C:\\out\\renamed.avi");
         } else {
-            EXPECT_EQ(answer, engine::Host::FileExists::Overwrite);
+            EXPECT_EQ(answer, engine::FileExistsAnswer::Overwrite);
             EXPECT_EQ(path, "C:\\out\\movie.avi");
         }
     }
@@ -78,6 +78,7 @@ TEST(FileExistsDialog, PathsAreLimitedToTheFieldLength) {
 
 #include "app/WindowHost.h"
 #include "engine/Controller.h"
+#include "engine/StartChecks.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace {
@@ -100,9 +101,17 @@ TEST(WindowHost, RejoinAsksAndConfirmsThroughRealWindows) {
 
     platform::Win32Platform fs;
     app::WindowHost host;
-    engine::OperationRequest r;
-    r.pieceSize = 4000;
-    engine::OperationController controller(r, fs, host);
+    engine::OperationController controller(fs, host, host);
+    auto start = [&](engine::Mode mode, const std::string& source) {
+        engine::StartRequest request;
+        request.mode = mode;
+        request.sourceText = source;
+        request.destinationText = dir;
+        request.size.presetBytes = 4000;
+        const engine::Prepared prepared = engine::PrepareJob(request, fs, {});
+        EXPECT_TRUE(prepared.ok) << prepared.refusal.text;
+        return prepared.ok && controller.Run(prepared.job, {});
+    };
     std::string messageText, messageTitle;
     std::thread user([&] {
         // The split's notice has no window here; the rejoin asks and confirms.
@@ -124,13 +133,10 @@ TEST(WindowHost, RejoinAsksAndConfirmsThroughRealWindows) {
         HoldForALook();
         PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     });
-    engine::EngineSettings settings;
-    ASSERT_TRUE(controller.OnStartOperation(dir + "\\notes.txt", dir, settings));
-    MoveFileA((dir + "\\notes.txt").c_str(), (dir + "\\existing.txt").c_str());
-    r.splitMode = false;
+    ASSERT_TRUE(start(engine::Mode::Split, dir + "\\notes.txt"));
     // The info file records notes.txt; make the output name collide.
     write(dir + "\\notes.txt", "an older file");
-    ASSERT_TRUE(controller.OnStartOperation(dir + "\\notes.txt.sio", dir, settings));
+    ASSERT_TRUE(start(engine::Mode::Rejoin, dir + "\\notes.txt.sio"));
     user.join();
     EXPECT_EQ(controller.lastOutcome(), engine::Outcome::Completed);
     EXPECT_EQ(messageText, "Completed Successfully");
@@ -168,6 +174,9 @@ TEST(HotStatic, HoverAndOpening) {
         std::fprintf(out, "@echo opened> \"%s\"\r\n", marker.c_str());
         std::fclose(out);
     }
+    // The real pointer must not hover the label: the box appears centred,
+    // where an earlier test may have left it.
+    SetCursorPos(0, 0);
     app::AboutDialog about;
     COLORREF before = 0, hovered = 0, after = 0, opened = 0;
     bool visited = true, visitedAfterOpen = false;

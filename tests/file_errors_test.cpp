@@ -24,20 +24,6 @@ TEST(FileErrors, SystemErrorMessagesOnlyForKnownCodes) {
     }
 }
 
-TEST(FileErrors, ReportSetsTheFlagEvenWithoutAMessage) {
-    fake::FakePlatform fs;
-    fake::FakeHost host;
-    OperationRequest r;
-    OperationContext ctx{r, fs, host, {}, nullptr};
-    ReportSystemError(ctx, 5);
-    EXPECT_TRUE(r.driveProblemReported);
-    EXPECT_TRUE(host.boxes.empty());
-    ReportSystemError(ctx, 30);
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].text, "Error reading file");
-    EXPECT_EQ(host.boxes[0].caption, "");
-}
-
 TEST(FileErrors, DriveQuestionFollowsTheDriveType) {
     EXPECT_EQ(DriveRetryText("A:\\", DriveType::Removable),
               "Operations on drive A:\\ removable media unsuccessful \n You can continue by clicking "
@@ -46,29 +32,6 @@ TEST(FileErrors, DriveQuestionFollowsTheDriveType) {
         EXPECT_EQ(DriveRetryText("E:\\parts", other),
                   "Operations on drive E:\\parts fixed media (or Network drive) unsuccessful\n");
     }
-}
-
-TEST(FileErrors, CancelOnTheQuestionResetsTheOperation) {
-    fake::FakePlatform fs;
-    fake::FakeHost host;
-    OperationRequest r;
-    r.destinationFolder = "C:\\";
-    fs.AddFile("C:\\x", {1});
-    ASSERT_EQ(fs.Open("C:\\x", {Access::Read, Share::Read, Creation::OpenExisting, true}, r.mainFile), 0u);
-    OperationContext ctx{r, fs, host, {}, nullptr};
-    host.controlsEnabled = false;
-    host.progressVisible = true;
-
-    EXPECT_TRUE(PromptDriveRetry(ctx));
-    EXPECT_TRUE(r.mainFile);
-    host.answer = [](const fake::Box&) { return Answer::Cancel; };
-    EXPECT_FALSE(PromptDriveRetry(ctx));
-    EXPECT_EQ(host.boxes.back().caption, "Continue?");
-    EXPECT_EQ(host.boxes.back().buttons, Buttons::OkCancel);
-    EXPECT_FALSE(r.mainFile);
-    EXPECT_EQ(fs.openHandles(), 0);
-    EXPECT_TRUE(host.controlsEnabled);
-    EXPECT_FALSE(host.progressVisible);
 }
 
 TEST(FileErrors, CausesAndTheirTexts) {

@@ -18,23 +18,21 @@ struct PlanCase {
     const char* refusal;  // null: accepted (a refusal by ResolvePieceSize or CheckPieceSize)
     std::uint32_t pieceSize;
     std::uint32_t pieceCount;
-    std::uint32_t lastPiece;
+    std::uint64_t lastPiece;
 };
 
 // Runs the plan the way a split does: resolve, then check against the source.
 const char* Plan(const PlanCase& c, std::uint32_t& pieceSize, std::uint32_t& count) {
-    OperationRequest r;
-    r.sourceSize = c.sourceSize;
-    r.customSize = c.custom;
-    r.customText = c.text;
-    r.unitMultiplier = c.unit;
-    r.pieceSize = c.preset;
-    const PlanCheck resolved = ResolvePieceSize(r);
+    SizeChoice choice;
+    choice.custom = c.custom;
+    choice.customText = c.text;
+    choice.unit = c.unit;
+    choice.presetBytes = c.preset;
+    const PlanCheck resolved = ResolvePieceSize(choice, c.sourceSize, pieceSize);
     if (!resolved.ok) return resolved.message ? resolved.message : "(silent)";
-    pieceSize = r.pieceSize;
-    const PlanCheck fits = CheckPieceSize(static_cast<std::uint32_t>(c.sourceSize), r.pieceSize);
+    const PlanCheck fits = CheckPieceSize(c.sourceSize, pieceSize);
     if (!fits.ok) return fits.message;
-    count = CountPieces(static_cast<std::uint32_t>(c.sourceSize), r.pieceSize);
+    count = static_cast<std::uint32_t>(CountPieces(c.sourceSize, pieceSize));
     return nullptr;
 }
 
@@ -72,6 +70,10 @@ TEST(PiecePlan, ResolvesChecksAndCounts) {
         {0xFFFFFFFFull, true, "4294967296", kUnitBytes, 0, texts::kCheckValues, 0, 0, 0},
         {0xFFFFFFFFull, true, "4294968", kUnitKB, 0, texts::kCheckValues, 0, 0, 0},
         {0xFFFFFFFFull, true, "4294967", kUnitKB, 0, nullptr, 4294967000u, 2, 295},
+        // Sources of 4 GiB and more are planned in 64 bits.
+        {5ull << 30, false, "", 1, kPresetFat32, nullptr, 0xFFFFFFFFu, 2, (5ull << 30) - 0xFFFFFFFFull},
+        {1ull << 40, true, "1000", kUnitFiles, 0, nullptr, 1099511629u, 1000, 1099510405u},
+        {10ull << 30, true, "2", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
         // A negative value is taken as unsigned: larger than any source.
         {1000, true, "-5", kUnitBytes, 0, texts::kChunkLarger, 4294967291u, 0, 0},
     };

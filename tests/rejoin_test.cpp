@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/Rejoin.h"
+#include "engine/Names.h"
 #include "engine/SplitInfo.h"
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
@@ -19,13 +19,13 @@ public:
         fs.AddFolder("F:\\out");
         whole = fake::Pattern(25000);
         Lay(whole, 10000, "movie.avi");
-        r.splitMode = false;
-        r.sourcePath = "E:\\parts\\movie.avi.sio";
-        r.sourceFolder = "E:\\parts";
-        r.destinationFolder = "F:\\out";
+        request.mode = Mode::Rejoin;
+        request.sourceText = "E:\\parts\\movie.avi.sio";
+        request.destinationText = "F:\\out";
     }
 
-    // Writes an info file and pieces of `pieceSize` for `data` under `name`.
+    // Writes a 268-byte info file, as every earlier version did, and pieces
+    // of `pieceSize` for `data` under `name`.
     void Lay(const Bytes& data, std::size_t pieceSize, const std::string& name) {
         const std::uint32_t count = static_cast<std::uint32_t>((data.size() + pieceSize - 1) / pieceSize);
         const auto info = EncodeSplitInfo({count, name, static_cast<std::uint32_t>(data.size())});
@@ -41,41 +41,51 @@ public:
 };
 
 TEST_F(Rejoin, RebuildsTheFileAndSaysSo) {
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
     EXPECT_EQ(host.texts(), std::vector<std::string>{"Completed Successfully"});
     EXPECT_EQ(host.progress, (std::vector<int>{33, 66, 100}));
     EXPECT_EQ(host.progressTexts.front(), "Processed: 1\nRemaining: 2");
     EXPECT_TRUE(fs.HasFile("E:\\parts\\movie.avi.1.spl"));  // kept without the setting
-    EXPECT_EQ(r.expectedSize, 25000u);
-    EXPECT_EQ(r.sourceName, "movie.avi");
+    EXPECT_EQ(fs.FilesUnder("F:\\"), std::vector<std::string>{"F:\\OUT\\MOVIE.AVI"});
     ExpectIdle();
 }
 
-TEST_F(Rejoin, LargePiecesGoInBlocksOfThreeMillionBytes) {
+TEST_F(Rejoin, LargePiecesGoInBlocks) {
     const Bytes big = fake::Pattern(3000001 * 2);
     Lay(big, 3000001, "big.iso");
-    r.sourcePath = "E:\\parts\\big.iso.sio";
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    request.sourceText = "E:\\parts\\big.iso.sio";
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(fs.Content("F:\\out\\big.iso"), big);
-    // Status refreshed before each block: two blocks a piece, one refresh at the end.
-    EXPECT_EQ(host.statusRefreshes.size(), 5u);
 }
 
-TEST(RejoinPieces, MissingShortOrExtraPiecesInEachPosition) {
+TEST(RejoinPieces, OnlyTheExactSetIsRejoined) {
+    const std::string wrongLength = "is damaged: its length does not match the split. Nothing was rejoined.";
     const struct {
         const char* what;
         std::function<void(fake::FakePlatform&)> damage;
-        bool ok;
-        std::size_t outputSize;
+        std::string message;  // empty: rejoined
     } cases[] = {
-        {"first missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.0.spl"); }, false, 0},
-        {"middle missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.1.spl"); }, false, 0},
-        {"last missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.2.spl"); }, false, 0},
-        {"last short", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(4999)); }, false, 0},
-        {"middle longer", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.1.spl", Bytes(10001)); }, true, 25001},
-        {"last longer", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(6000)); }, true, 26000},
-        {"a fourth piece is not read", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.3.spl", Bytes(9)); }, true, 25000},
+        {"first missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.0.spl"); }, texts::kFilesMissing},
+        {"middle missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.1.spl"); }, texts::kFilesMissing},
+        {"last missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.2.spl"); }, texts::kFilesMissing},
+        {"last short", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(4999)); },
+         "E:\\parts\\movie.avi.2.spl " + wrongLength},
+        {"middle longer", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.1.spl", Bytes(10001)); },
+         "E:\\parts\\movie.avi.1.spl " + wrongLength},
+        {"last longer", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(6000)); },
+         "E:\\parts\\movie.avi.2.spl " + wrongLength},
+        {"first longer", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.0.spl", Bytes(12501)); },
+         "E:\\parts\\movie.avi.0.spl " + wrongLength},
+        {"a missing piece made up by a longer one",
+         [](auto& fs) {
+             fs.Delete("E:\\parts\\movie.avi.1.spl");
+             fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(15000));
+         },
+         texts::kFilesMissing},
+        {"a pipe in place of a piece", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.1.spl"); fs.AddSpecial("E:\\parts\\movie.avi.1.spl"); },
+         "E:\\parts\\movie.avi.1.spl is not an ordinary file (it is a folder, a device or a pipe).\nNothing was written."},
+        {"a fourth piece is not read", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.3.spl", Bytes(9)); }, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -83,18 +93,18 @@ TEST(RejoinPieces, MissingShortOrExtraPiecesInEachPosition) {
             void TestBody() override {}
         } f;
         f.SetUp();
+        f.fs.AddFile("F:\\out\\movie.avi", {4, 2});  // an older file that --yes would replace
         c.damage(f.fs);
-        const Outcome outcome = f.RunSplit();
-        if (c.ok) {
+        const Outcome outcome = f.Run();
+        if (c.message.empty()) {
             EXPECT_EQ(outcome, Outcome::Completed);
-            EXPECT_EQ(f.fs.Content("F:\\out\\movie.avi").size(), c.outputSize);
+            EXPECT_EQ(f.fs.Content("F:\\out\\movie.avi"), f.whole);
         } else {
-            EXPECT_EQ(outcome, Outcome::Failed);
+            EXPECT_NE(outcome, Outcome::Completed);
             ASSERT_EQ(f.host.boxes.size(), 1u);
-            EXPECT_EQ(f.host.boxes[0].text, texts::kFilesMissing);
-            EXPECT_EQ(f.host.boxes[0].caption, "Cannot Continue");
-            EXPECT_FALSE(f.fs.HasFile("F:\\out\\movie.avi"));
-            EXPECT_TRUE(f.r.rejoinOutputPath.empty());
+            EXPECT_EQ(f.host.boxes[0].text, c.message);
+            EXPECT_EQ(f.fs.Content("F:\\out\\movie.avi"), (Bytes{4, 2}));
+            EXPECT_EQ(f.fs.FilesUnder("F:\\").size(), 1u);
         }
         f.ExpectIdle();
     }
@@ -102,19 +112,27 @@ TEST(RejoinPieces, MissingShortOrExtraPiecesInEachPosition) {
 
 TEST_F(Rejoin, ReadFaultIsNamedThenReportedAsMissing) {
     fs.AddFault({fake::Op::Read, ".1.spl", err::kReadFault, 100, 1});
-    EXPECT_EQ(RunSplit(), Outcome::Failed);
+    EXPECT_EQ(Run(), Outcome::Failed);
     EXPECT_EQ(host.texts(), (std::vector<std::string>{"Error reading file", texts::kFilesMissing}));
-    EXPECT_FALSE(fs.HasFile("F:\\out\\movie.avi"));
+    EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
     ExpectIdle();
 }
 
-TEST_F(Rejoin, AFullOutputDiskIsNamedAndTheOutputRemoved) {
-    fs.drive('F').freeBytes = 15000;
-    EXPECT_EQ(RunSplit(), Outcome::Failed);
+TEST_F(Rejoin, AFullOutputDiskIsNamedAndEverythingMadeIsRemoved) {
+    fs.AddFault({fake::Op::Write, "~pvx", err::kDiskFull, 15000, 1});
+    const std::uint64_t freeBefore = fs.drive('F').freeBytes;
+    EXPECT_EQ(Run(), Outcome::Failed);
     EXPECT_EQ(host.texts(), std::vector<std::string>{"Disk full while accessing F:\\out\\movie.avi."});
-    EXPECT_FALSE(fs.HasFile("F:\\out\\movie.avi"));
-    EXPECT_EQ(fs.drive('F').freeBytes, 15000u);
+    EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
+    EXPECT_EQ(fs.drive('F').freeBytes, freeBefore);
     ExpectIdle();
+}
+
+TEST_F(Rejoin, LessRoomThanTheFileIsRefusedBeforeAnythingIsWritten) {
+    fs.drive('F').freeBytes = 24999;
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kNoRoomForSource});
+    EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
 }
 
 TEST_F(Rejoin, EveryTruncationOfTheInfoFileIsRefused) {
@@ -126,7 +144,7 @@ TEST_F(Rejoin, EveryTruncationOfTheInfoFileIsRefused) {
         if (length > info.size()) damaged.push_back(0);
         fs.AddFile("E:\\parts\\movie.avi.sio", damaged);
         host.boxes.clear();
-        EXPECT_EQ(RunSplit(), Outcome::Stopped);
+        EXPECT_EQ(Run(), Outcome::Stopped);
         EXPECT_EQ(host.texts(), std::vector<std::string>{
                                     "E:\\parts\\movie.avi.sio is not a valid split info file.\nNothing was rejoined."});
         EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
@@ -141,16 +159,20 @@ TEST_F(Rejoin, CraftedInfoFilesAreRefused) {
         std::copy(name.begin(), name.end(), info.begin() + 4);
         return info;
     };
-    Bytes noPieces = good;
-    std::fill(noPieces.begin(), noPieces.begin() + 4, 0);
+    auto withCount = [&](std::uint32_t count) {
+        Bytes info = good;
+        for (int i = 0; i < 4; ++i) info[i] = static_cast<unsigned char>(count >> (8 * i));
+        return info;
+    };
     Bytes unterminated = good;
     std::fill(unterminated.begin() + 4, unterminated.begin() + 264, 'a');
     for (const Bytes& info : {withName(""), withName(".."), withName("."), withName("..\\..\\evil.exe"),
-                              withName("C:evil"), withName("sub/evil"), withName("\\evil"), noPieces,
-                              unterminated}) {
+                              withName("C:evil"), withName("sub/evil"), withName("\\evil"), withName("a\"b"),
+                              withName("nul.txt"), withName("x\x01y"), withCount(0), withCount(25001),
+                              withCount(0xFFFFFFFFu), unterminated}) {
         fs.AddFile("E:\\parts\\movie.avi.sio", info);
         host.boxes.clear();
-        EXPECT_EQ(RunSplit(), Outcome::Stopped);
+        EXPECT_EQ(Run(), Outcome::Stopped);
         ASSERT_EQ(host.boxes.size(), 1u);
         EXPECT_NE(host.boxes[0].text.find("is not a valid split info file"), std::string::npos);
         EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
@@ -160,7 +182,7 @@ TEST_F(Rejoin, CraftedInfoFilesAreRefused) {
 
 TEST_F(Rejoin, RemoveSettingDeletesExactlyWhatWasRead) {
     settings.removeSplitFilesAfterRejoin = true;
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
 }
@@ -170,8 +192,8 @@ TEST_F(Rejoin, RenamedInfoFileReadsAndRemovesTheStoredNames) {
     fs.AddFile("E:\\parts\\film.sio", fs.Content("E:\\parts\\movie.avi.sio"));
     fs.Delete("E:\\parts\\movie.avi.sio");
     fs.AddFile("E:\\parts\\film.0.spl", {7});  // not a piece of this rejoin
-    r.sourcePath = "E:\\parts\\film.sio";
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    request.sourceText = "E:\\parts\\film.sio";
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
     EXPECT_EQ(fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\FILM.0.SPL"});
 }
@@ -179,7 +201,7 @@ TEST_F(Rejoin, RenamedInfoFileReadsAndRemovesTheStoredNames) {
 TEST_F(Rejoin, UndeletableInfoFileKeepsThePiecesAndSaysWhy) {
     settings.removeSplitFilesAfterRejoin = true;
     fs.AddFault({fake::Op::Delete, ".sio", err::kAccessDenied, 0, 1});
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
+    EXPECT_EQ(Run(), Outcome::Stopped);
     EXPECT_EQ(host.texts(), std::vector<std::string>{"Access to E:\\parts\\movie.avi.sio was denied."});
     EXPECT_EQ(fs.FilesUnder("E:\\").size(), 4u);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
@@ -192,65 +214,93 @@ TEST_F(Rejoin, ExistingOutputAsksUntilTheNameIsFree) {
     host.fileExists = [&](std::string& path) {
         path = names.front();
         names.erase(names.begin());
-        return Host::FileExists::Rename;
+        return FileExistsAnswer::Rename;
     };
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(host.existsAsked, (std::vector<std::string>{"F:\\out\\movie.avi", "F:\\out\\second.avi"}));
     EXPECT_EQ(fs.Content("F:\\out\\third.avi"), whole);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), Bytes{1});
-    EXPECT_EQ(r.rejoinOutputPath, "F:\\out\\third.avi");
 }
 
-TEST_F(Rejoin, CancelOnTheQuestionOverwrites) {
+TEST_F(Rejoin, OverwriteReplacesTheFileOnlyWhenTheNewOneIsComplete) {
     fs.AddFile("F:\\out\\movie.avi", Bytes(99999));
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
+    EXPECT_EQ(fs.FilesUnder("F:\\").size(), 1u);
+}
+
+TEST_F(Rejoin, ALinkAtTheOutputIsReplacedNotWrittenThrough) {
+    fs.drive('G');
+    fs.AddFile("G:\\elsewhere\\victim", {5, 5});
+    fs.AddLink("F:\\out\\movie.avi", "G:\\elsewhere\\victim");
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(fs.Content("G:\\elsewhere\\victim"), (Bytes{5, 5}));
+    EXPECT_FALSE(fs.HasLink("F:\\out\\movie.avi"));
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
 }
 
 TEST_F(Rejoin, OutputMayNotBeItsOwnInput) {
-    r.destinationFolder = "E:\\parts";
+    request.destinationText = "E:\\parts";
     fs.AddFile("E:\\parts\\movie.avi", {1});
     for (const char* input : {"E:\\parts\\movie.avi.sio", "E:\\parts\\movie.avi.1.spl"}) {
         host.boxes.clear();
         host.fileExists = [&](std::string& path) {
             path = input;
-            return Host::FileExists::Rename;
+            return FileExistsAnswer::Rename;
         };
-        EXPECT_EQ(RunSplit(), Outcome::Stopped);
+        EXPECT_EQ(Run(), Outcome::Stopped);
         EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kOutputIsInput});
         EXPECT_EQ(fs.FilesUnder("E:\\").size(), 5u);
         EXPECT_EQ(fs.Content("E:\\parts\\movie.avi.1.spl").size(), 10000u);
     }
+    // A link to a piece under the output's name is that piece too.
+    fs.Delete("E:\\parts\\movie.avi");
+    fs.AddLink("E:\\parts\\movie.avi", "E:\\parts\\movie.avi.0.spl");
+    host.boxes.clear();
+    host.fileExists = nullptr;
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kOutputIsInput});
+    EXPECT_EQ(fs.Content("E:\\parts\\movie.avi.0.spl").size(), 10000u);
 }
 
 TEST_F(Rejoin, StopAtTheQuestionDeletesNothing) {
     fs.AddFile("F:\\out\\movie.avi", {1});
-    r.rejoinOutputPath = "F:\\out\\movie.avi";  // left from an earlier rejoin
-    host.fileExists = [](std::string&) { return Host::FileExists::Stop; };
-    ASSERT_EQ(RunSplit(), Outcome::Cancelled);
-    OperationContext ctx{r, fs, host, settings, nullptr};
-    CleanUpCancelled(ctx);
+    host.fileExists = [](std::string&) { return FileExistsAnswer::Stop; };
+    ASSERT_EQ(Run(), Outcome::Stopped);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), Bytes{1});
+    EXPECT_EQ(fs.FilesUnder("F:\\").size(), 1u);
 }
 
-TEST_F(Rejoin, EmptyDestinationAndUnreadableInfo) {
-    r.destinationFolder.clear();
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
-    EXPECT_EQ(host.texts(), std::vector<std::string>{"Specify ouput folder"});
-    r.destinationFolder = "F:\\out";
-    r.sourcePath = "E:\\parts\\gone.sio";
+TEST_F(Rejoin, EmptyDestinationTakesTheWorkingFolderAndAMissingInfoIsRefused) {
+    request.destinationText.clear();
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kDestinationNotDefined});
+    settings.workingFolder = "F:\\out";
     host.boxes.clear();
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
-    EXPECT_EQ(host.texts(), std::vector<std::string>{"E:\\parts\\gone.sio was not found."});
-    EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
+    EXPECT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
+    request.sourceText = "E:\\parts\\gone.sio";
+    host.boxes.clear();
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kSourceNotDefined});
     ExpectIdle();
 }
 
-TEST(InfoFileForPiece, ReplacesTheIndexSuffix) {
+TEST_F(Rejoin, APieceStandsForItsInfoFile) {
+    request.sourceText = "E:\\parts\\movie.avi.2.spl";
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
+}
+
+TEST(InfoFileForPiece, ReplacesTheIndexSuffixInThePiecesFolder) {
     EXPECT_EQ(InfoFileForPiece("D:\\x\\film.avi.3.spl"), "D:\\x\\film.avi.sio");
     EXPECT_EQ(InfoFileForPiece("D:\\x\\film.avi.123.SPL"), "D:\\x\\film.avi.sio");
     EXPECT_EQ(InfoFileForPiece("README.0.spl"), "README.sio");
     EXPECT_EQ(InfoFileForPiece("x.spl"), "");
+    // A dot in a folder's name never leads out of the piece's folder.
+    EXPECT_EQ(InfoFileForPiece("/data/dir.x/foo.spl", "/"), "");
+    EXPECT_EQ(InfoFileForPiece("D:\\a.b\\c.d\\foo.spl"), "");
+    EXPECT_EQ(InfoFileForPiece("D:\\a.b\\.0.spl"), "");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "engine/Split.h"
+#include "engine/RejoinBatch.h"
+#include "engine/SplitInfo.h"
+#include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
 
@@ -16,13 +18,13 @@ protected:
         SplitFixture::SetUp();
         fs.drive('A').type = DriveType::Removable;
         fs.drive('A').freeBytes = 1000;
-        r.destinationFolder = "A:\\";
-        r.driveType = DriveType::Removable;
+        request.destinationText = "A:\\";
         host.answer = [this](const fake::Box& box) {
-            if (box.text != texts::kInsertDisk) return Answer::Ok;
+            if (box.question != Question::NextDisk) return Answer::Ok;
             ++prompts;
             if (prompts > cancelAtPrompt) return Answer::Cancel;
-            disks.push_back(fs.SwapDisk('A', nextDiskFree));
+            if (!keepSameDisk) disks.push_back(fs.SwapDisk('A', prompts < 5 ? nextDiskFree : 1000000));
+            keepSameDisk = false;
             return Answer::Ok;
         };
     }
@@ -38,8 +40,19 @@ protected:
         return all;
     }
 
+    // Bytes the info file and Go.bat take on the first disk.
+    std::size_t FirstDiskOverhead(std::uint32_t pieceSize = 400) {
+        SetInfo set;
+        set.name = sourceName;
+        set.size = source.size();
+        set.pieceCount = static_cast<std::uint32_t>((source.size() + pieceSize - 1) / pieceSize);
+        set.pieceSize = pieceSize;
+        return EncodeInfoFile(set, fs).size() + RejoinBatchLine(sourceName, set.pieceCount).size();
+    }
+
     int prompts = 0;
     int cancelAtPrompt = 1000;
+    bool keepSameDisk = false;
     std::uint64_t nextDiskFree = 1000000;
     std::vector<std::map<std::string, Bytes>> disks;
 };
@@ -47,15 +60,20 @@ protected:
 TEST_F(Spanning, AFullDiskContinuesThePieceOnTheNext) {
     Source(1000);
     Preset(400);
-    // Info file (268) and Go.bat take room too: piece 1 is cut after 332 bytes.
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    // Info file and Go.bat take room on the first disk: piece 1 is cut there.
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(prompts, 1);
     EXPECT_EQ(host.notices, 1);
     ASSERT_EQ(disks.size(), 1u);
-    const std::string go = "copy /B \"movie.avi.0.spl\" /B+ \"movie.avi.1.spl\" /B+ \"movie.avi.2.spl\" /B \"movie.avi\" /B\r\n";
     EXPECT_TRUE(disks[0].count("A:\\MOVIE.AVI.SIO"));
-    const std::size_t firstPart = 1000 - 268 - go.size() - 400;
+    EXPECT_TRUE(disks[0].count("A:\\GO.BAT"));
+    const std::size_t firstPart = 1000 - FirstDiskOverhead() - 400;
     EXPECT_EQ(disks[0]["A:\\MOVIE.AVI.1.SPL"].size(), firstPart);
+    // The info file with every checksum is on the last disk.
+    const SetInfo last = DecodeInfoFile(fs.Content("A:\\movie.avi.sio"), fs, "A:\\movie.avi.sio");
+    EXPECT_TRUE(last.hasChecksums);
+    EXPECT_FALSE(DecodeInfoFile(disks[0]["A:\\MOVIE.AVI.SIO"], fs, "first").hasChecksums);
+    EXPECT_EQ(last.pieces[1], ChecksumOf(source.data() + 400, 400));
     Bytes joined = Across("A:\\MOVIE.AVI.0.SPL");
     for (const char* name : {"A:\\MOVIE.AVI.1.SPL", "A:\\MOVIE.AVI.2.SPL"}) {
         const Bytes part = Across(name);
@@ -68,8 +86,8 @@ TEST_F(Spanning, AFullDiskContinuesThePieceOnTheNext) {
 TEST_F(Spanning, TheLastPieceMayBeCutToo) {
     Source(1000);
     Preset(600);
-    fs.drive('A').freeBytes = 268 + 100 + 600 + 50;
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    fs.drive('A').freeBytes = FirstDiskOverhead(600) + 600 + 50;
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(prompts, 1);
     EXPECT_EQ(Across("A:\\MOVIE.AVI.1.SPL"), Bytes(source.begin() + 600, source.end()));
 }
@@ -77,9 +95,9 @@ TEST_F(Spanning, TheLastPieceMayBeCutToo) {
 TEST_F(Spanning, ANewDiskThatIsFullTooAsksAgain) {
     Source(1000);
     Preset(400);
-    nextDiskFree = 150;
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
-    EXPECT_GT(prompts, 2);
+    nextDiskFree = 150;  // four small disks, then a large one
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(prompts, 5);
     Bytes joined;
     for (const char* name : {"A:\\MOVIE.AVI.0.SPL", "A:\\MOVIE.AVI.1.SPL", "A:\\MOVIE.AVI.2.SPL"}) {
         const Bytes part = Across(name);
@@ -88,49 +106,58 @@ TEST_F(Spanning, ANewDiskThatIsFullTooAsksAgain) {
     EXPECT_EQ(joined, source);
 }
 
+TEST_F(Spanning, OkWithTheFullDiskStillThereAsksAgainAndKeepsItsBytes) {
+    Source(1000);
+    Preset(400);
+    keepSameDisk = true;  // the first OK comes before the disk is swapped
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(prompts, 2);
+    const std::vector<std::string> texts = host.texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), texts::kSameDisk), 1);
+    const std::size_t firstPart = 1000 - FirstDiskOverhead() - 400;
+    EXPECT_EQ(disks[0]["A:\\MOVIE.AVI.1.SPL"].size(), firstPart);
+    EXPECT_EQ(disks[0]["A:\\MOVIE.AVI.1.SPL"], Bytes(source.begin() + 400, source.begin() + 400 + firstPart));
+}
+
 TEST_F(Spanning, DriveNotReadyWhileWriting) {
     Source(1000);
     Preset(400);
     fs.drive('A').freeBytes = 100000;
     fs.AddFault({fake::Op::Write, ".1.spl", err::kNotReady, 0, 1});
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(host.texts(), (std::vector<std::string>{texts::kDiskNotInserted, texts::kInsertDisk}));
     EXPECT_EQ(host.boxes[1].caption, "Inset new disk");
     EXPECT_EQ(host.boxes[1].buttons, Buttons::OkCancel);
 }
 
-TEST_F(Spanning, NoRoomForAPieceIsNoRefusalOnRemovableDisks) {
+TEST_F(Spanning, LessRoomThanTheSourceIsRefusedOnRemovableDisksToo) {
     Source(5000);
     Preset(2000);
     fs.drive('A').freeBytes = 1500;
-    nextDiskFree = 1500;
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
-    EXPECT_GE(prompts, 3);
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kNoRoomForSource});
+    EXPECT_TRUE(fs.FilesUnder("A:\\").empty());
 }
 
-TEST_F(Spanning, CancelAtThePromptKeepsWhatWasWritten) {
-    Source(1000);
-    Preset(400);
-    cancelAtPrompt = 0;
-    fs.AddFile("A:\\letter.txt", {1, 2, 3});
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
-    EXPECT_EQ(host.notices, 0);
-    EXPECT_TRUE(fs.HasFile("A:\\movie.avi.sio"));
-    EXPECT_TRUE(fs.HasFile("A:\\movie.avi.0.spl"));
-    EXPECT_TRUE(fs.HasFile("A:\\movie.avi.1.spl"));
-    EXPECT_TRUE(fs.HasFile("A:\\letter.txt"));
-    ExpectIdle();
-}
-
-TEST_F(Spanning, CancelWithRemoveSettingDeletesOnlyThisSplit) {
-    Source(1000);
-    Preset(400);
-    cancelAtPrompt = 0;
-    settings.removeSplitFilesAfterRejoin = true;
-    fs.AddFile("A:\\letter.txt", {1, 2, 3});
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
-    EXPECT_EQ(fs.FilesUnder("A:\\"), (std::vector<std::string>{"A:\\GO.BAT", "A:\\LETTER.TXT"}));
-    ExpectIdle();
+TEST_F(Spanning, CancelAtThePromptRemovesOnlyWhatThisRunWroteOnTheDisk) {
+    for (bool removeSetting : {false, true}) {
+        SCOPED_TRACE(removeSetting);
+        fake::SplitCase f;
+        f.fs.drive('A').type = DriveType::Removable;
+        f.fs.drive('A').freeBytes = 1000;
+        f.request.destinationText = "A:\\";
+        f.settings.removeSplitFilesAfterRejoin = removeSetting;
+        f.fs.AddFile("A:\\letter.txt", {1, 2, 3});
+        f.host.answer = [](const fake::Box& box) {
+            return box.question == Question::NextDisk ? Answer::Cancel : Answer::Ok;
+        };
+        f.Source(900);
+        f.Preset(300);
+        EXPECT_EQ(f.Run(), Outcome::Stopped);
+        EXPECT_EQ(f.host.notices, 0);
+        EXPECT_EQ(f.fs.FilesUnder("A:\\"), std::vector<std::string>{"A:\\LETTER.TXT"});
+        f.ExpectIdle();
+    }
 }
 
 TEST(EraseRemovableFolder, EmptiesOnlyRemovableFolders) {
@@ -162,6 +189,27 @@ TEST(EraseRemovableFolder, EmptiesOnlyRemovableFolders) {
         EXPECT_TRUE(fs.IsFolder("A:\\parts"));
         EXPECT_TRUE(fs.IsFolder("A:\\parts\\keep"));
         EXPECT_EQ(fs.IsFolder("A:\\parts\\sub"), c.type != DriveType::Removable);
+    }
+}
+
+TEST(EraseRemovableFolder, NeverTakesTheSource) {
+    for (const char* destination : {"A:\\", "A:\\films"}) {
+        SCOPED_TRACE(destination);
+        fake::SplitCase f;
+        f.fs.drive('A').type = DriveType::Removable;
+        f.settings.eraseRemovableBeforeSplit = true;
+        f.source = fake::Pattern(5000);
+        f.sourceName = "movie.avi";
+        f.sourcePath = "A:\\films\\movie.avi";
+        f.fs.AddFile(f.sourcePath, f.source);
+        f.fs.AddFile("A:\\films\\other.txt", {1});
+        f.request.sourceText = f.sourcePath;
+        f.request.destinationText = destination;
+        f.Preset(2000);
+        EXPECT_EQ(f.Run(), Outcome::Stopped);
+        EXPECT_EQ(f.host.texts(), std::vector<std::string>{texts::kEraseWouldTakeSource});
+        EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
+        EXPECT_TRUE(f.fs.HasFile("A:\\films\\other.txt"));
     }
 }
 

@@ -35,27 +35,4 @@ TEST(SplitInfo, RoundTripsNamesUpToTheField) {
     EXPECT_EQ(DecodeSplitInfo(raw.data()).fileName, std::string(260, 'x'));
 }
 
-TEST(SplitInfo, WriteReplacesAndReadFindsPieceBase) {
-    fake::FakePlatform fs;
-    fs.AddFolder("D:\\parts");
-    fs.drive('D');
-    fs.AddFolder("D:\\parts");
-    const std::string path = "D:\\parts\\report.doc.sio";
-    fs.AddFile(path, fake::Bytes(500, 0xAA));  // an older, longer file of that name
-    for (int round = 0; round < 2; ++round) {
-        std::unique_ptr<File> file;
-        ASSERT_EQ(fs.Open(path, {Access::ReadWrite, Share::None, Creation::CreateAlways, false}, file), 0u);
-        WriteSplitInfo(file, path, {3, "report.doc", 12345});
-        EXPECT_FALSE(file);
-    }
-    EXPECT_EQ(fs.Content(path).size(), 268u);
-    const ReadInfo read = ReadSplitInfo(fs, path, "D:\\parts");
-    EXPECT_EQ(read.info.pieceCount, 3u);
-    EXPECT_EQ(read.info.fileName, "report.doc");
-    EXPECT_EQ(read.info.fileSize, 12345u);
-    EXPECT_EQ(read.pieceBase, "D:\\parts\\report.doc");
-    EXPECT_EQ(ReadSplitInfo(fs, path, "D:\\").pieceBase, "D:\\report.doc");
-    EXPECT_THROW(ReadSplitInfo(fs, "D:\\parts\\missing.sio", "D:\\parts"), FileError);
-}
-
 }  // namespace

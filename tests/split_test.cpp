@@ -18,91 +18,120 @@ class Split : public fake::SplitFixture {};
 TEST_F(Split, CutsThePlanAndWritesInfoAndBatch) {
     Source(25000000);
     Preset(kPreset10MB);
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
 
     for (auto [i, size] : {std::pair{0u, 10000000u}, {1u, 10000000u}, {2u, 5000000u}}) {
         EXPECT_EQ(fs.Content(Piece(i)).size(), size) << i;
     }
     EXPECT_FALSE(fs.HasFile(Piece(3)));
     EXPECT_EQ(Joined(3), source);
-    const auto info = EncodeSplitInfo({3, "movie.avi", 25000000});
-    EXPECT_EQ(fs.Content(Info()), Bytes(info.begin(), info.end()));
+    // The record is the one every reader knows, the checksums follow it.
+    const auto record = EncodeSplitInfo({3, "movie.avi", 25000000});
+    const Bytes& info = fs.Content(Info());
+    ASSERT_GT(info.size(), record.size());
+    EXPECT_EQ(Bytes(info.begin(), info.begin() + 268), Bytes(record.begin(), record.end()));
+    const SetInfo set = DecodeInfoFile(info, fs, Info());
+    EXPECT_TRUE(set.hasChecksums);
+    EXPECT_EQ(set.whole, ChecksumOf(source.data(), source.size()));
+    EXPECT_EQ(set.pieces[2], ChecksumOf(source.data() + 20000000, 5000000));
     const std::string line = RejoinBatchLine("movie.avi", 3);
     EXPECT_EQ(fs.Content("E:\\parts\\Go.bat"), Bytes(line.begin(), line.end()));
-    EXPECT_EQ(fs.Content(r.sourcePath), source);
+    EXPECT_EQ(fs.Content(sourcePath), source);
+    EXPECT_EQ(fs.FilesUnder("E:\\").size(), 5u);  // no temporary file left
 
     EXPECT_EQ(host.notices, 1);
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(host.progressStep, 10);
     ASSERT_FALSE(host.progressTexts.empty());
     EXPECT_EQ(host.progressTexts.front(), "Processed: 1\nRemaining: 2");
     EXPECT_EQ(host.progressTexts.back(), "Processed: 3\nRemaining: 0");
-    // Four loads each for pieces 0 and 1, two for piece 2, then 100 at the end.
-    EXPECT_EQ(host.progress, (std::vector<int>{12, 24, 36, 40, 52, 64, 76, 80, 92, 100, 100}));
-    EXPECT_EQ(host.statusRefreshes, std::vector<int>{1});
+    // Four loads each for pieces 0 and 1, two for piece 2.
+    EXPECT_EQ(host.progress, (std::vector<int>{12, 24, 36, 40, 52, 64, 76, 80, 92, 100}));
+    EXPECT_EQ(host.endings, std::vector<Outcome>{Outcome::Completed});
     ExpectIdle();
 }
 
-TEST_F(Split, FinalPieceInOneLoadAndCustomSizeCleared) {
+TEST_F(Split, FinalPieceInOneLoad) {
     Source(10000000);
     Custom("1457664", kUnitBytes);
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(fs.Content(Piece(6)).size(), 1254016u);
     EXPECT_FALSE(fs.HasFile(Piece(7)));
     EXPECT_EQ(Joined(7), source);
     EXPECT_EQ(host.progressTexts.size(), 6u);  // the last piece reports nothing of its own
-    EXPECT_FALSE(r.customSize);
-    EXPECT_FALSE(host.customSizeVisible);
-    EXPECT_EQ(r.pieceSize, 1457664u);
 }
 
 TEST_F(Split, ProgressDoesNotWrapOnLargeSources) {
     Source(100000000);
     Preset(kPreset10MB);
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_NE(std::find(host.progress.begin(), host.progress.end(), 50), host.progress.end());
     EXPECT_TRUE(std::is_sorted(host.progress.begin(), host.progress.end()));
     EXPECT_EQ(Joined(10), source);
 }
 
+// Every file on every drive, with its content: what a refusal must leave as it was.
+std::map<std::string, Bytes> Snapshot(const fake::FakePlatform& fs) {
+    std::map<std::string, Bytes> all;
+    for (const std::string& path : fs.FilesUnder("")) all[path] = fs.Content(path);
+    return all;
+}
+
 struct Refusal {
     const char* what;
     std::function<void(fake::SplitCase&)> arrange;
-    const char* message;  // null: no message at all
-    bool infoCreated;     // the info file had been created and must be gone again
+    std::string message;  // empty: no message at all
 };
 
-TEST(SplitRefusal, EachRefusalTellsWhyAndLeavesNothing) {
+TEST(SplitRefusal, EachRefusalTellsWhyAndChangesNothing) {
+    const std::string parts = "E:\\parts\\";
     const Refusal refusals[] = {
-        {"empty custom field", [](auto& f) { f.Source(100); f.Custom("", kUnitKB); }, nullptr, false},
-        {"zero files", [](auto& f) { f.Source(100); f.Custom("0", kUnitFiles); }, texts::kVerifyValues, false},
-        {"more files than bytes", [](auto& f) { f.Source(10); f.Custom("11", kUnitFiles); }, texts::kCheckValues, false},
-        {"5000 MB", [](auto& f) { f.Source(100); f.Custom("5000", kUnitMB); }, texts::kCheckValues, false},
-        {"4 GiB source", [](auto& f) { f.Source(10); f.r.sourceSize = 0x100000000ull; }, texts::kSourceTooLarge, false},
-        {"name of 260 bytes", [](auto& f) { f.Source(100, std::string(260, 'n')); f.Preset(10); }, texts::kNameTooLong, false},
-        {"empty source path", [](auto& f) { f.Source(100); f.Preset(10); f.r.sourcePath.clear(); }, texts::kNameEmpty, false},
-        {"empty destination", [](auto& f) { f.Source(100); f.Preset(10); f.r.destinationFolder.clear(); }, texts::kNameEmpty, false},
-        {"free space unknown", [](auto& f) { f.Source(100); f.Preset(10); f.fs.drive('E').freeSpaceFails = true; }, texts::kNoDiskInfo, false},
-        {"less room than a piece", [](auto& f) { f.Source(5000); f.Preset(2000); f.fs.drive('E').freeBytes = 1999; }, texts::kNotEnoughSpace, false},
-        {"source as long as piece", [](auto& f) { f.Source(1457664); f.Preset(kPresetFloppy); }, texts::kChunkSame, true},
-        {"source shorter than piece", [](auto& f) { f.Source(0); f.Preset(kPresetFloppy); }, texts::kChunkLarger, true},
-        {"one file", [](auto& f) { f.Source(1000); f.Custom("1", kUnitFiles); }, texts::kChunkLarger, true},
-        {"zero bytes", [](auto& f) { f.Source(1000); f.Custom("0", kUnitBytes); }, texts::kChunkZero, true},
+        {"empty custom field", [](auto& f) { f.Source(100); f.Custom("", kUnitKB); }, ""},
+        {"zero files", [](auto& f) { f.Source(100); f.Custom("0", kUnitFiles); }, texts::kVerifyValues},
+        {"more files than bytes", [](auto& f) { f.Source(10); f.Custom("11", kUnitFiles); }, texts::kCheckValues},
+        {"5000 MB", [](auto& f) { f.Source(100); f.Custom("5000", kUnitMB); }, texts::kCheckValues},
+        {"over a million pieces", [](auto& f) { f.Source(1000001); f.Custom("1", kUnitBytes); }, texts::kTooManyPieces},
+        {"piece names too long", [](auto& f) { f.Source(100, std::string(250, 'n')); f.Preset(10); }, texts::kNameTooLong},
+        {"empty source path", [](auto& f) { f.Source(100); f.Preset(10); f.request.sourceText.clear(); }, texts::kSourceNotDefined},
+        {"empty destination", [](auto& f) { f.Source(100); f.Preset(10); f.request.destinationText.clear(); }, texts::kDestinationNotDefined},
+        {"destination is a file", [](auto& f) { f.Source(100); f.Preset(10); f.request.destinationText = f.sourcePath; }, texts::kDestinationNotDefined},
+        {"free space unknown", [](auto& f) { f.Source(100); f.Preset(10); f.fs.drive('E').freeSpaceFails = true; }, texts::kNoDiskInfo},
+        {"less room than the source", [](auto& f) { f.Source(5000); f.Preset(2000); f.fs.drive('E').freeBytes = 4999; }, texts::kNoRoomForSource},
+        {"source as long as piece", [](auto& f) { f.Source(1457664); f.Preset(kPresetFloppy); }, texts::kChunkSame},
+        {"source shorter than piece", [](auto& f) { f.Source(0); f.Preset(kPresetFloppy); }, texts::kChunkLarger},
+        {"one file", [](auto& f) { f.Source(1000); f.Custom("1", kUnitFiles); }, texts::kChunkLarger},
+        {"zero bytes", [](auto& f) { f.Source(1000); f.Custom("0", kUnitBytes); }, texts::kChunkZero},
+        {"a quote in the name", [](auto& f) { f.Source(100, "a\"b.txt"); f.Preset(10); },
+         "The name \"a\"b.txt\" cannot be used on Windows: it contains the character \".\nRename the file and retry the operation."},
+        {"a device name", [](auto& f) { f.Source(100, "con.txt"); f.Preset(10); },
+         "The name \"con.txt\" cannot be used on Windows: it is a name Windows keeps for a device.\nRename the file and retry the operation."},
+        {"a trailing dot", [](auto& f) { f.Source(100, "end."); f.Preset(10); },
+         "The name \"end.\" cannot be used on Windows: it ends in a dot or a blank.\nRename the file and retry the operation."},
+        {"a pipe as source", [](auto& f) { f.Source(100); f.Preset(10); f.fs.AddSpecial("D:\\video\\pipe"); f.request.sourceText = "D:\\video\\pipe"; },
+         "D:\\video\\pipe is not an ordinary file (it is a folder, a device or a pipe).\nNothing was written."},
+        {"a piece that is the source", [&](auto& f) { f.Source(100); f.Preset(10); f.fs.AddHardLink(parts + "movie.avi.3.spl", f.sourcePath); },
+         "E:\\parts\\movie.avi.3.spl is the file being split; its pieces cannot replace it.\nChoose another destination and retry the operation."},
+        {"the info file is a link to the source", [&](auto& f) { f.Source(100); f.Preset(10); f.fs.AddLink(parts + "movie.avi.sio", f.sourcePath); },
+         "E:\\parts\\movie.avi.sio is the file being split; its pieces cannot replace it.\nChoose another destination and retry the operation."},
+        {"Go.bat split in its own folder", [](auto& f) { f.Source(100, "Go.bat"); f.Preset(10); f.request.destinationText = "D:\\video"; },
+         "D:\\video\\Go.bat is the file being split; its pieces cannot replace it.\nChoose another destination and retry the operation."},
+        {"a folder where a piece goes", [&](auto& f) { f.Source(100); f.Preset(10); f.fs.AddFolder(parts + "movie.avi.1.spl"); },
+         "Access to E:\\parts\\movie.avi.1.spl was denied."},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
         fake::SplitCase f;
+        f.fs.AddFile("E:\\parts\\movie.avi.sio", {9, 9});  // an older set's file
         refusal.arrange(f);
-        const Bytes before = f.fs.Content(f.r.sourcePath.empty() ? "D:\\video\\movie.avi" : f.r.sourcePath);
-        EXPECT_EQ(f.RunSplit(), Outcome::Stopped);
-        if (refusal.message) {
+        const auto before = Snapshot(f.fs);
+        EXPECT_EQ(f.Run(), Outcome::Stopped);
+        EXPECT_TRUE(f.refused);
+        if (!refusal.message.empty()) {
             ASSERT_EQ(f.host.texts(), std::vector<std::string>{refusal.message});
         } else {
             EXPECT_TRUE(f.host.boxes.empty());
         }
-        EXPECT_EQ(f.host.notices, 0);
-        EXPECT_TRUE(f.fs.FilesUnder("E:\\").empty());
-        EXPECT_EQ(f.fs.Content(f.r.sourcePath.empty() ? "D:\\video\\movie.avi" : f.r.sourcePath), before);
+        EXPECT_EQ(f.host.starts, 0);
+        EXPECT_EQ(Snapshot(f.fs), before);
         f.ExpectIdle();
     }
 }
@@ -111,115 +140,114 @@ TEST_F(Split, SourceLockedByAnotherProgram) {
     Source(100);
     Preset(10);
     std::unique_ptr<File> locker;
-    ASSERT_EQ(fs.Open(r.sourcePath, {Access::ReadWrite, Share::None, Creation::OpenExisting, false}, locker), 0u);
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
+    ASSERT_EQ(fs.Open(sourcePath, {Access::ReadWrite, Share::None, Creation::OpenExisting, false}, locker), 0u);
+    EXPECT_EQ(Run(), Outcome::Stopped);
     EXPECT_EQ(host.texts(), std::vector<std::string>{"Error readingD:\\video\\movie.avi"});
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
     locker.reset();
     ExpectIdle();
 }
 
-TEST_F(Split, InfoFileCreationIsRetriedOnRequest) {
+TEST_F(Split, PieceCreationIsRetriedOnRequest) {
     Source(100);
     Preset(40);
-    fs.AddFault({fake::Op::Open, ".sio", err::kNotReady, 0, 2});
-    ASSERT_EQ(RunSplit(), Outcome::Completed);
+    fs.AddFault({fake::Op::Open, ".0.spl", err::kNotReady, 0, 2});
+    ASSERT_EQ(Run(), Outcome::Completed);
     const std::string question = "Operations on drive E:\\parts fixed media (or Network drive) unsuccessful\n";
     EXPECT_EQ(host.texts(), (std::vector<std::string>{
                                 "Device not ready \n Press OK after inserting the disk", question,
                                 "Device not ready \n Press OK after inserting the disk", question}));
+    EXPECT_EQ(host.boxes[1].question, Question::Retry);
     EXPECT_EQ(Joined(3), source);
 }
 
-TEST_F(Split, GivingUpOnTheInfoFileWritesNothing) {
+TEST_F(Split, GivingUpOnAPieceRemovesWhatThisRunWrote) {
     Source(100);
     Preset(40);
-    fs.AddFault({fake::Op::Open, ".sio", err::kAccessDenied, 0, -1});
-    host.answer = [](const fake::Box&) { return Answer::Cancel; };
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
-    // Access denied has no message of its own: only the question.
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].caption, "Continue?");
-    EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
-    EXPECT_TRUE(r.driveProblemReported);
-    ExpectIdle();
-}
-
-TEST_F(Split, GivingUpOnAPieceKeepsWhatWasWritten) {
-    Source(100);
-    Preset(40);
+    fs.AddFile("E:\\parts\\letter.txt", {1, 2});
     fs.AddFault({fake::Op::Open, ".1.spl", err::kSharingViolation, 0, -1});
-    host.answer = [](const fake::Box& box) {
-        return box.caption == "Continue?" ? Answer::Cancel : Answer::Ok;
-    };
-    EXPECT_EQ(RunSplit(), Outcome::Stopped);
+    host.answer = [](const fake::Box& box) { return box.caption == "Continue?" ? Answer::Cancel : Answer::Ok; };
+    EXPECT_EQ(Run(), Outcome::Stopped);
     EXPECT_EQ(host.boxes.size(), 2u);
     EXPECT_EQ(host.boxes[0].text,
               "The file is being used by other process\n Press OK after completing that operation");
-    EXPECT_TRUE(fs.HasFile(Info()));
-    EXPECT_TRUE(fs.HasFile(Piece(0)));
+    EXPECT_EQ(fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\LETTER.TXT"});
     EXPECT_EQ(host.notices, 0);
     ExpectIdle();
 }
 
+TEST_F(Split, ARetryThatNeverSucceedsEnds) {
+    Source(100);
+    Preset(40);
+    fs.AddFault({fake::Op::Open, ".0.spl", err::kAccessDenied, 0, -1});
+    EXPECT_EQ(Run(), Outcome::Failed);  // every question answered OK
+    EXPECT_EQ(host.texts().back(), "Access to E:\\parts\\movie.avi.0.spl was denied.");
+    EXPECT_LT(host.boxes.size(), 200u);
+    EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
+}
+
 struct CopyFault {
     const char* what;
-    fake::Fault fault;
+    fake::Op op;
+    const char* part;
+    ErrorCode code;
+    std::uint64_t after;
     const char* text;  // with P for the file concerned
-    bool onSource;
+    const char* path;
 };
 
 TEST(SplitCopyFailure, EndsWithoutSuccessAndRemovesTheOutput) {
     const CopyFault faults[] = {
-        {"read fault", {fake::Op::Read, "movie.avi", err::kReadFault, 4500000, 1},
-         "A hardware I/O error was reported while accessing P.", true},
-        {"access denied on a piece", {fake::Op::Write, ".1.spl", err::kAccessDenied, 100, 1},
-         "Access to P was denied.", false},
-        {"sharing violation on a piece", {fake::Op::Write, ".2.spl", err::kSharingViolation, 0, 1},
-         "A sharing violation occurred while accessing P.", false},
-        {"lock violation in the final piece", {fake::Op::Write, ".3.spl", err::kLockViolation, 0, 1},
-         "A locking violation occurred while accessing P.", false},
+        {"read fault", fake::Op::Read, "movie.avi", err::kReadFault, 4500000,
+         "A hardware I/O error was reported while accessing P.", "D:\\video\\movie.avi"},
+        {"access denied on a piece", fake::Op::Write, ".1.spl", err::kAccessDenied, 100,
+         "Access to P was denied.", "E:\\parts\\movie.avi.1.spl"},
+        {"sharing violation on a piece", fake::Op::Write, ".2.spl", err::kSharingViolation, 0,
+         "A sharing violation occurred while accessing P.", "E:\\parts\\movie.avi.2.spl"},
+        {"lock violation in the final piece", fake::Op::Write, ".3.spl", err::kLockViolation, 0,
+         "A locking violation occurred while accessing P.", "E:\\parts\\movie.avi.3.spl"},
+        {"fixed disk full", fake::Op::Write, ".2.spl", err::kDiskFull, 5,
+         "Disk full while accessing P.", "E:\\parts\\movie.avi.2.spl"},
+        {"the info file cannot take its name", fake::Op::Rename, ".sio", err::kAccessDenied, 0,
+         "Access to P was denied.", "E:\\parts\\movie.avi.sio"},
+        {"Go.bat cannot be written", fake::Op::Write, "~pvx", err::kWriteFault, 0,
+         "A hardware I/O error was reported while accessing P.", "E:\\parts\\Go.bat"},
     };
     for (const CopyFault& c : faults) {
         SCOPED_TRACE(c.what);
         fake::SplitCase f;
         f.Source(10000000);
         f.Preset(3000000);
-        f.fs.AddFault(c.fault);
-        EXPECT_EQ(f.RunSplit(), Outcome::Failed);
-        const std::string path = c.onSource ? f.r.sourcePath
-                                            : "E:\\parts\\movie.avi" + std::string(c.fault.pathPart);
+        f.fs.AddFault({c.op, c.part, c.code, c.after, 1});
+        EXPECT_EQ(f.Run(), Outcome::Failed);
         std::string text = c.text;
-        text.replace(text.find('P'), 1, path);
+        text.replace(text.find('P'), 1, c.path);
         EXPECT_EQ(f.host.texts(), std::vector<std::string>{text});
         EXPECT_EQ(f.host.notices, 0);
-        // Go.bat stays (it names only the source), everything else is gone.
-        EXPECT_EQ(f.fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
-        EXPECT_EQ(f.fs.Content(f.r.sourcePath), f.source);
+        EXPECT_TRUE(f.fs.FilesUnder("E:\\").empty());
+        EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
         f.ExpectIdle();
     }
 }
 
-TEST_F(Split, FailureWritingTheInfoFileIsReported) {
+TEST_F(Split, ASourceThatShrinksIsNotReportedAsSuccess) {
     Source(100);
     Preset(40);
-    fs.AddFault({fake::Op::Write, ".sio", err::kWriteFault, 0, 1});
-    EXPECT_EQ(RunSplit(), Outcome::Failed);
-    EXPECT_EQ(host.texts(), std::vector<std::string>{
-                                "A hardware I/O error was reported while accessing E:\\parts\\movie.avi.sio."});
-    EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
-    EXPECT_EQ(host.notices, 0);
-    ExpectIdle();
-}
-
-TEST_F(Split, ASourceThatShrankIsNotReportedAsSuccess) {
-    Source(100);
-    Preset(40);
-    r.sourceSize = 130;  // measured before another program cut the file
-    EXPECT_EQ(RunSplit(), Outcome::Failed);
+    fs.AddFault({fake::Op::Read, "movie.avi", err::kNone, 70, 1});  // the end comes early
+    EXPECT_EQ(Run(), Outcome::Failed);
     EXPECT_EQ(host.texts(), std::vector<std::string>{
                                 "An attempt was made to access D:\\video\\movie.avi past its end."});
-    EXPECT_EQ(fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
+    EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
+}
+
+TEST_F(Split, ASourceThatChangedSinceTheChecksIsRefused) {
+    Source(100);
+    Preset(40);
+    fs.reportedSizes[sourcePath] = 130;  // measured before another program cut the file
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{
+                                "D:\\video\\movie.avi changed while it was being split.\nNothing was split; retry the operation."});
+    EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
 }
 
 class StopAfter : public Checkpoint {
@@ -231,18 +259,14 @@ private:
     int left_;
 };
 
-TEST_F(Split, CheckpointStopsBetweenLoads) {
+TEST_F(Split, CheckpointStopsBetweenLoadsAndTheRunCleansUp) {
     Source(25000000);
     Preset(kPreset10MB);
     StopAfter stop(6);  // piece 0 (1 + 4 loads), then piece 1 starts
     checkpoint = &stop;
-    EXPECT_EQ(RunSplit(), Outcome::Cancelled);
-    EXPECT_EQ(r.currentPiece, 1u);
-    EXPECT_TRUE(r.pieceOpen());  // the canceller closes and deletes
-    OperationContext ctx{r, fs, host, settings, nullptr};
-    ResetOperationState(ctx);
-    DiscardSplitOutput(ctx);
-    EXPECT_EQ(fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
+    EXPECT_EQ(Run(), Outcome::Cancelled);
+    EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
+    EXPECT_EQ(host.endings, std::vector<Outcome>{Outcome::Cancelled});
     ExpectIdle();
 }
 

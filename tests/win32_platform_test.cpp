@@ -4,6 +4,7 @@
 
 #include "engine/Operation.h"
 #include "engine/RejoinBatch.h"
+#include "engine/StartChecks.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/FakeHost.h"
 #include "support/SplitFixture.h"
@@ -58,22 +59,22 @@ TEST_F(Win32Files, RealSplitConcatenatesToTheSource) {
     const fake::Bytes source = fake::Pattern(7000001);
     Write(dir + "\\clip.mov", source);
     fake::FakeHost host;
-    OperationRequest r;
-    r.sourcePath = dir + "\\clip.mov";
-    r.sourceName = "clip.mov";
-    r.destinationFolder = dir;
-    ASSERT_EQ(fs.FileSize(r.sourcePath, r.sourceSize), 0u);
-    r.customSize = true;
-    r.customText = "3";
-    r.unitMultiplier = kUnitFiles;
-    OperationContext ctx{r, fs, host, {}, nullptr};
-    ASSERT_EQ(RunOperation(ctx), Outcome::Completed);
-    EXPECT_EQ(r.pieceSize, 2333335u);
+    StartRequest request;
+    request.sourceText = dir + "\\clip.mov";
+    request.destinationText = dir;
+    request.size.custom = true;
+    request.size.customText = "3";
+    request.size.unit = kUnitFiles;
+    const Prepared prepared = PrepareJob(request, fs, {});
+    ASSERT_TRUE(prepared.ok) << prepared.refusal.text;
+    OperationContext ctx(fs, host);
+    ASSERT_EQ(RunJob(prepared.job, ctx), Outcome::Completed);
+    EXPECT_EQ(prepared.job.split.pieceSize, 2333335u);
     EXPECT_EQ(Read(dir + "\\clip.mov.0.spl") + Read(dir + "\\clip.mov.1.spl") + Read(dir + "\\clip.mov.2.spl"),
               std::string(source.begin(), source.end()));
     EXPECT_EQ(Read(dir + "\\clip.mov.3.spl"), "<missing>");
     EXPECT_EQ(Read(dir + "\\Go.bat"), RejoinBatchLine("clip.mov", 3));
-    EXPECT_EQ(Read(dir + "\\clip.mov.sio").size(), 268u);
+    EXPECT_EQ(Read(dir + "\\clip.mov.sio").substr(0, 4), std::string("\x03\0\0\0", 4));
     EXPECT_EQ(host.notices, 1);
 }
 
@@ -89,7 +90,7 @@ TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
 
     // A folder cannot be opened as a piece; a read-only handle cannot write.
     // (Read-only attributes do not stop root, which Wine runs as here.)
-    EXPECT_EQ(fs.Open(dir, {Access::Write, Share::ReadWrite, Creation::CreateAlways, true}, file),
+    EXPECT_EQ(fs.Open(dir, {Access::Read, Share::ReadWrite, Creation::OpenExisting, true}, file),
               err::kAccessDenied);
     Write(dir + "\\ro.bin", fake::Pattern(10));
     ASSERT_EQ(fs.Open(dir + "\\ro.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file), 0u);
@@ -98,8 +99,11 @@ TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
     file.reset();
     EXPECT_EQ(fs.Open(dir + "\\nothing.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file),
               err::kFileNotFound);
-    EXPECT_EQ(fs.Open(dir + "\\no\\such.bin", {Access::Write, Share::None, Creation::CreateAlways, false}, file),
+    EXPECT_EQ(fs.Open(dir + "\\no\\such.bin", {Access::Write, Share::None, Creation::CreateNew, false}, file),
               err::kPathNotFound);
+    // A new file never replaces one that is there.
+    EXPECT_EQ(fs.Open(dir + "\\ro.bin", {Access::Write, Share::None, Creation::CreateNew, false}, file),
+              err::kFileExists);
 }
 
 TEST_F(Win32Files, SplitOfALockedSourceSaysErrorReading) {
@@ -107,16 +111,16 @@ TEST_F(Win32Files, SplitOfALockedSourceSaysErrorReading) {
     HANDLE lock = CreateFileA((dir + "\\busy.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     fake::FakeHost host;
-    OperationRequest r;
-    r.sourcePath = dir + "\\busy.bin";
-    r.sourceName = "busy.bin";
-    r.destinationFolder = dir;
-    r.sourceSize = 100;
-    r.pieceSize = 40;
-    OperationContext ctx{r, fs, host, {}, nullptr};
-    EXPECT_EQ(RunOperation(ctx), Outcome::Stopped);
+    StartRequest request;
+    request.sourceText = dir + "\\busy.bin";
+    request.destinationText = dir;
+    request.size.presetBytes = 40;
+    const Prepared prepared = PrepareJob(request, fs, {});
+    ASSERT_TRUE(prepared.ok) << prepared.refusal.text;
+    OperationContext ctx(fs, host);
+    EXPECT_EQ(RunJob(prepared.job, ctx), Outcome::Stopped);
     CloseHandle(lock);
-    EXPECT_EQ(host.texts(), std::vector<std::string>{"Error reading" + r.sourcePath});
+    EXPECT_EQ(host.texts(), std::vector<std::string>{"Error reading" + request.sourceText});
     EXPECT_EQ(Read(dir + "\\busy.bin.sio"), "<missing>");
 }
 
@@ -148,21 +152,27 @@ TEST_F(Win32Files, ThreadedSplitRejoinAndCancel) {
     Write(dir + "\\film.avi", source);
     CreateDirectoryA((dir + "\\back").c_str(), nullptr);
     fake::FakeHost host;
-    OperationRequest r;
-    r.pieceSize = 5000000;
-    OperationController controller(r, fs, host);
+    OperationController controller(fs, host, host);
     EngineSettings settings;
+    auto run = [&](Mode mode, const std::string& source, const std::string& destination) {
+        StartRequest request;
+        request.mode = mode;
+        request.sourceText = source;
+        request.destinationText = destination;
+        request.size.presetBytes = 5000000;
+        const Prepared prepared = PrepareJob(request, fs, settings);
+        EXPECT_TRUE(prepared.ok) << prepared.refusal.text;
+        return prepared.ok && controller.Run(prepared.job, settings);
+    };
 
-    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi", dir, settings));
+    ASSERT_TRUE(run(Mode::Split, dir + "\\film.avi", dir));
     ASSERT_EQ(controller.lastOutcome(), Outcome::Completed);
-
-    r.splitMode = false;
-    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi.sio", dir + "\\back", settings));
+    ASSERT_TRUE(run(Mode::Rejoin, dir + "\\film.avi.sio", dir + "\\back"));
     ASSERT_EQ(controller.lastOutcome(), Outcome::Completed);
     EXPECT_EQ(Read(dir + "\\back\\film.avi"), std::string(source.begin(), source.end()));
 
-    // Stop a second rejoin after its first piece: the new output goes away.
-    DeleteFileA((dir + "\\back\\film.avi").c_str());
+    // Stop a rejoin over the earlier output after its first piece: the file
+    // of the earlier rejoin is still there, whole.
     host.loads = 0;
     bool clicked = false;
     std::atomic<bool> asking{false};
@@ -183,26 +193,25 @@ TEST_F(Win32Files, ThreadedSplitRejoinAndCancel) {
         asking = true;
         return Answer::Cancel;
     };
-    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi.sio", dir + "\\back", settings));
+    ASSERT_TRUE(run(Mode::Rejoin, dir + "\\film.avi.sio", dir + "\\back"));
     EXPECT_TRUE(clicked);
     EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
-    EXPECT_EQ(Read(dir + "\\back\\film.avi"), "<missing>");
+    EXPECT_EQ(Read(dir + "\\back\\film.avi"), std::string(source.begin(), source.end()));
+    DeleteFileA((dir + "\\back\\film.avi").c_str());
 
-    // And a split stopped after its first load: info file and pieces gone,
-    // every file free to be deleted (no handle left open).
-    r.splitMode = true;
+    // And a split stopped after its first load: nothing of it is left, and
+    // every file is free to be deleted (no handle left open).
     clicked = false;
     asking = false;
     host.loads = 0;
-    ASSERT_TRUE(controller.OnStartOperation(dir + "\\film.avi", dir + "\\back", settings));
+    ASSERT_TRUE(run(Mode::Split, dir + "\\film.avi", dir + "\\back"));
     EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
     EXPECT_EQ(Read(dir + "\\back\\film.avi.sio"), "<missing>");
     EXPECT_EQ(Read(dir + "\\back\\film.avi.0.spl"), "<missing>");
-    EXPECT_TRUE(DeleteFileA((dir + "\\back\\Go.bat").c_str()));
+    EXPECT_EQ(Read(dir + "\\back\\Go.bat"), "<missing>");
     EXPECT_TRUE(DeleteFileA((dir + "\\film.avi").c_str()));
     EXPECT_TRUE(RemoveDirectoryA((dir + "\\back").c_str()));
-    EXPECT_TRUE(host.controlsEnabled);
-    EXPECT_FALSE(host.progressVisible);
+    EXPECT_FALSE(host.running);
 }
 
 }  // namespace

@@ -2,19 +2,23 @@
 
 #include <shlobj.h>
 
+#include "platform/win32/WideText.h"
+
 namespace window {
 
 bool BrowseForFolder(HWND owner, const char* title, std::string& folder) {
     const HRESULT com = CoInitialize(nullptr);
-    BROWSEINFOA info{};
+    const std::wstring wideTitle = platform::Widen(title);
+    BROWSEINFOW info{};
     info.hwndOwner = owner;
-    info.lpszTitle = title;
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpszTitle = wideTitle.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     bool chosen = false;
-    if (LPITEMIDLIST list = SHBrowseForFolderA(&info)) {
-        char path[MAX_PATH] = {};
-        if (SHGetPathFromIDListA(list, path)) {
-            folder = path;
+    if (LPITEMIDLIST list = SHBrowseForFolderW(&info)) {
+        // The path at any length, where the system can give it.
+        std::wstring path(32768, L'\0');
+        if (SHGetPathFromIDListEx(list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+            folder = platform::Narrow(path.c_str());
             chosen = true;
         }
         CoTaskMemFree(list);

@@ -2,6 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <iconv.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -37,11 +40,12 @@ ErrorCode ErrorFromErrno(int error) {
         case ENOMEDIUM: return err::kNotReady;
         case ENAMETOOLONG: return err::kFilenameExcedRange;
         case EISDIR: return err::kAccessDenied;
-        case EEXIST: return err::kAlreadyExists;
+        case EEXIST: return err::kFileExists;
         case ENOTEMPTY: return err::kDirNotEmpty;
         case ESPIPE: return err::kSeek;
         case EINVAL: return err::kInvalidParameter;
-        case ELOOP: return err::kBadPathname;
+        case ELOOP: return err::kCantResolveFilename;
+        case EXDEV: return err::kNotSameDevice;
         default: return err::kGenFailure;
     }
 }
@@ -113,7 +117,36 @@ private:
     int fd_;
 };
 
+// Converts with iconv; false when a character has no place in the target.
+bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
+    iconv_t cd = ::iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out.assign(in.size() * 4 + 8, '\0');
+    char* source = const_cast<char*>(in.data());
+    std::size_t sourceLeft = in.size();
+    char* target = out.data();
+    std::size_t targetLeft = out.size();
+    const std::size_t done = ::iconv(cd, &source, &sourceLeft, &target, &targetLeft);
+    ::iconv_close(cd);
+    if (done == static_cast<std::size_t>(-1) || sourceLeft != 0) return false;
+    out.resize(out.size() - targetLeft);
+    return true;
+}
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
+
+PosixPlatform::PosixPlatform(std::string ansiCodePage) : codePage_(std::move(ansiCodePage)) {}
+
+bool PosixPlatform::CodePageKnown(const std::string& codePage) {
+    iconv_t cd = ::iconv_open(codePage.c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    ::iconv_close(cd);
+    return true;
+}
 
 bool PosixPlatform::IsRoot(const std::string& path) const { return path == "/"; }
 
@@ -129,14 +162,27 @@ ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& m
         case engine::Access::Write: flags |= O_WRONLY; break;
         case engine::Access::ReadWrite: flags |= O_RDWR; break;
     }
-    if (mode.creation == engine::Creation::CreateAlways) flags |= O_CREAT | O_TRUNC;
+    const bool create = mode.creation == engine::Creation::CreateNew;
+    // A new file never goes through a link; an existing one is opened
+    // without waiting, so that a pipe cannot hold the program.
+    flags |= create ? O_CREAT | O_EXCL | O_NOFOLLOW : O_NONBLOCK;
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) return LastError();
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        const ErrorCode code = LastError();
+        ::close(fd);
+        return code;
+    }
+    if (S_ISDIR(st.st_mode)) {
         ::close(fd);
         return err::kAccessDenied;  // as Windows answers for a folder
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return err::kInvalidFunction;
+    }
+    if (!create) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // The hint only helps reading ahead; on a file being written it does nothing.
     if (mode.sequentialScan && mode.access != engine::Access::Write) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixFile>(fd);
@@ -145,6 +191,10 @@ ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& m
 
 ErrorCode PosixPlatform::Delete(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? err::kNone : LastError();
+}
+
+ErrorCode PosixPlatform::Rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? err::kNone : LastError();
 }
 
 ErrorCode PosixPlatform::ListFolder(const std::string& folder,
@@ -176,15 +226,32 @@ ErrorCode PosixPlatform::SetCurrentFolder(const std::string& path) {
     return ::chdir(path.c_str()) == 0 ? err::kNone : LastError();
 }
 
-bool PosixPlatform::Exists(const std::string& path) {
+ErrorCode PosixPlatform::Status(const std::string& path, engine::FileStatus& status) {
+    status = engine::FileStatus{};
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return err::kNone;
+        return LastError();
+    }
+    status.link = S_ISLNK(link.st_mode);
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    if (::stat(path.c_str(), &st) != 0) {
+        // A link that leads nowhere, or round in a circle.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return err::kNone;
+        return LastError();
+    }
+    status.kind = S_ISREG(st.st_mode)   ? engine::FileKind::Regular
+                  : S_ISDIR(st.st_mode) ? engine::FileKind::Folder
+                                        : engine::FileKind::Other;
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.id.volume = static_cast<std::uint64_t>(st.st_dev);
+    status.id.index = static_cast<std::uint64_t>(st.st_ino);
+    return err::kNone;
 }
 
-bool PosixPlatform::SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+bool PosixPlatform::Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool PosixPlatform::IsFolder(const std::string& path) {
@@ -199,8 +266,16 @@ ErrorCode PosixPlatform::FileSize(const std::string& path, std::uint64_t& size) 
     return err::kNone;
 }
 
+std::string PosixPlatform::ResolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string result = resolved;
+    ::free(resolved);
+    return result;
+}
+
 engine::DriveType PosixPlatform::QueryDriveType(const std::string& path) {
-    return Exists(path) ? engine::DriveType::Fixed : engine::DriveType::NoRootDir;
+    return IsFolder(path) ? engine::DriveType::Fixed : engine::DriveType::NoRootDir;
 }
 
 bool PosixPlatform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
@@ -209,5 +284,32 @@ bool PosixPlatform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) 
     bytes = std::uint64_t{vfs.f_bavail} * vfs.f_frsize;
     return true;
 }
+
+bool PosixPlatform::VolumeIdentity(const std::string& path, std::string& identity) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    identity = std::to_string(static_cast<unsigned long long>(st.st_dev));
+    return true;
+}
+
+bool PosixPlatform::ToAnsiName(const std::string& name, std::string& ansi) const {
+    std::string back;
+    return Convert(codePage_.c_str(), "UTF-8", name, ansi) &&
+           Convert("UTF-8", codePage_.c_str(), ansi, back) && back == name;
+}
+
+bool PosixPlatform::FromAnsiName(const std::string& ansi, std::string& name) const {
+    return Convert("UTF-8", codePage_.c_str(), ansi, name);
+}
+
+// Which OEM code page the Windows machine that runs Go.bat has is unknown
+// here; plain ASCII reads the same in all of them.
+bool PosixPlatform::ToOemText(const std::string& text, std::string& oem) const {
+    if (!IsAscii(text)) return false;
+    oem = text;
+    return true;
+}
+
+bool PosixPlatform::NameTooLong(const std::string& name) const { return name.size() > NAME_MAX; }
 
 }  // namespace platform

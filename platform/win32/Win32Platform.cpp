@@ -1,8 +1,10 @@
-#include "Win32Platform.h"
+#include "platform/win32/Win32Platform.h"
 
-#include <shlwapi.h>
-
+#include <algorithm>
+#include <cctype>
 #include <vector>
+
+#include "platform/win32/WideText.h"
 
 namespace platform {
 
@@ -10,6 +12,10 @@ using engine::ErrorCode;
 namespace err = engine::err;
 
 namespace {
+
+// Large transfers go to the kernel in pieces of this size, as on POSIX: the
+// file cache takes them faster than one call of several megabytes.
+constexpr DWORD kChunk = 1024 * 1024;
 
 class Win32File : public engine::File {
 public:
@@ -23,7 +29,9 @@ public:
         auto* at = static_cast<char*>(buffer);
         while (got < size) {
             DWORD n = 0;
-            if (!ReadFile(handle_, at + got, size - got, &n, nullptr)) return GetLastError();
+            if (!ReadFile(handle_, at + got, std::min<DWORD>(size - got, kChunk), &n, nullptr)) {
+                return GetLastError();
+            }
             if (n == 0) break;
             got += n;
         }
@@ -31,10 +39,16 @@ public:
     }
 
     ErrorCode Write(const void* buffer, std::uint32_t size, std::uint32_t& written) override {
-        DWORD n = 0;
-        const BOOL ok = WriteFile(handle_, buffer, size, &n, nullptr);
-        written = n;
-        return ok ? err::kNone : GetLastError();
+        written = 0;
+        const auto* at = static_cast<const char*>(buffer);
+        while (written < size) {
+            DWORD n = 0;
+            const BOOL ok = WriteFile(handle_, at + written, std::min<DWORD>(size - written, kChunk), &n, nullptr);
+            written += n;
+            if (!ok) return GetLastError();
+            if (n == 0) break;  // the caller takes a short write for a full disk
+        }
+        return err::kNone;
     }
 
     ErrorCode Seek(std::uint64_t position) override {
@@ -61,19 +75,80 @@ private:
     HANDLE handle_;
 };
 
+// An open handle on whatever the path names, links followed, for asking
+// which file it is; reads nothing and shares everything.
+HANDLE OpenForQuery(const std::wstring& path) {
+    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool IsDevicePath(const std::string& path) { return path.compare(0, 4, "\\\\.\\") == 0; }
+
 }  // namespace
 
+bool ToCodePage(UINT codePage, const std::string& text, std::string& converted) {
+    converted.clear();
+    if (text.empty()) return true;
+    const std::wstring wide = Widen(text);
+    if (Narrow(wide) != text) return false;  // not valid UTF-8
+    if (codePage == CP_UTF8) {
+        converted = text;
+        return true;
+    }
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    converted.assign(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), converted.data(),
+                        n, nullptr, &usedDefault);
+    // A character the page only resembles would come back as another one.
+    std::string back;
+    return !usedDefault && FromCodePage(codePage, converted, back) && back == text;
+}
+
+bool FromCodePage(UINT codePage, const std::string& text, std::string& converted) {
+    converted.clear();
+    if (text.empty()) return true;
+    const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    if (n <= 0) return false;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    converted = Narrow(wide);
+    return true;
+}
+
+// Roots are recognised here rather than by the shell's path functions, which
+// stop at 260 characters: "X:\", "\", "\\server\share" (with or without a
+// final backslash).
 bool Win32Platform::IsRoot(const std::string& path) const {
-    return PathIsRootA(path.c_str()) != FALSE;
+    if (path == "\\") return true;
+    if (path.size() == 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+        path[2] == '\\') {
+        return true;
+    }
+    if (path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.') {
+        std::string rest = path.substr(2);
+        if (!rest.empty() && rest.back() == '\\') rest.pop_back();
+        const std::size_t cut = rest.find('\\');
+        return cut != std::string::npos && cut > 0 && cut + 1 < rest.size() &&
+               rest.find('\\', cut + 1) == std::string::npos;
+    }
+    return false;
 }
 
 std::string Win32Platform::DriveRoot(const std::string& path) const {
-    std::vector<char> buffer(path.begin(), path.end());
-    buffer.push_back('\0');
-    if (!PathStripToRootA(buffer.data())) return std::string();
-    std::string root = buffer.data();
-    if (!root.empty() && root.back() != '\\') root += '\\';
-    return root;
+    if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+        return path.substr(0, 2) + "\\";
+    }
+    if (path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.') {
+        const std::size_t server = path.find('\\', 2);
+        if (server == std::string::npos) return std::string();
+        const std::size_t share = path.find('\\', server + 1);
+        return (share == std::string::npos ? path : path.substr(0, share)) + "\\";
+    }
+    return std::string();
 }
 
 ErrorCode Win32Platform::Open(const std::string& path, const engine::OpenMode& mode,
@@ -90,108 +165,180 @@ ErrorCode Win32Platform::Open(const std::string& path, const engine::OpenMode& m
         case engine::Share::Read: share = FILE_SHARE_READ; break;
         case engine::Share::ReadWrite: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     }
-    const DWORD creation =
-        mode.creation == engine::Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+    const bool create = mode.creation == engine::Creation::CreateNew;
+    if (IsDevicePath(path)) return err::kInvalidFunction;
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     if (mode.sequentialScan) flags |= FILE_FLAG_SEQUENTIAL_SCAN;
-    const HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, creation, flags, nullptr);
+    // A new file never goes through a link: CREATE_NEW fails on any name
+    // that exists, a link included.
+    if (create) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+    const HANDLE handle = CreateFileW(ExtendedPath(path).c_str(), access, share, nullptr,
+                                      create ? CREATE_NEW : OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return err::kInvalidFunction;
+    }
     file = std::make_unique<Win32File>(handle);
     return err::kNone;
 }
 
 ErrorCode Win32Platform::Delete(const std::string& path) {
-    return DeleteFileA(path.c_str()) ? err::kNone : GetLastError();
+    return DeleteFileW(ExtendedPath(path).c_str()) ? err::kNone : GetLastError();
 }
 
-ErrorCode Win32Platform::ListFolder(const std::string& folder,
-                                    std::vector<engine::FolderEntry>& entries) {
-    std::string pattern = folder;
-    if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-    pattern += "*.*";
-    WIN32_FIND_DATAA data;
-    const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+ErrorCode Win32Platform::Rename(const std::string& from, const std::string& to) {
+    return MoveFileExW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+               ? err::kNone
+               : GetLastError();
+}
+
+ErrorCode Win32Platform::ListFolder(const std::string& folder, std::vector<engine::FolderEntry>& entries) {
+    std::wstring pattern = ExtendedPath(folder);
+    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+    pattern += L"*";
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(pattern.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return GetLastError();
     entries.clear();
     do {
-        entries.push_back(
-            {data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (FindNextFileA(find, &data));
+        entries.push_back({Narrow(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(find, &data));
     FindClose(find);
     return err::kNone;
 }
 
 ErrorCode Win32Platform::RemoveFolder(const std::string& path) {
-    return RemoveDirectoryA(path.c_str()) ? err::kNone : GetLastError();
+    return RemoveDirectoryW(ExtendedPath(path).c_str()) ? err::kNone : GetLastError();
 }
 
 ErrorCode Win32Platform::CreateFolder(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) ? err::kNone : GetLastError();
+    return CreateDirectoryW(ExtendedPath(path).c_str(), nullptr) ? err::kNone : GetLastError();
 }
 
 ErrorCode Win32Platform::SetCurrentFolder(const std::string& path) {
-    return SetCurrentDirectoryA(path.c_str()) ? err::kNone : GetLastError();
+    return SetCurrentDirectoryW(Widen(path).c_str()) ? err::kNone : GetLastError();
 }
 
-bool Win32Platform::Exists(const std::string& path) { return PathFileExistsA(path.c_str()) != FALSE; }
+ErrorCode Win32Platform::Status(const std::string& path, engine::FileStatus& status) {
+    status = engine::FileStatus{};
+    if (IsDevicePath(path)) {
+        status.kind = engine::FileKind::Other;
+        return err::kNone;
+    }
+    const std::wstring wide = ExtendedPath(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) {
+            return err::kNone;
+        }
+        return code;
+    }
+    status.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const HANDLE handle = OpenForQuery(wide);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A link that leads nowhere; a file another program holds without
+        // sharing still has its directory entry.
+        if (status.link) return err::kNone;
+        status.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? engine::FileKind::Folder
+                                                                          : engine::FileKind::Regular;
+        status.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        return err::kNone;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL known = GetFileInformationByHandle(handle, &info);
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    if (!known) return GetLastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        status.kind = engine::FileKind::Folder;
+    } else {
+        status.kind = type == FILE_TYPE_DISK ? engine::FileKind::Regular : engine::FileKind::Other;
+    }
+    status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    status.id.volume = info.dwVolumeSerialNumber;
+    status.id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return err::kNone;
+}
 
-bool Win32Platform::SameFile(const std::string& a, const std::string& b) {
-    // Compare identities, not spellings: 8.3 names, case and relative paths
-    // all name the same file.
-    auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-        const HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        const BOOL ok = GetFileInformationByHandle(h, &info);
-        CloseHandle(h);
-        return ok != FALSE;
-    };
-    BY_HANDLE_FILE_INFORMATION ia, ib;
-    return identify(a, ia) && identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+bool Win32Platform::Exists(const std::string& path) {
+    return GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32Platform::IsFolder(const std::string& path) {
-    return PathIsDirectoryA(path.c_str()) != FALSE;
+    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 ErrorCode Win32Platform::FileSize(const std::string& path, std::uint64_t& size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return GetLastError();
+    if (!GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) return GetLastError();
     size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     return err::kNone;
 }
 
+std::string Win32Platform::ResolvedPath(const std::string& path) {
+    const HANDLE handle = OpenForQuery(ExtendedPath(path));
+    if (handle == INVALID_HANDLE_VALUE) return path;
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+        if (n == 0) {
+            final.clear();
+            break;
+        }
+        if (n < final.size()) {
+            final.resize(n);
+            break;
+        }
+        final.resize(n + 1);
+    }
+    CloseHandle(handle);
+    if (final.empty()) return path;
+    if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) return "\\\\" + Narrow(final.substr(8));
+    if (final.compare(0, 4, L"\\\\?\\") == 0) return Narrow(final.substr(4));
+    return Narrow(final);
+}
+
 engine::DriveType Win32Platform::QueryDriveType(const std::string& path) {
     const std::string root = DriveRoot(path);
-    return static_cast<engine::DriveType>(GetDriveTypeA(root.empty() ? nullptr : root.c_str()));
+    return static_cast<engine::DriveType>(GetDriveTypeW(root.empty() ? nullptr : Widen(root).c_str()));
 }
 
 bool Win32Platform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
-    // The extended query is looked up at run time: systems that lack it fall
-    // back to the cluster arithmetic of the older call.
-    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    if (HMODULE kernel = LoadLibraryA("Kernel32.DLL")) {
-        const auto query =
-            reinterpret_cast<FreeSpaceEx>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")));
-        if (query) {
-            ULARGE_INTEGER available, total, totalFree;
-            const BOOL ok = query(path.c_str(), &available, &total, &totalFree);
-            FreeLibrary(kernel);
-            if (!ok) return false;
-            bytes = available.QuadPart;
-            return true;
-        }
-        FreeLibrary(kernel);
-    }
-    const std::string root = DriveRoot(path);
-    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (!GetDiskFreeSpaceA(root.empty() ? nullptr : root.c_str(), &sectorsPerCluster,
-                           &bytesPerSector, &freeClusters, &clusters)) {
-        return false;
-    }
-    bytes = std::uint64_t{sectorsPerCluster} * bytesPerSector * freeClusters;
+    ULARGE_INTEGER available, total, totalFree;
+    std::wstring folder = ExtendedPath(path);
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, &total, &totalFree)) return false;
+    bytes = available.QuadPart;
     return true;
 }
+
+bool Win32Platform::VolumeIdentity(const std::string& path, std::string& identity) {
+    const std::string root = DriveRoot(path);
+    if (root.empty()) return false;
+    DWORD serial = 0;
+    wchar_t label[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(Widen(root).c_str(), label, MAX_PATH + 1, &serial, nullptr, nullptr, nullptr, 0)) {
+        return false;
+    }
+    identity = std::to_string(serial) + ":" + Narrow(label);
+    return true;
+}
+
+bool Win32Platform::ToAnsiName(const std::string& name, std::string& ansi) const {
+    return ToCodePage(GetACP(), name, ansi);
+}
+
+bool Win32Platform::FromAnsiName(const std::string& ansi, std::string& name) const {
+    return FromCodePage(GetACP(), ansi, name);
+}
+
+bool Win32Platform::ToOemText(const std::string& text, std::string& oem) const {
+    return ToCodePage(GetOEMCP(), text, oem);
+}
+
+bool Win32Platform::NameTooLong(const std::string& name) const { return Widen(name).size() > 255; }
 
 }  // namespace platform

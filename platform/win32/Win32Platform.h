@@ -1,6 +1,6 @@
-// The engines' platform on Windows: the kernel's file functions with the
-// access, sharing and creation rules the engines ask for, and the
-// last-error codes as they come.
+// The engines' platform on Windows: the kernel's wide file functions, with
+// the \\?\ form so that paths of any length work, and the last-error codes
+// as they come.
 #pragma once
 
 #include "platform/win32/WinApi.h"
@@ -18,17 +18,29 @@ public:
     engine::ErrorCode Open(const std::string& path, const engine::OpenMode& mode,
                            std::unique_ptr<engine::File>& file) override;
     engine::ErrorCode Delete(const std::string& path) override;
+    engine::ErrorCode Rename(const std::string& from, const std::string& to) override;
     engine::ErrorCode ListFolder(const std::string& folder,
                                  std::vector<engine::FolderEntry>& entries) override;
     engine::ErrorCode RemoveFolder(const std::string& path) override;
     engine::ErrorCode CreateFolder(const std::string& path) override;
     engine::ErrorCode SetCurrentFolder(const std::string& path) override;
+    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
     bool Exists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
-    bool SameFile(const std::string& a, const std::string& b) override;
     engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
+    std::string ResolvedPath(const std::string& path) override;
     engine::DriveType QueryDriveType(const std::string& path) override;
     bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;
+    bool VolumeIdentity(const std::string& path, std::string& identity) override;
+    bool ToAnsiName(const std::string& name, std::string& ansi) const override;
+    bool FromAnsiName(const std::string& ansi, std::string& name) const override;
+    bool ToOemText(const std::string& text, std::string& oem) const override;
+    bool NameTooLong(const std::string& name) const override;
 };
+
+// Converts between UTF-8 and a code page without best-fit substitutes:
+// false when a character has no place there.
+bool ToCodePage(UINT codePage, const std::string& text, std::string& converted);
+bool FromCodePage(UINT codePage, const std::string& text, std::string& converted);
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// A window for the engines that remembers what it was asked to show and
+// A front end for the engines that remembers what it was asked to show and
 // answers questions from a script. Safe to call from a worker thread while
 // the test thread waits in WaitForWorker.
 #pragma once
@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/Controller.h"
 #include "engine/Host.h"
 
 namespace fake {
@@ -19,61 +20,58 @@ struct Box {
     std::string text;
     std::string caption;
     engine::Buttons buttons;
+    engine::Question question;
 };
 
-class FakeHost : public engine::Host {
+class FakeHost : public engine::Host, public engine::WorkerWait {
 public:
     // Decides the answer to each box; by default every box is answered OK.
     std::function<engine::Answer(const Box&)> answer;
     // Answers the file-exists question; by default: overwrite.
-    std::function<FileExists(std::string&)> fileExists;
+    std::function<engine::FileExistsAnswer(std::string&)> fileExists;
     // Runs on the waiting thread between checks of the worker, as the
     // window's message loop would run a click.
     std::function<void()> onPump;
-    // Runs on the worker after each load's progress text, so that a test can
+    // Runs on the worker after each progress report, so that a test can
     // hold the worker at a chosen load.
     std::function<void()> onLoad;
 
-    engine::Answer ShowMessage(const std::string& text, const std::string& caption,
-                               engine::Buttons buttons) override {
-        const Box box{text, caption, buttons};
+    engine::Answer ShowMessage(const engine::Message& message) override {
+        const Box box{message.text, message.caption, message.buttons, message.question};
         {
             std::lock_guard<std::mutex> lock(mutex_);
             boxes.push_back(box);
         }
         return answer ? answer(box) : engine::Answer::Ok;
     }
-    void SetProgressStep(int step) override { progressStep = step; }
-    void SetProgress(int percent) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        progress.push_back(percent);
-    }
-    void ShowProgress(bool visible) override { progressVisible = visible; }
-    void SetProgressText(const std::string& text) override {
+    engine::FileExistsAnswer AskFileExists(std::string& path) override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            existsAsked.push_back(path);
+        }
+        return fileExists ? fileExists(path) : engine::FileExistsAnswer::Overwrite;
+    }
+    void ShowSplitNotice() override { ++notices; }
+
+    void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            progress.push_back(total ? static_cast<int>(done * 100 / total) : 100);
             progressTexts.push_back(text);
         }
         ++loads;
         if (onLoad) onLoad();
     }
-    void EnableControls(bool enable) override { controlsEnabled = enable; }
-    void RefreshStatusBar(const std::string&, int pane) override {
+    void Started(engine::Mode) override {
+        ++starts;
+        running = true;
+    }
+    void Finished(engine::Mode, engine::Outcome outcome) override {
+        running = false;
         std::lock_guard<std::mutex> lock(mutex_);
-        statusRefreshes.push_back(pane);
+        endings.push_back(outcome);
     }
-    void ShowCustomSize(bool visible) override { customSizeVisible = visible; }
-    void ShowSplitNotice() override { ++notices; }
-    FileExists AskFileExists(std::string& path) override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            existsAsked.push_back(path);
-        }
-        return fileExists ? fileExists(path) : FileExists::Overwrite;
-    }
-    void CollapseSettings() override { ++collapses; }
-    void UseWorkingFolder(const std::string& folder) override { workingFolderShown = folder; }
-    void ShowSourceSize(std::uint64_t bytes) override { sizeShown = bytes; }
+
     void WaitForWorker(const std::function<bool()>& finished) override {
         while (!finished()) {
             if (onPump) onPump();
@@ -91,17 +89,12 @@ public:
     std::vector<Box> boxes;
     std::vector<int> progress;
     std::vector<std::string> progressTexts;
-    std::vector<int> statusRefreshes;
     std::vector<std::string> existsAsked;
+    std::vector<engine::Outcome> endings;
     std::atomic<int> loads{0};
-    std::atomic<int> progressStep{0};
-    std::atomic<bool> progressVisible{false};
-    std::atomic<bool> controlsEnabled{true};
-    std::atomic<bool> customSizeVisible{true};
     std::atomic<int> notices{0};
-    int collapses = 0;
-    std::string workingFolderShown;
-    std::uint64_t sizeShown = 0;
+    std::atomic<int> starts{0};
+    std::atomic<bool> running{false};
 
 private:
     mutable std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace fake {
@@ -142,8 +143,38 @@ void FakePlatform::AddFile(const std::string& path, Bytes content, bool readOnly
     auto node = std::make_shared<Node>();
     node->data = std::move(content);
     node->readOnly = readOnly;
+    node->index = nextIndex_++;
+    links_.erase(Upper(path));
     if (Drive* d = DriveOf(path)) d->freeBytes -= std::min<std::uint64_t>(d->freeBytes, node->data.size());
     files_[Upper(path)] = node;
+}
+
+void FakePlatform::AddHardLink(const std::string& path, const std::string& existing) {
+    AddFolder(Parent(path));
+    files_[Upper(path)] = files_.at(Upper(existing));
+}
+
+void FakePlatform::AddLink(const std::string& path, const std::string& target) {
+    AddFolder(Parent(path));
+    files_.erase(Upper(path));
+    links_[Upper(path)] = target;
+}
+
+void FakePlatform::AddSpecial(const std::string& path) {
+    AddFile(path, {});
+    files_[Upper(path)]->special = true;
+}
+
+bool FakePlatform::HasLink(const std::string& path) const { return links_.count(Upper(path)) != 0; }
+
+std::string FakePlatform::Follow(const std::string& path) const {
+    std::string key = Upper(path);
+    for (int hops = 0; hops < 16; ++hops) {
+        auto link = links_.find(key);
+        if (link == links_.end()) return key;
+        key = Upper(link->second);
+    }
+    return std::string();  // round in a circle
 }
 
 bool FakePlatform::HasFile(const std::string& path) const { return files_.count(Upper(path)) != 0; }
@@ -178,7 +209,12 @@ std::map<std::string, Bytes> FakePlatform::SwapDisk(char letter, std::uint64_t f
         if (it->compare(0, root.size(), root) == 0 && *it != root) it = folders_.erase(it);
         else ++it;
     }
+    for (auto it = links_.begin(); it != links_.end();) {
+        if (it->first.compare(0, root.size(), root) == 0) it = links_.erase(it);
+        else ++it;
+    }
     drive(letter).freeBytes = freeBytes;
+    ++drive(letter).serial;
     return old;
 }
 
@@ -239,33 +275,32 @@ ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mo
         Consume(f);
         return code;
     }
-    const std::string key = Upper(path);
+    const bool create = mode.creation == engine::Creation::CreateNew;
+    const std::string key = create ? Upper(path) : Follow(path);
+    if (key.empty()) return err::kCantResolveFilename;
     if (folders_.count(key)) return err::kAccessDenied;
+    if (!folders_.count(Upper(Parent(key)))) return err::kPathNotFound;
     auto it = files_.find(key);
-    if (mode.creation == engine::Creation::OpenExisting) {
-        if (it == files_.end()) return folders_.count(Upper(Parent(path))) ? err::kFileNotFound : err::kPathNotFound;
-    } else if (!folders_.count(Upper(Parent(path)))) {
-        return err::kPathNotFound;
-    }
-    if (it != files_.end()) {
-        const Node& n = *it->second;
-        if (n.readOnly && mode.access != engine::Access::Read) return err::kAccessDenied;
-        const bool wantsWrite = mode.access != engine::Access::Read;
-        if (n.exclusive > 0) return err::kSharingViolation;
-        if ((n.readers > 0 || n.writers > 0) && mode.share == engine::Share::None) return err::kSharingViolation;
-        if (wantsWrite && n.readers + n.writers > 0 && mode.share != engine::Share::ReadWrite) {
-            return err::kSharingViolation;
-        }
-    }
-    std::shared_ptr<Node> node;
-    if (mode.creation == engine::Creation::CreateAlways) {
-        node = std::make_shared<Node>();
-        if (it != files_.end()) d->freeBytes += it->second->data.size();
+    if (create) {
+        if (it != files_.end() || links_.count(key)) return err::kFileExists;
+        if (Drive* target = DriveOf(key); target && target->readOnly) return err::kWriteProtect;
+        auto node = std::make_shared<Node>();
+        node->index = nextIndex_++;
         files_[key] = node;
-    } else {
-        node = it->second;
+        file = std::make_unique<FakeFile>(*this, path, node, mode);
+        return err::kNone;
     }
-    file = std::make_unique<FakeFile>(*this, path, node, mode);
+    if (it == files_.end()) return err::kFileNotFound;
+    const Node& n = *it->second;
+    if (n.special) return err::kInvalidFunction;
+    if (n.readOnly && mode.access != engine::Access::Read) return err::kAccessDenied;
+    const bool wantsWrite = mode.access != engine::Access::Read;
+    if (n.exclusive > 0) return err::kSharingViolation;
+    if ((n.readers > 0 || n.writers > 0) && mode.share == engine::Share::None) return err::kSharingViolation;
+    if (wantsWrite && n.readers + n.writers > 0 && mode.share != engine::Share::ReadWrite) {
+        return err::kSharingViolation;
+    }
+    file = std::make_unique<FakeFile>(*this, path, it->second, mode);
     return err::kNone;
 }
 
@@ -277,12 +312,44 @@ ErrorCode FakePlatform::Delete(const std::string& path) {
         Consume(f);
         return code;
     }
+    if (d && d->readOnly) return err::kWriteProtect;
+    if (links_.erase(Upper(path))) return err::kNone;
     auto it = files_.find(Upper(path));
-    if (it == files_.end()) return err::kFileNotFound;
-    if (it->second->readOnly) return err::kAccessDenied;
-    if (it->second.use_count() > 1) return err::kSharingViolation;
-    if (d) d->freeBytes += it->second->data.size();
+    if (it == files_.end()) return folders_.count(Upper(path)) ? err::kAccessDenied : err::kFileNotFound;
+    const Node& n = *it->second;
+    if (n.readOnly) return err::kAccessDenied;
+    if (n.readers + n.writers > 0) return err::kSharingViolation;
+    // The room comes back when the last name of the file goes.
+    if (d && it->second.use_count() == 1) d->freeBytes += n.data.size();
     files_.erase(it);
+    return err::kNone;
+}
+
+ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
+    Drive* d = DriveOf(from);
+    if (!d || DriveOf(to) != d) return err::kNotSameDevice;
+    if (d->notReady) return err::kNotReady;
+    if (const Fault* f = MatchFault(Op::Rename, to, 0, 0)) {
+        const ErrorCode code = f->code;
+        Consume(f);
+        return code;
+    }
+    if (d->readOnly) return err::kWriteProtect;
+    const std::string source = Upper(from), target = Upper(to);
+    auto it = files_.find(source);
+    if (it == files_.end()) return err::kFileNotFound;
+    if (folders_.count(target)) return err::kAccessDenied;
+    if (!folders_.count(Upper(Parent(to)))) return err::kPathNotFound;
+    if (it->second->readers + it->second->writers > 0) return err::kSharingViolation;
+    if (auto old = files_.find(target); old != files_.end() && source != target) {
+        if (old->second->readOnly) return err::kAccessDenied;
+        if (old->second->readers + old->second->writers > 0) return err::kSharingViolation;
+        if (old->second.use_count() == 1) d->freeBytes += old->second->data.size();
+    }
+    links_.erase(target);
+    auto node = it->second;
+    files_.erase(it);
+    files_[target] = node;
     return err::kNone;
 }
 
@@ -338,26 +405,49 @@ ErrorCode FakePlatform::SetCurrentFolder(const std::string& path) {
     return err::kNone;
 }
 
+ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& status) {
+    status = engine::FileStatus{};
+    status.link = links_.count(Upper(path)) != 0;
+    const std::string key = Follow(path);
+    if (key.empty()) return err::kNone;
+    if (folders_.count(key)) {
+        status.kind = engine::FileKind::Folder;
+        status.id = {DriveOf(key) ? DriveOf(key)->serial : 0, std::hash<std::string>{}(key)};
+        return err::kNone;
+    }
+    auto it = files_.find(key);
+    if (it == files_.end()) return err::kNone;
+    status.kind = it->second->special ? engine::FileKind::Other : engine::FileKind::Regular;
+    status.size = it->second->data.size();
+    if (auto reported = reportedSizes.find(path); reported != reportedSizes.end()) status.size = reported->second;
+    status.id = {DriveOf(key) ? DriveOf(key)->serial : 0, it->second->index};
+    return err::kNone;
+}
+
 bool FakePlatform::Exists(const std::string& path) {
     const std::string key = Upper(path);
-    return files_.count(key) || folders_.count(key);
+    return files_.count(key) || folders_.count(key) || links_.count(key);
 }
 
-bool FakePlatform::SameFile(const std::string& a, const std::string& b) {
-    return Exists(a) && Upper(a) == Upper(b);
+bool FakePlatform::IsFolder(const std::string& path) {
+    const std::string key = Follow(path);
+    return !key.empty() && folders_.count(key) != 0;
 }
-
-bool FakePlatform::IsFolder(const std::string& path) { return folders_.count(Upper(path)) != 0; }
 
 ErrorCode FakePlatform::FileSize(const std::string& path, std::uint64_t& size) {
     if (auto reported = reportedSizes.find(path); reported != reportedSizes.end()) {
         size = reported->second;
         return err::kNone;
     }
-    auto it = files_.find(Upper(path));
+    auto it = files_.find(Follow(path));
     if (it == files_.end()) return err::kFileNotFound;
     size = it->second->data.size();
     return err::kNone;
+}
+
+std::string FakePlatform::ResolvedPath(const std::string& path) {
+    const std::string key = Follow(path);
+    return key.empty() ? path : key;
 }
 
 engine::DriveType FakePlatform::QueryDriveType(const std::string& path) {
@@ -369,6 +459,51 @@ bool FakePlatform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
     Drive* d = DriveOf(path);
     if (!d || d->notReady || d->freeSpaceFails) return false;
     bytes = d->freeBytes;
+    return true;
+}
+
+bool FakePlatform::VolumeIdentity(const std::string& path, std::string& identity) {
+    Drive* d = DriveOf(path);
+    if (!d || d->notReady) return false;
+    identity = std::to_string(d->serial);
+    return true;
+}
+
+bool FakePlatform::ToAnsiName(const std::string& name, std::string& ansi) const {
+    ansi.clear();
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            ansi += static_cast<char>(c);
+        } else if ((c == 0xC2 || c == 0xC3) && i + 1 < name.size()) {
+            const auto next = static_cast<unsigned char>(name[++i]);
+            ansi += static_cast<char>(((c & 0x03) << 6) | (next & 0x3F));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FakePlatform::FromAnsiName(const std::string& ansi, std::string& name) const {
+    name.clear();
+    for (char ch : ansi) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            name += ch;
+        } else {
+            name += static_cast<char>(0xC0 | (c >> 6));
+            name += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return true;
+}
+
+bool FakePlatform::ToOemText(const std::string& text, std::string& oem) const {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    oem = text;
     return true;
 }
 

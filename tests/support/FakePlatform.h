@@ -17,7 +17,7 @@ namespace fake {
 
 using Bytes = std::vector<unsigned char>;
 
-enum class Op { Open, Read, Write, Delete };
+enum class Op { Open, Read, Write, Delete, Rename };
 
 // A fault: the operation `op` on a path containing `pathPart` fails with
 // `code` once `afterBytes` bytes have passed through that file object (for
@@ -33,9 +33,11 @@ struct Fault {
 
 struct Drive {
     engine::DriveType type = engine::DriveType::Fixed;
+    std::uint64_t serial = 1;  // the disk in the drive; a swap gives another
     std::uint64_t freeBytes = 1ull << 40;
     bool notReady = false;
     bool freeSpaceFails = false;
+    bool readOnly = false;  // mounted read-only: nothing can be made or removed
 };
 
 class FakePlatform : public engine::Platform {
@@ -46,6 +48,13 @@ public:
     Drive& drive(char letter);
     void AddFolder(const std::string& path);
     void AddFile(const std::string& path, Bytes content, bool readOnly = false);
+    // Another name for an existing file, as a hard link gives.
+    void AddHardLink(const std::string& path, const std::string& existing);
+    // A symbolic link at `path` to `target` (which need not exist).
+    void AddLink(const std::string& path, const std::string& target);
+    // A device or pipe: it exists, but is no ordinary file.
+    void AddSpecial(const std::string& path);
+    bool HasLink(const std::string& path) const;
     bool HasFile(const std::string& path) const;
     const Bytes& Content(const std::string& path) const;
     std::vector<std::string> FilesUnder(const std::string& prefix) const;
@@ -65,22 +74,32 @@ public:
     engine::ErrorCode Open(const std::string& path, const engine::OpenMode& mode,
                            std::unique_ptr<engine::File>& file) override;
     engine::ErrorCode Delete(const std::string& path) override;
+    engine::ErrorCode Rename(const std::string& from, const std::string& to) override;
     engine::ErrorCode ListFolder(const std::string& folder,
                                  std::vector<engine::FolderEntry>& entries) override;
     engine::ErrorCode RemoveFolder(const std::string& path) override;
     engine::ErrorCode CreateFolder(const std::string& path) override;
     engine::ErrorCode SetCurrentFolder(const std::string& path) override;
     std::string currentFolder;
+    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
     bool Exists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
-    bool SameFile(const std::string& a, const std::string& b) override;
     engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
+    std::string ResolvedPath(const std::string& path) override;
     engine::DriveType QueryDriveType(const std::string& path) override;
     bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;
+    bool VolumeIdentity(const std::string& path, std::string& identity) override;
+    // Names in the ANSI code page: Latin-1 here, a stand-in for code page 1252.
+    bool ToAnsiName(const std::string& name, std::string& ansi) const override;
+    bool FromAnsiName(const std::string& ansi, std::string& name) const override;
+    bool ToOemText(const std::string& text, std::string& oem) const override;
+    bool NameTooLong(const std::string& name) const override { return name.size() > 255; }
 
     struct Node {
         Bytes data;
+        std::uint64_t index = 0;
         bool readOnly = false;
+        bool special = false;
         int readers = 0;
         int writers = 0;
         int exclusive = 0;  // handles that share nothing
@@ -93,9 +112,13 @@ private:
     void Consume(const Fault* fault);
     Drive* DriveOf(const std::string& path);
     std::string Parent(const std::string& path) const;
+    // The key a path leads to, its final links followed.
+    std::string Follow(const std::string& path) const;
 
     std::map<char, Drive> drives_;
     std::map<std::string, std::shared_ptr<Node>> files_;
+    std::map<std::string, std::string> links_;  // upper-case path -> target as given
+    std::uint64_t nextIndex_ = 1;
     std::set<std::string> folders_;
     std::vector<Fault> faults_;
     int openHandles_ = 0;

@@ -1,19 +1,21 @@
-// A split set up on the fake platform: a source of patterned bytes on D:, a
-// destination folder on E:, and helpers to look at the result.
+// A split or rejoin set up on the fake platform: a source of patterned bytes
+// on D:, a destination folder on E:, and helpers to run the job through the
+// start checks exactly as a front end does and to look at the result.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "engine/Operation.h"
 #include "engine/PiecePlan.h"
+#include "engine/StartChecks.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 
 namespace fake {
 
-inline Bytes Pattern(std::size_t size) {
+inline Bytes Pattern(std::size_t size, std::uint32_t seed = 2463534242u) {
     Bytes bytes(size);
-    std::uint32_t x = 2463534242u;
+    std::uint32_t x = seed;
     for (auto& b : bytes) {
         x ^= x << 13;
         x ^= x >> 17;
@@ -29,37 +31,46 @@ public:
         fs.drive('D');
         fs.drive('E');
         fs.AddFolder("E:\\parts");
-        r.destinationFolder = "E:\\parts";
-        r.driveType = engine::DriveType::Fixed;
+        request.mode = engine::Mode::Split;
+        request.destinationText = "E:\\parts";
     }
 
     void Source(std::size_t size, const std::string& name = "movie.avi") {
         source = Pattern(size);
-        r.sourcePath = "D:\\video\\" + name;
-        r.sourceName = name;
-        r.sourceSize = size;
-        fs.AddFile(r.sourcePath, source);
+        sourceName = name;
+        sourcePath = "D:\\video\\" + name;
+        request.sourceText = sourcePath;
+        fs.AddFile(sourcePath, source);
     }
 
     void Preset(std::uint32_t bytes) {
-        r.customSize = false;
-        r.pieceSize = bytes;
+        request.size.custom = false;
+        request.size.presetBytes = bytes;
     }
     void Custom(const std::string& text, std::uint32_t unit) {
-        r.customSize = true;
-        r.customText = text;
-        r.unitMultiplier = unit;
+        request.size.custom = true;
+        request.size.customText = text;
+        request.size.unit = unit;
     }
 
-    engine::Outcome RunSplit() {
-        engine::OperationContext ctx{r, fs, host, settings, checkpoint};
-        return engine::RunOperation(ctx);
+    // The start checks, then the run, as every front end does; a refusal is
+    // shown the way the window shows it.
+    engine::Outcome Run() {
+        const engine::Prepared prepared = engine::PrepareJob(request, fs, settings);
+        if (!prepared.ok) {
+            if (!prepared.refusal.silent) host.Tell(prepared.refusal.text, prepared.refusal.caption);
+            refused = true;
+            return engine::Outcome::Stopped;
+        }
+        refused = false;
+        job = prepared.job;
+        engine::OperationContext ctx(fs, host, settings, checkpoint);
+        return engine::RunJob(job, ctx);
     }
 
-    std::string Piece(std::uint32_t i) const {
-        return engine::PieceName(fs, r.destinationFolder, r.sourceName, i);
-    }
-    std::string Info() const { return engine::InfoFileName(fs, r.destinationFolder, r.sourceName); }
+    std::string Destination() const { return request.destinationText; }
+    std::string Piece(std::uint32_t i) const { return engine::PieceName(fs, Destination(), sourceName, i); }
+    std::string Info() const { return engine::InfoFileName(fs, Destination(), sourceName); }
 
     Bytes Joined(std::uint32_t count) const {
         Bytes all;
@@ -70,20 +81,21 @@ public:
         return all;
     }
 
-    // After every ending the window is usable again and nothing stays open.
+    // After every ending nothing stays open and the window is usable again.
     void ExpectIdle() const {
-        EXPECT_TRUE(host.controlsEnabled);
-        EXPECT_FALSE(host.progressVisible);
+        EXPECT_FALSE(host.running);
         EXPECT_EQ(fs.openHandles(), 0);
-        EXPECT_FALSE(r.infoOpen() || r.sourceOpen() || r.pieceOpen());
     }
 
     FakePlatform fs;
     FakeHost host;
-    engine::OperationRequest r;
+    engine::StartRequest request;
     engine::EngineSettings settings;
     engine::Checkpoint* checkpoint = nullptr;
+    engine::Job job;
+    bool refused = false;
     Bytes source;
+    std::string sourceName, sourcePath;
 };
 
 // One case of a table-driven test, outside the gtest fixture machinery.

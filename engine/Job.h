@@ -1,0 +1,60 @@
+// What one split, rejoin or verification is asked to do, as the start
+// checks have validated it. A run starts from a Job and nothing else: no
+// state of an earlier run can steer it, nor its clean-up.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Host.h"
+#include "PiecePlan.h"
+#include "Platform.h"
+#include "SplitInfo.h"
+
+namespace engine {
+
+// The settings the engines read.
+struct EngineSettings {
+    bool eraseRemovableBeforeSplit = false;
+    bool removeSplitFilesAfterRejoin = false;
+    std::string workingFolder;  // the destination when none is given
+};
+
+// What the user entered, as the front end read it from its fields or its
+// command line.
+struct StartRequest {
+    Mode mode = Mode::Split;
+    std::string sourceText;       // the file to split, or an info file or piece
+    std::string destinationText;  // empty: the working folder
+    SizeChoice size;
+};
+
+struct SplitJob {
+    std::string sourcePath;
+    std::string sourceName;
+    std::string destinationFolder;
+    FileId sourceId;
+    std::uint64_t sourceSize = 0;
+    std::uint32_t pieceSize = 0;
+    std::uint32_t pieceCount = 0;
+    DriveType driveType = DriveType::Unknown;
+};
+
+struct RejoinJob {
+    std::string infoPath;
+    std::string infoFolder;  // where the pieces are
+    std::string destinationFolder;
+    SetInfo set;
+    // What every piece but the last holds: recorded, or measured on piece 0
+    // of a set without a trailer.
+    std::uint32_t pieceSize = 0;
+    DriveType driveType = DriveType::Unknown;
+};
+
+struct Job {
+    Mode mode = Mode::Split;
+    SplitJob split;
+    RejoinJob rejoin;  // also what a verification checks
+};
+
+}  // namespace engine

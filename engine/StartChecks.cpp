@@ -1,0 +1,300 @@
+#include "StartChecks.h"
+
+#include <cctype>
+
+#include "FileErrors.h"
+#include "Names.h"
+#include "Texts.h"
+
+namespace engine {
+
+namespace {
+
+// A refusal that still shows what the checks found so far.
+Prepared Refuse(const Prepared& found, std::string text, std::string caption = std::string()) {
+    Prepared p = found;
+    p.ok = false;
+    p.refusal.text = std::move(text);
+    p.refusal.caption = std::move(caption);
+    return p;
+}
+
+std::string TrimTrailingBlanks(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+bool IsFolderOrRoot(Platform& platform, const std::string& path) {
+    return platform.IsFolder(path) || platform.IsRoot(path);
+}
+
+// Whether `path` lies somewhere inside `folder`, links resolved.
+bool LiesInside(Platform& platform, const std::string& path, const std::string& folder) {
+    FileStatus target;
+    if (platform.Status(folder, target) != err::kNone || target.kind != FileKind::Folder) return false;
+    std::string at = platform.ResolvedPath(path);
+    for (int depth = 0; depth < 4096; ++depth) {
+        const std::string parent = FolderPart(platform, at);
+        if (parent == at || parent == ".") return false;
+        FileStatus status;
+        if (platform.Status(parent, status) == err::kNone && status.kind == FileKind::Folder &&
+            status.id == target.id) {
+            return true;
+        }
+        at = parent;
+    }
+    return false;
+}
+
+// Every name the split will write, checked against the source: a piece, the
+// info file or Go.bat that is the source itself (a link, a hard link, the
+// same name) would destroy it.
+bool OutputsAreFree(Platform& platform, const SplitJob& job, Prepared& p) {
+    auto check = [&](const std::string& path) {
+        FileStatus status;
+        if (platform.Status(path, status) != err::kNone) return true;  // creation reports it
+        if (status.kind == FileKind::Missing) return true;
+        if (status.id == job.sourceId && status.kind == FileKind::Regular) {
+            p = Refuse(p, Fill(texts::kOutputIsSource, path));
+            return false;
+        }
+        if (status.kind == FileKind::Folder && !status.link) {
+            p = Refuse(p, StandardFileText(FileCause::AccessDenied, path));
+            return false;
+        }
+        return true;
+    };
+    if (!check(InfoFileName(platform, job.destinationFolder, job.sourceName))) return false;
+    if (!check(BatchFileName(platform, job.destinationFolder))) return false;
+    for (std::uint32_t i = 0; i < job.pieceCount; ++i) {
+        if (!check(PieceName(platform, job.destinationFolder, job.sourceName, i))) return false;
+    }
+    return true;
+}
+
+// What every start checks first: the source names an ordinary file, the
+// destination (the working folder when empty) is a folder or a root.
+struct Opening {
+    bool passed = false;
+    Prepared found;  // what the checks found so far; the job is filled in later
+    std::string source;
+    std::string destination;
+    FileStatus status;
+
+    Prepared Refusal(std::string text, std::string caption = std::string()) const {
+        return Refuse(found, std::move(text), std::move(caption));
+    }
+};
+
+Opening CheckSourceAndDestination(const StartRequest& request, Platform& platform,
+                                  const EngineSettings& settings, std::string source) {
+    Opening o;
+    o.source = std::move(source);
+    auto refuse = [&o](std::string text) {
+        o.found = o.Refusal(std::move(text));
+        return o;
+    };
+    if (o.source.empty() || !platform.Exists(o.source)) return refuse(texts::kSourceNotDefined);
+    if (request.mode != Mode::Verify) {
+        o.destination = request.destinationText;
+        if (o.destination.empty()) {
+            o.destination = settings.workingFolder;
+            o.found.workingFolderUsed = o.destination;
+        }
+        if (o.destination.empty() || !IsFolderOrRoot(platform, o.destination)) {
+            return refuse(texts::kDestinationNotDefined);
+        }
+    }
+    if (platform.Status(o.source, o.status) != err::kNone || o.status.kind == FileKind::Missing ||
+        o.status.kind == FileKind::Folder) {
+        return refuse(texts::kSourceNotDefined);
+    }
+    if (o.status.kind != FileKind::Regular) return refuse(Fill(texts::kNotAFile, o.source));
+    o.found.sourceSizeKnown = true;
+    o.found.sourceSize = o.status.size;
+    o.passed = true;
+    return o;
+}
+
+Prepared PrepareSplit(const StartRequest& request, Platform& platform, const EngineSettings& settings) {
+    Opening o = CheckSourceAndDestination(request, platform, settings, TrimTrailingBlanks(request.sourceText));
+    if (!o.passed) return o.found;
+    Prepared& p = o.found;
+    auto refuse = [&o](std::string text, std::string caption = std::string()) {
+        return o.Refusal(std::move(text), std::move(caption));
+    };
+    const std::string& source = o.source;
+    const std::string& destination = o.destination;
+    const FileStatus& status = o.status;
+
+    SplitJob& job = p.job.split;
+    job.sourcePath = source;
+    job.sourceName = FileNamePart(platform, source);
+    job.destinationFolder = destination;
+    job.sourceId = status.id;
+    job.sourceSize = status.size;
+    job.driveType = platform.QueryDriveType(destination);
+
+    const std::string problem = NameProblem(job.sourceName);
+    if (!problem.empty()) {
+        std::string text = texts::kBadName;
+        text.replace(text.find("%2"), 2, problem);
+        return refuse(Fill(text, job.sourceName));
+    }
+
+    const PlanCheck resolved = ResolvePieceSize(request.size, job.sourceSize, job.pieceSize);
+    if (!resolved.ok) {
+        Prepared r = refuse(resolved.message ? resolved.message : "");
+        r.refusal.silent = resolved.message == nullptr;
+        return r;
+    }
+    const PlanCheck fits = CheckPieceSize(job.sourceSize, job.pieceSize);
+    if (!fits.ok) return refuse(fits.message);
+    const std::uint64_t count = CountPieces(job.sourceSize, job.pieceSize);
+    if (count > kMaxPieces) return refuse(texts::kTooManyPieces);
+    job.pieceCount = static_cast<std::uint32_t>(count);
+    if (platform.NameTooLong(PieceFileName(job.sourceName, count - 1)) ||
+        platform.NameTooLong(job.sourceName + ".sio")) {
+        return refuse(texts::kNameTooLong);
+    }
+    if (!OutputsAreFree(platform, job, p)) return p;
+
+    std::uint64_t room = 0;
+    if (!platform.GetFreeSpace(destination, room)) return refuse(texts::kNoDiskInfo);
+    if (settings.eraseRemovableBeforeSplit && job.driveType == DriveType::Removable) {
+        if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
+        EraseRemovableFolder(platform, destination);
+        platform.GetFreeSpace(destination, room);
+    }
+    if (room < job.sourceSize) {
+        Prepared r = refuse(texts::kNoRoomForSource, texts::kNoRoomCaption);
+        r.refusal.noSpace = true;
+        return r;
+    }
+    p.ok = true;
+    p.job.mode = Mode::Split;
+    return p;
+}
+
+// A set without a trailer records no piece size: piece 0 tells it, and the
+// rest must agree.
+bool CheckPieces(Platform& platform, RejoinJob& job, Prepared& p) {
+    const SetInfo& set = job.set;
+    auto piece = [&](std::uint32_t i) { return PieceName(platform, job.infoFolder, set.name, i); };
+    std::uint64_t pieceSize = set.pieceSize;
+    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
+        const std::string path = piece(i);
+        FileStatus status;
+        if (platform.Status(path, status) != err::kNone || status.kind == FileKind::Missing) {
+            p.refusal.text = texts::kFilesMissing;
+            p.refusal.caption = texts::kFilesMissingCaption;
+            return false;
+        }
+        if (status.kind != FileKind::Regular) {
+            p.refusal.text = Fill(texts::kNotAFile, path);
+            return false;
+        }
+        if (i == 0 && !set.extended) {
+            pieceSize = set.pieceCount == 1 ? set.size : status.size;
+            const std::uint64_t full = (set.pieceCount - 1) * pieceSize;
+            if (pieceSize == 0 || pieceSize > 0xFFFFFFFFull || full >= set.size ||
+                set.size - full > pieceSize) {
+                p.refusal.text = Fill(texts::kPieceWrongLength, path);
+                return false;
+            }
+        }
+        const std::uint64_t expected =
+            i + 1 < set.pieceCount ? pieceSize : set.size - std::uint64_t{set.pieceCount - 1} * pieceSize;
+        if (status.size != expected) {
+            p.refusal.text = Fill(texts::kPieceWrongLength, path);
+            return false;
+        }
+    }
+    job.pieceSize = static_cast<std::uint32_t>(pieceSize);
+    return true;
+}
+
+Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const EngineSettings& settings) {
+    Opening o = CheckSourceAndDestination(request, platform, settings,
+                                          InfoPathFor(platform, TrimTrailingBlanks(request.sourceText)));
+    if (!o.passed) return o.found;
+    Prepared& p = o.found;
+    const std::string& source = o.source;
+    const std::string& destination = o.destination;
+
+    RejoinJob& job = p.job.rejoin;
+    job.infoPath = source;
+    job.infoFolder = FolderPart(platform, source);
+    job.destinationFolder = destination;
+    job.driveType = platform.QueryDriveType(destination);
+    try {
+        job.set = ReadInfoFile(platform, source);
+    } catch (const InvalidSplitInfo& bad) {
+        return o.Refusal(bad.what());
+    } catch (const FileError& failure) {
+        return o.Refusal(StandardFileText(failure.cause, failure.path));
+    }
+    if (request.mode == Mode::Verify) {
+        // A verification reports every bad piece itself.
+        p.ok = true;
+        p.job.mode = Mode::Verify;
+        return p;
+    }
+    if (!CheckPieces(platform, job, p)) return p;
+    // The rebuilt file needs its whole size, also while an older file of the
+    // same name still stands.
+    std::uint64_t room = 0;
+    if (platform.GetFreeSpace(destination, room) && room < job.set.size) {
+        Prepared r = o.Refusal(texts::kNoRoomForSource, texts::kNoRoomCaption);
+        r.refusal.noSpace = true;
+        return r;
+    }
+    p.ok = true;
+    p.job.mode = Mode::Rejoin;
+    return p;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
+    if (text.size() < suffix.size()) return false;
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        const char a = text[text.size() - suffix.size() + i];
+        const char b = suffix[i];
+        if (std::tolower(static_cast<unsigned char>(a)) != std::tolower(static_cast<unsigned char>(b))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string InfoPathFor(const Platform& platform, const std::string& path) {
+    if (!EndsWithNoCase(path, ".spl")) return path;
+    const std::string info = InfoFileForPiece(path, std::string(1, platform.Separator()));
+    return info.empty() ? path : info;
+}
+
+Prepared PrepareJob(const StartRequest& request, Platform& platform, const EngineSettings& settings) {
+    return request.mode == Mode::Split ? PrepareSplit(request, platform, settings)
+                                       : PrepareRejoin(request, platform, settings);
+}
+
+void EraseRemovableFolder(Platform& platform, const std::string& folder) {
+    const std::string root = platform.DriveRoot(folder);
+    if (root.empty() || platform.QueryDriveType(root) != DriveType::Removable) return;
+    std::vector<FolderEntry> entries;
+    if (platform.ListFolder(folder, entries) != err::kNone) return;
+    const std::string prefix = FolderPrefix(platform, folder);
+    for (const FolderEntry& entry : entries) {
+        if (entry.name == "." || entry.name == "..") continue;
+        const std::string path = prefix + entry.name;
+        if (entry.isFolder) {
+            EraseRemovableFolder(platform, path);
+            platform.RemoveFolder(path);
+        } else {
+            platform.Delete(path);
+        }
+    }
+}
+
+}  // namespace engine

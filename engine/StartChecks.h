@@ -1,0 +1,43 @@
+// The checks before every operation, the same for the window, the command
+// line and automation: everything that can be refused is refused here,
+// before any file is made. The front end decides how to show the outcome.
+#pragma once
+
+#include <string>
+
+#include "Job.h"
+
+namespace engine {
+
+struct Refusal {
+    std::string text;
+    std::string caption;  // empty: the program's title
+    bool noSpace = false; // the destination lacks room (automation's Run answers false)
+    bool silent = false;  // nothing to say (an empty custom-size field)
+};
+
+struct Prepared {
+    bool ok = false;
+    Job job;
+    Refusal refusal;
+    // An empty destination became the working folder, to be shown as such.
+    std::string workingFolderUsed;
+    // The size of the chosen file, for the window's label.
+    bool sourceSizeKnown = false;
+    std::uint64_t sourceSize = 0;
+};
+
+// Validates the request and returns a job, or a refusal. Before a split to a
+// removable disk with the erase setting on, it empties the destination
+// folder (never one that holds the source), and only then measures the room.
+Prepared PrepareJob(const StartRequest& request, Platform& platform, const EngineSettings& settings);
+
+// The info file a rejoin or verification is started from: a piece stands
+// for its set's info file in its own folder; any other path is taken as it is.
+std::string InfoPathFor(const Platform& platform, const std::string& path);
+
+// Empties `folder` (files deleted, subfolders emptied and removed) when it
+// lies on a removable drive; does nothing elsewhere. Failures are ignored.
+void EraseRemovableFolder(Platform& platform, const std::string& folder);
+
+}  // namespace engine
