@@ -36,3 +36,160 @@ TEST(SplitInfo, RoundTripsNamesUpToTheField) {
 }
 
 }  // namespace
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "engine/Checksum.h"
+#include "engine/Names.h"
+
+namespace {
+
+SetInfo ASet(std::uint64_t size, std::uint32_t pieceSize, const std::string& name = "movie.avi") {
+    SetInfo set;
+    set.name = name;
+    set.size = size;
+    set.pieceSize = pieceSize;
+    set.pieceCount = static_cast<std::uint32_t>((size + pieceSize - 1) / pieceSize);
+    set.extended = set.hasChecksums = true;
+    set.whole = ChecksumOf(name.data(), name.size());
+    for (std::uint32_t i = 0; i < set.pieceCount; ++i) set.pieces.push_back(ChecksumOf(&i, sizeof i));
+    return set;
+}
+
+void ExpectSame(const SetInfo& a, const SetInfo& b) {
+    EXPECT_EQ(a.name, b.name);
+    EXPECT_EQ(a.size, b.size);
+    EXPECT_EQ(a.pieceCount, b.pieceCount);
+    EXPECT_EQ(a.pieceSize, b.pieceSize);
+    EXPECT_EQ(a.hasChecksums, b.hasChecksums);
+    EXPECT_EQ(a.whole, b.whole);
+    EXPECT_EQ(a.pieces, b.pieces);
+}
+
+TEST(InfoFile, TheRecordStaysWhatEveryReaderKnows) {
+    fake::FakePlatform fs;
+    const SetInfo set = ASet(10000000, 3000000);
+    const std::vector<unsigned char> bytes = EncodeInfoFile(set, fs);
+    const auto record = EncodeSplitInfo({4, "movie.avi", 10000000});
+    ASSERT_GT(bytes.size(), kSplitInfoSize);
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + kSplitInfoSize),
+              std::vector<unsigned char>(record.begin(), record.end()));
+    ExpectSame(DecodeInfoFile(bytes, fs, "x"), set);
+    // Without checksums, as on the first of several disks.
+    SetInfo bare = set;
+    bare.hasChecksums = false;
+    bare.whole = Checksum{};
+    bare.pieces.clear();
+    ExpectSame(DecodeInfoFile(EncodeInfoFile(bare, fs), fs, "x"), bare);
+}
+
+TEST(InfoFile, OlderReadersAreGivenAPlaceholderTheyCannotMisuse) {
+    fake::FakePlatform fs;
+    const struct {
+        const char* what;
+        SetInfo set;
+    } cases[] = {
+        {"4 GiB and more", ASet(5ull << 30, 0xFFFFFFFFu)},
+        {"exactly 4 GiB", ASet(1ull << 32, 0x80000000u)},
+        {"a name outside the code page", ASet(1000, 400, "\xd0\xba\xd0\xbe\xd1\x82.txt")},
+        {"a name too long for the field", ASet(1000, 400, std::string(300, 'n'))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto bytes = EncodeInfoFile(c.set, fs);
+        const SplitInfo record = DecodeSplitInfo(bytes.data());
+        EXPECT_EQ(record.fileName, kPlaceholderName);
+        EXPECT_EQ(record.fileSize, 0xFFFFFFFFu);
+        EXPECT_EQ(record.pieceCount, c.set.pieceCount);
+        ExpectSame(DecodeInfoFile(bytes, fs, "x"), c.set);
+    }
+    // A Latin name that the code page holds keeps its record.
+    const auto latin = EncodeInfoFile(ASet(1000, 400, "caf\xc3\xa9.bin"), fs);
+    EXPECT_EQ(DecodeSplitInfo(latin.data()).fileName, "caf\xe9.bin");
+}
+
+// Every bit of a good info file flipped in turn, every truncation, every
+// extension by a byte and a few thousand random trailers: the reader refuses
+// or reads exactly what was written; it never trusts a different story.
+TEST(InfoFile, DamageIsRefusedNeverTrusted) {
+    fake::FakePlatform fs;
+    const SetInfo set = ASet(25000, 5000);
+    const std::vector<unsigned char> good = EncodeInfoFile(set, fs);
+    auto check = [&](const std::vector<unsigned char>& bytes) {
+        try {
+            const SetInfo read = DecodeInfoFile(bytes, fs, "x");
+            if (bytes.size() == kSplitInfoSize) {
+                // The record alone: bounded and plain, nothing to verify.
+                EXPECT_GE(read.pieceCount, 1u);
+                EXPECT_LE(read.pieceCount, read.size);
+                EXPECT_TRUE(IsPlainFileName(read.name));
+                EXPECT_FALSE(read.hasChecksums);
+            } else {
+                ExpectSame(read, set);
+            }
+        } catch (const InvalidSplitInfo&) {
+        }
+    };
+    int refused = 0;
+    for (std::size_t byte = 0; byte < good.size(); ++byte) {
+        for (int bit = 0; bit < 8; ++bit) {
+            std::vector<unsigned char> flipped = good;
+            flipped[byte] ^= static_cast<unsigned char>(1 << bit);
+            check(flipped);
+            if (byte >= kSplitInfoSize) {
+                EXPECT_THROW(DecodeInfoFile(flipped, fs, "x"), InvalidSplitInfo) << byte << ":" << bit;
+                ++refused;
+            }
+        }
+    }
+    EXPECT_EQ(refused, static_cast<int>((good.size() - kSplitInfoSize) * 8));
+    for (std::size_t length = 0; length <= good.size() + 1; ++length) {
+        std::vector<unsigned char> cut(good.begin(), good.begin() + std::min(length, good.size()));
+        if (length > good.size()) cut.push_back(0);
+        if (length != kSplitInfoSize && length != good.size()) {
+            EXPECT_THROW(DecodeInfoFile(cut, fs, "x"), InvalidSplitInfo) << length;
+        }
+        check(cut);
+    }
+    std::mt19937 random(1234);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<unsigned char> noise(good.begin(), good.begin() + kSplitInfoSize);
+        noise.resize(kSplitInfoSize + 64 + random() % 400);
+        for (std::size_t i = kSplitInfoSize; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>(random());
+        std::memcpy(noise.data() + kSplitInfoSize, "SIOX", 4);
+        EXPECT_THROW(DecodeInfoFile(noise, fs, "x"), InvalidSplitInfo);
+    }
+}
+
+// Trailers that are well formed and checked, but tell an impossible story.
+TEST(InfoFile, ConsistentChecksumsDoNotMakeAnImpossibleSetTrusted) {
+    fake::FakePlatform fs;
+    auto refused = [&](SetInfo set) {
+        try {
+            DecodeInfoFile(EncodeInfoFile(set, fs), fs, "x");
+            return false;
+        } catch (const InvalidSplitInfo&) {
+            return true;
+        }
+    };
+    SetInfo set = ASet(25000, 5000);
+    EXPECT_FALSE(refused(set));
+    for (auto damage : std::vector<std::function<void(SetInfo&)>>{
+             [](SetInfo& s) { s.size = 20000; },           // the last piece would be empty
+             [](SetInfo& s) { s.size = 25001; },           // a byte more than the pieces hold
+             [](SetInfo& s) { s.pieceSize = 0; },
+             [](SetInfo& s) { s.name = "..\\evil"; },
+             [](SetInfo& s) { s.name = "a\"b"; },
+             [](SetInfo& s) { s.name = "\xff\xfe"; },
+             [](SetInfo& s) { s.name = std::string(1021, 'n'); },
+             [](SetInfo& s) { s.pieceCount = 0; s.pieces.clear(); },
+         }) {
+        SetInfo bad = set;
+        damage(bad);
+        EXPECT_TRUE(refused(bad));
+    }
+}
+
+}  // namespace

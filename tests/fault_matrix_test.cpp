@@ -1,0 +1,384 @@
+// One fault at a time, at every boundary of a small plan, for the split and
+// the rejoin. Every row is judged by the same invariants, never by the steps
+// the engine took: success means the output is exact; any other ending
+// leaves the source and every file that was there before as it was, and
+// nothing that looks like a complete set or a finished output.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "engine/RejoinBatch.h"
+#include "engine/SplitInfo.h"
+#include "engine/StartChecks.h"
+#include "support/SplitFixture.h"
+
+using namespace engine;
+using fake::Bytes;
+
+namespace {
+
+// Every file on a drive with its content.
+std::map<std::string, Bytes> FilesOn(const fake::FakePlatform& fs, const std::string& root) {
+    std::map<std::string, Bytes> all;
+    for (const std::string& path : fs.FilesUnder(root)) all[path] = fs.Content(path);
+    return all;
+}
+
+class CountedStop : public Checkpoint {
+public:
+    explicit CountedStop(int calls) : left_(calls) {}
+    bool ShouldStop() override { return left_-- <= 0; }
+
+private:
+    int left_;
+};
+
+// A source of 7,000,000 bytes in pieces of 3,000,001: two loads for each of
+// the first two pieces, one for the last (999,998 bytes).
+constexpr std::size_t kSource = 7000000;
+constexpr std::uint32_t kPiece = 3000001;
+// Where a write can fail in each piece: at its start, after one byte, at the
+// edge of its first load, and at its last byte.
+const struct {
+    const char* name;
+    std::vector<std::uint64_t> at;
+} kPieces[] = {
+    {".0.spl", {0, 1, 2999999, 3000000}},
+    {".1.spl", {0, 1, 2999999, 3000000}},
+    {".2.spl", {0, 1, 999997}},
+};
+
+struct SplitRow {
+    std::string what;
+    std::function<void(fake::SplitCase&)> arrange;
+};
+
+std::vector<SplitRow> SplitRows() {
+    std::vector<SplitRow> rows;
+    for (const auto& [piece, offsets] : kPieces) {
+        for (std::uint64_t at : offsets) {
+            for (ErrorCode code : {err::kDiskFull, err::kWriteFault, err::kAccessDenied}) {
+                std::ostringstream what;
+                what << "write " << code << " on " << piece << " at " << at;
+                rows.push_back({what.str(), [=](fake::SplitCase& f) {
+                                    f.fs.AddFault({fake::Op::Write, piece, code, at, 1});
+                                }});
+            }
+        }
+        rows.push_back({std::string("creation refused for ") + piece + ", given up", [=](fake::SplitCase& f) {
+                             f.fs.AddFault({fake::Op::Open, piece, err::kAccessDenied, 0, -1});
+                             f.host.answer = [](const fake::Box& box) {
+                                 return box.buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+                             };
+                         }});
+        rows.push_back({std::string("creation refused twice for ") + piece + ", retried", [=](fake::SplitCase& f) {
+                             f.fs.AddFault({fake::Op::Open, piece, err::kSharingViolation, 0, 2});
+                         }});
+    }
+    for (std::uint64_t at : {std::uint64_t{0}, std::uint64_t{2999999}, std::uint64_t{3000001},
+                             std::uint64_t{6000002}, std::uint64_t{6999999}}) {
+        rows.push_back({"read fault at " + std::to_string(at), [=](fake::SplitCase& f) {
+                            f.fs.AddFault({fake::Op::Read, "movie.avi", err::kReadFault, at, 1});
+                        }});
+        rows.push_back({"source ends early at " + std::to_string(at), [=](fake::SplitCase& f) {
+                            f.fs.AddFault({fake::Op::Read, "movie.avi", err::kNone, at, 1});
+                        }});
+    }
+    // A run passes seven checkpoints: one before each piece, one before
+    // each load of the two long ones. The eighth row completes.
+    for (int calls = 0; calls <= 7; ++calls) {
+        rows.push_back({"stopped at checkpoint " + std::to_string(calls), [=](fake::SplitCase& f) {
+                            f.checkpoint = new CountedStop(calls);  // owned by the row's runner
+                        }});
+    }
+    for (const char* name : {"Go.bat", ".sio"}) {
+        rows.push_back({std::string("publishing fails for ") + name, [=](fake::SplitCase& f) {
+                            f.fs.AddFault({fake::Op::Rename, name, err::kAccessDenied, 0, 1});
+                        }});
+    }
+    rows.push_back({"Go.bat cannot be written", [](fake::SplitCase& f) {
+                        f.fs.AddFault({fake::Op::Write, "~pvx", err::kDiskFull, 10, 1});
+                    }});
+    rows.push_back({"refused: no room", [](fake::SplitCase& f) { f.fs.drive('E').freeBytes = kSource - 1; }});
+    rows.push_back({"refused: a piece is the source", [](fake::SplitCase& f) {
+                        f.fs.AddHardLink("E:\\parts\\movie.avi.2.spl", f.sourcePath);
+                    }});
+    rows.push_back({"no fault", [](fake::SplitCase&) {}});
+    return rows;
+}
+
+// The destination holds an older set of the same name, another set with its
+// Go.bat, and a letter.
+void Furnish(fake::SplitCase& f) {
+    const Bytes older = fake::Pattern(3000, 7);
+    const auto info = EncodeSplitInfo({3, "movie.avi", 3000});
+    f.fs.AddFile("E:\\parts\\movie.avi.sio", Bytes(info.begin(), info.end()));
+    for (int i = 0; i < 3; ++i) {
+        f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl",
+                     Bytes(older.begin() + i * 1000, older.begin() + (i + 1) * 1000));
+    }
+    const std::string line = RejoinBatchLine("movie.avi", 3);
+    f.fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
+    const auto other = EncodeSplitInfo({2, "other.bin", 20});
+    f.fs.AddFile("E:\\parts\\other.bin.sio", Bytes(other.begin(), other.end()));
+    f.fs.AddFile("E:\\parts\\other.bin.0.spl", Bytes(10, 1));
+    f.fs.AddFile("E:\\parts\\other.bin.1.spl", Bytes(10, 2));
+    f.fs.AddFile("E:\\parts\\letter.txt", {'h', 'i'});
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsOlderSet(const std::string& path) {
+    return path.rfind("E:\\PARTS\\MOVIE.AVI.", 0) == 0 || path == "E:\\PARTS\\GO.BAT";
+}
+
+TEST(FaultMatrix, SplitOnAFixedDisk) {
+    std::map<Outcome, int> tally;
+    int refusedUntouched = 0;
+    for (const SplitRow& row : SplitRows()) {
+        SCOPED_TRACE(row.what);
+        fake::SplitCase f;
+        f.Source(kSource);
+        f.Preset(kPiece);
+        Furnish(f);
+        row.arrange(f);
+        std::unique_ptr<Checkpoint> owned(f.checkpoint);
+        const auto before = FilesOn(f.fs, "E:\\");
+        const Outcome outcome = f.Run();
+        const auto after = FilesOn(f.fs, "E:\\");
+        ++tally[outcome];
+
+        EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
+        EXPECT_EQ(f.fs.openHandles(), 0);
+        for (const auto& entry : after) EXPECT_EQ(entry.first.find("~PVX"), std::string::npos) << entry.first;
+        // Files of other sets are never touched.
+        for (const auto& [path, content] : before) {
+            if (IsOlderSet(path)) continue;
+            ASSERT_TRUE(after.count(path)) << path;
+            EXPECT_EQ(after.at(path), content) << path;
+        }
+        if (outcome == Outcome::Completed) {
+            EXPECT_EQ(f.Joined(3), f.source);
+            const SetInfo set = DecodeInfoFile(f.fs.Content(f.Info()), f.fs, f.Info());
+            EXPECT_EQ(set.whole, ChecksumOf(f.source.data(), f.source.size()));
+            const std::string line = RejoinBatchLine("movie.avi", 3);
+            EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), Bytes(line.begin(), line.end()));
+            continue;
+        }
+        // Nothing complete-looking: either the older set exactly as it was
+        // (the run was refused before it wrote), or no info file and no
+        // Go.bat that rejoins this name, and no new piece.
+        if (after == before) {
+            ++refusedUntouched;
+            continue;
+        }
+        EXPECT_FALSE(f.fs.HasFile(f.Info()));
+        EXPECT_FALSE(f.fs.HasFile("E:\\parts\\Go.bat"));
+        for (int i = 0; i < 3; ++i) {
+            const std::string piece = f.Piece(i);
+            if (f.fs.HasFile(piece)) {
+                EXPECT_EQ(f.fs.Content(piece), before.at(Upper(piece))) << piece;
+            }
+        }
+    }
+    // Every kind of ending was reached: the rows test what they claim to.
+    // no fault, three retried creations, and the last checkpoint row
+    EXPECT_EQ(tally[Outcome::Completed], 5);
+    EXPECT_GT(tally[Outcome::Failed], 40);
+    EXPECT_GT(tally[Outcome::Stopped], 4);
+    EXPECT_EQ(tally[Outcome::Cancelled], 7);
+    EXPECT_EQ(refusedUntouched, 2);
+}
+
+
+// The same split onto a removable disk that another writer fills half-way
+// through piece 1: then a new disk, the full one again, no disk at all, or
+// Cancel.
+TEST(FaultMatrix, SplitAcrossRemovableDisks) {
+    const struct {
+        const char* what;
+        std::vector<int> answers;  // per disk prompt: 0 Cancel, 1 new disk, 2 the same disk, 3 no disk
+        std::uint64_t firstDisk;
+    } rows[] = {
+        {"new disk", {1}, kSource + 100000},
+        {"same disk, then new", {2, 1}, kSource + 100000},
+        {"no disk, then new", {3, 1}, kSource + 100000},
+        {"cancel", {0}, kSource + 100000},
+        {"same disk, then cancel", {2, 0}, kSource + 100000},
+        {"new disks that fill too", {1, 1, 1}, kSource},
+        {"a later disk cancelled", {1, 0}, kSource},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fake::SplitCase f;
+        f.fs.drive('A').type = DriveType::Removable;
+        f.fs.drive('A').freeBytes = row.firstDisk;
+        f.request.destinationText = "A:\\";
+        f.fs.AddFile("A:\\letter.txt", {1});
+        f.Source(kSource);
+        f.Preset(kPiece);
+        f.fs.AddFault({fake::Op::Write, ".1.spl", err::kDiskFull, 1500000, 1});
+        std::vector<std::map<std::string, Bytes>> disks;
+        std::size_t prompt = 0;
+        f.host.answer = [&](const fake::Box& box) {
+            if (box.question != Question::NextDisk) return Answer::Ok;
+            const int answer = prompt < row.answers.size() ? row.answers[prompt] : 1;
+            ++prompt;
+            f.fs.drive('A').notReady = answer == 3;
+            if (answer == 0) return Answer::Cancel;
+            // Small disks at first, so that a piece spans several.
+            if (answer == 1) disks.push_back(f.fs.SwapDisk('A', prompt < 3 ? 1000000 : 100000000));
+            return Answer::Ok;
+        };
+        const Outcome outcome = f.Run();
+        f.fs.drive('A').notReady = false;
+        disks.push_back(f.fs.SwapDisk('A', 0));
+        EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
+        EXPECT_EQ(f.fs.openHandles(), 0);
+        EXPECT_TRUE(disks.front().count("A:\\LETTER.TXT"));
+        // Each disk holds, under a piece's name, one part of that piece; the
+        // parts over all disks, in order, are the piece.
+        Bytes joined;
+        for (int i = 0; i < 3; ++i) {
+            const std::string key = "A:\\MOVIE.AVI." + std::to_string(i) + ".SPL";
+            for (const auto& disk : disks) {
+                if (auto it = disk.find(key); it != disk.end()) {
+                    joined.insert(joined.end(), it->second.begin(), it->second.end());
+                }
+            }
+        }
+        if (outcome == Outcome::Completed) {
+            EXPECT_EQ(joined, f.source);
+            EXPECT_TRUE(DecodeInfoFile(disks.back().at("A:\\MOVIE.AVI.SIO"), f.fs, "last").hasChecksums);
+        } else {
+            // The disk in the drive at the end keeps nothing of this run, and
+            // the earlier disks hold a true beginning of the source.
+            for (const auto& entry : disks.back()) EXPECT_EQ(entry.first, "A:\\LETTER.TXT");
+            EXPECT_LT(joined.size(), f.source.size());
+            EXPECT_TRUE(std::equal(joined.begin(), joined.end(), f.source.begin()));
+        }
+    }
+}
+
+// Three pieces of 4,000,000 bytes (two blocks each), rejoined into F:\out
+// where an older file of the output's name lies; the set with its trailer and
+// the same set as every earlier version wrote it (268 bytes).
+struct JoinRow {
+    std::string what;
+    std::function<void(fake::SplitCase&)> arrange;
+    bool bytesChanged = false;  // only checksums can see it
+};
+
+std::vector<JoinRow> JoinRows() {
+    std::vector<JoinRow> rows;
+    for (std::uint64_t at : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{3000000}, std::uint64_t{3999999},
+                             std::uint64_t{4000000}, std::uint64_t{11999999}}) {
+        for (ErrorCode code : {err::kDiskFull, err::kWriteFault}) {
+            rows.push_back({"output write " + std::to_string(code) + " at " + std::to_string(at),
+                            [=](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Write, "~pvx", code, at, 1}); }});
+        }
+    }
+    for (const char* piece : {".0.spl", ".1.spl", ".2.spl"}) {
+        for (std::uint64_t at : {std::uint64_t{0}, std::uint64_t{262144}, std::uint64_t{3999999}}) {
+            rows.push_back({std::string("read fault on ") + piece + " at " + std::to_string(at),
+                            [=](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Read, piece, err::kReadFault, at, 1}); }});
+        }
+        rows.push_back({std::string("a byte changed in ") + piece,
+                        [=](fake::SplitCase& f) {
+                            const std::string path = std::string("E:\\parts\\movie.avi") + piece;
+                            Bytes changed = f.fs.Content(path);
+                            changed[1234] ^= 0x20;
+                            f.fs.AddFile(path, changed);
+                        },
+                        true});
+        rows.push_back({std::string("cannot open ") + piece,
+                        [=](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Open, piece, err::kSharingViolation, 0, 1}); }});
+    }
+    rows.push_back({"two pieces swapped",
+                    [](fake::SplitCase& f) {
+                        const Bytes zero = f.fs.Content("E:\\parts\\movie.avi.0.spl");
+                        f.fs.AddFile("E:\\parts\\movie.avi.0.spl", f.fs.Content("E:\\parts\\movie.avi.1.spl"));
+                        f.fs.AddFile("E:\\parts\\movie.avi.1.spl", zero);
+                    },
+                    true});
+    for (int calls = 0; calls <= 7; ++calls) {
+        rows.push_back({"stopped at checkpoint " + std::to_string(calls),
+                        [=](fake::SplitCase& f) { f.checkpoint = new CountedStop(calls); }});
+    }
+    rows.push_back({"the output cannot take its name",
+                    [](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Rename, "movie.avi", err::kAccessDenied, 0, 1}); }});
+    rows.push_back({"kept at the question",
+                    [](fake::SplitCase& f) { f.host.fileExists = [](std::string&) { return FileExistsAnswer::Stop; }; }});
+    rows.push_back({"no fault", [](fake::SplitCase&) {}});
+    return rows;
+}
+
+TEST(FaultMatrix, Rejoin) {
+    const Bytes whole = fake::Pattern(12000000, 99);
+    for (const bool legacy : {false, true}) {
+        std::map<Outcome, int> tally;
+        for (const JoinRow& row : JoinRows()) {
+            SCOPED_TRACE(row.what);
+            SCOPED_TRACE(legacy ? "set without trailer" : "set with checksums");
+            fake::SplitCase f;
+            f.fs.drive('F');
+            f.fs.AddFolder("F:\\out");
+            SetInfo set;
+            set.name = "movie.avi";
+            set.size = whole.size();
+            set.pieceCount = 3;
+            set.pieceSize = 4000000;
+            set.extended = set.hasChecksums = true;
+            set.whole = ChecksumOf(whole.data(), whole.size());
+            for (int i = 0; i < 3; ++i) {
+                const Bytes piece(whole.begin() + i * 4000000, whole.begin() + (i + 1) * 4000000);
+                f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", piece);
+                set.pieces.push_back(ChecksumOf(piece.data(), piece.size()));
+            }
+            Bytes info = EncodeInfoFile(set, f.fs);
+            if (legacy) info.resize(kSplitInfoSize);
+            f.fs.AddFile("E:\\parts\\movie.avi.sio", info);
+            f.fs.AddFile("F:\\out\\movie.avi", {'o', 'l', 'd'});
+            f.fs.AddFile("F:\\out\\notes.txt", {'n'});
+            f.request.mode = Mode::Rejoin;
+            f.request.sourceText = "E:\\parts\\movie.avi.sio";
+            f.request.destinationText = "F:\\out";
+            row.arrange(f);
+            std::unique_ptr<Checkpoint> owned(f.checkpoint);
+            const auto inputs = FilesOn(f.fs, "E:\\");
+            const auto before = FilesOn(f.fs, "F:\\");
+            // A set without checksums cannot see changed bytes: its rejoin can
+            // only be what Go.bat would make of the pieces.
+            Bytes expected = whole;
+            if (legacy && row.bytesChanged) {
+                expected.clear();
+                for (int i = 0; i < 3; ++i) {
+                    const Bytes& piece = f.fs.Content("E:\\parts\\movie.avi." + std::to_string(i) + ".spl");
+                    expected.insert(expected.end(), piece.begin(), piece.end());
+                }
+            }
+
+            const Outcome outcome = f.Run();
+            ++tally[outcome];
+            EXPECT_EQ(FilesOn(f.fs, "E:\\"), inputs);  // nothing removed without the setting
+            EXPECT_EQ(f.fs.openHandles(), 0);
+            auto after = FilesOn(f.fs, "F:\\");
+            if (outcome == Outcome::Completed) {
+                EXPECT_EQ(after.at("F:\\OUT\\MOVIE.AVI"), expected);
+                EXPECT_TRUE(legacy || !row.bytesChanged) << "a damaged piece was rejoined";
+                after["F:\\OUT\\MOVIE.AVI"] = before.at("F:\\OUT\\MOVIE.AVI");
+            }
+            EXPECT_EQ(after, before);  // no temporary file, nothing else changed
+        }
+        EXPECT_EQ(tally[Outcome::Completed], legacy ? 5 : 1);
+        EXPECT_EQ(tally[Outcome::Cancelled], 8);
+    }
+}
+
+}  // namespace
