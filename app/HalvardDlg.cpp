@@ -498,7 +498,7 @@ bool CHalvardDlg::StartOperation() {
 }
 
 void CHalvardDlg::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
-    SetProgress(total ? static_cast<int>(done * 100 / total) : 100);
+    SetProgress(engine::Percent(done, total));
     SetProgressText(text);
 }
 

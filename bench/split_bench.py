@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Splits one 1 GiB file into 10,000,000-byte pieces with parvex and with
-`split -b 10000000`, and joins the pieces with parvex and with cat,
-alternating runs on the same data; prints the throughputs, their ratios and
-parvex's peak memory. With --wine-cli it also
-times the Windows build under wine64 on the same file."""
+`split -b 10000000`, joins the pieces with parvex and with cat, and checks
+them with `parvex verify` and with `xxhsum -H2`, alternating runs on the same
+data; prints the throughputs, their ratios and parvex's peak memory. With
+--wine-cli it also times the Windows build under wine64 against cmd's
+`copy /b` on 300 MB in 10 MB pieces, in the same run."""
 import argparse
 import os
 import shutil
@@ -16,13 +17,17 @@ SIZE = 1 << 30
 PIECE = 10_000_000
 
 
-def run(cmd, cwd, env=None):
+def run(cmd, cwd, env=None, output=None):
     """Wall time and peak resident memory (KiB) of one run. The memory comes
     from /usr/bin/time: a child forked from Python inherits Python's peak."""
     report = os.path.join(cwd, ".time")
     start = time.perf_counter()
+    # Output goes to a file, as a user's redirection would: the null device
+    # looks like a terminal to some programs, which then draw progress.
+    sink = open(output or os.path.join(cwd, ".output"), "wb")
     proc = subprocess.run(["/usr/bin/time", "-o", report, "-f", "%M"] + cmd, cwd=cwd,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+                          stdout=sink, stderr=sink, env=env)
+    sink.close()
     elapsed = time.perf_counter() - start
     if proc.returncode != 0:
         sys.exit(f"failed: {' '.join(cmd)}")
@@ -76,9 +81,14 @@ def main():
     fresh(pieces)
     run([args.parvex, "split", source, "--to", pieces, "--bytes", str(PIECE)], pieces)
     names = [os.path.join(pieces, f"big.bin.{i}.spl") for i in range(108)]
-    results["join"], results["cat"] = [], []
-    join_peak = 0
+    results["join"], results["cat"], results["verify"], results["xxhsum"] = [], [], [], []
+    join_peak = verify_peak = 0
     for _ in range(args.rounds):
+        t, rss = run([args.parvex, "verify", os.path.join(pieces, "big.bin.sio")], pieces)
+        results["verify"].append(t)
+        verify_peak = max(verify_peak, rss)
+        t, _ = run(["xxhsum", "-H2"] + names, pieces)
+        results["xxhsum"].append(t)
         fresh(out)
         t, rss = run([args.parvex, "join", os.path.join(pieces, "big.bin.sio"), "--to", out], out)
         results["join"].append(t)
@@ -106,18 +116,62 @@ def main():
     print(f"cat:         {mib / c:8.1f} MiB/s  ({c:.2f} s)")
     print(f"ratio join/cat: {c / j:.2f}")
     print(f"parvex join peak memory: {join_peak / 1024:.1f} MiB")
+    v = statistics.median(results["verify"])
+    x = statistics.median(results["xxhsum"])
+    print(f"parvex verify: {mib / v:8.1f} MiB/s  ({v:.2f} s)")
+    print(f"xxhsum -H2:    {mib / x:8.1f} MiB/s  ({x:.2f} s)")
+    print(f"ratio verify/xxhsum: {x / v:.2f}")
+    print(f"parvex verify peak memory: {verify_peak / 1024:.1f} MiB")
 
     if args.wine_cli:
-        env = dict(os.environ)
-        times = []
-        for _ in range(args.rounds):
-            fresh(out)
-            t, _ = run(["/usr/lib/wine/wine64", args.wine_cli, "split", "Z:" + source.replace("/", "\\"),
-                        "--to", "Z:" + out.replace("/", "\\"), "--bytes", str(PIECE)], out, env)
-            times.append(t)
-        w = statistics.median(times)
-        print(f"parvex-cli.exe under wine64: {mib / w:8.1f} MiB/s  ({w:.2f} s, Wine start included)")
+        wine_bench(args, work, source)
     shutil.rmtree(out, ignore_errors=True)
+
+
+def windows(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def wine_bench(args, work, big):
+    """The Windows build against cmd's own copy, on 300 MB in 10 MB pieces:
+    split against copying the whole file, join against copy /b of the pieces."""
+    wine = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+    size = 300_000_000
+    folder = os.path.join(work, "wine")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    source = os.path.join(folder, "w.bin")
+    with open(big, "rb") as f, open(source, "wb") as g:
+        g.write(f.read(size))
+    pieces = os.path.join(folder, "pieces")
+    out = os.path.join(folder, "out")
+    times = {"split": [], "copy": [], "join": [], "copy /b": []}
+    count = (size + PIECE - 1) // PIECE
+    joined = "+".join(f"w.bin.{i}.spl" for i in range(count))
+    for _ in range(args.rounds):
+        fresh(pieces)
+        t, _ = run([wine, args.wine_cli, "split", windows(source), "--to", windows(pieces), "--bytes", str(PIECE)],
+                   pieces, output=os.path.join(folder, ".output"))
+        times["split"].append(t)
+        fresh(out)
+        t, _ = run([wine, "cmd", "/c", "copy", "/b", windows(source), windows(os.path.join(out, "w.bin"))], out)
+        times["copy"].append(t)
+        fresh(out)
+        t, _ = run([wine, args.wine_cli, "join", "w.bin.sio", "--to", windows(out)], pieces,
+                   output=os.path.join(folder, ".output"))
+        times["join"].append(t)
+        assert os.path.getsize(os.path.join(out, "w.bin")) == size
+        fresh(out)
+        t, _ = run([wine, "cmd", "/c", "copy", "/b", joined, windows(os.path.join(out, "w.bin"))], pieces,
+                   output=os.path.join(folder, ".output"))
+        times["copy /b"].append(t)
+    m = {k: statistics.median(v) for k, v in times.items()}
+    print(f"under wine64, 300 MB in {count} pieces of 10 MB, median of {args.rounds} runs, Wine start included:")
+    print(f"  parvex-cli.exe split {m['split']:.2f} s, cmd copy of the file {m['copy']:.2f} s, "
+          f"ratio {m['split'] / m['copy']:.2f} of copy's time")
+    print(f"  parvex-cli.exe join  {m['join']:.2f} s, cmd copy /b of the pieces {m['copy /b']:.2f} s, "
+          f"ratio {m['join'] / m['copy /b']:.2f} of copy's time")
+    shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":

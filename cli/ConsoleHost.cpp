@@ -1,6 +1,7 @@
 #include "ConsoleHost.h"
 
 #include "cli/Console.h"
+#include "engine/Operation.h"
 #include "engine/Texts.h"
 
 namespace cli {
@@ -35,7 +36,7 @@ engine::Answer ConsoleHost::ShowMessage(const engine::Message& message) {
 }
 
 void ConsoleHost::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
-    percent_ = total ? static_cast<int>(done * 100 / total) : 100;
+    percent_ = engine::Percent(done, total);
     status_ = text;
     for (char& c : status_) {
         if (c == '\n') c = ' ';

@@ -69,12 +69,30 @@ private:
     WorkerGate& gate_;
 };
 
+// The window's events as the worker sends them; the controller notes when
+// the work is over, so that a Cancel then ends the window instead of asking
+// about an operation that has nothing left to do.
+class OperationController::WatchedEvents : public Events {
+public:
+    WatchedEvents(Events& events, std::atomic<bool>& done) : events_(events), done_(done) {}
+    void Started(Mode mode) override { events_.Started(mode); }
+    void Finished(Mode mode, Outcome outcome) override {
+        done_ = true;
+        events_.Finished(mode, outcome);
+    }
+
+private:
+    Events& events_;
+    std::atomic<bool>& done_;
+};
+
 OperationController::OperationController(Platform& platform, Host& host, WorkerWait& wait)
     : platform_(platform),
       host_(host),
       wait_(wait),
       gate_(std::make_unique<WorkerGate>()),
-      prompts_(std::make_unique<GatedPrompts>(host, *gate_)) {}
+      prompts_(std::make_unique<GatedPrompts>(host, *gate_)),
+      events_(std::make_unique<WatchedEvents>(host, workDone_)) {}
 
 OperationController::~OperationController() {
     if (worker_.joinable()) {
@@ -87,9 +105,10 @@ bool OperationController::Run(const Job& job, const EngineSettings& settings) {
     if (running_) return false;  // one worker at a time
     gate_->Reset();
     finished_ = false;
+    workDone_ = false;
     running_ = true;
     worker_ = std::thread([this, job, settings] {
-        OperationContext work(platform_, *prompts_, host_, host_, settings, gate_.get());
+        OperationContext work(platform_, *prompts_, host_, *events_, settings, gate_.get());
         lastOutcome_ = RunJob(job, work);
         finished_ = true;
     });
@@ -102,7 +121,7 @@ bool OperationController::Run(const Job& job, const EngineSettings& settings) {
 bool OperationController::OnCancel() {
     // A worker that has finished has nothing left to interrupt: the window
     // may close although the start has not quite returned.
-    if (!running_ || finished_) return false;
+    if (!running_ || finished_ || workDone_) return false;
 
     gate_->Pause();
     const Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};

@@ -41,15 +41,19 @@ public:
 private:
     class WorkerGate;
     class GatedPrompts;
+    class WatchedEvents;
 
     Platform& platform_;
     Host& host_;
     WorkerWait& wait_;
     std::unique_ptr<WorkerGate> gate_;
     std::unique_ptr<GatedPrompts> prompts_;
+    std::unique_ptr<WatchedEvents> events_;
     std::thread worker_;
     std::atomic<bool> running_{false};
     std::atomic<bool> finished_{false};
+    // The work is over; only its closing message may still be up.
+    std::atomic<bool> workDone_{false};
     std::atomic<Outcome> lastOutcome_{Outcome::Completed};
 };
 

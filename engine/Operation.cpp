@@ -1,5 +1,7 @@
 #include "Operation.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "Rejoin.h"
@@ -15,6 +17,13 @@ std::string ProgressText(std::uint64_t done, std::uint64_t remaining) {
         text.replace(at, 2, std::to_string(value));
     }
     return text;
+}
+
+int Percent(std::uint64_t done, std::uint64_t total) {
+    if (total == 0 || done >= total) return 100;
+    // done × 100 would pass 64 bits for sizes beyond 184 PB.
+    if (total > UINT64_MAX / 100) return static_cast<int>(std::min<std::uint64_t>(done / (total / 100), 99));
+    return static_cast<int>(done * 100 / total);
 }
 
 Outcome RunJob(const Job& job, OperationContext& ctx) {

@@ -63,6 +63,9 @@ struct OperationContext {
     }
 };
 
+// `done` of `total` as a whole percentage, for any 64-bit sizes.
+int Percent(std::uint64_t done, std::uint64_t total);
+
 // The line under the progress bar: pieces done and pieces still to do.
 std::string ProgressText(std::uint64_t done, std::uint64_t remaining);
 

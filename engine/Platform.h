@@ -93,6 +93,13 @@ public:
     virtual ErrorCode Write(const void* buffer, std::uint32_t size, std::uint32_t& written) = 0;
     virtual ErrorCode Seek(std::uint64_t position) = 0;
     virtual ErrorCode Length(std::uint64_t& length) = 0;
+    // Sets aside room for a file that will grow to `size` bytes, without
+    // changing its length, so that the file system allocates it in one go.
+    // Only a hint: where it cannot be done, nothing changes.
+    virtual ErrorCode Reserve(std::uint64_t size) {
+        (void)size;
+        return err::kNone;
+    }
     // Closing can fail (buffered data that cannot be written); after Close the
     // object is spent whatever the result.
     virtual ErrorCode Close() = 0;

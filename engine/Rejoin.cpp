@@ -165,6 +165,7 @@ Outcome Rejoiner::Run() {
         if (const ErrorCode code = outputs_.CreateTemporary(folder, temporary_, output_)) {
             Fail(StandardFileText(CauseFromCode(code), outputPath_));
         }
+        output_->Reserve(job_.set.size);
         for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) CopyPiece(i);
         try {
             CloseOrThrow(output_, outputPath_);

@@ -24,6 +24,9 @@ constexpr OpenMode kSmallFileMode{Access::ReadWrite, Share::None, Creation::Crea
 constexpr int kMaxRetries = 100;
 // And so is a disk prompt answered this often without a usable new disk.
 constexpr int kMaxDiskPrompts = 100;
+// Loads move in slices of this size: small enough to stay in the cache
+// between the read, the two checksums and the write.
+constexpr std::uint32_t kSlice = 256 * 1024;
 // A Go.bat names its set's first piece within its first line.
 constexpr std::uint32_t kBatchProbe = 4096;
 
@@ -43,8 +46,8 @@ private:
     void Publish(const std::string& path, const std::string& bytes);
     std::string InfoBytes(bool checksums) const;
     std::string BatchBytes() const;
-    std::uint32_t ReadLoad(std::uint32_t size);
-    void WriteLoad(const unsigned char* data, std::uint32_t size);
+    std::uint32_t MoveLoad(std::uint32_t size);
+    void WriteSlice(const unsigned char* data, std::uint32_t size);
     bool IsDiskChange(const FileError& failure);
     void ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored);
     void AwaitNewDisk();
@@ -177,18 +180,28 @@ void Splitter::Publish(const std::string& path, const std::string& bytes) {
     }
 }
 
-std::uint32_t Splitter::ReadLoad(std::uint32_t size) {
-    std::uint32_t got = 0;
-    try {
-        ReadOrThrow(*source_, job_.sourcePath, buffer_.get(), size, got);
-    } catch (const FileError& failure) {
-        // A load that could not be read cannot be replaced by anything
-        // sensible; going on would leave a hole in the piece.
-        Abort(failure);
+// One load of the plan, moved in slices that stay in the processor's cache
+// while both checksums and the write look at them. Returns the bytes moved:
+// fewer than `size` only when the source ended early.
+std::uint32_t Splitter::MoveLoad(std::uint32_t size) {
+    std::uint32_t moved = 0;
+    while (moved < size) {
+        const std::uint32_t want = std::min(size - moved, kSlice);
+        std::uint32_t got = 0;
+        try {
+            ReadOrThrow(*source_, job_.sourcePath, buffer_.get(), want, got);
+        } catch (const FileError& failure) {
+            // A load that could not be read cannot be replaced by anything
+            // sensible; going on would leave a hole in the piece.
+            Abort(failure);
+        }
+        whole_.Update(buffer_.get(), got);
+        processed_ += got;
+        WriteSlice(buffer_.get(), got);
+        moved += got;
+        if (got < want) break;
     }
-    whole_.Update(buffer_.get(), got);
-    processed_ += got;
-    return got;
+    return moved;
 }
 
 // Only a removable disk can be changed. Anywhere else a full disk is a
@@ -202,7 +215,7 @@ bool Splitter::IsDiskChange(const FileError& failure) {
     return failure.cause == FileCause::DiskFull;
 }
 
-void Splitter::WriteLoad(const unsigned char* data, std::uint32_t size) {
+void Splitter::WriteSlice(const unsigned char* data, std::uint32_t size) {
     pieceSum_.Update(data, size);
     std::uint32_t written = 0;
     const ErrorCode code = piece_->Write(data, size, written);
@@ -276,6 +289,11 @@ void Splitter::CopyPiece(std::uint32_t index) {
     ctx_.CheckPoint();
     piecePath_ = PieceName(platform_, job_.destinationFolder, job_.sourceName, index);
     CreateWithRetry(piecePath_, kPieceMode, piece_);
+    // On a disk that may fill up and be changed, room set aside would stay
+    // taken on the old one.
+    if (!removable_) {
+        piece_->Reserve(std::min<std::uint64_t>(job_.pieceSize, job_.sourceSize - processed_));
+    }
     pieceSum_.Reset();
     const FileError shorter(FileCause::EndOfFile, err::kHandleEof, job_.sourcePath);
 
@@ -283,18 +301,14 @@ void Splitter::CopyPiece(std::uint32_t index) {
     if (left <= bufferSize_) {
         // The last piece fits one load: one read, one write.
         const auto want = static_cast<std::uint32_t>(left);
-        const std::uint32_t got = ReadLoad(want);
-        if (got != want) Abort(shorter);
-        WriteLoad(buffer_.get(), got);
+        if (MoveLoad(want) != want) Abort(shorter);
     } else {
         const auto planned = static_cast<std::uint32_t>(std::min<std::uint64_t>(job_.pieceSize, left));
         for (std::uint32_t inPiece = 0; inPiece < planned;) {
             ctx_.CheckPoint();
             const std::uint32_t want = std::min(bufferSize_, planned - inPiece);
-            const std::uint32_t got = ReadLoad(want);
-            if (got != want) Abort(shorter);
-            WriteLoad(buffer_.get(), got);
-            inPiece += got;
+            if (MoveLoad(want) != want) Abort(shorter);
+            inPiece += want;
             ctx_.progress.Report(processed_, job_.sourceSize,
                                  ProgressText(index + std::uint64_t{1}, job_.pieceCount - index - 1));
         }
@@ -314,7 +328,7 @@ void Splitter::CloseAll() {
 
 Outcome Splitter::Run() {
     PlanBuffers(job_.pieceSize, bufferSize_, fillsPerPiece_);
-    if (!buffer_.Allocate(bufferSize_)) {
+    if (!buffer_.Allocate(std::min(bufferSize_, kSlice))) {
         prompts_.Tell(texts::kMemoryInsufficient);
         return Outcome::Stopped;
     }

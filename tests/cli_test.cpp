@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/Checksum.h"
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
 
@@ -60,6 +62,18 @@ std::map<std::string, std::string> Listing(const std::string& folder) {
     }
     closedir(dir);
     return all;
+}
+
+// The file's XXH3-128, as the info file and `xxhsum -H2` write it.
+std::string ChecksumOfFile(const std::string& path) {
+    engine::ChecksumState sum;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> buffer(1 << 20);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        sum.Update(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    return sum.Digest().Hex();
 }
 
 struct Result {
@@ -400,6 +414,44 @@ TEST_F(Cli, AnInterruptedSplitLeavesNothingCompleteLooking) {
         EXPECT_EQ(Listing(dir + "/parts"), (std::map<std::string, std::string>{{"Go.bat", "other set\r\n"}}));
     }
     EXPECT_GT(caught, 0);
+}
+
+// A sparse source of 5 GiB, split into FAT32-sized pieces and into three,
+// then rejoined: the output's checksum is the source's, and the info file
+// records both its size and that checksum.
+TEST_F(Cli, FilesOf5GiBSplitAndJoinExactly) {
+    constexpr std::uint64_t kSize = 5ull << 30;
+    struct statvfs room {};
+    if (statvfs(dir.c_str(), &room) != 0 || std::uint64_t{room.f_bavail} * room.f_frsize < 2 * kSize + (2ull << 30)) {
+        GTEST_SKIP() << "needs 12 GiB free beside " << dir << " for the pieces and the rejoined file";
+    }
+    const std::string source = dir + "/disk.img";
+    {
+        const int fd = open(source.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kSize)), 0);
+        // A few marks, so that a piece in the wrong place shows.
+        for (std::uint64_t at : {std::uint64_t{0}, std::uint64_t{0xFFFFFFFF}, kSize / 3, kSize - 1}) {
+            ASSERT_EQ(pwrite(fd, "x", 1, static_cast<off_t>(at)), 1);
+        }
+        close(fd);
+    }
+    const std::string sum = ChecksumOfFile(source);
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
+    for (const char* size : {"--fat32", "--files 3"}) {
+        SCOPED_TRACE(size);
+        Result run = Parvex(std::string("split disk.img --to parts ") + size);
+        ASSERT_EQ(run.status, 0) << run.err;
+        run = Parvex("info parts/disk.img.sio");
+        EXPECT_NE(run.out.find("size: 5368709120\n"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("checksum: " + sum), std::string::npos) << run.out;
+        run = Parvex("join parts/disk.img.sio --to back --remove-pieces");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(ChecksumOfFile(dir + "/back/disk.img"), sum);
+        std::remove((dir + "/back/disk.img").c_str());
+        EXPECT_EQ(Listing(dir + "/parts").size(), 1u);  // Go.bat
+    }
 }
 
 }  // namespace

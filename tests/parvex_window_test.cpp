@@ -10,6 +10,9 @@
 
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include "engine/Operation.h"
+#include "engine/StartChecks.h"
+#include "platform/win32/Win32Platform.h"
 #include "resources/resource.h"
 #include "support/Processes.h"
 #include "support/Shots.h"
@@ -252,6 +255,71 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     Click(main, IDC_SPLIT_MODE);
     Sleep(200);
     EXPECT_EQ(Item(main, IDC_SOURCE_PATH), dir.path + "\\movie.avi");  // Split's values are back
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+// A piece with one byte changed: the window names it in a box and rejoins
+// nothing; an existing file of the output's name stays as it was.
+TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
+    Folder dir;
+    dir.Write("movie.avi", fake::Pattern(3000000));
+    CreateDirectoryA((dir.path + "\\back").c_str(), nullptr);
+    dir.Write("back\\movie.avi", {'o', 'l', 'd'});
+    {
+        platform::Win32Platform fs;
+        engine::StartRequest request;
+        request.sourceText = dir.path + "\\movie.avi";
+        request.destinationText = dir.path;
+        request.size.presetBytes = 1000000;
+        const engine::Prepared prepared = engine::PrepareJob(request, fs, {});
+        ASSERT_TRUE(prepared.ok);
+        engine::Host quiet;
+        engine::OperationContext ctx(fs, quiet);
+        ASSERT_EQ(engine::RunJob(prepared.job, ctx), engine::Outcome::Completed);
+    }
+    fake::Bytes piece = fake::Pattern(3000000);
+    piece.erase(piece.begin(), piece.begin() + 1000000);
+    piece.resize(1000000);
+    piece[4321] ^= 1;
+    dir.Write("movie.avi.1.spl", piece);
+
+    Program program("\"" + dir.path + "\\movie.avi.sio\"");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    SetDlgItemTextA(main, IDC_DESTINATION_PATH, (dir.path + "\\back").c_str());
+    Click(main, IDC_START);
+    // Overwrite the older file: it is replaced only by an exact one.
+    HWND exists = program.Window("File already exists");
+    ASSERT_NE(exists, nullptr);
+    Click(exists, IDCANCEL);
+    HWND box = program.Window("Corvane.Split", 60000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(Program::BoxText(box).find("movie.avi.1.spl is damaged: its checksum does not match. Nothing was rejoined."),
+              std::string::npos)
+        << Program::BoxText(box);
+    Click(box, IDOK);
+    WaitUntilEnabled(main);
+    EXPECT_EQ(dir.Size("back\\movie.avi"), 3u);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+    DeleteFileA((dir.path + "\\back\\movie.avi").c_str());
+    RemoveDirectoryA((dir.path + "\\back").c_str());
+}
+
+// Sizes of 4 GiB and more are shown whole.
+TEST(ParvexWindow, AFileOver4GiBShowsItsSize) {
+    Folder dir;
+    HANDLE h = CreateFileA((dir.path + "\\disk.img").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = 5ll << 30;
+    SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(h);
+    CloseHandle(h);
+    Program program("\"" + dir.path + "\\disk.img\"");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(Item(main, IDC_FILE_SIZE), "File size is 5368709120 bytes");
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }

@@ -160,3 +160,18 @@ TEST(PiecePlan, NamesFollowTheFolderRule) {
 }
 
 }  // namespace
+
+#include "engine/Operation.h"
+
+namespace {
+
+TEST(Progress, PercentOfAnySize) {
+    EXPECT_EQ(engine::Percent(50000000, 100000000), 50);
+    EXPECT_EQ(engine::Percent(0xFFFFFFFFull, 5ull << 30), 79);
+    EXPECT_EQ(engine::Percent(1ull << 62, 1ull << 63), 50);
+    EXPECT_EQ(engine::Percent(~0ull - 1, ~0ull), 99);
+    EXPECT_EQ(engine::Percent(7, 0), 100);
+    EXPECT_EQ(engine::ProgressText(1, 4294967296ull), "Processed: 1\nRemaining: 4294967296");
+}
+
+}  // namespace

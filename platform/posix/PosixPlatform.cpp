@@ -54,9 +54,10 @@ namespace {
 
 ErrorCode LastError() { return ErrorFromErrno(errno); }
 
-// Large transfers go to the kernel in pieces of this size: the file cache
-// takes them faster than one multi-megabyte call (measured on Linux 6).
-constexpr std::uint32_t kChunk = 128 * 1024;
+// Large transfers go to the kernel in pieces of this size: fewer calls than
+// cat's 128 KiB, and still faster than one multi-megabyte call (measured on
+// Linux 6 with ext4).
+constexpr std::uint32_t kChunk = 1024 * 1024;
 
 class PosixFile : public engine::File {
 public:
@@ -103,6 +104,17 @@ public:
         struct stat st {};
         if (::fstat(fd_, &st) != 0) return LastError();
         length = static_cast<std::uint64_t>(st.st_size);
+        return err::kNone;
+    }
+
+    ErrorCode Reserve(std::uint64_t size) override {
+#ifdef __linux__
+        // The length stays: a piece cut short by a full disk is as long as
+        // what it holds.
+        if (size > 0 && ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) return LastError();
+#else
+        (void)size;
+#endif
         return err::kNone;
     }
 

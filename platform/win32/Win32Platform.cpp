@@ -64,6 +64,14 @@ public:
         return err::kNone;
     }
 
+    ErrorCode Reserve(std::uint64_t size) override {
+        FILE_ALLOCATION_INFO allocation;
+        allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+        return SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation)
+                   ? err::kNone
+                   : GetLastError();
+    }
+
     ErrorCode Close() override {
         const HANDLE handle = handle_;
         handle_ = INVALID_HANDLE_VALUE;

@@ -56,7 +56,7 @@ public:
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            progress.push_back(total ? static_cast<int>(done * 100 / total) : 100);
+            progress.push_back(engine::Percent(done, total));
             progressTexts.push_back(text);
         }
         ++loads;
