@@ -4,13 +4,17 @@
 
 namespace app {
 
-const window::MessageEntry<AboutDialog> AboutDialog::kMessages[5] = {
-    {WM_INITDIALOG, 0, &AboutDialog::OnInitDialog},
-    {WM_COMMAND, IDOK, &AboutDialog::OnClose},
-    {WM_COMMAND, IDCANCEL, &AboutDialog::OnClose},
-    {WM_COMMAND, 0, &AboutDialog::OnLabelCommand},
-    {WM_CTLCOLORSTATIC, 0, &AboutDialog::OnCtlColorStatic},
-};
+window::MessageTable<AboutDialog> AboutDialog::Messages() {
+    static constexpr window::MessageEntry<AboutDialog> kRows[] = {
+        {WM_INITDIALOG, 0, &AboutDialog::OnInitDialog},
+        {WM_COMMAND, IDOK, &AboutDialog::OnClose},
+        {WM_COMMAND, IDCANCEL, &AboutDialog::OnClose},
+        {WM_COMMAND, 0, &AboutDialog::OnLabelCommand},
+        {WM_CTLCOLORSTATIC, 0, &AboutDialog::OnCtlColorStatic},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
+}
 
 AboutDialog::AboutDialog() : DialogImpl(IDD_ABOUT) {}
 

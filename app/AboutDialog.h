@@ -7,13 +7,13 @@
 namespace app {
 
 inline constexpr const char* kWebsite = "http://www.corvane.example";
-inline constexpr const char* kSales = "mailto:sales@corvane.example";
+inline constexpr const char* kSales = "mailto:shop@corvane.example";
 inline constexpr const char* kSupport = "mailto:support@corvane.example";
 
 class AboutDialog : public window::DialogImpl<AboutDialog> {
 public:
     AboutDialog();
-    static const window::MessageEntry<AboutDialog> kMessages[5];
+    static window::MessageTable<AboutDialog> Messages();
 
     controls::CHotStatic& website() { return website_; }
 

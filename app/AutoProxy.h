@@ -7,9 +7,9 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-namespace app {
+#include "app/AutomationTarget.h"
 
-class CHalvardDlg;
+namespace app {
 
 // {5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}
 inline constexpr GUID kClsidHalvardApplication = {0x5E8B2F4A, 0x6C31, 0x4D7E,
@@ -19,9 +19,9 @@ inline constexpr const char* kHalvardProgId = "Halvard.Application";
 
 class CHalvardDlgAutoProxy final : public IDispatch {
 public:
-    explicit CHalvardDlgAutoProxy(CHalvardDlg* dialog);
+    explicit CHalvardDlgAutoProxy(AutomationTarget* target);
     ~CHalvardDlgAutoProxy();
-    void Forget() { dialog_ = nullptr; }  // the dialog is gone
+    void Forget() { target_ = nullptr; }  // the window is gone
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -34,16 +34,12 @@ public:
 
 private:
     ULONG references_ = 1;
-    CHalvardDlg* dialog_;
+    AutomationTarget* target_;
 };
 
-// Writes the registration again (each ordinary start), where Wine and a
-// Windows user without administrator rights each look for it.
-void RegisterAutomation(const char* programPath);
-void UnregisterAutomation(const char* programPath);
-
-// The factory that a start for automation registers as running; every
-// object is served by a process of its own.
-IClassFactory* AutomationFactory();
+// The class object that a start for automation registers as running: every
+// object it makes drives `target`; each client is served by a process of
+// its own.
+IClassFactory* AutomationFactory(AutomationTarget* target);
 
 }  // namespace app

@@ -1,19 +1,25 @@
 #include "app/FileExistsDialog.h"
 
-#include "platform/win32/WideText.h"
 #include "resources/resource.h"
+#include "window/WindowText.h"
 
 namespace app {
 
 namespace {
-constexpr int kMaxPath = 260;
+// The longest path Windows takes (with the \\?\ form); a field held to
+// fewer characters would hand back a cut-off name for a long one.
+constexpr int kMaxPath = 32767;
 }
 
-const window::MessageEntry<FileExistsDialog> FileExistsDialog::kMessages[3] = {
-    {WM_INITDIALOG, 0, &FileExistsDialog::OnInitDialog},
-    {WM_COMMAND, IDOK, &FileExistsDialog::OnOk},
-    {WM_COMMAND, IDCANCEL, &FileExistsDialog::OnCancel},
-};
+window::MessageTable<FileExistsDialog> FileExistsDialog::Messages() {
+    static constexpr window::MessageEntry<FileExistsDialog> kRows[] = {
+        {WM_INITDIALOG, 0, &FileExistsDialog::OnInitDialog},
+        {WM_COMMAND, IDOK, &FileExistsDialog::OnOk},
+        {WM_COMMAND, IDCANCEL, &FileExistsDialog::OnCancel},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
+}
 
 FileExistsDialog::FileExistsDialog(std::string path)
     : DialogImpl(IDD_FILE_EXISTS), path_(std::move(path)) {}
@@ -27,14 +33,12 @@ engine::FileExistsAnswer FileExistsDialog::Ask(HWND owner, std::string& path) {
 
 INT_PTR FileExistsDialog::OnInitDialog(WPARAM, LPARAM) {
     SendMessageW(Item(IDC_SOURCE_PATH), EM_LIMITTEXT, kMaxPath, 0);
-    SetDlgItemTextW(hwnd(), IDC_SOURCE_PATH, platform::Widen(path_).c_str());
+    window::SetItemText(hwnd(), IDC_SOURCE_PATH, path_);
     return TRUE;
 }
 
 INT_PTR FileExistsDialog::OnOk(WPARAM, LPARAM) {
-    wchar_t text[kMaxPath + 1] = {};
-    GetDlgItemTextW(hwnd(), IDC_SOURCE_PATH, text, kMaxPath + 1);
-    path_ = platform::Narrow(text);
+    path_ = window::ItemText(hwnd(), IDC_SOURCE_PATH);
     End(IDOK);
     return TRUE;
 }

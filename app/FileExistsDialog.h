@@ -20,7 +20,7 @@ public:
     // The new output path after OK; unchanged after Cancel.
     const std::string& path() const { return path_; }
 
-    static const window::MessageEntry<FileExistsDialog> kMessages[3];
+    static window::MessageTable<FileExistsDialog> Messages();
 
 private:
     INT_PTR OnInitDialog(WPARAM, LPARAM);

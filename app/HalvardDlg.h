@@ -1,20 +1,28 @@
-// The program's main window: mode, source, destination and piece size, the
-// status bar with the progress bar, the settings pane, and the engines' host.
+// The program's main window. It owns the parts that serve it and dispatches
+// to them; each concern lives in a file of its own:
+//   HalvardDlg.cpp          set-up, modes, the fields, running an operation
+//   HalvardDlgChoosing.cpp  the file and folder choosers, drops, a named file
+//   HalvardDlgCommands.cpp  piece size, settings pane, tray, help, About,
+//                           the system menu, automation
 #pragma once
 
-#include <functional>
+#include <memory>
 #include <string>
 
+#include "app/AutomationTarget.h"
+#include "app/FormState.h"
+#include "app/HelpLauncher.h"
+#include "app/PaneSlide.h"
+#include "app/PieceSizeChooser.h"
 #include "app/StartupRules.h"
+#include "app/StatusArea.h"
+#include "app/TrayIcon.h"
 #include "app/WindowHost.h"
-#include "controls/MenuButton.h"
 #include "engine/Controller.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/SettingsDlg.h"
 #include "settings/Win32Registry.h"
 #include "window/Dialog.h"
-
-#include <shellapi.h>
 
 namespace app {
 
@@ -22,31 +30,26 @@ namespace app {
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 52;
 inline constexpr UINT kTrayIconId = 143;
 
-class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost {
+class CHalvardDlg : public window::DialogImpl<CHalvardDlg>, public WindowHost, public AutomationTarget {
 public:
     explicit CHalvardDlg(const CommandLine& line);
     ~CHalvardDlg() override;
 
-    // The one main window of the process, for the automation object.
-    static CHalvardDlg* Instance();
-    void AttachAutomation(class CHalvardDlgAutoProxy* proxy);
-    void DetachAutomation(class CHalvardDlgAutoProxy* proxy);
-    bool AutomationRun();
-    void AutomationSourceFile(const std::string& path);
-    void AutomationDestination(const std::string& path);
-    void AutomationSize(const std::string& unit, long value);
+    static window::MessageTable<CHalvardDlg> Messages();
 
-    static const window::MessageEntry<CHalvardDlg> kMessages[34];
+    HelpLauncher& help() { return help_; }
+    TrayIcon& tray() { return tray_; }
+    const PieceSizeChooser& sizeChooser() const { return sizeChooser_; }
 
-    // Opens a help path; by default HTML Help's display-topic call, owned by
-    // the desktop. Tests observe the requests here.
-    using HelpOpener = std::function<void(const std::string& path)>;
-    void SetHelpOpener(HelpOpener opener) { helpOpener_ = std::move(opener); }
-
-    // Hands the tray icon to the shell; by default Shell_NotifyIconA. Tests
-    // observe the records, or play a shell without a notification area.
-    using TrayNotifier = std::function<bool(DWORD message, NOTIFYICONDATAA* icon)>;
-    void SetTrayNotifier(TrayNotifier notifier) { trayNotifier_ = std::move(notifier); }
+    // AutomationTarget: a client's calls. During an operation they change
+    // nothing (the worker runs on what it was started with) and Run answers
+    // false.
+    bool Run() override;
+    void SourceFile(const std::string& path) override;
+    void Destination(const std::string& path) override;
+    void Size(const std::string& unit, long value) override;
+    void Attach(CHalvardDlgAutoProxy* proxy) override;
+    void Detach(CHalvardDlgAutoProxy* proxy) override;
 
     // The engines' progress and events, as the window shows them. They
     // arrive from the worker; every call reaches the window synchronously.
@@ -55,24 +58,52 @@ public:
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
     void ShowSplitNotice() override;
 
+protected:
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
+    // HalvardDlg.cpp
     INT_PTR OnInitDialog(WPARAM, LPARAM);
-    INT_PTR OnChooseFile(WPARAM, LPARAM);
-    INT_PTR OnCancelCommand(WPARAM, LPARAM);
     INT_PTR OnSplitMode(WPARAM, LPARAM);
     INT_PTR OnRejoinMode(WPARAM, LPARAM);
-    INT_PTR OnChooseFolder(WPARAM, LPARAM);
     INT_PTR OnStart(WPARAM, LPARAM);
-    INT_PTR OnToggleSettings(WPARAM, LPARAM);
-    INT_PTR OnSettingsDone(WPARAM, LPARAM);
+    INT_PTR OnCancelCommand(WPARAM, LPARAM);
+    INT_PTR OnClose(WPARAM, LPARAM);
+    INT_PTR OnDestroy(WPARAM, LPARAM);
+    INT_PTR OnPaint(WPARAM, LPARAM);
+    INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
+    INT_PTR OnTimer(WPARAM, LPARAM);
+    bool StartOperation();
+    void SwitchMode(FormMode mode);
+    void ApplyModeLook(bool split);
+    void EnableControls(bool enable);
+    void RefreshStatusBar(const std::string& sizeText, bool showSize);
+    void RefreshFileSize(const std::string& path);
+    void ShowSourceSize(std::uint64_t bytes);
+    void ShowCustomSize(bool visible);
+    void UseWorkingFolder(const std::string& folder);
+    void SetCaption(const std::string& text);
+    std::string Text(int id) const;
+    void SetText(int id, const std::string& text);
+    Fields ShownFields() const;
+    RECT ClientRectOf(int id) const;
+    void CreateTooltips();
+    HICON Icon(int size) const;
+
+    // HalvardDlgChoosing.cpp
+    INT_PTR OnChooseFile(WPARAM, LPARAM);
+    INT_PTR OnChooseFolder(WPARAM, LPARAM);
+    INT_PTR OnDropFiles(WPARAM, LPARAM);
+    void OpenNamedFile(const std::string& path);
+    void SetDestination(const std::string& folder);
+
+    // HalvardDlgCommands.cpp
     INT_PTR OnPreset(WPARAM, LPARAM);
     INT_PTR OnUnit(WPARAM, LPARAM);
     INT_PTR OnCustomSizeChange(WPARAM, LPARAM);
-    INT_PTR OnDropFiles(WPARAM, LPARAM);
     INT_PTR OnDrawItem(WPARAM, LPARAM);
-    INT_PTR OnClose(WPARAM, LPARAM);
-    INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
-    INT_PTR OnPaint(WPARAM, LPARAM);
+    INT_PTR OnToggleSettings(WPARAM, LPARAM);
+    INT_PTR OnSettingsDone(WPARAM, LPARAM);
     INT_PTR OnCheckUpdates(WPARAM, LPARAM);
     INT_PTR OnAbout(WPARAM, LPARAM);
     INT_PTR OnMoveToTray(WPARAM, LPARAM);
@@ -81,66 +112,33 @@ private:
     INT_PTR OnSysCommand(WPARAM, LPARAM);
     INT_PTR OnHelpContents(WPARAM, LPARAM);
     INT_PTR OnContextHelp(WPARAM, LPARAM);
-    INT_PTR OnDestroy(WPARAM, LPARAM);
-    void ShowHelp(const std::string& topic);
-    void RemoveTrayIcon();
-    bool NotifyTray(DWORD message, NOTIFYICONDATAA* icon);
-
-    bool StartOperation();
-    void SetProgressStep(int step);
-    void SetProgress(int percent);
-    void ShowProgress(bool visible);
-    void SetProgressText(const std::string& text);
-    void EnableControls(bool enable);
-    void RefreshStatusBar(const std::string& text, int pane);
-    void ShowCustomSize(bool visible);
-    void CollapseSettings();
-    void UseWorkingFolder(const std::string& folder);
-    void ShowSourceSize(std::uint64_t bytes);
-    void SetText(int id, const std::string& text);
-    void ApplyPreset(UINT command);
-    void ApplyUnit(UINT command);
-    void SwitchMode(bool split);
-    void ApplyModeLook(bool split);
-    void ExchangeModeValues(int mode);
-    void RefreshFileSize(const std::string& path);
-    void OpenNamedFile();
+    INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
+    void ChooseSize(unsigned command);
     void TogglePane();
-    void SetStatus(int part, const std::string& text);
-    void SetCaption(const std::string& text);
-    void CheckSizeItem(UINT command);
-    // A control's text at its real length, in UTF-8.
-    std::string Text(int id) const;
-    RECT ClientRectOf(int id) const;
-    void CreateStatusBar();
-    void CreateTooltips();
+    void ShowHelp(const std::string& topic);
 
     platform::Win32Platform platform_;
     settings::Win32Registry registry_;
     settings::SettingsStore store_;
     settings::CSettingsDlg pane_;
-    controls::MenuButton sizeButton_;
-    engine::SizeChoice size_;  // the piece size chosen in split mode
+    FormState form_;
+    StatusArea status_;
+    PieceSizeChooser sizeChooser_;
+    TrayIcon tray_;
+    HelpLauncher help_;
+    PaneSlide slide_;
     engine::OperationController controller_;
 
-    HWND status_ = nullptr;
-    HWND progress_ = nullptr;
     HWND tooltip_ = nullptr;
-    int mode_ = 1;        // 1 Split, 0 Rejoin
-    int loadedMode_ = 1;  // the mode whose values are in the fields
-    std::string otherSource_, otherDestination_;
     bool paneExpanded_ = true;
     bool paneShown_ = false;
     int margin_ = -1;
     bool alwaysOnTop_ = false;
-    bool trayIconShown_ = false;
     HMENU trayMenu_ = nullptr;
-    HelpOpener helpOpener_;
-    TrayNotifier trayNotifier_;
+    std::uint32_t lastPieceSize_ = 0;  // of the split running or last run
     class CHalvardDlgAutoProxy* automation_ = nullptr;
     bool startedForAutomation_ = false;
     std::string fileToOpen_;
-    bool openAtStartup_ = false;
 };
 
 }  // namespace app

@@ -1,82 +1,89 @@
-// Parvex: the program's entry. Its whole interface is the main dialog.
+// Parvex: the program's entry and its composition root. It reads the command
+// line, writes or removes the automation registration, makes the main window
+// and the automation object that drives it, and runs the window.
 #include "app/HalvardDlg.h"
-#include "app/AutoProxy.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <ole2.h>
+#include <shellapi.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/AutoProxy.h"
+#include "app/AutomationRegistration.h"
 #include "app/StartupRules.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
+#include "window/ScopedWin.h"
 
 namespace {
 
 // The program's own path at whatever length it has.
 std::string ProgramPath() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
             path.resize(length);
-            return path;
+            return platform::Narrow(path);
         }
         path.resize(path.size() * 2);
     }
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (FAILED(OleInitialize(nullptr))) {
-        char text[256] = {};
-        LoadStringA(instance, IDS_OLE_FAILED, text, sizeof text);
-        MessageBoxA(nullptr, text, "Corvane.Split", MB_OK | MB_ICONEXCLAMATION);
-        return 1;
-    }
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-
-    // The wide command line: the ANSI one holds best-fit look-alikes of the
-    // names, which may name another file.
+// The wide command line: the ANSI one holds best-fit look-alikes of the
+// names, which may name another file.
+std::vector<std::string> Arguments() {
     std::vector<std::string> args;
     int count = 0;
     if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
         for (int i = 1; i < count; ++i) args.push_back(platform::Narrow(wide[i]));
         LocalFree(wide);
     }
-    const app::CommandLine line = app::ParseCommandLine(args);
+    return args;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (FAILED(OleInitialize(nullptr))) {
+        wchar_t text[256] = {};
+        LoadStringW(instance, IDS_OLE_FAILED, text, 256);
+        MessageBoxW(nullptr, text, L"Corvane.Split", MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    const app::CommandLine line = app::ParseCommandLine(Arguments());
     const std::string program = ProgramPath();
     if (line.registration != app::RegistrationSwitch::None) {
-        if (line.registration == app::RegistrationSwitch::Register) app::RegisterAutomation(program.c_str());
-        else app::UnregisterAutomation(program.c_str());
+        if (line.registration == app::RegistrationSwitch::Register) app::RegisterAutomation(program, false);
+        else app::UnregisterAutomation(program);
         OleUninitialize();
         return 0;
     }
     // Setup and uninstall look for this to avoid replacing files in use.
-    HANDLE running = CreateMutexA(nullptr, FALSE, "Global\\Corvane.Split.Parvex");
+    window::ScopedHandle running(CreateMutexW(nullptr, FALSE, L"Global\\Corvane.Split.Parvex"));
+    if (!line.automation) app::RegisterAutomation(program, true);
+
     DWORD registration = 0;
-    if (line.automation) {
-        CoRegisterClassObject(app::kClsidHalvardApplication, app::AutomationFactory(), CLSCTX_LOCAL_SERVER,
-                              REGCLS_SINGLEUSE, &registration);
-    } else {
-        app::RegisterAutomation(program.c_str());
-    }
     {
         app::CHalvardDlg dialog(line);
+        if (line.automation) {
+            CoRegisterClassObject(app::kClsidHalvardApplication, app::AutomationFactory(&dialog),
+                                  CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &registration);
+        }
         dialog.DoModal(nullptr);
+        if (registration) CoRevokeClassObject(registration);
+        app::AutomationFactory(nullptr);
     }
     if (registration) {
-        CoRevokeClassObject(registration);
         // Ending COM can block when the client went first; a server process
         // that is done must end all the same.
         ExitProcess(0);
     }
     OleUninitialize();
-    if (running) CloseHandle(running);
     return 0;
 }

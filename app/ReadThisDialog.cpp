@@ -2,21 +2,26 @@
 
 #include "engine/Texts.h"
 #include "resources/resource.h"
+#include "window/WindowText.h"
 
 namespace app {
 
-const window::MessageEntry<ReadThisDialog> ReadThisDialog::kMessages[3] = {
-    {WM_INITDIALOG, 0, &ReadThisDialog::OnInitDialog},
-    {WM_COMMAND, IDOK, &ReadThisDialog::OnClose},
-    {WM_COMMAND, IDCANCEL, &ReadThisDialog::OnClose},
-};
+window::MessageTable<ReadThisDialog> ReadThisDialog::Messages() {
+    static constexpr window::MessageEntry<ReadThisDialog> kRows[] = {
+        {WM_INITDIALOG, 0, &ReadThisDialog::OnInitDialog},
+        {WM_COMMAND, IDOK, &ReadThisDialog::OnClose},
+        {WM_COMMAND, IDCANCEL, &ReadThisDialog::OnClose},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
+}
 
 ReadThisDialog::ReadThisDialog() : DialogImpl(IDD_READ_THIS) {}
 
 INT_PTR ReadThisDialog::OnInitDialog(WPARAM, LPARAM) {
-    SetDlgItemTextA(hwnd(), IDC_NOTICE_1, texts::kNoticeLine1);
-    SetDlgItemTextA(hwnd(), IDC_NOTICE_2, texts::kNoticeLine2);
-    SetDlgItemTextA(hwnd(), IDC_NOTICE_3, texts::kNoticeLine3);
+    window::SetItemText(hwnd(), IDC_NOTICE_1, texts::kNoticeLine1);
+    window::SetItemText(hwnd(), IDC_NOTICE_2, texts::kNoticeLine2);
+    window::SetItemText(hwnd(), IDC_NOTICE_3, texts::kNoticeLine3);
     return TRUE;
 }
 

@@ -8,7 +8,7 @@ namespace app {
 class ReadThisDialog : public window::DialogImpl<ReadThisDialog> {
 public:
     ReadThisDialog();
-    static const window::MessageEntry<ReadThisDialog> kMessages[3];
+    static window::MessageTable<ReadThisDialog> Messages();
 
 private:
     INT_PTR OnInitDialog(WPARAM, LPARAM);

@@ -2,28 +2,31 @@
 
 #include <shellapi.h>
 
+#include "platform/win32/WideText.h"
+#include "window/WindowText.h"
+
 namespace controls {
 
-const window::ControlEntry<CHotStatic> CHotStatic::kMessages[3] = {
-    {WM_PAINT, &CHotStatic::OnPaint},
-    {WM_MOUSEMOVE, &CHotStatic::OnMouseMove},
-    {WM_MOUSELEAVE, &CHotStatic::OnMouseLeave},
-};
-
-CHotStatic::~CHotStatic() {
-    if (linkFont_) DeleteObject(linkFont_);
+window::ControlTable<CHotStatic> CHotStatic::Messages() {
+    static constexpr window::ControlEntry<CHotStatic> kRows[] = {
+        {WM_PAINT, &CHotStatic::OnPaint},
+        {WM_MOUSEMOVE, &CHotStatic::OnMouseMove},
+        {WM_MOUSELEAVE, &CHotStatic::OnMouseLeave},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
 }
 
 HFONT CHotStatic::LinkFont() {
-    if (!linkFont_) {
-        if (HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd(), WM_GETFONT, 0, 0))) {
-            LOGFONTA description;
-            GetObjectA(font, sizeof description, &description);
+    if (!linkFont_.get()) {
+        if (HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0))) {
+            LOGFONTW description;
+            GetObjectW(font, sizeof description, &description);
             description.lfUnderline = TRUE;
-            linkFont_ = CreateFontIndirectA(&description);
+            linkFont_.Reset(CreateFontIndirectW(&description));
         }
     }
-    return linkFont_;
+    return linkFont_.get();
 }
 
 LRESULT CHotStatic::OnPaint(WPARAM, LPARAM) {
@@ -33,9 +36,8 @@ LRESULT CHotStatic::OnPaint(WPARAM, LPARAM) {
     if (HFONT font = LinkFont()) old = SelectObject(dc, font);
     SetTextColor(dc, CurrentColour());
     SetBkMode(dc, TRANSPARENT);
-    char text[512] = {};
-    const int n = GetWindowTextA(hwnd(), text, sizeof text);
-    TextOutA(dc, 0, 0, text, n);
+    const std::wstring text = platform::Widen(window::TextOf(hwnd()));
+    TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
     if (old) SelectObject(dc, old);
     EndPaint(hwnd(), &paint);
     return 0;
@@ -60,13 +62,9 @@ LRESULT CHotStatic::OnMouseLeave(WPARAM, LPARAM) {
 }
 
 void CHotStatic::OnClicked() {
-    if (address_.empty()) {
-        std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd())) + 1, '\0');
-        text.resize(static_cast<size_t>(GetWindowTextA(hwnd(), text.data(), static_cast<int>(text.size()))));
-        address_ = text;
-    }
+    if (address_.empty()) address_ = window::TextOf(hwnd());
     const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", address_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteW(nullptr, L"open", platform::Widen(address_).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) {
         MessageBeep(0);
         return;
@@ -76,8 +74,8 @@ void CHotStatic::OnClicked() {
 }
 
 HBRUSH CHotStatic::OnCtlColor(HDC dc) {
-    const LONG style = GetWindowLongA(hwnd(), GWL_STYLE);
-    if (!(style & SS_NOTIFY)) SetWindowLongA(hwnd(), GWL_STYLE, style | SS_NOTIFY);
+    const LONG style = GetWindowLongW(hwnd(), GWL_STYLE);
+    if (!(style & SS_NOTIFY)) SetWindowLongW(hwnd(), GWL_STYLE, style | SS_NOTIFY);
     const LONG type = style & 0xFF;
     if (type == SS_LEFT || type == SS_CENTER) return nullptr;
     if (HFONT font = LinkFont()) SelectObject(dc, font);

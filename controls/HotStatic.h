@@ -5,12 +5,12 @@
 #include <string>
 
 #include "window/Control.h"
+#include "window/ScopedWin.h"
 
 namespace controls {
 
 class CHotStatic : public window::ControlImpl<CHotStatic> {
 public:
-    ~CHotStatic() override;
 
     void Attach(HWND label) { Subclass(label); }
     void SetUrl(const std::string& address) { address_ = address; }
@@ -23,7 +23,7 @@ public:
     COLORREF CurrentColour() const { return hovering_ ? hoverColour_ : visited_ ? visitedColour_ : linkColour_; }
     bool visited() const { return visited_; }
 
-    static const window::ControlEntry<CHotStatic> kMessages[3];
+    static window::ControlTable<CHotStatic> Messages();
 
 private:
     LRESULT OnPaint(WPARAM, LPARAM);
@@ -37,7 +37,7 @@ private:
     bool hovering_ = false;
     bool tracking_ = false;
     bool visited_ = false;
-    HFONT linkFont_ = nullptr;
+    window::ScopedGdi<HFONT> linkFont_;
     std::string address_;
 };
 

@@ -2,13 +2,20 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/WideText.h"
+#include "window/WindowText.h"
+
 namespace controls {
 
-const window::ControlEntry<MenuButton> MenuButton::kMessages[6] = {
-    {WM_LBUTTONDOWN, &MenuButton::OnLButtonDown}, {WM_LBUTTONUP, &MenuButton::OnLButtonUp},
-    {WM_MOUSEMOVE, &MenuButton::OnMouseMove},     {WM_SETFOCUS, &MenuButton::OnSetFocus},
-    {WM_KILLFOCUS, &MenuButton::OnKillFocus},     {WM_SYSCOLORCHANGE, &MenuButton::OnSysColorChange},
-};
+window::ControlTable<MenuButton> MenuButton::Messages() {
+    static constexpr window::ControlEntry<MenuButton> kRows[] = {
+        {WM_LBUTTONDOWN, &MenuButton::OnLButtonDown}, {WM_LBUTTONUP, &MenuButton::OnLButtonUp},
+        {WM_MOUSEMOVE, &MenuButton::OnMouseMove},     {WM_SETFOCUS, &MenuButton::OnSetFocus},
+        {WM_KILLFOCUS, &MenuButton::OnKillFocus},     {WM_SYSCOLORCHANGE, &MenuButton::OnSysColorChange},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
+}
 
 MenuButton::MenuButton() : menu_(CreatePopupMenu()) {}
 
@@ -19,10 +26,10 @@ MenuButton::~MenuButton() {
     if (images_) ImageList_Destroy(images_);
 }
 
-bool MenuButton::Create(const char* caption, DWORD style, const RECT& rect, HWND parent, UINT id) {
-    HWND button = CreateWindowExA(0, "BUTTON", caption, style | BS_OWNERDRAW, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+bool MenuButton::Create(const std::string& caption, DWORD style, const RECT& rect, HWND parent, UINT id) {
+    HWND button = CreateWindowExW(0, L"BUTTON", platform::Widen(caption).c_str(), style | BS_OWNERDRAW, rect.left,
+                                  rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (!button) return false;
     owner_ = parent;
     Subclass(button);
@@ -30,11 +37,11 @@ bool MenuButton::Create(const char* caption, DWORD style, const RECT& rect, HWND
 }
 
 bool MenuButton::SetBitmap(UINT resourceId, COLORREF mask) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    bitmap_ = LoadBitmapA(instance, MAKEINTRESOURCEA(resourceId));
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    bitmap_ = LoadBitmapW(instance, MAKEINTRESOURCEW(resourceId));
     if (!bitmap_) return false;
-    GetObjectA(bitmap_, sizeof bitmapInfo_, &bitmapInfo_);
-    images_ = ImageList_LoadImageA(instance, MAKEINTRESOURCEA(resourceId), bitmapInfo_.bmWidth, 1, mask,
+    GetObjectW(bitmap_, sizeof bitmapInfo_, &bitmapInfo_);
+    images_ = ImageList_LoadImageW(instance, MAKEINTRESOURCEW(resourceId), bitmapInfo_.bmWidth, 1, mask,
                                    IMAGE_BITMAP, 0);
     hasBitmap_ = true;
     mask_ = mask;
@@ -46,8 +53,9 @@ bool MenuButton::SetBitmap(UINT resourceId, COLORREF mask) {
     return hasBitmap_;
 }
 
-BOOL MenuButton::AddMenuItem(UINT id, const char* text, UINT flags) {
-    const BOOL added = AppendMenuA(menu_, flags, id, (flags & MF_SEPARATOR) ? nullptr : text);
+BOOL MenuButton::AddMenuItem(UINT id, const std::string& text, UINT flags) {
+    const std::wstring wide = platform::Widen(text);
+    const BOOL added = AppendMenuW(menu_, flags, id, (flags & MF_SEPARATOR) ? nullptr : wide.c_str());
     if (added) hasMenuItems_ = true;
     return added;
 }
@@ -112,11 +120,15 @@ LRESULT MenuButton::OnSysColorChange(WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
+bool MenuButton::IsDefault() const {
+    const LRESULT id = SendMessageW(GetParent(hwnd()), DM_GETDEFID, 0, 0);
+    return HIWORD(id) == DC_HASDEFID && LOWORD(id) == GetDlgCtrlID(hwnd());
+}
+
 void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     if (item.CtlType != ODT_BUTTON) return;
     HDC dc = item.hDC;
-    const LONG style = GetWindowLongA(hwnd(), GWL_STYLE);
-    const bool isDefault = (style & BS_DEFPUSHBUTTON) == BS_DEFPUSHBUTTON;
+    const bool isDefault = IsDefault();
     const bool enabled = !(item.itemState & ODS_DISABLED);
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
     const bool down = pressed_ && !menuShown_;
@@ -145,7 +157,7 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     if (hasBitmap_) {
         const int x = item.rcItem.left + 6 + shift, y = item.rcItem.top + 6 + shift;
         if (!enabled && disabled_) {
-            DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(disabled_), 0, x, y, bitmapInfo_.bmWidth,
+            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(disabled_), 0, x, y, bitmapInfo_.bmWidth,
                        bitmapInfo_.bmHeight, DST_BITMAP | DSS_DISABLED);
         } else if (images_) {
             ImageList_DrawEx(images_, 0, dc, x, y, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, CLR_DEFAULT,
@@ -153,22 +165,21 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
         }
     }
 
-    char caption[256] = {};
-    GetWindowTextA(hwnd(), caption, sizeof caption);
+    const std::wstring caption = platform::Widen(window::TextOf(hwnd()));
     RECT text = f;
     text.left += bitmapInfo_.bmWidth + 2;
     SetBkMode(dc, TRANSPARENT);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     if (enabled) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        DrawTextA(dc, caption, -1, &text, format);
+        DrawTextW(dc, caption.c_str(), -1, &text, format);
     } else {
         RECT shadow = text;
         OffsetRect(&shadow, 1, 1);
         SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-        DrawTextA(dc, caption, -1, &shadow, format);
+        DrawTextW(dc, caption.c_str(), -1, &shadow, format);
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-        DrawTextA(dc, caption, -1, &text, format);
+        DrawTextW(dc, caption.c_str(), -1, &text, format);
     }
 
     RECT d = item.rcItem;

@@ -16,14 +16,18 @@ public:
     MenuButton();
     ~MenuButton() override;
 
-    bool Create(const char* caption, DWORD style, const RECT& rect, HWND parent, UINT id);
+    bool Create(const std::string& caption, DWORD style, const RECT& rect, HWND parent, UINT id);
     bool SetBitmap(UINT resourceId, COLORREF mask);
-    BOOL AddMenuItem(UINT id, const char* text, UINT flags);
+    BOOL AddMenuItem(UINT id, const std::string& text, UINT flags);
     HMENU menu() const { return menu_; }
     // The owner's WM_DRAWITEM for this button.
     void DrawItem(const DRAWITEMSTRUCT& item);
+    // Whether it draws the default button's frame: only while the dialog's
+    // default command is this button's. An owner-drawn button's style cannot
+    // say so (its type bits hold BS_OWNERDRAW).
+    bool IsDefault() const;
 
-    static const window::ControlEntry<MenuButton> kMessages[6];
+    static window::ControlTable<MenuButton> Messages();
 
 private:
     LRESULT OnLButtonDown(WPARAM, LPARAM);

@@ -6,13 +6,17 @@
 
 namespace settings {
 
-const window::MessageEntry<CSettingsDlg> CSettingsDlg::kMessages[5] = {
-    {WM_INITDIALOG, 0, &CSettingsDlg::OnInitDialog},
-    {WM_COMMAND, IDOK, &CSettingsDlg::OnOk},
-    {WM_COMMAND, IDCANCEL, &CSettingsDlg::OnCancel},
-    {WM_COMMAND, IDC_BROWSE_STARTUP, &CSettingsDlg::OnBrowseStartup},
-    {WM_COMMAND, IDC_BROWSE_WORKING, &CSettingsDlg::OnBrowseWorking},
-};
+window::MessageTable<CSettingsDlg> CSettingsDlg::Messages() {
+    static constexpr window::MessageEntry<CSettingsDlg> kRows[] = {
+        {WM_INITDIALOG, 0, &CSettingsDlg::OnInitDialog},
+        {WM_COMMAND, IDOK, &CSettingsDlg::OnOk},
+        {WM_COMMAND, IDCANCEL, &CSettingsDlg::OnCancel},
+        {WM_COMMAND, IDC_BROWSE_STARTUP, &CSettingsDlg::OnBrowseStartup},
+        {WM_COMMAND, IDC_BROWSE_WORKING, &CSettingsDlg::OnBrowseWorking},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
+}
 
 namespace {
 std::string EditText(HWND dialog, int id, int limit) {

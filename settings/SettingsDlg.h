@@ -18,7 +18,7 @@ public:
     // Puts the settings in memory into the edits and check boxes.
     void FillFolders();
 
-    static const window::MessageEntry<CSettingsDlg> kMessages[5];
+    static window::MessageTable<CSettingsDlg> Messages();
 
 private:
     INT_PTR OnInitDialog(WPARAM, LPARAM);

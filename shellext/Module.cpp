@@ -9,6 +9,7 @@
 
 #include "shellext/Identifiers.h"
 #include "shellext/SplitContext.h"
+#include "window/ScopedWin.h"
 
 namespace glimber {
 
@@ -76,152 +77,145 @@ private:
 
 ClassFactory* g_factory = nullptr;
 
-std::string ModulePath() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(g_module, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) return std::string(path.data(), n);
-        path.resize(path.size() * 2);
-    }
-}
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-std::string ShortPath(const std::string& path) {
-    const DWORD n = GetShortPathNameA(path.c_str(), nullptr, 0);
+// The 8.3 form where the volume has one: the shell's older loaders cut a
+// server path at its first blank.
+std::wstring ShortPath(const std::wstring& path) {
+    const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
     if (n == 0) return path;
-    std::string result(n, '\0');
-    result.resize(GetShortPathNameA(path.c_str(), result.data(), n));
-    return result;
+    std::wstring result(n, L'\0');
+    result.resize(GetShortPathNameW(path.c_str(), result.data(), n));
+    return result.empty() ? path : result;
 }
 
 // --- registry entries ----------------------------------------------------------
 
 struct Value {
-    const char* name;  // null: the key's default value
-    std::string data;
+    const wchar_t* name;  // null: the key's default value
+    std::wstring data;
 };
 
 struct Key {
     HKEY root;
-    std::string path;
+    std::wstring path;
     std::vector<Value> values;
     bool recreate = false;
 };
 
-const char kHandlerKey[] = "*\\shellex\\contextmenuhandlers\\Corvane.Split";
-const char kApprovedKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const wchar_t kHandlerKey[] = L"*\\shellex\\contextmenuhandlers\\Corvane.Split";
+const wchar_t kApprovedKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 std::vector<Key> ClassesEntries() {
-    const std::string clsidKey = std::string("CLSID\\") + kClsidText;
+    const std::wstring clsid = Wide(kClsidText);
+    const std::wstring clsidKey = L"CLSID\\" + clsid;
     return {
-        {HKEY_CLASSES_ROOT, kHandlerKey, {{nullptr, kClsidText}}},
-        {HKEY_CLASSES_ROOT, "Glimber.SplitContext.1", {{nullptr, "SplitContext Class"}}},
-        {HKEY_CLASSES_ROOT, "Glimber.SplitContext.1\\CLSID", {{nullptr, kClsidText}}},
-        {HKEY_CLASSES_ROOT, "Glimber.SplitContext", {{nullptr, "SplitContext Class"}}},
-        {HKEY_CLASSES_ROOT, "Glimber.SplitContext\\CLSID", {{nullptr, kClsidText}}},
-        {HKEY_CLASSES_ROOT, "Glimber.SplitContext\\CurVer", {{nullptr, "Glimber.SplitContext.1"}}},
-        {HKEY_CLASSES_ROOT, clsidKey, {{nullptr, "SplitContext Class"}}, true},
-        {HKEY_CLASSES_ROOT, clsidKey + "\\ProgID", {{nullptr, "Glimber.SplitContext.1"}}},
-        {HKEY_CLASSES_ROOT, clsidKey + "\\VersionIndependentProgID", {{nullptr, "Glimber.SplitContext"}}},
-        {HKEY_CLASSES_ROOT, clsidKey + "\\Programmable", {}, true},
-        {HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32",
-         {{nullptr, ShortPath(ModulePath())}, {"ThreadingModel", "Apartment"}}},
-        {HKEY_CLASSES_ROOT, clsidKey + "\\TypeLib", {{nullptr, kLibidText}}},
+        {HKEY_CLASSES_ROOT, kHandlerKey, {{nullptr, clsid}}},
+        {HKEY_CLASSES_ROOT, L"Glimber.SplitContext.1", {{nullptr, L"SplitContext Class"}}},
+        {HKEY_CLASSES_ROOT, L"Glimber.SplitContext.1\\CLSID", {{nullptr, clsid}}},
+        {HKEY_CLASSES_ROOT, L"Glimber.SplitContext", {{nullptr, L"SplitContext Class"}}},
+        {HKEY_CLASSES_ROOT, L"Glimber.SplitContext\\CLSID", {{nullptr, clsid}}},
+        {HKEY_CLASSES_ROOT, L"Glimber.SplitContext\\CurVer", {{nullptr, L"Glimber.SplitContext.1"}}},
+        {HKEY_CLASSES_ROOT, clsidKey, {{nullptr, L"SplitContext Class"}}, true},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", {{nullptr, L"Glimber.SplitContext.1"}}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\VersionIndependentProgID", {{nullptr, L"Glimber.SplitContext"}}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\Programmable", {}, true},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32",
+         {{nullptr, ShortPath(ModulePath())}, {L"ThreadingModel", L"Apartment"}}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\TypeLib", {{nullptr, Wide(kLibidText)}}},
     };
 }
 
-bool SubkeysOrValues(HKEY root, const std::string& path, bool countValues) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+bool SubkeysOrValues(HKEY root, const std::wstring& path, bool countValues) {
+    window::ScopedKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
     DWORD subkeys = 0, values = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(key);
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
     return subkeys > 0 || (countValues && values > 0);
 }
 
-bool Exists(HKEY root, const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+bool Exists(HKEY root, const std::wstring& path) {
+    window::ScopedKey key;
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
 // A key Glimber owns goes, with its values, once no subkey is left in it.
-void RemoveOwned(HKEY root, const std::string& path) {
-    if (Exists(root, path) && !SubkeysOrValues(root, path, false)) RegDeleteKeyA(root, path.c_str());
+void RemoveOwned(HKEY root, const std::wstring& path) {
+    if (Exists(root, path) && !SubkeysOrValues(root, path, false)) RegDeleteKeyW(root, path.c_str());
 }
 
 // A shared key goes only when nothing at all is left in it.
-void RemoveShared(HKEY root, const std::string& path) {
-    if (Exists(root, path) && !SubkeysOrValues(root, path, true)) RegDeleteKeyA(root, path.c_str());
+void RemoveShared(HKEY root, const std::wstring& path) {
+    if (Exists(root, path) && !SubkeysOrValues(root, path, true)) RegDeleteKeyW(root, path.c_str());
 }
 
 void RemoveClassesEntries() {
     const HKEY root = HKEY_CLASSES_ROOT;
-    if (Exists(root, "*")) {
+    if (Exists(root, L"*")) {
         RemoveOwned(root, kHandlerKey);
-        RemoveShared(root, "*\\shellex\\contextmenuhandlers");
-        RemoveShared(root, "*\\shellex");
-        RemoveShared(root, "*");
+        RemoveShared(root, L"*\\shellex\\contextmenuhandlers");
+        RemoveShared(root, L"*\\shellex");
+        RemoveShared(root, L"*");
     }
-    for (const char* progId : {"Glimber.SplitContext.1", "Glimber.SplitContext"}) {
+    for (const wchar_t* progId : {L"Glimber.SplitContext.1", L"Glimber.SplitContext"}) {
         if (!Exists(root, progId)) continue;
-        RemoveOwned(root, std::string(progId) + "\\CLSID");
-        RemoveOwned(root, std::string(progId) + "\\CurVer");
+        RemoveOwned(root, std::wstring(progId) + L"\\CLSID");
+        RemoveOwned(root, std::wstring(progId) + L"\\CurVer");
         RemoveOwned(root, progId);
     }
-    const std::string clsidKey = std::string("CLSID\\") + kClsidText;
+    const std::wstring clsidKey = L"CLSID\\" + Wide(kClsidText);
     if (Exists(root, clsidKey)) {
-        HKEY inproc;
-        if (RegOpenKeyExA(root, (clsidKey + "\\InprocServer32").c_str(), 0, KEY_SET_VALUE, &inproc) == ERROR_SUCCESS) {
-            RegDeleteValueA(inproc, "ThreadingModel");
-            RegCloseKey(inproc);
+        window::ScopedKey inproc;
+        if (RegOpenKeyExW(root, (clsidKey + L"\\InprocServer32").c_str(), 0, KEY_SET_VALUE, inproc.Receive()) ==
+            ERROR_SUCCESS) {
+            RegDeleteValueW(inproc.get(), L"ThreadingModel");
         }
-        for (const char* sub : {"ProgID", "VersionIndependentProgID", "Programmable", "InprocServer32", "TypeLib"}) {
-            RemoveOwned(root, clsidKey + "\\" + sub);
+        inproc.Reset();
+        for (const wchar_t* sub : {L"ProgID", L"VersionIndependentProgID", L"Programmable", L"InprocServer32", L"TypeLib"}) {
+            RemoveOwned(root, clsidKey + L"\\" + sub);
         }
         RemoveOwned(root, clsidKey);
     }
 }
 
 void RemoveApproval() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, kClsidText);
-    RegCloseKey(key);
-    std::string path = kApprovedKey;
+    {
+        window::ScopedKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+        RegDeleteValueW(key.get(), Wide(kClsidText).c_str());
+    }
+    std::wstring path = kApprovedKey;
     for (;;) {
         RemoveShared(HKEY_LOCAL_MACHINE, path);
-        const std::size_t cut = path.rfind('\\');
-        if (cut == std::string::npos) break;
+        const std::size_t cut = path.rfind(L'\\');
+        if (cut == std::wstring::npos) break;
         path.resize(cut);
     }
 }
 
 bool WriteKey(const Key& entry) {
-    if (entry.recreate) RegDeleteTreeA(entry.root, entry.path.c_str());
-    HKEY key;
-    if (RegOpenKeyExA(entry.root, entry.path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS &&
-        RegOpenKeyExA(entry.root, entry.path.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS &&
-        RegCreateKeyExA(entry.root, entry.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS) {
+    if (entry.recreate) RegDeleteTreeW(entry.root, entry.path.c_str());
+    window::ScopedKey key;
+    if (RegOpenKeyExW(entry.root, entry.path.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS &&
+        RegOpenKeyExW(entry.root, entry.path.c_str(), 0, KEY_READ | KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS &&
+        RegCreateKeyExW(entry.root, entry.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+                        nullptr) != ERROR_SUCCESS) {
         return false;
     }
     for (const Value& value : entry.values) {
-        RegSetValueExA(key, value.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data.c_str()),
-                       static_cast<DWORD>(value.data.size() + 1));
+        RegSetValueExW(key.get(), value.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data.c_str()),
+                       static_cast<DWORD>((value.data.size() + 1) * sizeof(wchar_t)));
     }
-    RegCloseKey(key);
     return true;
 }
 
 HRESULT LoadOwnTypeLib(ITypeLib** library) {
-    const std::string path = ModulePath();
-    std::wstring wide(path.begin(), path.end());
-    HRESULT result = LoadTypeLib(wide.c_str(), library);
+    const std::wstring path = ModulePath();
+    HRESULT result = LoadTypeLib(path.c_str(), library);
     if (FAILED(result)) {
-        const std::size_t dot = wide.rfind(L'.');
-        result = LoadTypeLib((wide.substr(0, dot) + L".tlb").c_str(), library);
+        const std::size_t dot = path.rfind(L'.');
+        result = LoadTypeLib((path.substr(0, dot) + L".tlb").c_str(), library);
     }
     return result;
 }
@@ -232,6 +226,19 @@ void LockModule() { InterlockedIncrement(&g_locks); }
 void UnlockModule() { InterlockedDecrement(&g_locks); }
 LONG ModuleLocks() { return g_locks; }
 HMODULE ModuleHandle() { return g_module; }
+
+// The module's own path, in full: the folder it lies in may have any name.
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
 
 }  // namespace glimber
 
@@ -276,31 +283,28 @@ STDAPI DllRegisterServer() {
             return DISP_E_EXCEPTION;
         }
     }
-    if (!WriteKey({HKEY_LOCAL_MACHINE, kApprovedKey, {{kClsidText, "Corvane.Split ContextMenuHandler"}}})) {
+    const std::wstring clsid = Wide(kClsidText);
+    if (!WriteKey({HKEY_LOCAL_MACHINE, kApprovedKey, {{clsid.c_str(), L"Corvane.Split ContextMenuHandler"}}})) {
         RemoveApproval();
         return DISP_E_EXCEPTION;
     }
-    ITypeLib* library = nullptr;
-    HRESULT result = LoadOwnTypeLib(&library);
+    window::ComPtr<ITypeLib> library;
+    HRESULT result = LoadOwnTypeLib(library.Receive());
     if (FAILED(result)) return result;
-    const std::string path = ModulePath();
-    const std::size_t cut = path.find_last_of("\\/:");
-    const std::wstring wide(path.begin(), path.end());
-    const std::wstring folder(path.begin(), path.begin() + static_cast<long>(cut + 1));
-    result = RegisterTypeLib(library, const_cast<wchar_t*>(wide.c_str()), const_cast<wchar_t*>(folder.c_str()));
-    library->Release();
-    return result;
+    std::wstring path = ModulePath();
+    std::wstring folder = path.substr(0, path.find_last_of(L"\\/:") + 1);
+    return RegisterTypeLib(library.get(), path.data(), folder.data());
 }
 
 STDAPI DllUnregisterServer() {
     RemoveClassesEntries();
     RemoveApproval();
-    ITypeLib* library = nullptr;
-    if (SUCCEEDED(LoadOwnTypeLib(&library))) {
+    window::ComPtr<ITypeLib> library;
+    if (SUCCEEDED(LoadOwnTypeLib(library.Receive()))) {
         TLIBATTR* attributes = nullptr;
         if (SUCCEEDED(library->GetLibAttr(&attributes))) {
             using Unregister = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
-            if (HMODULE automation = GetModuleHandleA("oleaut32.dll")) {
+            if (HMODULE automation = GetModuleHandleW(L"oleaut32.dll")) {
                 if (auto unregister = reinterpret_cast<Unregister>(
                         reinterpret_cast<void*>(GetProcAddress(automation, "UnRegisterTypeLib")))) {
                     unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
@@ -309,7 +313,6 @@ STDAPI DllUnregisterServer() {
             }
             library->ReleaseTLibAttr(attributes);
         }
-        library->Release();
     }
     return S_OK;
 }

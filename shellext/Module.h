@@ -2,6 +2,8 @@
 // may be unloaded, and the module's handle.
 #pragma once
 
+#include <string>
+
 #include "platform/win32/WinApi.h"
 
 namespace glimber {
@@ -10,5 +12,6 @@ void LockModule();
 void UnlockModule();
 LONG ModuleLocks();
 HMODULE ModuleHandle();
+std::wstring ModulePath();
 
 }  // namespace glimber

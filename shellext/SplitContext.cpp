@@ -3,8 +3,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include <cctype>
-#include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "shellext/Module.h"
@@ -12,24 +11,23 @@
 namespace glimber {
 
 namespace {
-const char kPopupLabel[] = "Corvane.Split";
-const char kSettingsKey[] = "Software\\Corvane Software\\Corvane.Split\\Settings";
+const wchar_t kPopupLabel[] = L"Corvane.Split";
+const wchar_t kSettingsKey[] = L"Software\\Corvane Software\\Corvane.Split\\Settings";
 
 // "Installed Path" at whatever length it has; empty when missing.
-std::string InstalledPath() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+std::wstring InstalledPath() {
+    window::ScopedKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return L"";
     DWORD type = 0, size = 0;
-    std::string path;
-    if (RegQueryValueExA(key, "Installed Path", nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
-        std::vector<char> data(size + 1, '\0');
-        if (RegQueryValueExA(key, "Installed Path", nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) ==
-            ERROR_SUCCESS) {
-            path = data.data();
-        }
+    if (RegQueryValueExW(key.get(), L"Installed Path", nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) {
+        return L"";
     }
-    RegCloseKey(key);
-    return path;
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key.get(), L"Installed Path", nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS) {
+        return L"";
+    }
+    return data.data();
 }
 }  // namespace
 
@@ -38,11 +36,7 @@ SplitContext::SplitContext(IUnknown* outer) : outer_(outer) {
     LockModule();
 }
 
-SplitContext::~SplitContext() {
-    if (bitmap_) DeleteObject(bitmap_);
-    if (typeInfo_) typeInfo_->Release();
-    UnlockModule();
-}
+SplitContext::~SplitContext() { UnlockModule(); }
 
 // --- IUnknown ----------------------------------------------------------------
 
@@ -82,14 +76,10 @@ STDMETHODIMP_(ULONG) SplitContext::Release() { return outer_ ? outer_->Release()
 
 HRESULT SplitContext::LoadTypeInfo() {
     if (typeInfo_) return S_OK;
-    wchar_t path[MAX_PATH * 4];
-    GetModuleFileNameW(ModuleHandle(), path, MAX_PATH * 4);
-    ITypeLib* library = nullptr;
-    HRESULT result = LoadTypeLib(path, &library);
+    window::ComPtr<ITypeLib> library;
+    const HRESULT result = LoadTypeLib(ModulePath().c_str(), library.Receive());
     if (FAILED(result)) return result;
-    result = library->GetTypeInfoOfGuid(kIidISplitContext, &typeInfo_);
-    library->Release();
-    return result;
+    return library->GetTypeInfoOfGuid(kIidISplitContext, typeInfo_.Receive());
 }
 
 STDMETHODIMP SplitContext::GetTypeInfoCount(UINT* count) {
@@ -105,25 +95,29 @@ STDMETHODIMP SplitContext::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     const HRESULT result = LoadTypeInfo();
     if (FAILED(result)) return result;
     typeInfo_->AddRef();
-    *info = typeInfo_;
+    *info = typeInfo_.get();
     return S_OK;
 }
 
 STDMETHODIMP SplitContext::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     const HRESULT result = LoadTypeInfo();
-    return FAILED(result) ? result : DispGetIDsOfNames(typeInfo_, names, count, ids);
+    return FAILED(result) ? result : DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
 }
 
 STDMETHODIMP SplitContext::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                   EXCEPINFO* exception, UINT* argument) {
     const HRESULT loaded = LoadTypeInfo();
     if (FAILED(loaded)) return loaded;
-    return DispInvoke(static_cast<ISplitContext*>(this), typeInfo_, id, flags, params, result, exception, argument);
+    return DispInvoke(static_cast<ISplitContext*>(this), typeInfo_.get(), id, flags, params, result, exception, argument);
 }
 
 // --- IShellExtInit -------------------------------------------------------------
 
+// Each call starts clean: a shell that initialises the same object again
+// for another selection never gets the earlier file.
 STDMETHODIMP SplitContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
+    filePath_.clear();
+    mode_ = 0;
     if (!data) return E_INVALIDARG;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
@@ -133,10 +127,13 @@ STDMETHODIMP SplitContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
         ReleaseStgMedium(&medium);
         return E_INVALIDARG;
     }
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        std::string path(DragQueryFileA(drop, 0, nullptr, 0), '\0');
-        DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
-        if (!PathIsDirectoryA(path.c_str())) filePath_ = path;
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        std::wstring path(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
+        DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
+        if (!(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) ||
+            GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            filePath_ = path;
+        }
     }
     GlobalUnlock(medium.hGlobal);
     ReleaseStgMedium(&medium);
@@ -147,61 +144,73 @@ STDMETHODIMP SplitContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
 
 STDMETHODIMP SplitContext::QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT flags) {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-    if (!bitmap_) bitmap_ = LoadBitmapA(ModuleHandle(), MAKEINTRESOURCEA(kMenuBitmap));
+    if (!bitmap_.get()) bitmap_.Reset(LoadBitmapW(ModuleHandle(), MAKEINTRESOURCEW(kMenuBitmap)));
     submenu_ = CreatePopupMenu();
 
-    std::string extension = PathFindExtensionA(filePath_.c_str());
-    if (!extension.empty()) CharLowerBuffA(extension.data(), static_cast<DWORD>(extension.size()));
-    const bool rejoin = extension == ".sio" || extension == ".spl";
+    std::wstring extension = PathFindExtensionW(filePath_.c_str());
+    if (!extension.empty()) CharLowerBuffW(extension.data(), static_cast<DWORD>(extension.size()));
+    const bool rejoin = extension == L".sio" || extension == L".spl";
     mode_ = rejoin ? 2 : 1;
-    InsertMenuA(submenu_, 0, MF_BYPOSITION | MF_STRING, first, rejoin ? "&Rejoin to..." : "Split to...");
-    SetMenuItemBitmaps(submenu_, 0, MF_BYPOSITION, bitmap_, nullptr);
+    InsertMenuW(submenu_, 0, MF_BYPOSITION | MF_STRING, first, rejoin ? L"&Rejoin to..." : L"Split to...");
+    SetMenuItemBitmaps(submenu_, 0, MF_BYPOSITION, bitmap_.get(), nullptr);
 
     // Only one "Corvane.Split" item: an earlier copy goes (its submenu is
     // left to the menu that owns it).
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
-        char label[257] = {};
-        if (GetMenuStringA(menu, i, label, sizeof label, MF_BYPOSITION) <= 0) continue;
-        if (std::strcmp(label, kPopupLabel) == 0) {
+        wchar_t label[257] = {};
+        if (GetMenuStringW(menu, i, label, 257, MF_BYPOSITION) <= 0) continue;
+        if (std::wcscmp(label, kPopupLabel) == 0) {
             RemoveMenu(menu, i, MF_BYPOSITION);
             break;
         }
     }
-    if (!InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu_),
+    if (!InsertMenuW(menu, index, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu_),
                      kPopupLabel)) {
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     }
-    if (bitmap_) SetMenuItemBitmaps(menu, index, MF_BYPOSITION, bitmap_, nullptr);
+    if (bitmap_.get()) SetMenuItemBitmaps(menu, index, MF_BYPOSITION, bitmap_.get(), nullptr);
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, GetMenuItemCount(submenu_));
 }
 
 STDMETHODIMP SplitContext::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name, UINT size) {
     if (command != 0) return E_INVALIDARG;
     if (!(type & GCS_HELPTEXTA)) return E_INVALIDARG;  // help texts only, no verbs
-    const char* text = mode_ == 2 ? "Rejoin from split files" : mode_ == 1 ? "Split the selected file" : nullptr;
+    const wchar_t* text = mode_ == 2 ? L"Rejoin from split files" : mode_ == 1 ? L"Split the selected file" : nullptr;
     if (!text || !name || size == 0) return E_INVALIDARG;
     if (type & GCS_UNICODE) {
-        auto* wide = reinterpret_cast<wchar_t*>(name);
-        const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-        std::vector<wchar_t> converted(n);
-        MultiByteToWideChar(CP_ACP, 0, text, -1, converted.data(), n);
-        lstrcpynW(wide, converted.data(), static_cast<int>(size));
+        lstrcpynW(reinterpret_cast<wchar_t*>(name), text, static_cast<int>(size));
     } else {
-        lstrcpynA(name, text, static_cast<int>(size));
+        // The help texts are plain ASCII: every code page holds them.
+        WideCharToMultiByte(CP_ACP, 0, text, -1, name, static_cast<int>(size), nullptr, nullptr);
+        name[size - 1] = '\0';
     }
     return S_OK;
 }
 
+// The one command, by its offset (a verb given as text is none of ours).
+// Parvex starts from the folder the settings name, with the file as its only
+// argument, through the wide API so that any name arrives whole.
 STDMETHODIMP SplitContext::InvokeCommand(CMINVOKECOMMANDINFO* info) {
-    if (!info || HIWORD(reinterpret_cast<UINT_PTR>(info->lpVerb)) != 0) return E_INVALIDARG;
-    if (LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb)) != 0) return E_INVALIDARG;
+    if (!info || !IS_INTRESOURCE(info->lpVerb) || LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb)) != 0) {
+        return E_INVALIDARG;
+    }
+    if (filePath_.empty()) return E_UNEXPECTED;
     // Without the program's folder there is nothing sound to start; the
     // current folder is never searched for a Parvex.exe.
-    const std::string folder = InstalledPath();
-    if (folder.empty()) return S_OK;
-    const std::string command = "\"" + folder + "\\Parvex.exe\" \"" + filePath_ + "\"";
-    WinExec(command.c_str(), SW_SHOW);
+    const std::wstring folder = InstalledPath();
+    if (folder.empty()) return E_FAIL;
+    const std::wstring program = folder + L"\\Parvex.exe";
+    std::wstring command = L"\"" + program + L"\" \"" + filePath_ + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     return S_OK;
 }
 

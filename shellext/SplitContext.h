@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "window/ScopedWin.h"
+
 namespace glimber {
 
 class SplitContext final : public ISplitContext, public IShellExtInit, public IContextMenu {
@@ -53,9 +55,9 @@ private:
     ULONG references_ = 0;
     HMENU submenu_ = nullptr;
     int mode_ = 0;  // 1 split, 2 rejoin
-    std::string filePath_;
-    HBITMAP bitmap_ = nullptr;
-    ITypeInfo* typeInfo_ = nullptr;
+    std::wstring filePath_;
+    window::ScopedGdi<HBITMAP> bitmap_;
+    window::ComPtr<ITypeInfo> typeInfo_;
 };
 
 }  // namespace glimber

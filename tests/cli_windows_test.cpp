@@ -6,56 +6,13 @@
 #include "engine/Checksum.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
-#include "support/Processes.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
-// A folder of its own under the temporary folder, removed with what it holds.
-class Scratch {
-public:
-    Scratch() {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH, temp);
-        path = platform::Narrow(temp) + "parvex-cli-" + std::to_string(GetCurrentProcessId()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryW(platform::Widen(path).c_str(), nullptr);
-    }
-    ~Scratch() { Remove(path); }
-
-    static void Remove(const std::string& folder) {
-        std::vector<engine::FolderEntry> entries;
-        platform::Win32Platform fs;
-        fs.ListFolder(folder, entries);
-        for (const auto& e : entries) {
-            if (e.name == "." || e.name == "..") continue;
-            const std::string inside = folder + "\\" + e.name;
-            if (e.isFolder) Remove(inside);
-            else fs.Delete(inside);
-        }
-        fs.RemoveFolder(folder);
-    }
-
-    std::string path;
-};
-
-// Runs parvex-cli.exe with `args` (a wide command line, quoted as needed) in
-// `folder`; its output goes to files there.
+// Runs parvex-cli.exe with `args` (UTF-8, quoted as needed) in `folder`.
 DWORD Cli(const std::string& folder, const std::string& args) {
-    const std::wstring line = L"\"" + platform::Widen(fake::WindowsPath(PARVEX_CLI_EXE)) + L"\" " + platform::Widen(args);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::wstring command = line;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        platform::Widen(folder).c_str(), &startup, &process)) {
-        return ~0u;
-    }
-    DWORD code = ~1u;
-    if (WaitForSingleObject(process.hProcess, 600000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 9);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
+    return drive::RunAndWait("\"" + drive::WindowsPath(PARVEX_CLI_EXE) + "\" " + args, 600000, folder);
 }
 
 std::string ChecksumOfFile(const std::string& path) {
@@ -78,7 +35,7 @@ std::string ChecksumOfFile(const std::string& path) {
 // Windows build: the rejoined file's checksum is the source's.
 TEST(WindowsCli, AFileOf5GiBSplitsAndRejoinsExactly) {
     constexpr std::uint64_t kSize = 5ull << 30;
-    Scratch dir;
+    drive::TempFolder dir;
     ULARGE_INTEGER room{};
     if (!GetDiskFreeSpaceExW(platform::Widen(dir.path).c_str(), &room, nullptr, nullptr) ||
         room.QuadPart < 2 * kSize + (2ull << 30)) {

@@ -8,27 +8,12 @@
 
 #include "app/FileExistsDialog.h"
 #include "resources/resource.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
-HWND WaitForWindow(const char* title) {
-    for (int i = 0; i < 1000; ++i) {
-        if (HWND hwnd = FindWindowA("#32770", title); hwnd && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(10);
-    }
-    return nullptr;
-}
-
-std::string Text(HWND hwnd, int id) {
-    char text[1024] = {};
-    GetDlgItemTextA(hwnd, id, text, sizeof text);
-    return text;
-}
-
-// PARVEX_HOLD_MS keeps a window up for a look (a screenshot) before it is answered.
-void HoldForALook() {
-    if (const char* hold = std::getenv("PARVEX_HOLD_MS")) Sleep(std::atoi(hold));
-}
+HWND WaitForWindow(const char* title) { return drive::WaitForDialog(GetCurrentProcessId(), title); }
+std::string Text(HWND hwnd, int id) { return drive::ItemText(hwnd, id); }
 
 TEST(FileExistsDialog, OkTakesTheNewPathCancelKeepsTheOld) {
     for (const bool ok : {true, false}) {
@@ -38,7 +23,6 @@ TEST(FileExistsDialog, OkTakesTheNewPathCancelKeepsTheOld) {
             ASSERT_NE(dialog, nullptr);
             seen = Text(dialog, IDC_SOURCE_PATH);
             staticText = Text(dialog, IDC_EXISTS_TEXT);
-            HoldForALook();
             SetDlgItemTextA(dialog, IDC_SOURCE_PATH, "C:\\out\\renamed.avi");
             PostMessageA(GetDlgItem(dialog, ok ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
         });
@@ -60,18 +44,24 @@ TEST(FileExistsDialog, OkTakesTheNewPathCancelKeepsTheOld) {
     }
 }
 
-TEST(FileExistsDialog, PathsAreLimitedToTheFieldLength) {
+// A path past 260 characters, and names in any script, come back whole.
+TEST(FileExistsDialog, LongAndNonAsciiPathsComeBackWhole) {
+    const std::string folder = "C:\\" + std::string(300, 'd') + "\\\u0444\u0438\u043b\u044c\u043c\u044b";
+    std::string seen;
     std::thread user([&] {
         HWND dialog = WaitForWindow("File already exists");
         ASSERT_NE(dialog, nullptr);
-        SendMessageA(GetDlgItem(dialog, IDC_SOURCE_PATH), EM_REPLACESEL, FALSE,
-                     reinterpret_cast<LPARAM>(std::string(400, 'x').c_str()));
-        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        seen = Text(dialog, IDC_SOURCE_PATH);
+        HWND field = GetDlgItem(dialog, IDC_SOURCE_PATH);
+        SendMessageW(field, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        SendMessageW(field, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"-\u590f \U0001F3D6.avi"));
+        drive::Click(dialog, IDOK);
     });
-    std::string path = "C:\\a";
-    app::FileExistsDialog::Ask(nullptr, path);
+    std::string path = folder + "\\summer.avi";
+    EXPECT_EQ(app::FileExistsDialog::Ask(nullptr, path), engine::FileExistsAnswer::Rename);
     user.join();
-    EXPECT_LE(path.size(), 260u);
+    EXPECT_EQ(seen, folder + "\\summer.avi");
+    EXPECT_EQ(path, folder + "\\summer.avi-\u590f \U0001F3D6.avi");
 }
 
 }  // namespace
@@ -121,16 +111,8 @@ TEST(WindowHost, RejoinAsksAndConfirmsThroughRealWindows) {
         PostMessageA(GetDlgItem(exists, IDOK), BM_CLICK, 0, 0);
         HWND box = WaitForWindow("Corvane.Split");
         ASSERT_NE(box, nullptr);
-        char title[64] = {};
-        GetWindowTextA(box, title, sizeof title);
-        messageTitle = title;
-        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            char cls[32] = {}, text[256] = {};
-            GetClassNameA(child, cls, sizeof cls);
-            GetWindowTextA(child, text, sizeof text);
-            if (std::string(cls) == "Static" && text[0]) messageText = text;
-        }
-        HoldForALook();
+        messageTitle = drive::TextOf(box);
+        messageText = drive::BoxText(box);
         PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     });
     ASSERT_TRUE(start(engine::Mode::Split, dir + "\\notes.txt"));
@@ -196,7 +178,6 @@ TEST(HotStatic, HoverAndOpening) {
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_WEBSITE, STN_CLICKED), reinterpret_cast<LPARAM>(label));
         visitedAfterOpen = about.website().visited();
         opened = about.website().CurrentColour();
-        HoldForALook();
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     about.DoModal(nullptr);
@@ -208,12 +189,7 @@ TEST(HotStatic, HoverAndOpening) {
     EXPECT_TRUE(visitedAfterOpen);
     EXPECT_EQ(opened, 0x00800080u);
     // The shell really ran what the label named.
-    bool ran = false;
-    for (int i = 0; i < 500 && !ran; ++i) {
-        ran = GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (!ran) Sleep(20);
-    }
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(drive::WaitUntil([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     DeleteFileA(script.c_str());
     DeleteFileA(marker.c_str());
 }

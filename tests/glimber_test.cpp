@@ -3,7 +3,8 @@
 
 #include "shellext/Identifiers.h"
 #include "support/DropData.h"
-#include "support/Processes.h"
+#include "support/WindowDriver.h"
+#include "platform/win32/WideText.h"
 
 #include <shlobj.h>
 
@@ -14,14 +15,23 @@
 
 namespace {
 
+// A string value in UTF-8.
 std::string ReadValue(HKEY root, const std::string& key, const char* name) {
     HKEY h;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
-    char data[1024] = {};
-    DWORD size = sizeof data;
-    const LONG result = RegQueryValueExA(h, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    if (RegOpenKeyExW(root, platform::Widen(key).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    const std::wstring wideName = name ? platform::Widen(name) : L"";
+    const LONG result = RegQueryValueExW(h, name ? wideName.c_str() : nullptr, nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(h);
-    return result == ERROR_SUCCESS ? std::string(data) : "<missing>";
+    return result == ERROR_SUCCESS ? platform::Narrow(data) : "<missing>";
+}
+
+std::string ShortPath(const std::string& path) {
+    wchar_t shortPath[MAX_PATH * 2] = {};
+    GetShortPathNameW(platform::Widen(path).c_str(), shortPath, MAX_PATH * 2);
+    return platform::Narrow(shortPath);
 }
 
 bool KeyExists(HKEY root, const std::string& key) {
@@ -38,7 +48,7 @@ class Glimber : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
-        module = LoadLibraryA(fake::WindowsPath(GLIMBER_DLL).c_str());
+        module = LoadLibraryA(drive::WindowsPath(GLIMBER_DLL).c_str());
         ASSERT_NE(module, nullptr);
         reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
         unreg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
@@ -149,48 +159,79 @@ TEST_F(Glimber, NoItemForFoldersOrSeveralFiles) {
     handler->Release();
 }
 
+// The program starts from the installed folder with the file as its one
+// argument, whatever the names hold.
 TEST_F(Glimber, InvokeStartsParvexFromTheInstalledPath) {
-    const std::string install = fake::WindowsPath(STANDIN_DIR);
-    DeleteFileA((install + "\\command.txt").c_str());
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, nullptr, 0,
-                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, "Installed Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
-                   static_cast<DWORD>(install.size() + 1));
-    IContextMenu* handler = Handler({"D:\\Big files\\Big.iso"});
+    drive::SettingsKeyGuard settings;
+    const std::string install = drive::WindowsPath(STANDIN_DIR);
+    const std::string record = install + "\\command.txt";
+    for (const char* file : {"D:\\Big files\\Big.iso", "D:\\\u6620\u753b\\\u00c9t\u00e9 & 100% \U0001F3AC.iso"}) {
+        SCOPED_TRACE(file);
+        DeleteFileW(platform::Widen(record).c_str());
+        settings.Set("Installed Path", install);
+        IContextMenu* handler = Handler({file});
+        HMENU menu = CreatePopupMenu();
+        handler->QueryContextMenu(menu, 0, 1, 10, CMF_NORMAL);
+        CMINVOKECOMMANDINFO info{};
+        info.cbSize = sizeof info;
+        info.lpVerb = MAKEINTRESOURCEA(1);
+        EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
+        info.lpVerb = "open";
+        EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
+        info.lpVerb = MAKEINTRESOURCEA(0);
+        EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
+        std::string recorded;
+        drive::WaitUntil([&] {
+            HANDLE h = CreateFileW(platform::Widen(record).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return false;
+            char text[1024] = {};
+            DWORD got = 0;
+            ReadFile(h, text, sizeof text - 1, &got, nullptr);
+            CloseHandle(h);
+            recorded = text;
+            return !recorded.empty();
+        });
+        EXPECT_EQ(recorded, "\"" + install + "\\Parvex.exe\" \"" + file + "\"");
+
+        // Without an installed path nothing is started, and the shell hears so.
+        DeleteFileW(platform::Widen(record).c_str());
+        settings.Clear();
+        EXPECT_EQ(handler->InvokeCommand(&info), E_FAIL);
+        EXPECT_EQ(GetFileAttributesW(platform::Widen(record).c_str()), INVALID_FILE_ATTRIBUTES);
+        DestroyMenu(menu);
+        handler->Release();
+    }
+}
+
+// The shell may initialise one object again for another selection: nothing
+// of the earlier file may survive, not even after a refused selection.
+TEST_F(Glimber, InitialisingAgainForgetsTheEarlierFile) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClass(glimber::kClsidSplitContext, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IShellExtInit* ext = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&ext)), S_OK);
+    factory->Release();
+    IContextMenu* handler = nullptr;
+    ext->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&handler));
+    fake::DropData first({"C:\\v\\Movie.avi"});
+    fake::DropData second({"C:\\v\\Movie.avi.1.spl"});
+    fake::DropData several({"C:\\a.txt", "C:\\b.txt"});
+    EXPECT_EQ(ext->Initialize(nullptr, &first, nullptr), S_OK);
+    EXPECT_EQ(ext->Initialize(nullptr, &second, nullptr), S_OK);
     HMENU menu = CreatePopupMenu();
     handler->QueryContextMenu(menu, 0, 1, 10, CMF_NORMAL);
+    EXPECT_EQ(Label(GetSubMenu(menu, 0), 0), "&Rejoin to...");
+    DestroyMenu(menu);
+
+    EXPECT_EQ(ext->Initialize(nullptr, &several, nullptr), E_INVALIDARG);
     CMINVOKECOMMANDINFO info{};
     info.cbSize = sizeof info;
-    info.lpVerb = MAKEINTRESOURCEA(1);
-    EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
-    info.lpVerb = "open";
-    EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
     info.lpVerb = MAKEINTRESOURCEA(0);
-    EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
-    std::string recorded;
-    for (int i = 0; i < 500 && recorded.empty(); ++i) {
-        Sleep(20);
-        HANDLE file = CreateFileA((install + "\\command.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        char text[1024] = {};
-        DWORD got = 0;
-        ReadFile(file, text, sizeof text - 1, &got, nullptr);
-        CloseHandle(file);
-        recorded = text;
-    }
-    EXPECT_EQ(recorded, "\"" + install + "\\Parvex.exe\" \"D:\\Big files\\Big.iso\"");
-
-    // Without an installed path nothing is started.
-    DeleteFileA((install + "\\command.txt").c_str());
-    RegDeleteValueA(key, "Installed Path");
-    RegCloseKey(key);
-    EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
-    Sleep(500);
-    EXPECT_EQ(GetFileAttributesA((install + "\\command.txt").c_str()), INVALID_FILE_ATTRIBUTES);
-    DestroyMenu(menu);
+    EXPECT_EQ(handler->InvokeCommand(&info), E_UNEXPECTED);
+    EXPECT_EQ(ext->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
     handler->Release();
+    ext->Release();
 }
 
 TEST_F(Glimber, UnloadOnlyWhenNothingIsAlive) {
@@ -281,11 +322,9 @@ TEST_F(Glimber, ThroughComWithItsTypeLibrary) {
 }
 
 TEST_F(Glimber, RegistryEntriesAndTheirRemoval) {
-    char path[MAX_PATH * 2];
-    GetModuleFileNameA(module, path, sizeof path);
-    char shortPath[MAX_PATH * 2];
-    GetShortPathNameA(path, shortPath, sizeof shortPath);
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), shortPath);
+    wchar_t path[MAX_PATH * 2];
+    GetModuleFileNameW(module, path, MAX_PATH * 2);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), ShortPath(platform::Narrow(path)));
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey, nullptr), "SplitContext Class");
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", nullptr), "Glimber.SplitContext.1");
@@ -332,42 +371,54 @@ TEST_F(Glimber, RegistryEntriesAndTheirRemoval) {
 
 namespace {
 
-// regsvr32 from a folder whose name holds an apostrophe.
+// regsvr32 from folders whose names hold an apostrophe, a sign outside
+// every code page's ASCII part, and CJK: the entries name the copy there.
 TEST(GlimberRegsvr32, RegistersAndUnregistersFromAnyFolder) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "O'Brien's tools";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string dll = folder + "\\Glimber.dll";
-    ASSERT_TRUE(CopyFileA(fake::WindowsPath(GLIMBER_DLL).c_str(), dll.c_str(), FALSE));
-    EXPECT_EQ(fake::RunAndWait("regsvr32 /s \"" + dll + "\""), 0u);
-    char shortPath[MAX_PATH * 2];
-    GetShortPathNameA(dll.c_str(), shortPath, sizeof shortPath);
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), shortPath);
-    EXPECT_EQ(fake::RunAndWait("regsvr32 /u /s \"" + dll + "\""), 0u);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
-    DeleteFileA(dll.c_str());
-    RemoveDirectoryA(folder.c_str());
+    for (const char* name : {"O'Brien's tools", "Programs \u20ac \u00e9t\u00e9", "\u5de5\u5177 \U0001F9F0"}) {
+        SCOPED_TRACE(name);
+        drive::TempFolder folder(name);
+        const std::string dll = folder.path + "\\Glimber.dll";
+        ASSERT_TRUE(CopyFileW(platform::Widen(drive::WindowsPath(GLIMBER_DLL)).c_str(), platform::Widen(dll).c_str(),
+                              FALSE));
+        EXPECT_EQ(drive::RunAndWait("regsvr32 /s \"" + dll + "\""), 0u);
+        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), ShortPath(dll));
+        // The registered copy loads through COM from there.
+        CoInitialize(nullptr);
+        IUnknown* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(glimber::kClsidSplitContext, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&object)),
+                  S_OK);
+        if (object) object->Release();
+        CoUninitialize();
+        EXPECT_EQ(drive::RunAndWait("regsvr32 /u /s \"" + dll + "\""), 0u);
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
+    }
 }
 
 }  // namespace
 
 namespace {
 
-BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM lParam) {
+BOOL CALLBACK CollectMenu(HWND hwnd, LPARAM found) {
     DWORD process = 0;
     GetWindowThreadProcessId(hwnd, &process);
     char cls[16] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     if (process == GetCurrentProcessId() && std::string(cls) == "#32768" && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(lParam) = hwnd;
-        return FALSE;
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
     }
     return TRUE;
 }
 
+// The visible menus (#32768) this process has open.
+std::vector<HWND> OpenMenus() {
+    std::vector<HWND> menus;
+    EnumWindows(CollectMenu, reinterpret_cast<LPARAM>(&menus));
+    return menus;
+}
+
 // With PARVEX_SHOTS set (scripts/screenshots.sh), the handler's item is shown
-// open in a context menu for a picture.
+// open in a context menu for a piece.
 TEST_F(Glimber, ContextMenuOnScreen) {
     const char* shots = std::getenv("PARVEX_SHOTS");
     if (!shots) GTEST_SKIP() << "PARVEX_SHOTS not set";
@@ -377,31 +428,26 @@ TEST_F(Glimber, ContextMenuOnScreen) {
     AppendMenuA(menu, MF_STRING, 2, "Cu&t");
     handler->QueryContextMenu(menu, 1, 100, 200, CMF_NORMAL);
     HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    bool shown = false;
     std::thread user([&] {
-        HWND popup = nullptr;
-        for (int i = 0; i < 200 && !popup; ++i) {
-            Sleep(20);
-            EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&popup));
-        }
-        for (UINT key : {VK_DOWN, VK_DOWN, VK_RIGHT}) {
-            PostMessageA(popup, WM_KEYDOWN, key, 0);
-            Sleep(150);
-        }
-        Sleep(400);
-        const std::string ready = std::string(shots) + "\\context-menu.ready";
-        CloseHandle(CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        for (int i = 0; i < 1000 && GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+        if (!drive::WaitUntil([] { return !OpenMenus().empty(); })) return;
+        HWND popup = OpenMenus().front();
+        // Down twice to the item, right to open its submenu.
+        for (UINT key : {VK_DOWN, VK_DOWN, VK_RIGHT}) PostMessageA(popup, WM_KEYDOWN, key, 0);
+        shown = drive::WaitUntil([] { return OpenMenus().size() == 2; });
+        const std::wstring ready = platform::Widen(std::string(shots) + "\\context-menu.ready");
+        CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        drive::WaitUntil([&] { return GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000);
         PostMessageA(owner, WM_CANCELMODE, 0, 0);
-        for (int i = 0; i < 3; ++i) {
-            HWND open = nullptr;
-            EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&open));
-            if (open) PostMessageA(open, WM_KEYDOWN, VK_ESCAPE, 0);
-            Sleep(100);
-        }
+        drive::WaitUntil([] {
+            for (HWND open : OpenMenus()) PostMessageA(open, WM_KEYDOWN, VK_ESCAPE, 0);
+            return OpenMenus().empty();
+        });
     });
     SetForegroundWindow(owner);
     TrackPopupMenu(menu, TPM_LEFTALIGN, 200, 200, 0, owner, nullptr);
     user.join();
+    EXPECT_TRUE(shown);
     DestroyWindow(owner);
     DestroyMenu(menu);
     handler->Release();

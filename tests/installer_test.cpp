@@ -6,8 +6,8 @@
 #include "resources/resource.h"
 #include "shellext/Identifiers.h"
 #include "support/DropData.h"
-#include "support/Processes.h"
 #include "support/Shots.h"
+#include "support/WindowDriver.h"
 
 #include <shlobj.h>
 
@@ -76,20 +76,10 @@ void WriteFileText(const std::string& path, const std::string& text) {
     CloseHandle(file);
 }
 
-BOOL CALLBACK FindParvexWindow(HWND hwnd, LPARAM lParam) {
-    if (IsWindowVisible(hwnd) && GetDlgItem(hwnd, IDC_START) && GetDlgItem(hwnd, IDC_SOURCE_PATH)) {
-        *reinterpret_cast<HWND*>(lParam) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// The program's main window, started by setup or by the shell.
 HWND WaitForParvexWindow() {
     HWND main = nullptr;
-    for (int i = 0; i < 500 && !main; ++i) {
-        EnumWindows(FindParvexWindow, reinterpret_cast<LPARAM>(&main));
-        if (!main) Sleep(20);
-    }
+    drive::WaitUntil([&] { return (main = drive::FindMain(0)) != nullptr; });
     return main;
 }
 
@@ -105,13 +95,6 @@ std::string ProcessImage(HWND window) {
     return ok ? std::string(path) : "";
 }
 
-// Another process's control answers WM_GETTEXT, not GetWindowText.
-std::string Text(HWND window) {
-    char text[1024] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
-    return text;
-}
 
 // Closes the program's window and waits until its process has gone.
 bool CloseParvex(HWND main) {
@@ -128,23 +111,24 @@ bool CloseParvex(HWND main) {
 // installed, and uninstalls.
 void InstallUseAndUninstall(const std::string& chosen) {
     const std::string folder = chosen.empty() ? Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split" : chosen;
-    const std::string setup = "\"" + fake::WindowsPath(SETUP_EXE) + "\" /S" + (chosen.empty() ? "" : " /D=" + chosen);
+    const std::string setup = "\"" + drive::WindowsPath(SETUP_EXE) + "\" /S" + (chosen.empty() ? "" : " /D=" + chosen);
     const std::string shortcut = Folder(CSIDL_COMMON_PROGRAMS) + "\\Corvane Split.lnk";
     const std::string clsidKey = std::string("CLSID\\") + glimber::kClsidText;
     const std::string automationKey = std::string("CLSID\\") + kAutomationClsid;
     const char* const ourFiles[] = {"Parvex.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt", "Uninstall.exe"};
 
-    ASSERT_EQ(fake::RunAndWait(setup), 0u);
+    ASSERT_EQ(drive::RunAndWait(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     // Once more over itself, as an update or a repair would.
-    ASSERT_EQ(fake::RunAndWait(setup), 0u);
+    ASSERT_EQ(drive::RunAndWait(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);  // no trailing backslash
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Corvane.Split", nullptr), glimber::kClsidText);
     EXPECT_TRUE(SamePath(Value(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr), folder + "\\Glimber.dll"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, glimber::kClsidText), "Corvane.Split ContextMenuHandler");
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + glimber::kLibidText));
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, automationKey + "\\LocalServer32", nullptr), folder + "\\Parvex.exe");
+    // Quoted: the folder's blanks must not let Windows try "C:\\Program.exe".
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, automationKey + "\\LocalServer32", nullptr), "\"" + folder + "\\Parvex.exe\"");
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Halvard.Application\\CLSID", nullptr), kAutomationClsid);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Corvane Split (64-bit)");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "6.5");
@@ -160,7 +144,7 @@ void InstallUseAndUninstall(const std::string& chosen) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &settings), ERROR_SUCCESS);
     RegDeleteValueA(settings, "Installed Path");
     RegCloseKey(settings);
-    EXPECT_EQ(fake::RunAndWait(Value(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath")), 0u);
+    EXPECT_EQ(drive::RunAndWait(Value(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath")), 0u);
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);
 
     // The shell's way in: the handler through COM, its command starting the
@@ -190,15 +174,15 @@ void InstallUseAndUninstall(const std::string& chosen) {
     HWND main = WaitForParvexWindow();
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(SamePath(ProcessImage(main), folder + "\\Parvex.exe"));
-    EXPECT_EQ(Text(GetDlgItem(main, IDC_SOURCE_PATH)), file);
+    EXPECT_EQ(drive::ItemText(main, IDC_SOURCE_PATH), file);
 
     // Not while it runs: the uninstaller (run in place, so its exit code is
     // its own) refuses and removes nothing.
-    EXPECT_EQ(fake::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 2u);
+    EXPECT_EQ(drive::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 2u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     // Nor does setup replace it: silently it stops with code 2.
-    EXPECT_EQ(fake::RunAndWait(setup), 2u);
+    EXPECT_EQ(drive::RunAndWait(setup), 2u);
     EXPECT_TRUE(Exists(folder + "\\Parvex.exe"));
     ASSERT_TRUE(CloseParvex(main));
 
@@ -210,9 +194,14 @@ void InstallUseAndUninstall(const std::string& chosen) {
 
     // The uninstaller hands over to a copy of itself and returns at once;
     // the copy is done when it has removed the original.
-    EXPECT_EQ(fake::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S"), 0u);
-    for (int i = 0; i < 600 && Exists(folder + "\\Uninstall.exe"); ++i) Sleep(100);
-    Sleep(500);
+    EXPECT_EQ(drive::RunAndWait("\"" + folder + "\\Uninstall.exe\" /S"), 0u);
+    // The copy's last step is its own entry under Uninstall.
+    EXPECT_TRUE(drive::WaitUntil([&] {
+        for (const char* name : ourFiles) {
+            if (Exists(folder + "\\" + name)) return false;
+        }
+        return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) && !Exists(shortcut);
+    }, 60000));
     for (const char* name : ourFiles) EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
     EXPECT_FALSE(Exists(shortcut));
     EXPECT_TRUE(Exists(folder + "\\Working\\holiday.avi.0.spl"));
@@ -247,7 +236,7 @@ struct Titled {
 BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lParam) {
     auto* want = reinterpret_cast<Titled*>(lParam);
     // The modern pages add a blank to the uninstaller's caption.
-    std::string title = Text(hwnd);
+    std::string title = drive::TextOf(hwnd);
     while (!title.empty() && title.back() == ' ') title.pop_back();
     if (IsWindowVisible(hwnd) && title == want->title && (GetDlgItem(hwnd, 1018) != nullptr) == want->wizard) {
         want->found = hwnd;
@@ -257,25 +246,22 @@ BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lParam) {
 }
 
 HWND WaitForTitled(const std::string& title, bool wizard, int timeoutMs = 20000) {
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        Titled want{title, wizard, nullptr};
+    Titled want{title, wizard, nullptr};
+    drive::WaitUntil([&] {
         EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&want));
-        if (want.found) return want.found;
-        Sleep(50);
-    }
-    return nullptr;
+        return want.found != nullptr;
+    }, timeoutMs);
+    return want.found;
 }
 
 // The wizard's main button: Next, Install, Finish, Uninstall or Close.
 void PressMain(HWND wizard) { PostMessageA(GetDlgItem(wizard, IDOK), BM_CLICK, 0, 0); }
 
 bool WaitForMainButton(HWND wizard, const std::string& label, int timeoutMs = 60000) {
-    for (int waited = 0; waited < timeoutMs; waited += 100) {
+    return drive::WaitUntil([&] {
         HWND button = GetDlgItem(wizard, IDOK);
-        if (Text(button) == label && IsWindowEnabled(button)) return true;
-        Sleep(100);
-    }
-    return false;
+        return drive::TextOf(button) == label && IsWindowEnabled(button);
+    }, timeoutMs);
 }
 
 // Every page of the setup and the uninstaller, for scripts/screenshots.sh.
@@ -283,16 +269,17 @@ TEST(SetupScreens, EveryPage) {
     fake::Shots shots;
     if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
     const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
-    ASSERT_TRUE(fake::StartProcess("\"" + fake::WindowsPath(SETUP_EXE) + "\""));
+    drive::Program setup(drive::WindowsPath(SETUP_EXE));
+    ASSERT_TRUE(setup.started());
     HWND wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
-    shots.Snap("setup-welcome");
+    shots.Snap("setup-welcome", wizard);
     PressMain(wizard);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Install"));
-    shots.Snap("setup-folder");
+    shots.Snap("setup-folder", wizard);
     PressMain(wizard);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Finish"));
-    shots.Snap("setup-finish");
+    shots.Snap("setup-finish", wizard);
     PressMain(wizard);  // with "Start Corvane Split" ticked
     HWND main = WaitForParvexWindow();
     ASSERT_NE(main, nullptr);
@@ -300,7 +287,8 @@ TEST(SetupScreens, EveryPage) {
 
     // Setup again while the program runs: it asks, and Retry goes on once the
     // program has been closed.
-    ASSERT_TRUE(fake::StartProcess("\"" + fake::WindowsPath(SETUP_EXE) + "\""));
+    drive::Program again(drive::WindowsPath(SETUP_EXE));
+    ASSERT_TRUE(again.started());
     wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
     PressMain(wizard);
@@ -308,7 +296,7 @@ TEST(SetupScreens, EveryPage) {
     PressMain(wizard);
     HWND question = WaitForTitled("Corvane Split 6.5 Setup", false);
     ASSERT_NE(question, nullptr);
-    shots.Snap("setup-while-running");
+    shots.Snap("setup-while-running", question);
     ASSERT_TRUE(CloseParvex(main));
     PostMessageA(GetDlgItem(question, IDRETRY), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Finish"));
@@ -316,24 +304,25 @@ TEST(SetupScreens, EveryPage) {
     main = WaitForParvexWindow();
     ASSERT_NE(main, nullptr);
 
-    ASSERT_TRUE(fake::StartProcess("\"" + folder + "\\Uninstall.exe\""));
+    drive::Program refused(folder + "\\Uninstall.exe");
+    ASSERT_TRUE(refused.started());
     HWND refusal = WaitForTitled("Corvane Split 6.5 Uninstall", false);
     ASSERT_NE(refusal, nullptr);
-    shots.Snap("uninstall-while-running");
+    shots.Snap("uninstall-while-running", refusal);
     PostMessageA(GetDlgItem(refusal, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(CloseParvex(main));
 
-    ASSERT_TRUE(fake::StartProcess("\"" + folder + "\\Uninstall.exe\""));
+    drive::Program uninstall(folder + "\\Uninstall.exe");
+    ASSERT_TRUE(uninstall.started());
     wizard = WaitForTitled("Corvane Split 6.5 Uninstall", true);
     ASSERT_NE(wizard, nullptr);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Uninstall"));
-    shots.Snap("uninstall-confirm");
+    shots.Snap("uninstall-confirm", wizard);
     PressMain(wizard);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Close"));
-    shots.Snap("uninstall-done");
+    shots.Snap("uninstall-done", wizard);
     PressMain(wizard);
-    for (int i = 0; i < 100 && Exists(folder + "\\Parvex.exe"); ++i) Sleep(100);
-    EXPECT_FALSE(Exists(folder + "\\Parvex.exe"));
+    EXPECT_TRUE(drive::WaitUntil([&] { return !Exists(folder + "\\Parvex.exe"); }));
 }
 
 }  // namespace

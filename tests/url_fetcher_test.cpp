@@ -3,6 +3,8 @@
 // in PARVEX_HTTP_PORTS).
 #include <gtest/gtest.h>
 
+#include "support/WindowDriver.h"
+
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -85,13 +87,7 @@ TEST_F(Fetch, AnEndlessBodyIsCut) {
     EXPECT_EQ(fetcher.body().size(), update::UrlFetcher::kBodyLimit);
 }
 
-HWND WaitForTitle(const char* title) {
-    for (int i = 0; i < 500; ++i) {
-        if (HWND hwnd = FindWindowA(nullptr, title); hwnd && IsWindowVisible(hwnd)) return hwnd;
-        Sleep(20);
-    }
-    return nullptr;
-}
+HWND WaitForTitle(const char* title) { return drive::WaitForDialog(GetCurrentProcessId(), title); }
 
 TEST_F(Fetch, PasswordChallengeAnsweredInTheSystemsDialog) {
     bool asked = false;
@@ -117,13 +113,10 @@ TEST_F(Fetch, VersionDialogShowsTheFirstLineAndOpensTheUpdatePage) {
     std::thread user([&] {
         HWND dialog = WaitForTitle("Version dialog box");
         ASSERT_NE(dialog, nullptr);
-        char text[64] = {};
-        GetDlgItemTextA(dialog, IDC_LATEST_VERSION, text, sizeof text);
-        shown = text;
+        shown = drive::ItemText(dialog, IDC_LATEST_VERSION);
         SendMessageA(dialog, WM_COMMAND, IDC_GET_LATEST, 0);
         SendMessageA(dialog, WM_COMMAND, IDC_GET_LATEST, 0);
         stillOpen = IsWindowVisible(dialog) != FALSE;
-        if (const char* hold = std::getenv("PARVEX_HOLD_MS")) Sleep(std::atoi(hold));
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     update::CheckForUpdates(nullptr, At(ports.a, ""), [&](const std::string& page) { opened.push_back(page); });
@@ -133,19 +126,29 @@ TEST_F(Fetch, VersionDialogShowsTheFirstLineAndOpensTheUpdatePage) {
     EXPECT_EQ(opened, std::vector<std::string>(2, At(ports.a, "/updatecenter/Split/index.htm")));
 }
 
+// The message is read whole, not selected, with the focus on OK.
 TEST_F(Fetch, NothingReadShowsDataUnavailable) {
     std::string shown;
+    DWORD selectionStart = 1, selectionEnd = 2;
+    HWND focus = nullptr, ok = nullptr;
     std::thread user([&] {
         HWND dialog = WaitForTitle("Version dialog box");
         ASSERT_NE(dialog, nullptr);
-        char text[64] = {};
-        GetDlgItemTextA(dialog, IDC_LATEST_VERSION, text, sizeof text);
-        shown = text;
+        shown = drive::ItemText(dialog, IDC_LATEST_VERSION);
+        SendMessageW(GetDlgItem(dialog, IDC_LATEST_VERSION), EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
+                     reinterpret_cast<LPARAM>(&selectionEnd));
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+        focus = gui.hwndFocus;
+        ok = GetDlgItem(dialog, IDOK);
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     update::CheckForUpdates(nullptr, At(ports.closed, ""), [](const std::string&) {});
     user.join();
     EXPECT_EQ(shown, "Data unavailable from server");
+    EXPECT_EQ(selectionStart, selectionEnd);
+    EXPECT_EQ(focus, ok);
 }
 
 }  // namespace

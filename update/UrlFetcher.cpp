@@ -4,6 +4,8 @@
 
 #include <wininet.h>
 
+#include "platform/win32/WideText.h"
+
 #include <vector>
 
 namespace update {
@@ -15,15 +17,17 @@ struct InternetFailure {
     DWORD code;
 };
 
+// In UTF-8 like every text inside: a localised system's message may hold
+// any character.
 std::string LibraryMessage(DWORD code) {
-    char text[1025] = {};
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, GetModuleHandleA("wininet.dll"),
+    wchar_t text[1025] = {};
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, GetModuleHandleW(L"wininet.dll"),
                              code, 0, text, 1024, nullptr);
     if (n == 0) {
-        n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 1024,
+        n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 1024,
                            nullptr);
     }
-    std::string message(text, n);
+    std::string message = platform::Narrow(std::wstring(text, n));
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     return message.empty() ? "Internet error " + std::to_string(code) : message;
 }

@@ -2,29 +2,39 @@
 
 #include <shellapi.h>
 
+#include "platform/win32/WideText.h"
 #include "resources/resource.h"
+#include "window/WindowText.h"
 #include "update/UrlFetcher.h"
 #include "update/VersionText.h"
 
 namespace update {
 
 void OpenWithShell(const std::string& address) {
-    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", platform::Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-const window::MessageEntry<VersionDialog> VersionDialog::kMessages[4] = {
-    {WM_INITDIALOG, 0, &VersionDialog::OnInitDialog},
-    {WM_COMMAND, IDC_GET_LATEST, &VersionDialog::OnGetLatest},
-    {WM_COMMAND, IDOK, &VersionDialog::OnClose},
-    {WM_COMMAND, IDCANCEL, &VersionDialog::OnClose},
-};
+window::MessageTable<VersionDialog> VersionDialog::Messages() {
+    static constexpr window::MessageEntry<VersionDialog> kRows[] = {
+        {WM_INITDIALOG, 0, &VersionDialog::OnInitDialog},
+        {WM_COMMAND, IDC_GET_LATEST, &VersionDialog::OnGetLatest},
+        {WM_COMMAND, IDOK, &VersionDialog::OnClose},
+        {WM_COMMAND, IDCANCEL, &VersionDialog::OnClose},
+    };
+    static_assert(window::EveryRowHasAHandler(kRows));
+    return kRows;
+}
 
 VersionDialog::VersionDialog(std::string latest, std::string updatePage, PageOpener opener)
     : DialogImpl(IDD_VERSION), latest_(std::move(latest)), updatePage_(std::move(updatePage)), opener_(std::move(opener)) {}
 
+// The read-only field is for reading: the focus goes to "Get later", so
+// that the field shows its text from the start instead of a selection
+// scrolled to its end.
 INT_PTR VersionDialog::OnInitDialog(WPARAM, LPARAM) {
-    SetDlgItemTextA(hwnd(), IDC_LATEST_VERSION, latest_.c_str());
-    return TRUE;
+    window::SetItemText(hwnd(), IDC_LATEST_VERSION, latest_);
+    SetFocus(Item(IDOK));
+    return FALSE;
 }
 
 INT_PTR VersionDialog::OnGetLatest(WPARAM, LPARAM) {

@@ -17,7 +17,7 @@ class VersionDialog : public window::DialogImpl<VersionDialog> {
 public:
     VersionDialog(std::string latest, std::string updatePage, PageOpener opener = OpenWithShell);
 
-    static const window::MessageEntry<VersionDialog> kMessages[4];
+    static window::MessageTable<VersionDialog> Messages();
 
 private:
     INT_PTR OnInitDialog(WPARAM, LPARAM);

@@ -2,7 +2,10 @@
 // subclassed so that a table of handler methods sees its messages first.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/win32/WinApi.h"
+#include "window/MessageTable.h"
 
 namespace window {
 
@@ -37,13 +40,24 @@ struct ControlEntry {
     LRESULT (T::*handler)(WPARAM, LPARAM);
 };
 
+template <class T>
+struct ControlTable {
+    const ControlEntry<T>* rows;
+    std::size_t count;
+    template <std::size_t N>
+    constexpr ControlTable(const ControlEntry<T> (&all)[N]) : rows(all), count(N) {}
+    const ControlEntry<T>* begin() const { return rows; }
+    const ControlEntry<T>* end() const { return rows + count; }
+};
+
 // Base of concrete controls: T declares
-//   static const ControlEntry<T> kMessages[];
+//   static ControlTable<T> Messages();
+// over a constexpr array whose size the compiler counts.
 template <class T>
 class ControlImpl : public Control {
 protected:
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override {
-        for (const ControlEntry<T>& entry : T::kMessages) {
+        for (const ControlEntry<T>& entry : T::Messages()) {
             if (entry.message == message) {
                 handled = true;
                 return (static_cast<T*>(this)->*entry.handler)(wParam, lParam);

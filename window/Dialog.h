@@ -3,7 +3,10 @@
 // Windows code.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/win32/WinApi.h"
+#include "window/MessageTable.h"
 
 namespace window {
 
@@ -43,8 +46,20 @@ struct MessageEntry {
     INT_PTR (T::*handler)(WPARAM, LPARAM);
 };
 
+// The rows of a table, whatever their number.
+template <class T>
+struct MessageTable {
+    const MessageEntry<T>* rows;
+    std::size_t count;
+    template <std::size_t N>
+    constexpr MessageTable(const MessageEntry<T> (&all)[N]) : rows(all), count(N) {}
+    const MessageEntry<T>* begin() const { return rows; }
+    const MessageEntry<T>* end() const { return rows + count; }
+};
+
 // Base of concrete dialogs: T declares
-//   static const MessageEntry<T> kMessages[];
+//   static MessageTable<T> Messages();
+// and defines it over a constexpr array whose size the compiler counts.
 template <class T>
 class DialogImpl : public Dialog {
 public:
@@ -52,7 +67,7 @@ public:
 
 protected:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam) override {
-        for (const MessageEntry<T>& entry : T::kMessages) {
+        for (const MessageEntry<T>& entry : T::Messages()) {
             if (entry.message != message) continue;
             if (message == WM_COMMAND && entry.commandId != 0 && entry.commandId != LOWORD(wParam)) continue;
             return (static_cast<T*>(this)->*entry.handler)(wParam, lParam);

@@ -1,8 +1,9 @@
-// A data object holding one CF_HDROP, as the shell hands it to a
-// context-menu handler.
+// A data object holding one CF_HDROP in wide form, as the shell hands it to
+// a context-menu handler or a drop target. Paths are given in UTF-8.
 #pragma once
 
 #include "platform/win32/WinApi.h"
+#include "platform/win32/WideText.h"
 
 #include <objidl.h>
 #include <shlobj.h>
@@ -15,7 +16,9 @@ namespace fake {
 
 class DropData : public IDataObject {
 public:
-    explicit DropData(const std::vector<std::string>& paths) : paths_(paths) {}
+    explicit DropData(const std::vector<std::string>& paths) {
+        for (const auto& p : paths) paths_.push_back(platform::Widen(p));
+    }
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (iid == IID_IUnknown || iid == IID_IDataObject) {
             *object = this;
@@ -28,14 +31,15 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-        std::size_t bytes = sizeof(DROPFILES) + 1;
-        for (const auto& p : paths_) bytes += p.size() + 1;
-        HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        std::size_t chars = 1;
+        for (const auto& p : paths_) chars += p.size() + 1;
+        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
         auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
         drop->pFiles = sizeof(DROPFILES);
-        char* at = reinterpret_cast<char*>(drop + 1);
+        drop->fWide = TRUE;
+        wchar_t* at = reinterpret_cast<wchar_t*>(drop + 1);
         for (const auto& p : paths_) {
-            memcpy(at, p.c_str(), p.size() + 1);
+            memcpy(at, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
             at += p.size() + 1;
         }
         GlobalUnlock(memory);
@@ -54,7 +58,7 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
 private:
-    std::vector<std::string> paths_;
+    std::vector<std::wstring> paths_;
 };
 
 }  // namespace fake

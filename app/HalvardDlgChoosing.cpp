@@ -1,0 +1,163 @@
+// The main window: the file and folder choosers, drops, and a file named on
+// the command line or by automation.
+#include "app/HalvardDlg.h"
+
+#include <commdlg.h>
+#include <cderr.h>
+#include <shellapi.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "engine/Texts.h"
+#include "platform/win32/WideText.h"
+#include "resources/resource.h"
+#include "window/Choosers.h"
+#include "window/WindowText.h"
+
+namespace app {
+
+namespace {
+
+const char kCaption[] = "Corvane.Split";
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    const std::size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+}  // namespace
+
+using window::Compact;
+
+INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
+    status_.ShowProgress(false);
+    const bool split = form_.split();
+    std::wstring filters = split ? L"All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
+                                 : L"SIO files (*.sio)|*.sio||";
+    for (wchar_t& c : filters) {
+        if (c == L'|') c = L'\0';
+    }
+    // Room for the longest path the system has.
+    std::wstring path(32768, L'\0');
+    const std::wstring initial = platform::Widen(store_.record().startupFolder);
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = hwnd();
+    open.lpstrFilter = filters.c_str();
+    open.lpstrFile = path.data();
+    open.nMaxFile = static_cast<DWORD>(path.size());
+    open.lpstrTitle = split ? L"Choose a file for splitting" : L"Choose the SIO file from the location of split files";
+    open.lpstrDefExt = L"All files";
+    open.lpstrInitialDir = initial.c_str();
+    open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
+    if (!GetOpenFileNameW(&open)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) Tell(texts::kPathTooLong);
+        return TRUE;
+    }
+    const std::string chosen = platform::Narrow(path.c_str());
+    SetText(IDC_SOURCE_PATH, chosen);
+    if (!split && !EndsWith(Upper(chosen), ".SIO")) {
+        Tell(texts::kEnterSio);
+        return TRUE;
+    }
+    SetCaption(std::string(kCaption) + ": " + Compact(chosen, 30));
+    if (split) RefreshFileSize(chosen);
+    return TRUE;
+}
+
+void CHalvardDlg::SetDestination(const std::string& folder) {
+    SetText(IDC_DESTINATION_PATH, folder);
+    status_.SetPart(StatusArea::kDestination, Compact(folder, 23));
+}
+
+INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
+    status_.ShowProgress(false);
+    std::string folder;
+    if (window::BrowseForFolder(hwnd(),
+                                form_.split() ? "Choose a folder for keeping split files"
+                                              : "Choose a folder to keep rejoined file ",
+                                folder)) {
+        SetDestination(folder);
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
+    HDROP drop = reinterpret_cast<HDROP>(wParam);
+    // The fields feed the next operation, not the running one.
+    if (controller_.running()) {
+        DragFinish(drop);
+        return TRUE;
+    }
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring wide;
+    if (count >= 1) {
+        wide.resize(DragQueryFileW(drop, 0, nullptr, 0));
+        DragQueryFileW(drop, 0, wide.data(), static_cast<UINT>(wide.size() + 1));
+    }
+    DragFinish(drop);
+    if (count != 1) {
+        Tell(texts::kSingleDrop);
+        return TRUE;
+    }
+    const std::string path = platform::Narrow(wide);
+    const std::string display = Compact(path, 23);
+    if (platform_.IsFolder(path)) {
+        SetDestination(path);
+        return TRUE;
+    }
+    if (!form_.split()) {
+        const std::string upper = Upper(path);
+        if (!EndsWith(upper, ".SIO") && !EndsWith(upper, ".SPL")) {
+            Tell(texts::kEnterSioOrSpl);
+            return TRUE;
+        }
+        SetCaption(std::string(kCaption) + ": " + display);
+        ApplyModeLook(false);
+        const std::string info = ClassifyNamedFile(path).sourceText;
+        SetText(IDC_SOURCE_PATH, info);
+        if (!platform_.Exists(info)) {
+            Tell(info + texts::kNotFoundSuffix);
+            SetCaption("");
+            return TRUE;
+        }
+        SetCaption(info);
+        return TRUE;
+    }
+    SetCaption(std::string(kCaption) + ": " + display);
+    SetText(IDC_SOURCE_PATH, path);
+    RefreshFileSize(path);
+    return TRUE;
+}
+
+// A piece or an info file opens Rejoin mode with the info file; any other
+// file is the source of a split.
+void CHalvardDlg::OpenNamedFile(const std::string& path) {
+    if (!platform_.Exists(path)) {
+        Tell(texts::kFileMissing);
+        return;
+    }
+    SetCaption(std::string(kCaption) + ": " + Compact(path, 23));
+    const NamedFile named = ClassifyNamedFile(path);
+    if (named.rejoin) {
+        SwitchMode(FormMode::Rejoin);
+        SetText(IDC_SOURCE_PATH, named.sourceText);
+        if (platform_.Exists(named.sourceText)) {
+            SetCaption(named.sourceText);
+        } else {
+            Tell(named.sourceText + texts::kNotFoundSuffix);
+            SetCaption("");
+        }
+        return;
+    }
+    SetText(IDC_SOURCE_PATH, path);
+    if (form_.split()) RefreshFileSize(path);
+}
+
+}  // namespace app

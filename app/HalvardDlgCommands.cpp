@@ -1,0 +1,225 @@
+// The main window's commands: the piece size, the settings pane, the update
+// check, the tray, help, the About box, the system menu, and automation.
+#include "app/HalvardDlg.h"
+
+#include "app/AboutDialog.h"
+#include "app/AutoProxy.h"
+#include "app/HelpTopics.h"
+#include "engine/Texts.h"
+#include "resources/resource.h"
+#include "update/VersionDialog.h"
+#include "update/VersionText.h"
+#include "window/WindowText.h"
+
+namespace app {
+
+using window::Compact;
+
+// --- piece size ------------------------------------------------------------
+
+void CHalvardDlg::ChooseSize(unsigned command) {
+    const SizeCommand* entry = form_.ChooseSize(command);
+    if (!entry) return;
+    sizeChooser_.Check(entry->command);
+    ShowCustomSize(entry->custom);
+    RefreshStatusBar(entry->status, true);
+    if (entry->custom) {
+        SetText(IDC_UNIT_LABEL, entry->label);
+        SetFocus(Item(IDC_CUSTOM_SIZE));
+    } else {
+        SetFocus(hwnd());
+    }
+}
+
+INT_PTR CHalvardDlg::OnPreset(WPARAM wParam, LPARAM) {
+    if (form_.split()) ChooseSize(LOWORD(wParam));
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnUnit(WPARAM wParam, LPARAM) {
+    if (form_.split()) ChooseSize(LOWORD(wParam));
+    return TRUE;
+}
+
+// The custom size takes digits only: anything else empties the field.
+INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {
+    if (HIWORD(wParam) != EN_CHANGE) return FALSE;
+    for (char c : Text(IDC_CUSTOM_SIZE)) {
+        if (c < '0' || c > '9') {
+            SetText(IDC_CUSTOM_SIZE, "");
+            break;
+        }
+    }
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
+    if (wParam != IDC_SIZE_BUTTON) return FALSE;
+    sizeChooser_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    return TRUE;
+}
+
+// --- settings pane -----------------------------------------------------------
+
+INT_PTR CHalvardDlg::OnToggleSettings(WPARAM, LPARAM) {
+    if (controller_.running()) return TRUE;
+    TogglePane();
+    return TRUE;
+}
+
+void CHalvardDlg::TogglePane() {
+    paneExpanded_ = !paneExpanded_;
+    RECT w, p;
+    GetWindowRect(hwnd(), &w);
+    GetWindowRect(Item(IDC_PANE_PLACE), &p);
+    if (margin_ < 0) margin_ = w.bottom - p.bottom;
+    const int change = p.bottom - p.top + margin_;
+    paneShown_ = paneExpanded_;
+    if (paneExpanded_) pane_.FillFolders();
+    slide_.Start(hwnd(), paneExpanded_ ? change : -change);
+}
+
+INT_PTR CHalvardDlg::OnSettingsDone(WPARAM wParam, LPARAM) {
+    if (paneShown_) TogglePane();
+    if (wParam == settings::kSettingsCancelled) return TRUE;
+    store_.Reload();
+    const std::string& working = store_.record().workingFolder;
+    SetDestination(working);
+    form_.UseWorkingFolder(working);
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnCheckUpdates(WPARAM, LPARAM) {
+    if (controller_.running()) return TRUE;
+    update::CheckForUpdates(hwnd(), update::kMakerServer);
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnAbout(WPARAM, LPARAM) {
+    AboutDialog().DoModal(hwnd());
+    return TRUE;
+}
+
+// --- tray ------------------------------------------------------------------
+
+INT_PTR CHalvardDlg::OnMoveToTray(WPARAM, LPARAM) {
+    const bool shown = tray_.Show(hwnd(), LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)),
+                                  "Restore window");
+    // Without an icon (no notification area, say) a hidden window could not
+    // be brought back; it goes to the taskbar instead.
+    ShowWindow(hwnd(), shown ? SW_HIDE : SW_MINIMIZE);
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnRestore(WPARAM, LPARAM) {
+    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    tray_.Hide();
+    SetForegroundWindow(hwnd());
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnTaskbarCreated(WPARAM, LPARAM) {
+    tray_.Restore();
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != tray_.id()) return TRUE;
+    if (lParam == WM_RBUTTONUP) {
+        if (!trayMenu_) trayMenu_ = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+        HMENU popup = GetSubMenu(trayMenu_, 0);
+        SetMenuDefaultItem(popup, 0, TRUE);
+        POINT at;
+        GetCursorPos(&at);
+        SetForegroundWindow(hwnd());
+        TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr);
+    } else if (lParam == WM_LBUTTONDBLCLK) {
+        PostMessageW(hwnd(), WM_COMMAND, ID_TRAY_RESTORE, 0);
+        SetForegroundWindow(hwnd());
+    }
+    return TRUE;
+}
+
+// --- system menu, help -------------------------------------------------------
+
+INT_PTR CHalvardDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    switch (wParam & 0xFFF0) {
+        case IDM_ABOUTBOX:
+            AboutDialog().DoModal(hwnd());
+            return TRUE;
+        case IDM_ALWAYS_ON_TOP: {
+            // The flag follows the window's state; reading the style back is
+            // not reliable on every window manager.
+            const bool topmost = alwaysOnTop_;
+            SetWindowPos(hwnd(), topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | (topmost ? 0 : SWP_NOREDRAW));
+            alwaysOnTop_ = !alwaysOnTop_;
+            HMENU system = GetSystemMenu(hwnd(), FALSE);
+            DeleteMenu(system, IDM_ALWAYS_ON_TOP, MF_BYCOMMAND);
+            AppendMenuW(system, MF_STRING | (topmost ? MF_UNCHECKED : MF_CHECKED), IDM_ALWAYS_ON_TOP,
+                        L"&Always On Top");
+            return TRUE;
+        }
+        default:
+            return FALSE;  // the system's own handling
+    }
+}
+
+// Help goes to the file beside the program.
+void CHalvardDlg::ShowHelp(const std::string& topic) { help_.Open(store_.record().installedPath + topic); }
+
+INT_PTR CHalvardDlg::OnHelpContents(WPARAM, LPARAM) {
+    ShowHelp(kHelpFile);
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnContextHelp(WPARAM, LPARAM lParam) {
+    const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
+    for (const std::string& topic :
+         HelpTopicsFor(info->iCtrlId, info->iContextType == HELPINFO_MENUITEM, form_.split())) {
+        ShowHelp(topic);
+    }
+    return TRUE;
+}
+
+// --- automation ------------------------------------------------------------
+
+void CHalvardDlg::Attach(CHalvardDlgAutoProxy* proxy) { automation_ = proxy; }
+
+void CHalvardDlg::Detach(CHalvardDlgAutoProxy* proxy) {
+    if (automation_ != proxy) return;
+    automation_ = nullptr;
+    // Started only to serve that client: it is done.
+    if (startedForAutomation_ && hwnd()) End(IDCANCEL);
+}
+
+bool CHalvardDlg::Run() {
+    if (controller_.running()) return false;
+    return StartOperation();
+}
+
+void CHalvardDlg::SourceFile(const std::string& path) {
+    if (controller_.running()) return;
+    OpenNamedFile(path);
+}
+
+void CHalvardDlg::Destination(const std::string& path) {
+    if (controller_.running()) return;
+    if (!platform_.IsFolder(path)) {
+        Tell(texts::kNotAFolder);
+        return;
+    }
+    SetDestination(path);
+}
+
+// Like the piece-size menu, but in either mode, and with the value put into
+// the custom-size field.
+void CHalvardDlg::Size(const std::string& unit, long value) {
+    if (controller_.running()) return;
+    const unsigned command = SizeCommandForName(unit);
+    if (command == 0) return;
+    ChooseSize(command);
+    if (form_.size().custom) SetDlgItemInt(hwnd(), IDC_CUSTOM_SIZE, static_cast<UINT>(value), TRUE);
+}
+
+}  // namespace app

@@ -1,0 +1,32 @@
+#include "app/PieceSizeChooser.h"
+
+#include "app/FormState.h"
+#include "resources/resource.h"
+#include "window/ScopedWin.h"
+
+namespace app {
+
+bool PieceSizeChooser::Create(HWND parent, const RECT& place) {
+    if (!button_.Create("Custom si&ze", WS_CHILD | WS_VISIBLE | WS_TABSTOP, place, parent, IDC_SIZE_BUTTON)) {
+        return false;
+    }
+    button_.SetBitmap(IDB_PIECE_SIZE, RGB(255, 0, 255));
+    button_.AddMenuItem(ID_PRESET_FLOPPY, "&Floppy(1.44 MB)", MF_STRING);
+    button_.AddMenuItem(ID_PRESET_10MB, "1&0 MB Chunks", MF_STRING);
+    button_.AddMenuItem(ID_PRESET_100MB, "&100 MB Chunks", MF_STRING);
+    button_.AddMenuItem(0, "", MF_SEPARATOR);
+    window::ScopedMenu units(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_UNITS_MENU)));
+    if (units.get()) {
+        HMENU popup = GetSubMenu(units.get(), 0);
+        RemoveMenu(units.get(), 0, MF_BYPOSITION);  // the button's menu owns it from now on
+        AppendMenuW(button_.menu(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"&User defined");
+    }
+    return true;
+}
+
+void PieceSizeChooser::Check(unsigned command) {
+    for (unsigned id : kSizeMenuCommands) CheckMenuItem(button_.menu(), id, MF_BYCOMMAND | MF_UNCHECKED);
+    CheckMenuItem(button_.menu(), command, MF_BYCOMMAND | MF_CHECKED);
+}
+
+}  // namespace app

@@ -1,0 +1,31 @@
+// The status bar under the main window's controls, in four parts (mode,
+// destination, piece size, progress), with the progress bar in the last.
+#pragma once
+
+#include <string>
+
+#include "platform/win32/WinApi.h"
+
+namespace app {
+
+class StatusArea {
+public:
+    enum Part { kMode = 0, kDestination = 1, kSize = 2, kProgress = 3 };
+
+    // Made in the place of `place` (client coordinates of `parent`). False
+    // with `problem` naming what could not be made.
+    bool Create(HWND parent, const RECT& place, std::string& problem);
+
+    void SetPart(Part part, const std::string& text);
+    // A run's progress: shown from 0 for each new operation.
+    void ShowProgress(bool visible);
+    void SetProgress(int percent);
+    void SetStep(int step);
+    HWND bar() const { return bar_; }
+
+private:
+    HWND bar_ = nullptr;
+    HWND progress_ = nullptr;
+};
+
+}  // namespace app

@@ -1,0 +1,311 @@
+// The main window in this process, for what only works in-process: drops (a
+// drop's HDROP can only be handed to a window of the process that made it),
+// status bar texts, and the tray and help records the window hands on.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <thread>
+
+#include "app/HalvardDlg.h"
+#include "platform/win32/WideText.h"
+#include "resources/resource.h"
+#include "support/SplitFixture.h"
+#include "support/WindowDriver.h"
+
+namespace {
+
+// The main window, run modally on this thread while `user` acts on it from
+// another, as a person would.
+template <class Prepare, class User>
+void WithMainWindow(Prepare prepare, User user) {
+    std::thread person([&] {
+        HWND main = nullptr;
+        drive::WaitUntil([&] { return (main = drive::FindMain(GetCurrentProcessId())) != nullptr; });
+        ASSERT_NE(main, nullptr);
+        user(main);
+        drive::Command(main, IDCANCEL);
+    });
+    {
+        app::CHalvardDlg dialog(app::CommandLine{});
+        prepare(dialog);
+        dialog.DoModal(nullptr);
+    }
+    person.join();
+}
+
+template <class User>
+void WithMainWindow(User user) {
+    WithMainWindow([](app::CHalvardDlg&) {}, user);
+}
+
+// A drop as the shell makes it, with wide names.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+    std::wstring names;
+    for (const std::string& path : paths) names += platform::Widen(path) + L'\0';
+    names += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+void Drop(HWND main, const std::vector<std::string>& paths) {
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
+}
+
+// A box of this process: its text, answered OK.
+std::string Answer() { return drive::AnswerBox(GetCurrentProcessId(), "Corvane.Split", IDOK); }
+
+// A file of `size` patterned bytes in `dir`, by its path.
+std::string Make(const drive::TempFolder& dir, const std::string& name, std::size_t size = 0) {
+    return dir.Write(name, fake::Pattern(size));
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
+    drive::TempFolder dir;
+    Make(dir, "\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio");  // фильм.avi.sio
+    const std::string piece = Make(dir, "\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.2.spl");
+    const std::string notes = Make(dir, "notes \xe2\x82\xac.txt");
+    std::string twoItems, folder, splitSource, rejoinSource, wrongType, missingInfo;
+    WithMainWindow([&](HWND main) {
+        Drop(main, {notes, dir.path});
+        twoItems = Answer();
+        Drop(main, {dir.path});
+        drive::WaitUntil([&] { return drive::ItemText(main, IDC_DESTINATION_PATH) == dir.path; });
+        folder = drive::ItemText(main, IDC_DESTINATION_PATH);
+        Drop(main, {piece});
+        drive::WaitUntil([&] { return !drive::ItemText(main, IDC_SOURCE_PATH).empty(); });
+        splitSource = drive::ItemText(main, IDC_SOURCE_PATH);
+
+        SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        Drop(main, {piece});
+        drive::WaitUntil([&] { return !drive::ItemText(main, IDC_SOURCE_PATH).empty(); });
+        rejoinSource = drive::ItemText(main, IDC_SOURCE_PATH);
+        Drop(main, {notes});
+        wrongType = Answer();
+        Drop(main, {dir.path + "\\other.7.spl"});
+        missingInfo = Answer();
+    });
+    EXPECT_EQ(twoItems, "Drag-and-drop a single file/folder");
+    EXPECT_EQ(folder, dir.path);
+    EXPECT_EQ(splitSource, piece);
+    // Upper case as the program spells an info file (ASCII letters only).
+    EXPECT_EQ(rejoinSource, Upper(dir.path + "\\\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio"));
+    EXPECT_EQ(wrongType, "Enter .sio or .spl file");
+    EXPECT_EQ(missingInfo, Upper(dir.path + "\\OTHER.SIO") + " not found.");
+}
+
+// While an operation runs the fields feed nothing: a drop changes none of
+// them, and Settings and "Check for Updates" are greyed out.
+TEST(MainWindow, NothingChangesTheFieldsOfARunningOperation) {
+    drive::TempFolder dir;
+    const std::string big = Make(dir, "big.bin", 60000000);
+    const std::string other = Make(dir, "other.bin", 10);
+    std::string sourceWhileAsked;
+    UINT settingsState = 0, updatesState = 0;
+    bool settingsBack = false;
+    WithMainWindow([&](HWND main) {
+        drive::SetItemText(main, IDC_SOURCE_PATH, big);
+        drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path);
+        drive::Click(main, IDC_START);
+        drive::WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(main, IDC_START)); });
+        drive::Command(main, IDCANCEL);  // hold the worker at the question
+        HWND question = drive::WaitForDialog(GetCurrentProcessId(), "User interruption");
+        ASSERT_NE(question, nullptr);
+        Drop(main, {other});
+        HMENU menu = GetMenu(main);
+        settingsState = GetMenuState(menu, ID_GENERAL_SETTINGS, MF_BYCOMMAND);
+        updatesState = GetMenuState(menu, ID_CHECK_UPDATES, MF_BYCOMMAND);
+        // The drop is handled before the question is answered.
+        SendMessageW(main, WM_NULL, 0, 0);
+        sourceWhileAsked = drive::ItemText(main, IDC_SOURCE_PATH);
+        drive::Click(question, IDCANCEL);
+        settingsBack = drive::WaitUntil([&] {
+            return IsWindowEnabled(GetDlgItem(main, IDC_START)) &&
+                   !(GetMenuState(GetMenu(main), ID_GENERAL_SETTINGS, MF_BYCOMMAND) & MF_GRAYED);
+        });
+    });
+    EXPECT_EQ(sourceWhileAsked, big);
+    EXPECT_TRUE(settingsState & MF_GRAYED);
+    EXPECT_TRUE(updatesState & MF_GRAYED);
+    EXPECT_TRUE(settingsBack);
+}
+
+// Piece-size commands, the custom field's filter and the status bar's parts.
+TEST(MainWindow, PieceSizeCommandsAndStatusParts) {
+    std::vector<std::string> seen;
+    WithMainWindow([&](HWND main) {
+        HWND bar = GetDlgItem(main, IDC_STATUS_BAR);
+        auto record = [&] {
+            seen.push_back(drive::StatusPart(bar, 0) + "|" + drive::StatusPart(bar, 2) + "|" +
+                           drive::ItemText(main, IDC_UNIT_LABEL) + "|" +
+                           (IsWindowVisible(GetDlgItem(main, IDC_CUSTOM_SIZE)) ? "field" : "no field"));
+        };
+        record();
+        SendMessageW(main, WM_COMMAND, ID_PRESET_100MB, 0);
+        record();
+        SendMessageW(main, WM_COMMAND, IDC_SIZE_BUTTON, 0);  // a click on the face
+        record();
+        SendMessageW(main, WM_COMMAND, ID_UNIT_FILES, 0);
+        record();
+        SetDlgItemTextW(main, IDC_CUSTOM_SIZE, L"007");
+        seen.push_back(drive::ItemText(main, IDC_CUSTOM_SIZE));
+        SetDlgItemTextW(main, IDC_CUSTOM_SIZE, L"12a");
+        seen.push_back(drive::ItemText(main, IDC_CUSTOM_SIZE));
+        SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        record();
+        SendMessageW(main, WM_COMMAND, ID_PRESET_FLOPPY, 0);  // does nothing in Rejoin mode
+        record();
+        SendMessageW(main, WM_COMMAND, IDC_SPLIT_MODE, 0);
+        record();
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "Split|1.44 MB||no field",
+                        "Split|100 MB||no field",
+                        "Split|Custom [bytes]|In bytes:|field",
+                        "Split|File count|Total files:|field",
+                        "007",
+                        "",
+                        "Rejoin||Total files:|no field",
+                        "Rejoin||Total files:|no field",
+                        "Split||Total files:|field",
+                    }));
+}
+
+// An owner-drawn button's style has no room for "default": the size button
+// frames itself as the default only while the dialog's default is it.
+TEST(MainWindow, TheSizeButtonIsNotTheDefaultButton) {
+    bool before = true, made = false;
+    const app::CHalvardDlg* window = nullptr;
+    WithMainWindow([&](app::CHalvardDlg& dialog) { window = &dialog; },
+                   [&](HWND main) {
+                       before = window->sizeChooser().button().IsDefault();
+                       SendMessageW(main, DM_SETDEFID, IDC_SIZE_BUTTON, 0);
+                       made = window->sizeChooser().button().IsDefault();
+                   });
+    EXPECT_FALSE(before);
+    EXPECT_TRUE(made);
+}
+
+TEST(MainWindow, AlwaysOnTopToggles) {
+    std::vector<std::string> seen;
+    WithMainWindow([&](HWND main) {
+        for (int i = 0; i < 2; ++i) {
+            SendMessageW(main, WM_SYSCOMMAND, IDM_ALWAYS_ON_TOP, 0);
+            HMENU system = GetSystemMenu(main, FALSE);
+            wchar_t text[64] = {};
+            GetMenuStringW(system, IDM_ALWAYS_ON_TOP, text, 64, MF_BYCOMMAND);
+            const UINT state = GetMenuState(system, IDM_ALWAYS_ON_TOP, MF_BYCOMMAND);
+            seen.push_back(platform::Narrow(text) + ((state & MF_CHECKED) ? " checked" : " unchecked"));
+        }
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"&Always On Top checked", "&Always On Top unchecked"}));
+}
+
+// The record handed to the shell, and the fallback when the shell has no
+// notification area: the window goes to the taskbar, never out of reach. A
+// restarted shell gets the icon again.
+TEST(MainWindow, TrayIconRecordsRestartAndNoNotificationArea) {
+    for (const bool shellAccepts : {true, false}) {
+        SCOPED_TRACE(shellAccepts ? "icon added" : "no notification area");
+        std::vector<std::string> records;
+        bool hidden = false, iconic = false, restored = false;
+        WithMainWindow(
+            [&](app::CHalvardDlg& dialog) {
+                dialog.tray().SetNotifier([&](DWORD message, NOTIFYICONDATAW* icon) {
+                    std::string record = message == NIM_ADD ? "add" : message == NIM_DELETE ? "delete" : "other";
+                    record += " id=" + std::to_string(icon->uID);
+                    if (message == NIM_ADD) {
+                        record += " message=" + std::to_string(icon->uCallbackMessage - WM_USER) +
+                                  " flags=" + std::to_string(icon->uFlags) + " tip=" + platform::Narrow(icon->szTip) +
+                                  (icon->hIcon ? " icon" : " no icon") + (icon->hWnd ? " owner" : " no owner");
+                    }
+                    records.push_back(record);
+                    return shellAccepts;
+                });
+            },
+            [&](HWND main) {
+                // The dialog shows itself once its queue first runs empty.
+                drive::WaitUntil([&] { return IsWindowVisible(main) != FALSE; });
+                SendMessageW(main, WM_COMMAND, ID_MOVE_TO_TRAY, 0);
+                hidden = !IsWindowVisible(main);
+                iconic = IsIconic(main) != FALSE;
+                SendMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+                SendMessageW(main, WM_USER + 52, 99, WM_LBUTTONDBLCLK);  // not our icon
+                SendMessageW(main, WM_USER + 52, 143, WM_LBUTTONDBLCLK);
+                drive::WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); });
+                restored = IsWindowVisible(main) && !IsIconic(main);
+            });
+        EXPECT_EQ(hidden, shellAccepts);
+        EXPECT_EQ(iconic, !shellAccepts);
+        EXPECT_TRUE(restored);
+        const std::string add = "add id=143 message=52 flags=" + std::to_string(NIF_MESSAGE | NIF_ICON | NIF_TIP) +
+                                " tip=Restore window icon owner";
+        if (shellAccepts) {
+            EXPECT_EQ(records, (std::vector<std::string>{add, add, "delete id=143"}));
+        } else {
+            EXPECT_EQ(records, (std::vector<std::string>{add}));
+        }
+    }
+}
+
+// Help requests and the exact paths they open; HTML Help itself comes from
+// the system folder.
+TEST(MainWindow, HelpTopics) {
+    drive::SettingsKeyGuard settings;
+    settings.Set("Installed Path", "C:\\Program Files\\Corvane");
+    std::vector<std::string> opened;
+    WithMainWindow([&](app::CHalvardDlg& dialog) { dialog.help().SetOpener([&](const std::string& path) { opened.push_back(path); }); },
+                   [&](HWND main) {
+                       auto help = [&](int id, int type) {
+                           HELPINFO info{};
+                           info.cbSize = sizeof info;
+                           info.iContextType = type;
+                           info.iCtrlId = id;
+                           SendMessageW(main, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+                       };
+                       SendMessageW(main, WM_COMMAND, ID_HELP_CONTENTS, 0);
+                       help(IDC_SPLIT_MODE, HELPINFO_WINDOW);
+                       help(IDC_REJOIN_MODE, HELPINFO_WINDOW);
+                       help(IDC_START, HELPINFO_WINDOW);
+                       SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+                       help(IDC_START, HELPINFO_WINDOW);
+                       help(IDC_CHOOSE_FOLDER, HELPINFO_WINDOW);
+                       help(ID_GENERAL_SETTINGS, HELPINFO_MENUITEM);
+                       help(ID_HELP_CONTENTS, HELPINFO_MENUITEM);
+                   });
+    const std::string base = "C:\\Program Files\\Corvane";
+    EXPECT_EQ(opened, (std::vector<std::string>{
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm ::/Splitting a file.htm",
+                          base + "\\Corvane Split.chm ::/Joining split files.htm",
+                          base + "\\Corvane Split.chm::/Splitting a file.htm",
+                          base + "\\Corvane Split.chm::/Joining split files.htm",
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm::/Setting up options.htm",
+                          base + "\\Corvane Split.chm",
+                          base + "\\Corvane Split.chm",
+                      }));
+
+    // Without a test's opener, the library is the system folder's.
+    app::HelpLauncher launcher;
+    HMODULE library = launcher.Library();
+    ASSERT_NE(library, nullptr);
+    wchar_t loaded[MAX_PATH] = {}, system[MAX_PATH] = {};
+    GetModuleFileNameW(library, loaded, MAX_PATH);
+    const int length = static_cast<int>(GetSystemDirectoryW(system, MAX_PATH));
+    EXPECT_EQ(CompareStringOrdinal(loaded, length, system, length, TRUE), CSTR_EQUAL) << platform::Narrow(loaded);
+}
+
+}  // namespace
