@@ -4,11 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/wine-env.sh
 scripts/install-prerequisites.sh native
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARVEX_TESTS=OFF >/dev/null
 cmake --build build/bench >/dev/null
 wine_args=()
-if [ -x /usr/lib/wine/wine64 ] && [ -f build/win-x86_64/parvex-cli.exe ]; then
+if [ -x "$WINE64" ] && [ -f build/win-x86_64/parvex-cli.exe ]; then
   . scripts/wine-testbed.sh
   wine_testbed_start "$root/build/wineprefix"
   trap wine_testbed_stop EXIT

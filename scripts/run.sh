@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/wine-env.sh
 if [ -z "${DISPLAY:-}" ]; then
   cat >&2 <<'MSG'
 Parvex.exe is a Windows program and needs an X display, but DISPLAY is not set.
@@ -24,8 +25,8 @@ cmake --build build/win-x86_64 --target Parvex >/dev/null
 export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing a Wine prefix in $WINEPREFIX ..."
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-  wineserver -w
+  "$WINE64" wineboot -i >/dev/null 2>&1
+  "$WINESERVER" -w
 fi
 args=()
 if [ $# -gt 0 ]; then
@@ -33,4 +34,4 @@ if [ $# -gt 0 ]; then
   file=$(realpath "$1")
   args=("Z:${file//\//\\}")
 fi
-exec /usr/lib/wine/wine64 build/win-x86_64/Parvex.exe "${args[@]}"
+exec "$WINE64" build/win-x86_64/Parvex.exe "${args[@]}"

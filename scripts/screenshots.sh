@@ -30,7 +30,7 @@ shoot_while() {
   wait $runner
 }
 
-shoot_while /usr/lib/wine/wine64 build/win-x86_64/tests/parvex_tests.exe \
+shoot_while "$WINE64" build/win-x86_64/tests/parvex_tests.exe \
   --gtest_filter='ParvexScreens.*:Glimber.ContextMenuOnScreen'
 # The setup program's pages, on a machine of their own.
 shoot_while tests/in_fresh_prefix.sh build/win-x86_64/tests/installer_tests.exe --gtest_filter='SetupScreens.*'

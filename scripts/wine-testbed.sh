@@ -2,7 +2,7 @@
 # wineserver and an X display, so Windows tests run under wine64.
 #   wine_testbed_start PREFIX    wine_testbed_stop
 
-WINE64=/usr/lib/wine/wine64
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 wine_testbed_start() {
   export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -17,19 +17,19 @@ wine_testbed_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
-    wineserver -w
+    "$WINESERVER" -w
     # With no window manager every closing window otherwise costs seconds.
     "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    wineserver -w
+    "$WINESERVER" -w
   fi
   # One server for the whole run, started apart from the test runner's pipes:
   # services it spawns would otherwise hold them open.
-  wineserver -p 300 </dev/null >/dev/null 2>&1 || true  # one may be running already
+  "$WINESERVER" -p 300 </dev/null >/dev/null 2>&1 || true  # one may be running already
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 wine_testbed_stop() {
-  wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   if [ -n "${WINE_TESTBED_XVFB:-}" ]; then
     kill "$WINE_TESTBED_XVFB" 2>/dev/null || true
     unset WINE_TESTBED_XVFB

@@ -75,7 +75,7 @@ HRESULT CallWithText(IDispatch* app, DISPID id, const std::string& text, VARIANT
 TEST(Automation, ScriptDrivesASplit) {
     RegisterByOrdinaryStart();
     drive::TempFolder dir;
-    dir.Write("tape.bin", fake::Pattern(3000000));
+    dir.Write("tape.bin", support::Pattern(3000000));
     const std::string js =
         "try {\n"
         "  var app = new ActiveXObject('Halvard.Application');\n"
@@ -137,7 +137,7 @@ TEST(Automation, DispatchClientAndRefusals) {
 
     // Destination with a file: "Path is not a folder", answered by the user.
     drive::TempFolder dir;
-    const std::string file = dir.Write("a.txt", fake::Bytes(3));
+    const std::string file = dir.Write("a.txt", support::Bytes(3));
     DWORD process = 0;
     GetWindowThreadProcessId(main, &process);
     std::string boxText;
@@ -164,7 +164,7 @@ TEST(Automation, RunWhileAnOperationRunsIsRefused) {
     DWORD process = 0;
     GetWindowThreadProcessId(main, &process);
     drive::TempFolder dir;
-    dir.Write("big.bin", fake::Pattern(60000000));
+    dir.Write("big.bin", support::Pattern(60000000));
     EXPECT_EQ(CallWithText(app.get(), 2, dir.path + "\\big.bin", nullptr), S_OK);
     EXPECT_EQ(CallWithText(app.get(), 3, dir.path, nullptr), S_OK);
 
@@ -243,6 +243,15 @@ TEST(Automation, RegistrationSwitches) {
     const std::string server = "CLSID\\" + kClsidText;
     const std::string user = "Software\\Classes\\";
     const std::string program = "\"" + ProgramPath() + "\"";
+    // The user's own keys this test makes go on any way out of it.
+    struct UserKeys {
+        std::string server, progId;
+        void Remove() const {
+            RegDeleteTreeW(HKEY_CURRENT_USER, platform::Widen(server).c_str());
+            RegDeleteTreeW(HKEY_CURRENT_USER, platform::Widen(progId).c_str());
+        }
+        ~UserKeys() { Remove(); }
+    } userKeys{user + server, user + "Halvard.Application"};
     ASSERT_EQ(drive::RunAndWait(program + " /UnregServer", 20000), 0u);
     EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, server), "<no key>");
     EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, "Halvard.Application"), "<no key>");
@@ -263,9 +272,7 @@ TEST(Automation, RegistrationSwitches) {
     EXPECT_EQ(DefaultOf(HKEY_CLASSES_ROOT, server), "<no key>");
     EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + server + "\\LocalServer32"), "\"C:\\Elsewhere\\Parvex.exe\"");
     EXPECT_EQ(DefaultOf(HKEY_CURRENT_USER, user + "Halvard.Application\\CLSID"), kClsidText);
-    RegDeleteTreeW(HKEY_CURRENT_USER, platform::Widen(user + server).c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, platform::Widen(user + "Halvard.Application").c_str());
-
+    userKeys.Remove();
     RegisterByOrdinaryStart();  // as the other tests found it
     EXPECT_EQ(_stricmp(DefaultOf(HKEY_CLASSES_ROOT, server + "\\LocalServer32").c_str(), program.c_str()), 0);
 }

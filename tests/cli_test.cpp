@@ -86,7 +86,7 @@ protected:
     void SetUp() override {
         char pattern[] = "/tmp/parvex-cli-XXXXXX";
         dir = mkdtemp(pattern);
-        const fake::Bytes bytes = fake::Pattern(25000);
+        const support::Bytes bytes = support::Pattern(25000);
         data.assign(bytes.begin(), bytes.end());
         std::ofstream(dir + "/sample.dat", std::ios::binary) << data;
     }

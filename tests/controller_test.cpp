@@ -7,14 +7,14 @@
 #include "support/SplitFixture.h"
 
 using namespace engine;
-using fake::Bytes;
+using support::Bytes;
 
 namespace {
 
 // A split of 25,000,000 bytes into 10 MB pieces (nine loads) driven through
 // the controller, with a Cancel "clicked" on the window thread after
 // `cancelAfterLoads` loads.
-class Controller : public fake::SplitFixture {
+class Controller : public support::SplitFixture {
 public:
     void SetUp() override {
         SplitFixture::SetUp();
@@ -86,7 +86,7 @@ TEST_F(Controller, ContinueResumesWhereItStopped) {
 TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
     for (int at : {1, 4, 5, 8}) {
         SCOPED_TRACE(at);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.Source(25000000);
         f.Preset(kPreset10MB);
         f.fs.AddFile("E:\\parts\\Go.bat", {'o', 'l', 'd'});  // another set's
@@ -178,7 +178,7 @@ TEST_F(Controller, AStoppedRunNeverRemovesAnEarlierRunsFiles) {
 
 struct StartCase {
     const char* what;
-    std::function<void(fake::SplitCase&)> arrange;
+    std::function<void(support::SplitCase&)> arrange;
     std::string source, destination;
     const char* message;  // null: the operation ran
     bool noSpace;
@@ -205,7 +205,7 @@ TEST(StartChecks, InTheirOrderWithTheirTexts) {
     };
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.what);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.Source(5000);
         f.Preset(2000);
         if (c.arrange) c.arrange(f);
@@ -226,7 +226,7 @@ TEST(StartChecks, InTheirOrderWithTheirTexts) {
 }
 
 TEST(StartChecks, SizesOf4GiBAndMoreArePlanned) {
-    fake::SplitCase f;
+    support::SplitCase f;
     f.Source(10);
     f.fs.reportedSizes[f.sourcePath] = 5ull << 30;
     f.Preset(kPresetFat32);
@@ -241,7 +241,7 @@ TEST(StartChecks, SizesOf4GiBAndMoreArePlanned) {
 }
 
 TEST(StartChecks, EmptyDestinationShowsTheWorkingFolder) {
-    fake::SplitCase f;
+    support::SplitCase f;
     f.Source(5000);
     f.Preset(2000);
     f.settings.workingFolder = "E:\\parts";
@@ -255,7 +255,7 @@ TEST(StartChecks, EmptyDestinationShowsTheWorkingFolder) {
 TEST(StartChecks, EraseOnlyBeforeASplitToARemovableDisk) {
     for (bool split : {true, false}) {
         SCOPED_TRACE(split);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.fs.drive('A').type = DriveType::Removable;
         f.fs.AddFile("A:\\old.txt", {1});
         f.Source(5000);

@@ -16,7 +16,7 @@
 #include "support/SplitFixture.h"
 
 using namespace engine;
-using fake::Bytes;
+using support::Bytes;
 
 namespace {
 
@@ -53,7 +53,7 @@ const struct {
 
 struct SplitRow {
     std::string what;
-    std::function<void(fake::SplitCase&)> arrange;
+    std::function<void(support::SplitCase&)> arrange;
 };
 
 std::vector<SplitRow> SplitRows() {
@@ -63,57 +63,57 @@ std::vector<SplitRow> SplitRows() {
             for (ErrorCode code : {err::kDiskFull, err::kWriteFault, err::kAccessDenied}) {
                 std::ostringstream what;
                 what << "write " << code << " on " << piece << " at " << at;
-                rows.push_back({what.str(), [=](fake::SplitCase& f) {
+                rows.push_back({what.str(), [=](support::SplitCase& f) {
                                     f.fs.AddFault({fake::Op::Write, piece, code, at, 1});
                                 }});
             }
         }
-        rows.push_back({std::string("creation refused for ") + piece + ", given up", [=](fake::SplitCase& f) {
+        rows.push_back({std::string("creation refused for ") + piece + ", given up", [=](support::SplitCase& f) {
                              f.fs.AddFault({fake::Op::Open, piece, err::kAccessDenied, 0, -1});
                              f.host.answer = [](const fake::Box& box) {
                                  return box.buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
                              };
                          }});
-        rows.push_back({std::string("creation refused twice for ") + piece + ", retried", [=](fake::SplitCase& f) {
+        rows.push_back({std::string("creation refused twice for ") + piece + ", retried", [=](support::SplitCase& f) {
                              f.fs.AddFault({fake::Op::Open, piece, err::kSharingViolation, 0, 2});
                          }});
     }
     for (std::uint64_t at : {std::uint64_t{0}, std::uint64_t{2999999}, std::uint64_t{3000001},
                              std::uint64_t{6000002}, std::uint64_t{6999999}}) {
-        rows.push_back({"read fault at " + std::to_string(at), [=](fake::SplitCase& f) {
+        rows.push_back({"read fault at " + std::to_string(at), [=](support::SplitCase& f) {
                             f.fs.AddFault({fake::Op::Read, "movie.avi", err::kReadFault, at, 1});
                         }});
-        rows.push_back({"source ends early at " + std::to_string(at), [=](fake::SplitCase& f) {
+        rows.push_back({"source ends early at " + std::to_string(at), [=](support::SplitCase& f) {
                             f.fs.AddFault({fake::Op::Read, "movie.avi", err::kNone, at, 1});
                         }});
     }
     // A run passes seven checkpoints: one before each piece, one before
     // each load of the two long ones. The eighth row completes.
     for (int calls = 0; calls <= 7; ++calls) {
-        rows.push_back({"stopped at checkpoint " + std::to_string(calls), [=](fake::SplitCase& f) {
+        rows.push_back({"stopped at checkpoint " + std::to_string(calls), [=](support::SplitCase& f) {
                             f.checkpoint = new CountedStop(calls);  // owned by the row's runner
                         }});
     }
     for (const char* name : {"Go.bat", ".sio"}) {
-        rows.push_back({std::string("publishing fails for ") + name, [=](fake::SplitCase& f) {
+        rows.push_back({std::string("publishing fails for ") + name, [=](support::SplitCase& f) {
                             f.fs.AddFault({fake::Op::Rename, name, err::kAccessDenied, 0, 1});
                         }});
     }
-    rows.push_back({"Go.bat cannot be written", [](fake::SplitCase& f) {
+    rows.push_back({"Go.bat cannot be written", [](support::SplitCase& f) {
                         f.fs.AddFault({fake::Op::Write, "~pvx", err::kDiskFull, 10, 1});
                     }});
-    rows.push_back({"refused: no room", [](fake::SplitCase& f) { f.fs.drive('E').freeBytes = kSource - 1; }});
-    rows.push_back({"refused: a piece is the source", [](fake::SplitCase& f) {
+    rows.push_back({"refused: no room", [](support::SplitCase& f) { f.fs.drive('E').freeBytes = kSource - 1; }});
+    rows.push_back({"refused: a piece is the source", [](support::SplitCase& f) {
                         f.fs.AddHardLink("E:\\parts\\movie.avi.2.spl", f.sourcePath);
                     }});
-    rows.push_back({"no fault", [](fake::SplitCase&) {}});
+    rows.push_back({"no fault", [](support::SplitCase&) {}});
     return rows;
 }
 
 // The destination holds an older set of the same name, another set with its
 // Go.bat, and a letter.
-void Furnish(fake::SplitCase& f) {
-    const Bytes older = fake::Pattern(3000, 7);
+void Furnish(support::SplitCase& f) {
+    const Bytes older = support::Pattern(3000, 7);
     const auto info = EncodeSplitInfo({3, "movie.avi", 3000});
     f.fs.AddFile("E:\\parts\\movie.avi.sio", Bytes(info.begin(), info.end()));
     for (int i = 0; i < 3; ++i) {
@@ -143,7 +143,7 @@ TEST(FaultMatrix, SplitOnAFixedDisk) {
     int refusedUntouched = 0;
     for (const SplitRow& row : SplitRows()) {
         SCOPED_TRACE(row.what);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.Source(kSource);
         f.Preset(kPiece);
         Furnish(f);
@@ -216,7 +216,7 @@ TEST(FaultMatrix, SplitAcrossRemovableDisks) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.fs.drive('A').type = DriveType::Removable;
         f.fs.drive('A').freeBytes = row.firstDisk;
         f.request.destinationText = "A:\\";
@@ -271,7 +271,7 @@ TEST(FaultMatrix, SplitAcrossRemovableDisks) {
 // the same set as every earlier version wrote it (268 bytes).
 struct JoinRow {
     std::string what;
-    std::function<void(fake::SplitCase&)> arrange;
+    std::function<void(support::SplitCase&)> arrange;
     bool bytesChanged = false;  // only checksums can see it
 };
 
@@ -281,16 +281,16 @@ std::vector<JoinRow> JoinRows() {
                              std::uint64_t{4000000}, std::uint64_t{11999999}}) {
         for (ErrorCode code : {err::kDiskFull, err::kWriteFault}) {
             rows.push_back({"output write " + std::to_string(code) + " at " + std::to_string(at),
-                            [=](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Write, "~pvx", code, at, 1}); }});
+                            [=](support::SplitCase& f) { f.fs.AddFault({fake::Op::Write, "~pvx", code, at, 1}); }});
         }
     }
     for (const char* piece : {".0.spl", ".1.spl", ".2.spl"}) {
         for (std::uint64_t at : {std::uint64_t{0}, std::uint64_t{262144}, std::uint64_t{3999999}}) {
             rows.push_back({std::string("read fault on ") + piece + " at " + std::to_string(at),
-                            [=](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Read, piece, err::kReadFault, at, 1}); }});
+                            [=](support::SplitCase& f) { f.fs.AddFault({fake::Op::Read, piece, err::kReadFault, at, 1}); }});
         }
         rows.push_back({std::string("a byte changed in ") + piece,
-                        [=](fake::SplitCase& f) {
+                        [=](support::SplitCase& f) {
                             const std::string path = std::string("E:\\parts\\movie.avi") + piece;
                             Bytes changed = f.fs.Content(path);
                             changed[1234] ^= 0x20;
@@ -298,10 +298,10 @@ std::vector<JoinRow> JoinRows() {
                         },
                         true});
         rows.push_back({std::string("cannot open ") + piece,
-                        [=](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Open, piece, err::kSharingViolation, 0, 1}); }});
+                        [=](support::SplitCase& f) { f.fs.AddFault({fake::Op::Open, piece, err::kSharingViolation, 0, 1}); }});
     }
     rows.push_back({"two pieces swapped",
-                    [](fake::SplitCase& f) {
+                    [](support::SplitCase& f) {
                         const Bytes zero = f.fs.Content("E:\\parts\\movie.avi.0.spl");
                         f.fs.AddFile("E:\\parts\\movie.avi.0.spl", f.fs.Content("E:\\parts\\movie.avi.1.spl"));
                         f.fs.AddFile("E:\\parts\\movie.avi.1.spl", zero);
@@ -309,24 +309,24 @@ std::vector<JoinRow> JoinRows() {
                     true});
     for (int calls = 0; calls <= 7; ++calls) {
         rows.push_back({"stopped at checkpoint " + std::to_string(calls),
-                        [=](fake::SplitCase& f) { f.checkpoint = new CountedStop(calls); }});
+                        [=](support::SplitCase& f) { f.checkpoint = new CountedStop(calls); }});
     }
     rows.push_back({"the output cannot take its name",
-                    [](fake::SplitCase& f) { f.fs.AddFault({fake::Op::Rename, "movie.avi", err::kAccessDenied, 0, 1}); }});
+                    [](support::SplitCase& f) { f.fs.AddFault({fake::Op::Rename, "movie.avi", err::kAccessDenied, 0, 1}); }});
     rows.push_back({"kept at the question",
-                    [](fake::SplitCase& f) { f.host.fileExists = [](std::string&) { return FileExistsAnswer::Stop; }; }});
-    rows.push_back({"no fault", [](fake::SplitCase&) {}});
+                    [](support::SplitCase& f) { f.host.fileExists = [](std::string&) { return FileExistsAnswer::Stop; }; }});
+    rows.push_back({"no fault", [](support::SplitCase&) {}});
     return rows;
 }
 
 TEST(FaultMatrix, Rejoin) {
-    const Bytes whole = fake::Pattern(12000000, 99);
+    const Bytes whole = support::Pattern(12000000, 99);
     for (const bool legacy : {false, true}) {
         std::map<Outcome, int> tally;
         for (const JoinRow& row : JoinRows()) {
             SCOPED_TRACE(row.what);
             SCOPED_TRACE(legacy ? "set without trailer" : "set with checksums");
-            fake::SplitCase f;
+            support::SplitCase f;
             f.fs.drive('F');
             f.fs.AddFolder("F:\\out");
             SetInfo set;

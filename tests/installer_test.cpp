@@ -266,7 +266,7 @@ bool WaitForMainButton(HWND wizard, const std::string& label, int timeoutMs = 60
 
 // Every page of the setup and the uninstaller, for scripts/screenshots.sh.
 TEST(SetupScreens, EveryPage) {
-    fake::Shots shots;
+    support::Shots shots;
     if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
     const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
     drive::Program setup(drive::WindowsPath(SETUP_EXE));

@@ -63,7 +63,7 @@ std::string Answer() { return drive::AnswerBox(GetCurrentProcessId(), "Corvane.S
 
 // A file of `size` patterned bytes in `dir`, by its path.
 std::string Make(const drive::TempFolder& dir, const std::string& name, std::size_t size = 0) {
-    return dir.Write(name, fake::Pattern(size));
+    return dir.Write(name, support::Pattern(size));
 }
 
 std::string Upper(std::string s) {

@@ -13,6 +13,8 @@
 #include "engine/Operation.h"
 #include "engine/StartChecks.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WideText.h"
+#include "settings/SettingsStore.h"
 #include "resources/resource.h"
 #include "support/Shots.h"
 #include "support/SplitFixture.h"
@@ -60,8 +62,8 @@ HWND RightClickTrayIcon(HWND main, DWORD process) {
 
 TEST(ParvexWindow, StartsWithAPieceInRejoinMode) {
     drive::TempFolder dir;
-    dir.Write("film.avi.sio", fake::Bytes(268));
-    dir.Write("film.avi.3.spl", fake::Bytes(5));
+    dir.Write("film.avi.sio", support::Bytes(268));
+    dir.Write("film.avi.3.spl", support::Bytes(5));
     Parvex program("\"" + dir.path + "\\film.avi.3.spl\"");
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
@@ -77,7 +79,7 @@ TEST(ParvexWindow, StartsWithAPieceInRejoinMode) {
 
 TEST(ParvexWindow, StartsWithAFileInSplitModeOrSaysItIsMissing) {
     drive::TempFolder dir;
-    dir.Write("notes.txt", fake::Bytes(12345));
+    dir.Write("notes.txt", support::Bytes(12345));
     {
         Parvex program("/p \"" + dir.path + "\\notes.txt\"");
         HWND main = program.Main();
@@ -102,7 +104,7 @@ TEST(ParvexWindow, StartsWithAFileInSplitModeOrSaysItIsMissing) {
 
 TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     drive::TempFolder dir;
-    const fake::Bytes data = fake::Pattern(25000000);
+    const support::Bytes data = support::Pattern(25000000);
     dir.Write("movie.avi", data);
     dir.MakeFolder("back");
     Parvex program;
@@ -145,7 +147,7 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
 // nothing; an existing file of the output's name stays as it was.
 TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
     drive::TempFolder dir;
-    dir.Write("movie.avi", fake::Pattern(3000000));
+    dir.Write("movie.avi", support::Pattern(3000000));
     dir.MakeFolder("back");
     dir.Write("back\\movie.avi", "old");
     {
@@ -160,7 +162,7 @@ TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
         engine::OperationContext ctx(fs, quiet);
         ASSERT_EQ(engine::RunJob(prepared.job, ctx), engine::Outcome::Completed);
     }
-    fake::Bytes piece = fake::Pattern(3000000);
+    support::Bytes piece = support::Pattern(3000000);
     piece.erase(piece.begin(), piece.begin() + 1000000);
     piece.resize(1000000);
     piece[4321] ^= 1;
@@ -211,7 +213,7 @@ TEST(ParvexWindow, CancelDuringASplit) {
         SCOPED_TRACE(c.stop ? "stop" : "continue");
         SCOPED_TRACE(c.fromTray ? "tray menu's Exit" : "Cancel button");
         drive::TempFolder dir;
-        dir.Write("big.bin", fake::Pattern(60000000));
+        dir.Write("big.bin", support::Pattern(60000000));
         Parvex program;
         HWND main = program.Main();
         ASSERT_NE(main, nullptr);
@@ -254,7 +256,7 @@ TEST(ParvexWindow, CancelDuringASplit) {
 
 TEST(ParvexWindow, FileChooserFillsTheSource) {
     drive::TempFolder dir;
-    dir.Write("song.wav", fake::Bytes(4321));
+    dir.Write("song.wav", support::Bytes(4321));
     Parvex program;
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
@@ -285,15 +287,16 @@ TEST(ParvexWindow, FileChooserFillsTheSource) {
 
 std::string RegistryValue(const char* name) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Corvane Software\\Corvane.Split\\Settings", 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, platform::Widen(settings::kKeyPath).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
         return "<no key>";
     }
-    char data[1024] = {};
-    DWORD size = sizeof data;
-    const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    const LONG result = RegQueryValueExW(key, platform::Widen(name).c_str(), nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
-    return result == ERROR_SUCCESS ? std::string(data) : "<missing>";
+    return result == ERROR_SUCCESS ? platform::Narrow(data) : "<missing>";
 }
 
 TEST(ParvexWindow, SettingsPaneSavesOnOkOnly) {
@@ -420,7 +423,7 @@ TEST(ParvexWindow, TrayAlwaysOnTopAndAbout) {
 
 // Every window on screen in turn, for scripts/screenshots.sh.
 TEST(ParvexScreens, EveryWindow) {
-    fake::Shots shots;
+    support::Shots shots;
     if (!shots.enabled()) GTEST_SKIP() << "PARVEX_SHOTS not set";
     // Help is found beside the program.
     std::string install = ProgramPath();
@@ -428,7 +431,7 @@ TEST(ParvexScreens, EveryWindow) {
     drive::SettingsKeyGuard settings;
     settings.Set("Installed Path", install);
     drive::TempFolder dir;
-    dir.Write("holiday.avi", fake::Pattern(30000000));
+    dir.Write("holiday.avi", support::Pattern(30000000));
     Parvex program("\"" + dir.path + "\\holiday.avi\"");
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);

@@ -35,7 +35,7 @@ std::string ReadAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteAll(const std::string& path, const fake::Bytes& bytes) {
+void WriteAll(const std::string& path, const support::Bytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
@@ -51,7 +51,7 @@ TEST(PosixPlatform, RealSplitConcatenatesToTheSource) {
     ScratchFolder dir;
     platform::PosixPlatform fs;
     fake::FakeHost host;
-    const fake::Bytes source = fake::Pattern(7654321);
+    const support::Bytes source = support::Pattern(7654321);
     WriteAll(dir.path + "/data file.bin", source);
 
     StartRequest request;

@@ -6,18 +6,18 @@
 #include "support/SplitFixture.h"
 
 using namespace engine;
-using fake::Bytes;
+using support::Bytes;
 
 namespace {
 
 // Pieces of a 25,000-byte file in E:\parts, rejoined into F:\out.
-class Rejoin : public fake::SplitFixture {
+class Rejoin : public support::SplitFixture {
 public:
     void SetUp() override {
         SplitFixture::SetUp();
         fs.drive('F');
         fs.AddFolder("F:\\out");
-        whole = fake::Pattern(25000);
+        whole = support::Pattern(25000);
         Lay(whole, 10000, "movie.avi");
         request.mode = Mode::Rejoin;
         request.sourceText = "E:\\parts\\movie.avi.sio";
@@ -52,7 +52,7 @@ TEST_F(Rejoin, RebuildsTheFileAndSaysSo) {
 }
 
 TEST_F(Rejoin, LargePiecesGoInBlocks) {
-    const Bytes big = fake::Pattern(3000001 * 2);
+    const Bytes big = support::Pattern(3000001 * 2);
     Lay(big, 3000001, "big.iso");
     request.sourceText = "E:\\parts\\big.iso.sio";
     ASSERT_EQ(Run(), Outcome::Completed);

@@ -6,6 +6,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/Win32Registry.h"
 #include "support/FakeHost.h"
+#include "support/WindowDriver.h"
 
 using namespace settings;
 
@@ -13,8 +14,8 @@ namespace {
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kKeyPath); }
-    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kKeyPath); }
+    // Each test starts with no key; the key as it was comes back on any exit.
+    void SetUp() override { guard.Clear(); }
 
     void Put(const char* name, const std::string& data, DWORD type = REG_SZ) {
         HKEY key;
@@ -33,6 +34,7 @@ protected:
         return result == ERROR_SUCCESS ? std::string(data, size) : "<missing>";
     }
 
+    drive::SettingsKeyGuard guard;
     Win32Registry registry;
     platform::Win32Platform fs;
     fake::FakeHost host;

@@ -7,12 +7,12 @@
 #include "support/SplitFixture.h"
 
 using namespace engine;
-using fake::Bytes;
+using support::Bytes;
 
 namespace {
 
 // A split onto floppy disks in A:, where the user swaps disks when asked.
-class Spanning : public fake::SplitFixture {
+class Spanning : public support::SplitFixture {
 protected:
     void SetUp() override {
         SplitFixture::SetUp();
@@ -142,7 +142,7 @@ TEST_F(Spanning, LessRoomThanTheSourceIsRefusedOnRemovableDisksToo) {
 TEST_F(Spanning, CancelAtThePromptRemovesOnlyWhatThisRunWroteOnTheDisk) {
     for (bool removeSetting : {false, true}) {
         SCOPED_TRACE(removeSetting);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.fs.drive('A').type = DriveType::Removable;
         f.fs.drive('A').freeBytes = 1000;
         f.request.destinationText = "A:\\";
@@ -195,10 +195,10 @@ TEST(EraseRemovableFolder, EmptiesOnlyRemovableFolders) {
 TEST(EraseRemovableFolder, NeverTakesTheSource) {
     for (const char* destination : {"A:\\", "A:\\films"}) {
         SCOPED_TRACE(destination);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.fs.drive('A').type = DriveType::Removable;
         f.settings.eraseRemovableBeforeSplit = true;
-        f.source = fake::Pattern(5000);
+        f.source = support::Pattern(5000);
         f.sourceName = "movie.avi";
         f.sourcePath = "A:\\films\\movie.avi";
         f.fs.AddFile(f.sourcePath, f.source);

@@ -9,11 +9,11 @@
 #include "support/SplitFixture.h"
 
 using namespace engine;
-using fake::Bytes;
+using support::Bytes;
 
 namespace {
 
-class Split : public fake::SplitFixture {};
+class Split : public support::SplitFixture {};
 
 TEST_F(Split, CutsThePlanAndWritesInfoAndBatch) {
     Source(25000000);
@@ -78,7 +78,7 @@ std::map<std::string, Bytes> Snapshot(const fake::FakePlatform& fs) {
 
 struct Refusal {
     const char* what;
-    std::function<void(fake::SplitCase&)> arrange;
+    std::function<void(support::SplitCase&)> arrange;
     std::string message;  // empty: no message at all
 };
 
@@ -119,7 +119,7 @@ TEST(SplitRefusal, EachRefusalTellsWhyAndChangesNothing) {
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.fs.AddFile("E:\\parts\\movie.avi.sio", {9, 9});  // an older set's file
         refusal.arrange(f);
         const auto before = Snapshot(f.fs);
@@ -215,7 +215,7 @@ TEST(SplitCopyFailure, EndsWithoutSuccessAndRemovesTheOutput) {
     };
     for (const CopyFault& c : faults) {
         SCOPED_TRACE(c.what);
-        fake::SplitCase f;
+        support::SplitCase f;
         f.Source(10000000);
         f.Preset(3000000);
         f.fs.AddFault({c.op, c.part, c.code, c.after, 1});

@@ -33,7 +33,7 @@ protected:
         RemoveDirectoryA(dir.c_str());
     }
 
-    void Write(const std::string& path, const fake::Bytes& bytes) {
+    void Write(const std::string& path, const support::Bytes& bytes) {
         HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         DWORD n = 0;
@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_F(Win32Files, RealSplitConcatenatesToTheSource) {
-    const fake::Bytes source = fake::Pattern(7000001);
+    const support::Bytes source = support::Pattern(7000001);
     Write(dir + "\\clip.mov", source);
     fake::FakeHost host;
     StartRequest request;
@@ -79,7 +79,7 @@ TEST_F(Win32Files, RealSplitConcatenatesToTheSource) {
 }
 
 TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
-    Write(dir + "\\locked.bin", fake::Pattern(10));
+    Write(dir + "\\locked.bin", support::Pattern(10));
     HANDLE lock = CreateFileA((dir + "\\locked.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
@@ -92,7 +92,7 @@ TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
     // (Read-only attributes do not stop root, which Wine runs as here.)
     EXPECT_EQ(fs.Open(dir, {Access::Read, Share::ReadWrite, Creation::OpenExisting, true}, file),
               err::kAccessDenied);
-    Write(dir + "\\ro.bin", fake::Pattern(10));
+    Write(dir + "\\ro.bin", support::Pattern(10));
     ASSERT_EQ(fs.Open(dir + "\\ro.bin", {Access::Read, Share::Read, Creation::OpenExisting, true}, file), 0u);
     std::uint32_t written = 0;
     EXPECT_EQ(file->Write("x", 1, written), err::kAccessDenied);
@@ -107,7 +107,7 @@ TEST_F(Win32Files, LockedAndReadOnlyFilesGiveRealCodes) {
 }
 
 TEST_F(Win32Files, SplitOfALockedSourceSaysErrorReading) {
-    Write(dir + "\\busy.bin", fake::Pattern(100));
+    Write(dir + "\\busy.bin", support::Pattern(100));
     HANDLE lock = CreateFileA((dir + "\\busy.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     fake::FakeHost host;
@@ -148,7 +148,7 @@ namespace {
 // Both operations through the controller's worker thread on real files; a
 // cancel half-way leaves no partial output and no open handle.
 TEST_F(Win32Files, ThreadedSplitRejoinAndCancel) {
-    const fake::Bytes source = fake::Pattern(12000000);
+    const support::Bytes source = support::Pattern(12000000);
     Write(dir + "\\film.avi", source);
     CreateDirectoryA((dir + "\\back").c_str(), nullptr);
     fake::FakeHost host;

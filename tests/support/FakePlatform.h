@@ -13,9 +13,11 @@
 
 #include "engine/Platform.h"
 
+#include "support/Pattern.h"
+
 namespace fake {
 
-using Bytes = std::vector<unsigned char>;
+using support::Bytes;
 
 enum class Op { Open, Read, Write, Delete, Rename };
 

@@ -8,7 +8,7 @@
 
 #include "support/WindowDriver.h"
 
-namespace fake {
+namespace support {
 
 // With PARVEX_SHOTS naming a folder, every window is put on screen in turn; a
 // file <name>.ready there asks scripts/screenshots.sh for a picture, which
@@ -35,4 +35,4 @@ private:
     std::string folder_;
 };
 
-}  // namespace fake
+}  // namespace support

@@ -11,19 +11,9 @@
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 
-namespace fake {
+#include "support/Pattern.h"
 
-inline Bytes Pattern(std::size_t size, std::uint32_t seed = 2463534242u) {
-    Bytes bytes(size);
-    std::uint32_t x = seed;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<unsigned char>(x);
-    }
-    return bytes;
-}
+namespace support {
 
 class SplitFixture : public ::testing::Test {
 public:
@@ -87,8 +77,8 @@ public:
         EXPECT_EQ(fs.openHandles(), 0);
     }
 
-    FakePlatform fs;
-    FakeHost host;
+    fake::FakePlatform fs;
+    fake::FakeHost host;
     engine::StartRequest request;
     engine::EngineSettings settings;
     engine::Checkpoint* checkpoint = nullptr;
@@ -105,4 +95,4 @@ public:
     void TestBody() override {}
 };
 
-}  // namespace fake
+}  // namespace support
