@@ -79,12 +79,13 @@ void CHalvardDlg::SetDestination(const std::string& folder) {
 INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
     status_.ShowProgress(false);
     std::string folder;
-    if (window::BrowseForFolder(hwnd(),
+    const window::Browsed browsed =
+        window::BrowseForFolder(hwnd(),
                                 form_.split() ? "Choose a folder for keeping split files"
                                               : "Choose a folder to keep rejoined file ",
-                                folder)) {
-        SetDestination(folder);
-    }
+                                folder);
+    if (browsed == window::Browsed::Chosen) SetDestination(folder);
+    if (browsed == window::Browsed::NoPath) Tell(texts::kPathTooLong);
     return TRUE;
 }
 

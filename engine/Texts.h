@@ -14,6 +14,10 @@ inline constexpr const char* kCannotCreateFolder = "Cannot create directory ";
 inline constexpr const char* kCannotCreateCaption = "Error creating directory";
 inline constexpr const char* kCreateWorkingCaption = "Create working directory";
 inline constexpr const char* kCreateStartupCaption = "Create startup directory";
+// %1 is the folder. The settings keep a path of at most 259 characters.
+inline constexpr const char* kSettingTooLong =
+    "%1\nis too long to be kept in the settings (259 characters at most).\nChoose a folder with a "
+    "shorter path.";
 
 // Piece plan
 inline constexpr const char* kVerifyValues = "Verify the values entered \nand retry the operation";

@@ -1,5 +1,6 @@
 #include "settings/SettingsDlg.h"
 
+#include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "window/Choosers.h"
@@ -76,9 +77,12 @@ INT_PTR CSettingsDlg::OnBrowseWorking(WPARAM, LPARAM) {
 
 void CSettingsDlg::Browse(int edit) {
     std::string folder;
-    if (window::BrowseForFolder(hwnd(), "Choose a startup folder", folder)) {
+    const window::Browsed browsed = window::BrowseForFolder(hwnd(), "Choose a startup folder", folder);
+    if (browsed == window::Browsed::Chosen) {
         SetDlgItemTextW(hwnd(), edit, platform::Widen(folder).c_str());
         ReadChecks();
+    } else if (browsed == window::Browsed::NoPath) {
+        host_.Tell(texts::kPathTooLong);
     }
 }
 

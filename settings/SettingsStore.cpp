@@ -7,6 +7,16 @@
 
 namespace settings {
 
+std::size_t StoredLength(const std::string& text) {
+    std::size_t units = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) ++units;  // a lead byte starts a character
+        if (byte >= 0xF0) ++units;           // beyond the BMP: a surrogate pair
+    }
+    return units;
+}
+
 SettingsStore::SettingsStore(SettingsRegistry& registry, engine::Platform& platform)
     : registry_(registry), platform_(platform) {}
 
@@ -49,7 +59,7 @@ FolderCheck SettingsStore::EnsureFolder(const std::string& path, const std::stri
 
 void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
     const char digit = static_cast<char>('0' + 2 * (record.eraseRemovable == 1) + (record.removeAfterRejoin == 1));
-    registry_.Write(kFolderOptions, &digit, 1);  // the digit alone, no terminator
+    registry_.Write(kFolderOptions, std::string(1, digit), 1);  // the digit alone, no terminator
     record_.removeAfterRejoin = record.removeAfterRejoin;
     record_.eraseRemovable = record.eraseRemovable;
 
@@ -64,11 +74,16 @@ void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
         {kStartupFolder, record.startupFolder, texts::kCreateStartupCaption},
     };
     for (const auto& folder : folders) {
-        if (folder.path.size() >= kPathBuffer) continue;  // cannot be stored whole
+        // The stored format holds a path and its terminator in 260
+        // characters: a longer one is refused aloud, never cut.
+        if (StoredLength(folder.path) >= kPathBuffer) {
+            std::string text = texts::kSettingTooLong;
+            text.replace(text.find("%1"), 2, folder.path);
+            host.Tell(text);
+            continue;
+        }
         if (EnsureFolder(folder.path, folder.caption, host) == FolderCheck::Refused) continue;
-        char buffer[kPathBuffer] = {};
-        std::memcpy(buffer, folder.path.data(), folder.path.size());
-        registry_.Write(folder.name, buffer, sizeof buffer);
+        registry_.Write(folder.name, folder.path, kPathBuffer);
     }
 }
 

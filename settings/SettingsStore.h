@@ -29,9 +29,15 @@ public:
     // The value's text up to its first zero byte. False when the value is
     // missing, unreadable, or has no terminator within `buffer` bytes.
     virtual bool Read(const char* name, std::size_t buffer, std::string& text) = 0;
-    // Stores exactly `size` bytes as a string value.
-    virtual bool Write(const char* name, const void* data, std::size_t size) = 0;
+    // Stores `text` as a string value padded with zeros to `slots`
+    // characters of the stored format (no terminator when it fills them).
+    // False, with nothing written, when it does not fit.
+    virtual bool Write(const char* name, const std::string& text, std::size_t slots) = 0;
 };
+
+// How many characters of the stored format (UTF-16 code units, as the
+// registry keeps them) a UTF-8 text takes.
+std::size_t StoredLength(const std::string& text);
 
 struct SettingsRecord {
     std::string startupFolder;

@@ -54,13 +54,11 @@ bool Win32Registry::Read(const char* name, std::size_t buffer, std::string& text
     return true;
 }
 
-bool Win32Registry::Write(const char* name, const void* data, std::size_t size) {
+bool Win32Registry::Write(const char* name, const std::string& text, std::size_t slots) {
+    std::wstring wide = platform::Widen(text);
+    if (wide.size() > slots) return false;
+    wide.resize(slots, L'\0');
     OpenKey key(keyPath_);
-    // The text up to its terminator, in a buffer of as many characters as
-    // the stored format has bytes.
-    const char* bytes = static_cast<const char*>(data);
-    std::wstring wide = platform::Widen(std::string(bytes, strnlen(bytes, size)));
-    if (wide.size() < size) wide.resize(size, L'\0');
     return key.get() && RegSetValueExW(key.get(), platform::Widen(name).c_str(), 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(wide.data()),
                                        static_cast<DWORD>(wide.size() * sizeof(wchar_t))) == ERROR_SUCCESS;

@@ -9,7 +9,7 @@ class Win32Registry : public SettingsRegistry {
 public:
     explicit Win32Registry(const char* keyPath = kKeyPath) : keyPath_(keyPath) {}
     bool Read(const char* name, std::size_t buffer, std::string& text) override;
-    bool Write(const char* name, const void* data, std::size_t size) override;
+    bool Write(const char* name, const std::string& text, std::size_t slots) override;
 
 private:
     const char* keyPath_;

@@ -143,6 +143,44 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     EXPECT_TRUE(program.Ended());
 }
 
+// Names in any script and a path past 260 characters, typed into the
+// fields: the split and the rejoin give the exact file back.
+TEST(ParvexWindow, NamesInAnyScriptOnALongPath) {
+    drive::TempFolder dir;
+    std::string deep = "\u6620\u753b \u0444\u0438\u043b\u044c\u043c\u044b \U0001F3AC";
+    dir.MakeFolder(deep);
+    for (char c : {'p', 'q', 'r', 's'}) dir.MakeFolder(deep += "\\" + std::string(60, c));
+    dir.MakeFolder(deep + "\\back");
+    const std::string name = "\u0142\u00f3d\u017a caf\u00e9 \u6620\u753b \U0001F3AC.bin";
+    const std::string folder = dir.path + "\\" + deep;
+    ASSERT_GT(folder.size() + name.size(), 300u);
+    const support::Bytes data = support::Pattern(3000000);
+    dir.Write(deep + "\\" + name, data);
+    Parvex program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    drive::Command(main, ID_PRESET_FLOPPY);
+    drive::SetItemText(main, IDC_SOURCE_PATH, folder + "\\" + name);
+    drive::SetItemText(main, IDC_DESTINATION_PATH, folder);
+    Click(main, IDC_START);
+    HWND notice = program.Dialog("Read This", 60000);
+    ASSERT_NE(notice, nullptr);
+    Click(notice, IDOK);
+    EXPECT_EQ(dir.Size(deep + "\\" + name + ".0.spl"), 1457664u);
+    EXPECT_EQ(dir.Size(deep + "\\" + name + ".2.spl"), 3000000u - 2 * 1457664u);
+
+    WaitUntilUsable(main);
+    SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+    drive::SetItemText(main, IDC_SOURCE_PATH, folder + "\\" + name + ".sio");
+    drive::SetItemText(main, IDC_DESTINATION_PATH, folder + "\\back");
+    Click(main, IDC_START);
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), "Completed Successfully");
+    WaitUntilUsable(main);
+    EXPECT_EQ(dir.Read(deep + "\\back\\" + name), std::string(data.begin(), data.end()));
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
 // A piece with one byte changed: the window names it in a box and rejoins
 // nothing; an existing file of the output's name stays as it was.
 TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {

@@ -131,6 +131,34 @@ TEST(SettingsStore, MissingFoldersAreOfferedForCreation) {
     }
 }
 
+// The limit counts characters as the registry keeps them: a path of 259
+// Cyrillic letters is kept whole; one of 260 is refused aloud, the stored
+// value untouched.
+TEST(SettingsStore, PathLengthCountsCharactersNotBytes) {
+    std::string cyrillic;
+    for (int i = 0; i < 256; ++i) cyrillic += "\xd0\xb6";  // ж, two bytes each
+    const std::string fits = "D:\\" + cyrillic;                                   // 259 characters
+    const std::string tooLong = "D:\\" + cyrillic.substr(2) + "\xf0\x9f\x8e\xac";  // 258 + a pair
+    EXPECT_EQ(StoredLength(fits), 259u);
+    EXPECT_EQ(StoredLength(tooLong), 260u);
+    Store s;
+    s.fs.drive('D');
+    s.fs.AddFolder(fits);
+    s.fs.AddFolder(tooLong);
+    s.registry.values[kStartupFolder] = "C:\\old";
+    SettingsRecord edited;
+    edited.workingFolder = fits;
+    edited.startupFolder = tooLong;
+    s.store.Save(edited, s.host);
+    ASSERT_EQ(s.host.boxes.size(), 1u);
+    EXPECT_EQ(s.host.boxes[0].text, tooLong + "\nis too long to be kept in the settings (259 characters at most)."
+                                              "\nChoose a folder with a shorter path.");
+    EXPECT_EQ(s.registry.values[kStartupFolder], "C:\\old");
+    s.store.Reload();
+    EXPECT_EQ(s.store.record().workingFolder, fits);
+    EXPECT_EQ(s.store.record().startupFolder, "C:\\old");
+}
+
 TEST(SettingsStore, RefusedFolderIsNotWritten) {
     Store s;
     s.registry.values[kWorkingFolder] = "C:\\old";

@@ -6,25 +6,27 @@
 
 namespace window {
 
-bool BrowseForFolder(HWND owner, const char* title, std::string& folder) {
+Browsed BrowseForFolder(HWND owner, const char* title, std::string& folder) {
     const HRESULT com = CoInitialize(nullptr);
     const std::wstring wideTitle = platform::Widen(title);
     BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.lpszTitle = wideTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    bool chosen = false;
+    Browsed result = Browsed::Cancelled;
     if (LPITEMIDLIST list = SHBrowseForFolderW(&info)) {
         // The path at any length, where the system can give it.
         std::wstring path(32768, L'\0');
         if (SHGetPathFromIDListEx(list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
             folder = platform::Narrow(path.c_str());
-            chosen = true;
+            result = Browsed::Chosen;
+        } else {
+            result = Browsed::NoPath;
         }
         CoTaskMemFree(list);
     }
     if (SUCCEEDED(com)) CoUninitialize();
-    return chosen;
+    return result;
 }
 
 }  // namespace window

@@ -8,7 +8,11 @@
 
 namespace window {
 
-// True with the chosen folder, false when the user cancelled.
-bool BrowseForFolder(HWND owner, const char* title, std::string& folder);
+enum class Browsed {
+    Chosen,     // `folder` holds the choice
+    Cancelled,  // the user closed the dialog
+    NoPath,     // the choice has no path the system can give (too long)
+};
+Browsed BrowseForFolder(HWND owner, const char* title, std::string& folder);
 
 }  // namespace window

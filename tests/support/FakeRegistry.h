@@ -1,7 +1,6 @@
 // The settings key in memory, read with the same buffer rules as the real one.
 #pragma once
 
-#include <algorithm>
 #include <map>
 #include <string>
 
@@ -14,15 +13,17 @@ public:
     bool Read(const char* name, std::size_t buffer, std::string& text) override {
         text.clear();
         auto it = values.find(name);
-        if (it == values.end() || it->second.size() > buffer) return false;
-        std::string data = it->second + std::string(buffer + 1 - it->second.size(), '\0');
-        const auto end = std::find(data.begin(), data.begin() + static_cast<long>(buffer), '\0');
-        if (end == data.begin() + static_cast<long>(buffer)) return false;
-        text.assign(data.begin(), end);
+        if (it == values.end() || settings::StoredLength(it->second) > buffer) return false;
+        // A value that fills the buffer without a terminator is no path we wrote.
+        const std::size_t zero = it->second.find('\0');
+        if (zero == std::string::npos && settings::StoredLength(it->second) == buffer) return false;
+        text = it->second.substr(0, zero);
         return true;
     }
-    bool Write(const char* name, const void* data, std::size_t size) override {
-        values[name] = std::string(static_cast<const char*>(data), size);
+    bool Write(const char* name, const std::string& text, std::size_t slots) override {
+        const std::size_t length = settings::StoredLength(text);
+        if (length > slots) return false;
+        values[name] = text + std::string(slots - length, '\0');
         return true;
     }
     std::map<std::string, std::string> values;

@@ -177,6 +177,64 @@ DWORD RunAndWait(const std::string& command, int timeoutMs, const std::string& f
 }
 
 namespace {
+std::string Slurp(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string data;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) data.append(buffer, n);
+    CloseHandle(h);
+    return data;
+}
+}  // namespace
+
+Ran RunCaptured(const std::string& command, const std::string& folder, int timeoutMs) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static int serial = 0;
+    const std::wstring base = std::wstring(temp) + L"parvex-run-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++serial);
+    const std::wstring outPath = base + L".out", errPath = base + L".err";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                            nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    std::wstring line = platform::Widen(command);
+    const std::wstring where = platform::Widen(folder);
+    Ran ran;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       folder.empty() ? nullptr : where.c_str(), &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process.hProcess, &ran.code);
+        } else {
+            TerminateProcess(process.hProcess, 9);
+            WaitForSingleObject(process.hProcess, 5000);
+            ran.code = ~1u;
+        }
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(in);
+    CloseHandle(out);
+    CloseHandle(err);
+    ran.out = Slurp(outPath);
+    ran.err = Slurp(errPath);
+    DeleteFileW(outPath.c_str());
+    DeleteFileW(errPath.c_str());
+    return ran;
+}
+
+namespace {
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -208,11 +266,11 @@ TempFolder::TempFolder(const std::string& tag) {
     CreateDirectoryW(platform::Widen(path).c_str(), nullptr);
 }
 
-TempFolder::~TempFolder() { RemoveTree(platform::Widen(path)); }
+TempFolder::~TempFolder() { RemoveTree(platform::ExtendedPath(path)); }
 
 std::string TempFolder::Write(const std::string& name, const std::vector<unsigned char>& bytes) const {
     const std::string file = path + "\\" + name;
-    HANDLE h = CreateFileW(platform::Widen(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE h = CreateFileW(platform::ExtendedPath(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD n = 0;
     if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
     CloseHandle(h);
@@ -225,26 +283,20 @@ std::string TempFolder::Write(const std::string& name, const std::string& text) 
 
 std::string TempFolder::MakeFolder(const std::string& name) const {
     const std::string folder = path + "\\" + name;
-    CreateDirectoryW(platform::Widen(folder).c_str(), nullptr);
+    CreateDirectoryW(platform::ExtendedPath(folder).c_str(), nullptr);
     return folder;
 }
 
 std::uint64_t TempFolder::Size(const std::string& name) const {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(platform::Widen(path + "\\" + name).c_str(), GetFileExInfoStandard, &data)) return ~0ull;
+    if (!GetFileAttributesExW(platform::ExtendedPath(path + "\\" + name).c_str(), GetFileExInfoStandard, &data)) {
+        return ~0ull;
+    }
     return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
 std::string TempFolder::Read(const std::string& name) const {
-    HANDLE h = CreateFileW(platform::Widen(path + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string data;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) data.append(buffer, n);
-    CloseHandle(h);
-    return data;
+    return Slurp(platform::ExtendedPath(path + "\\" + name));
 }
 
 Program::Program(const std::string& path, const std::string& args) {

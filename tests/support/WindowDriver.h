@@ -51,6 +51,15 @@ std::string WindowsPath(const char* linuxPath);
 // start, ~1u when it had to be ended after `timeoutMs`.
 DWORD RunAndWait(const std::string& command, int timeoutMs = 120000, const std::string& folder = "");
 
+// A command line's exit code and what it wrote to its standard output and
+// error (files, so UTF-8 as the command line writes to anything but a
+// console).
+struct Ran {
+    DWORD code = ~0u;
+    std::string out, err;
+};
+Ran RunCaptured(const std::string& command, const std::string& folder, int timeoutMs = 600000);
+
 // A folder of its own under the temporary folder, removed with everything
 // in it on every way out of the test.
 class TempFolder {
@@ -60,6 +69,7 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
+    // Names are relative to the folder and may make paths of any length.
     std::string Write(const std::string& name, const std::vector<unsigned char>& bytes) const;
     std::string Write(const std::string& name, const std::string& text) const;
     std::string MakeFolder(const std::string& name) const;
