@@ -60,6 +60,7 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_SYSCOMMAND, 0, &CHalvardDlg::OnSysCommand},
         {WM_HELP, 0, &CHalvardDlg::OnContextHelp},
         {WM_DESTROY, 0, &CHalvardDlg::OnDestroy},
+        {ToWindowThread::kMessage, 0, &CHalvardDlg::OnWorkerCall},
     };
     static_assert(window::EveryRowHasAHandler(kRows));
     return kRows;
@@ -70,7 +71,7 @@ CHalvardDlg::CHalvardDlg(const CommandLine& line)
       store_(registry_, platform_),
       pane_(store_, *this),
       tray_(kTrayIconId, WM_TRAYNOTIFY),
-      controller_(platform_, *this, *this),
+      controller_(platform_, toWindow_, *this),
       startedForAutomation_(line.automation),
       fileToOpen_(line.file) {
     store_.ConstructWithDefaults();
@@ -108,6 +109,7 @@ HICON CHalvardDlg::Icon(int size) const {
 
 INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     SetOwner(hwnd());
+    toWindow_.Attach(hwnd());
     SetDlgItemInt(hwnd(), IDC_CUSTOM_SIZE, 0, TRUE);
 
     wchar_t about[128] = {};
@@ -296,6 +298,12 @@ bool CHalvardDlg::StartOperation() {
     lastPieceSize_ = prepared.job.split.pieceSize;
     controller_.Run(prepared.job, settings);
     return true;
+}
+
+// A call of the worker, run here on the window's thread.
+INT_PTR CHalvardDlg::OnWorkerCall(WPARAM, LPARAM call) {
+    ToWindowThread::RunCall(call);
+    return TRUE;
 }
 
 INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {

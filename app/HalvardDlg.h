@@ -16,6 +16,7 @@
 #include "app/PieceSizeChooser.h"
 #include "app/StartupRules.h"
 #include "app/StatusArea.h"
+#include "app/ToWindowThread.h"
 #include "app/TrayIcon.h"
 #include "app/WindowHost.h"
 #include "engine/Controller.h"
@@ -51,8 +52,8 @@ public:
     void Attach(CHalvardDlgAutoProxy* proxy) override;
     void Detach(CHalvardDlgAutoProxy* proxy) override;
 
-    // The engines' progress and events, as the window shows them. They
-    // arrive from the worker; every call reaches the window synchronously.
+    // The engines' progress and events, as the window shows them. The
+    // worker's calls reach them on the window's thread (ToWindowThread).
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
     void Started(engine::Mode mode) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
@@ -113,6 +114,7 @@ private:
     INT_PTR OnHelpContents(WPARAM, LPARAM);
     INT_PTR OnContextHelp(WPARAM, LPARAM);
     INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
+    INT_PTR OnWorkerCall(WPARAM, LPARAM);
     void ChooseSize(unsigned command);
     void TogglePane();
     void ShowHelp(const std::string& topic);
@@ -127,6 +129,7 @@ private:
     TrayIcon tray_;
     HelpLauncher help_;
     PaneSlide slide_;
+    ToWindowThread toWindow_{*this};
     engine::OperationController controller_;
 
     HWND tooltip_ = nullptr;

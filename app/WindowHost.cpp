@@ -22,7 +22,10 @@ engine::FileExistsAnswer WindowHost::AskFileExists(std::string& path) {
 void WindowHost::WaitForWorker(const std::function<bool()>& finished) {
     while (!finished()) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        // The worker may end between two messages: a command that comes after
+        // it (a new Start, say) is left to the window's own loop, where the
+        // finished operation no longer counts as running.
+        while (!finished() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 // Leave the quit for the loop that owns it, after the worker.
                 PostQuitMessage(static_cast<int>(msg.wParam));

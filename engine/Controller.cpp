@@ -125,7 +125,11 @@ bool OperationController::OnCancel() {
 
     gate_->Pause();
     const Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};
-    if (host_.ShowMessage(question) == Answer::Ok) {
+    // The worker may pass its last checkpoint while the question is open:
+    // then the work is complete and kept, and a late Cancel lets its closing
+    // message through, so that nobody takes a finished split for a stopped
+    // one.
+    if (host_.ShowMessage(question) == Answer::Ok || workDone_) {
         gate_->Resume();
         return true;
     }

@@ -164,7 +164,8 @@ TEST(Automation, RunWhileAnOperationRunsIsRefused) {
     DWORD process = 0;
     GetWindowThreadProcessId(main, &process);
     drive::TempFolder dir;
-    dir.Write("big.bin", support::Pattern(60000000));
+    // Long enough that the question is up before the split can end.
+    dir.WriteSparse("big.bin", 1ull << 30);
     EXPECT_EQ(CallWithText(app.get(), 2, dir.path + "\\big.bin", nullptr), S_OK);
     EXPECT_EQ(CallWithText(app.get(), 3, dir.path, nullptr), S_OK);
 
@@ -208,7 +209,7 @@ TEST(Automation, RunWhileAnOperationRunsIsRefused) {
     for (int n = 0; dir.Exists("big.bin." + std::to_string(n) + ".spl"); ++n) {
         total += dir.Size("big.bin." + std::to_string(n) + ".spl");
     }
-    EXPECT_EQ(total, 60000000u);
+    EXPECT_EQ(total, 1ull << 30);
     EXPECT_FALSE(dir.Exists("other.bin.sio"));
     app.Reset();
     EXPECT_TRUE(ServerEnds());

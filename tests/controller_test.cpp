@@ -120,6 +120,42 @@ TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
     }
 }
 
+// The worker is past its last checkpoint, publishing the set, when Cancel is
+// pressed: the answer comes too late to stop anything, and the split is
+// reported as done rather than left to look stopped.
+TEST_F(Controller, ALateStopKeepsTheFinishedWorkAndSaysSo) {
+    std::atomic<bool> publishing{false};
+    fs.onRename = [&](const std::string& to) {
+        if (to.size() < 4 || to.compare(to.size() - 4, 4, ".sio") != 0) return;
+        publishing = true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!asking && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    host.onPump = [&] {
+        if (!clicked && publishing) {
+            clicked = true;
+            EXPECT_TRUE(controller.OnCancel());
+        }
+    };
+    host.answer = [&](const fake::Box& box) {
+        if (box.caption != texts::kSuspendedCaption) return Answer::Ok;
+        asking = true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (host.running && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return Answer::Cancel;
+    };
+    EXPECT_TRUE(Start());
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(controller.lastOutcome(), Outcome::Completed);
+    EXPECT_EQ(Joined(3), source);
+    EXPECT_EQ(host.notices, 1);
+    ExpectIdle();
+}
+
 TEST_F(Controller, StopRemovesThePartialRejoinOnly) {
     // Split first, then rejoin into F:\out where a file of an earlier run lies.
     ASSERT_TRUE(Start());

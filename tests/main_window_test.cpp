@@ -109,7 +109,7 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
 // them, and Settings and "Check for Updates" are greyed out.
 TEST(MainWindow, NothingChangesTheFieldsOfARunningOperation) {
     drive::TempFolder dir;
-    const std::string big = Make(dir, "big.bin", 60000000);
+    const std::string big = dir.WriteSparse("big.bin", 1ull << 30);
     const std::string other = Make(dir, "other.bin", 10);
     std::string sourceWhileAsked;
     UINT settingsState = 0, updatesState = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/Checksum.h"
 #include "engine/Names.h"
 #include "engine/SplitInfo.h"
 #include "engine/Texts.h"
@@ -290,6 +291,46 @@ TEST_F(Rejoin, APieceStandsForItsInfoFile) {
     request.sourceText = "E:\\parts\\movie.avi.2.spl";
     ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
+}
+
+// Every byte of a piece changed in turn: each is caught, the piece named,
+// and nothing is written.
+TEST(RejoinChecksums, EveryChangedByteIsCaughtAndNamed) {
+    const Bytes whole = support::Pattern(200, 7);
+    SetInfo set;
+    set.name = "tape.bin";
+    set.size = whole.size();
+    set.pieceCount = 4;
+    set.pieceSize = 64;
+    set.extended = set.hasChecksums = true;
+    set.whole = ChecksumOf(whole.data(), whole.size());
+    std::vector<Bytes> pieces;
+    for (std::size_t from = 0; from < whole.size(); from += 64) {
+        pieces.emplace_back(whole.begin() + from, whole.begin() + std::min(whole.size(), from + 64));
+        set.pieces.push_back(ChecksumOf(pieces.back().data(), pieces.back().size()));
+    }
+    for (std::size_t piece : {std::size_t{1}, std::size_t{3}}) {
+        for (std::size_t byte = 0; byte < pieces[piece].size(); ++byte) {
+            SCOPED_TRACE(std::to_string(piece) + ":" + std::to_string(byte));
+            support::SplitCase f;
+            f.fs.drive('F');
+            f.fs.AddFolder("F:\\out");
+            f.fs.AddFile("E:\\parts\\tape.bin.sio", EncodeInfoFile(set, f.fs));
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                Bytes content = pieces[i];
+                if (i == piece) content[byte] ^= 0x01;
+                f.fs.AddFile("E:\\parts\\tape.bin." + std::to_string(i) + ".spl", content);
+            }
+            f.request.mode = Mode::Rejoin;
+            f.request.sourceText = "E:\\parts\\tape.bin.sio";
+            f.request.destinationText = "F:\\out";
+            EXPECT_EQ(f.Run(), Outcome::Failed);
+            EXPECT_EQ(f.host.texts(), std::vector<std::string>{"E:\\parts\\tape.bin." + std::to_string(piece) +
+                                                               ".spl is damaged: its checksum does not match. "
+                                                               "Nothing was rejoined."});
+            EXPECT_TRUE(f.fs.FilesUnder("F:\\").empty());
+        }
+    }
 }
 
 TEST(InfoFileForPiece, ReplacesTheIndexSuffixInThePiecesFolder) {

@@ -326,6 +326,7 @@ ErrorCode FakePlatform::Delete(const std::string& path) {
 }
 
 ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
+    if (onRename) onRename(to);
     Drive* d = DriveOf(from);
     if (!d || DriveOf(to) != d) return err::kNotSameDevice;
     if (d->notReady) return err::kNotReady;

@@ -68,6 +68,9 @@ public:
     // Sizes the directory entry reports instead of the content's, for files
     // too large to hold in memory.
     std::map<std::string, std::uint64_t> reportedSizes;
+    // Called with the new name before each rename (the worker's last steps
+    // publish a set by renaming).
+    std::function<void(const std::string&)> onRename;
 
     // engine::Platform
     char Separator() const override { return '\\'; }

@@ -281,6 +281,17 @@ std::string TempFolder::Write(const std::string& name, const std::string& text) 
     return Write(name, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
+std::string TempFolder::WriteSparse(const std::string& name, std::uint64_t size) const {
+    const std::string file = path + "\\" + name;
+    HANDLE h = CreateFileW(platform::ExtendedPath(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    SetFilePointerEx(h, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(h);
+    CloseHandle(h);
+    return file;
+}
+
 std::string TempFolder::MakeFolder(const std::string& name) const {
     const std::string folder = path + "\\" + name;
     CreateDirectoryW(platform::ExtendedPath(folder).c_str(), nullptr);

@@ -72,6 +72,9 @@ public:
     // Names are relative to the folder and may make paths of any length.
     std::string Write(const std::string& name, const std::vector<unsigned char>& bytes) const;
     std::string Write(const std::string& name, const std::string& text) const;
+    // A file of `size` zero bytes that takes no room (a run on it lasts long
+    // enough to be interrupted, whatever the machine's speed).
+    std::string WriteSparse(const std::string& name, std::uint64_t size) const;
     std::string MakeFolder(const std::string& name) const;
     // The size of a file inside, ~0 when there is none.
     std::uint64_t Size(const std::string& name) const;
