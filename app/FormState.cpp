@@ -1,7 +1,6 @@
 #include "app/FormState.h"
 
-#include <cctype>
-
+#include "engine/Names.h"
 #include "resources/resource.h"
 
 namespace app {
@@ -17,11 +16,6 @@ const SizeCommand kCommands[] = {
     {ID_UNIT_MB, true, engine::kUnitMB, "Custom [MB]", "In mega bytes:"},
     {ID_UNIT_FILES, true, engine::kUnitFiles, "File count", "Total files:"},
 };
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 }  // namespace
 
@@ -47,7 +41,7 @@ unsigned SizeCommandForName(const std::string& name) {
         {"MB", ID_UNIT_MB},           {"MEGABYTES", ID_UNIT_MB},     {"MEGA BYTES", ID_UNIT_MB},
         {"FILE", ID_UNIT_FILES},      {"FILES", ID_UNIT_FILES},
     };
-    const std::string upper = Upper(name);
+    const std::string upper = engine::AsciiUpper(name);
     for (const auto& entry : kNames) {
         if (upper == entry.spelling) return entry.command;
     }

@@ -6,9 +6,7 @@
 #include <cderr.h>
 #include <shellapi.h>
 
-#include <cctype>
-#include <cstring>
-
+#include "engine/Names.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
@@ -20,16 +18,6 @@ namespace app {
 namespace {
 
 const char kCaption[] = "Corvane.Split";
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool EndsWith(const std::string& s, const char* tail) {
-    const std::size_t n = std::strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
-}
 
 }  // namespace
 
@@ -62,7 +50,7 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
     }
     const std::string chosen = platform::Narrow(path.c_str());
     SetText(IDC_SOURCE_PATH, chosen);
-    if (!split && !EndsWith(Upper(chosen), ".SIO")) {
+    if (!split && !engine::EndsWithNoCase(chosen, ".SIO")) {
         Tell(texts::kEnterSio);
         return TRUE;
     }
@@ -114,8 +102,7 @@ INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
         return TRUE;
     }
     if (!form_.split()) {
-        const std::string upper = Upper(path);
-        if (!EndsWith(upper, ".SIO") && !EndsWith(upper, ".SPL")) {
+        if (!engine::EndsWithNoCase(path, ".SIO") && !engine::EndsWithNoCase(path, ".SPL")) {
             Tell(texts::kEnterSioOrSpl);
             return TRUE;
         }

@@ -1,7 +1,5 @@
 #include "Host.h"
 
-#include "Platform.h"
-
 namespace engine {
 
 Answer Prompts::ShowMessage(const Message& message) {
@@ -18,12 +16,5 @@ void Progress::Report(std::uint64_t, std::uint64_t, const std::string&) {}
 
 void Events::Started(Mode) {}
 void Events::Finished(Mode, Outcome) {}
-
-bool SameFile(Platform& platform, const std::string& a, const std::string& b) {
-    FileStatus sa, sb;
-    if (platform.Status(a, sa) != err::kNone || platform.Status(b, sb) != err::kNone) return false;
-    if (sa.kind == FileKind::Missing || sb.kind == FileKind::Missing) return false;
-    return sa.id == sb.id;
-}
 
 }  // namespace engine

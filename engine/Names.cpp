@@ -1,19 +1,24 @@
 #include "Names.h"
 
-#include <cctype>
-
 namespace engine {
+
+std::string AsciiUpper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           AsciiUpper(text.substr(text.size() - suffix.size())) == AsciiUpper(suffix);
+}
 
 namespace {
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Device names Windows keeps for itself, also with an extension.
 bool IsReservedDevice(const std::string& name) {
-    std::string base = Upper(name.substr(0, name.find('.')));
+    std::string base = AsciiUpper(name.substr(0, name.find('.')));
     while (!base.empty() && base.back() == ' ') base.pop_back();
     static const char* const kFixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* device : kFixed) {

@@ -13,6 +13,12 @@ std::string NameProblem(const std::string& name);
 // Whether a name read from an info file may be written by a rejoin.
 inline bool IsPlainFileName(const std::string& name) { return NameProblem(name).empty(); }
 
+// ASCII letters in upper case, as the program spells info-file paths; every
+// other byte (UTF-8 included) stays as it is.
+std::string AsciiUpper(std::string text);
+// Whether `text` ends in `suffix`, ASCII letters compared without case.
+bool EndsWithNoCase(const std::string& text, const std::string& suffix);
+
 // Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(const std::string& text);
 

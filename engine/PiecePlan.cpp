@@ -88,6 +88,19 @@ std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint32_t pieceSize) {
     return sourceSize / pieceSize + (sourceSize % pieceSize != 0);
 }
 
+std::uint64_t PieceLength(std::uint64_t size, std::uint32_t count, std::uint64_t pieceSize, std::uint32_t index) {
+    if (index + 1 < count) return pieceSize;
+    return size - std::uint64_t{count - 1} * pieceSize;
+}
+
+std::uint32_t MeasuredPieceSize(std::uint64_t size, std::uint32_t count, std::uint64_t firstPiece) {
+    const std::uint64_t pieceSize = count == 1 ? size : firstPiece;
+    if (count == 0 || pieceSize == 0 || pieceSize > 0xFFFFFFFFull) return 0;
+    const std::uint64_t full = std::uint64_t{count - 1} * pieceSize;
+    if (full >= size || size - full > pieceSize) return 0;
+    return static_cast<std::uint32_t>(pieceSize);
+}
+
 std::string FolderPrefix(const Platform& platform, const std::string& folder) {
     const char sep = platform.Separator();
     if (platform.IsRoot(folder) && !folder.empty() && folder.back() == sep) return folder;

@@ -61,6 +61,14 @@ PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize);
 // Ceiling of sourceSize / pieceSize; only for a pieceSize that passed the checks.
 std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint32_t pieceSize);
 
+// What piece `index` of `count` holds in a set of `size` bytes: `pieceSize`
+// for every piece but the last, what is left for the last.
+std::uint64_t PieceLength(std::uint64_t size, std::uint32_t count, std::uint64_t pieceSize, std::uint32_t index);
+// The piece size of a set that records none (no trailer): what its first
+// piece holds, when that makes a plan the recorded size and count agree
+// with; 0 when it does not.
+std::uint32_t MeasuredPieceSize(std::uint64_t size, std::uint32_t count, std::uint64_t firstPiece);
+
 // The folder with a separator appended, unless it is a root that already ends
 // in one (C: is not a root and gets one; C:\ is used as it is).
 std::string FolderPrefix(const Platform& platform, const std::string& folder);

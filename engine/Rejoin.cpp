@@ -24,9 +24,7 @@ constexpr std::uint32_t kSlice = 256 * 1024;
 
 
 std::uint64_t ExpectedLength(const RejoinJob& job, std::uint32_t index) {
-    const SetInfo& set = job.set;
-    if (index + 1 < set.pieceCount) return job.pieceSize;
-    return set.size - std::uint64_t{set.pieceCount - 1} * job.pieceSize;
+    return PieceLength(job.set.size, job.set.pieceCount, job.pieceSize, index);
 }
 
 class Rejoiner {
@@ -198,18 +196,14 @@ VerifyReport VerifySet(const RejoinJob& job, OperationContext& ctx) {
         report.problems.push_back({path, kind, std::move(detail)});
     };
 
-    // Without a trailer the piece size is what the first piece measures.
+    // The trailer records the piece size; without one the first piece tells it.
     RejoinJob measured = job;
+    measured.pieceSize = set.pieceSize;
     if (!set.extended) {
-        measured.pieceSize = 0;
         FileStatus first;
-        const std::string path0 = PieceName(platform, job.infoFolder, set.name, 0);
-        if (set.pieceCount == 1) {
-            measured.pieceSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(set.size, 0xFFFFFFFFu));
-        } else if (platform.Status(path0, first) == err::kNone && first.kind == FileKind::Regular &&
-                   first.size <= 0xFFFFFFFFu) {
-            measured.pieceSize = static_cast<std::uint32_t>(first.size);
-        }
+        const bool seen = platform.Status(PieceName(platform, job.infoFolder, set.name, 0), first) == err::kNone &&
+                          first.kind == FileKind::Regular;
+        measured.pieceSize = MeasuredPieceSize(set.size, set.pieceCount, seen ? first.size : 0);
     }
     TransferBuffer buffer;
     if (set.hasChecksums && !buffer.Allocate(kSlice)) throw std::bad_alloc();
@@ -227,8 +221,9 @@ VerifyReport VerifySet(const RejoinJob& job, OperationContext& ctx) {
             problem(path, PieceProblem::Kind::NotAFile);
             continue;
         }
-        const std::uint64_t full = std::uint64_t{set.pieceCount - 1} * measured.pieceSize;
-        const bool sizeKnown = measured.pieceSize != 0 && full < set.size;
+        // Lengths are known when the set is consistent; otherwise only an
+        // empty piece is certainly wrong.
+        const bool sizeKnown = measured.pieceSize != 0;
         if (sizeKnown ? status.size != ExpectedLength(measured, i) : status.size == 0) {
             problem(path, PieceProblem::Kind::WrongLength);
             continue;

@@ -48,6 +48,7 @@ private:
     std::string BatchBytes() const;
     std::uint32_t MoveLoad(std::uint32_t size);
     void WriteSlice(const unsigned char* data, std::uint32_t size);
+    FileError WriteFailure(ErrorCode code, std::uint32_t written) const;
     bool IsDiskChange(const FileError& failure);
     void ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored);
     void AwaitNewDisk();
@@ -215,14 +216,19 @@ bool Splitter::IsDiskChange(const FileError& failure) {
     return failure.cause == FileCause::DiskFull;
 }
 
+// A write that stored less than asked without an error code ran out of room.
+FileError Splitter::WriteFailure(ErrorCode code, std::uint32_t written) const {
+    return code ? FileError(code, piecePath_, written)
+                : FileError(FileCause::DiskFull, err::kDiskFull, piecePath_, written);
+}
+
 void Splitter::WriteSlice(const unsigned char* data, std::uint32_t size) {
     pieceSum_.Update(data, size);
     std::uint32_t written = 0;
     const ErrorCode code = piece_->Write(data, size, written);
     written = std::min(written, size);
     if (code == err::kNone && written == size) return;
-    const FileError failure = code ? FileError(code, piecePath_, written)
-                                   : FileError(FileCause::DiskFull, err::kDiskFull, piecePath_, written);
+    const FileError failure = WriteFailure(code, written);
     if (!IsDiskChange(failure)) Abort(failure);
     ChangeDisk(data, size, written);
 }
@@ -263,8 +269,13 @@ void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::ui
             piece_->Write(data + stored, keep, written);
             stored += std::min(written, keep);
         }
-        piece_->Close();
-        piece_.reset();
+        // What the full disk keeps must be there: a piece that does not close
+        // cleanly is not trusted to hold its bytes.
+        try {
+            CloseOrThrow(piece_, piecePath_);
+        } catch (const FileError& failure) {
+            Abort(failure);
+        }
 
         AwaitNewDisk();
         // What this run wrote so far is on the other disk now.
@@ -276,8 +287,7 @@ void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::ui
         const ErrorCode code = piece_->Write(data + stored, size - stored, written);
         written = std::min(written, size - stored);
         if (code == err::kNone && written == size - stored) return;
-        const FileError failure = code ? FileError(code, piecePath_, written)
-                                       : FileError(FileCause::DiskFull, err::kDiskFull, piecePath_, written);
+        const FileError failure = WriteFailure(code, written);
         if (!IsDiskChange(failure)) Abort(failure);
         stored += written;
     }

@@ -1,7 +1,5 @@
 #include "StartChecks.h"
 
-#include <cctype>
-
 #include "FileErrors.h"
 #include "Names.h"
 #include "Texts.h"
@@ -180,10 +178,9 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
 // rest must agree.
 bool CheckPieces(Platform& platform, RejoinJob& job, Prepared& p) {
     const SetInfo& set = job.set;
-    auto piece = [&](std::uint32_t i) { return PieceName(platform, job.infoFolder, set.name, i); };
     std::uint64_t pieceSize = set.pieceSize;
     for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
-        const std::string path = piece(i);
+        const std::string path = PieceName(platform, job.infoFolder, set.name, i);
         FileStatus status;
         if (platform.Status(path, status) != err::kNone || status.kind == FileKind::Missing) {
             p.refusal.text = texts::kFilesMissing;
@@ -194,18 +191,8 @@ bool CheckPieces(Platform& platform, RejoinJob& job, Prepared& p) {
             p.refusal.text = Fill(texts::kNotAFile, path);
             return false;
         }
-        if (i == 0 && !set.extended) {
-            pieceSize = set.pieceCount == 1 ? set.size : status.size;
-            const std::uint64_t full = (set.pieceCount - 1) * pieceSize;
-            if (pieceSize == 0 || pieceSize > 0xFFFFFFFFull || full >= set.size ||
-                set.size - full > pieceSize) {
-                p.refusal.text = Fill(texts::kPieceWrongLength, path);
-                return false;
-            }
-        }
-        const std::uint64_t expected =
-            i + 1 < set.pieceCount ? pieceSize : set.size - std::uint64_t{set.pieceCount - 1} * pieceSize;
-        if (status.size != expected) {
+        if (i == 0 && !set.extended) pieceSize = MeasuredPieceSize(set.size, set.pieceCount, status.size);
+        if (pieceSize == 0 || status.size != PieceLength(set.size, set.pieceCount, pieceSize, i)) {
             p.refusal.text = Fill(texts::kPieceWrongLength, path);
             return false;
         }
@@ -252,18 +239,6 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     p.ok = true;
     p.job.mode = Mode::Rejoin;
     return p;
-}
-
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char a = text[text.size() - suffix.size() + i];
-        const char b = suffix[i];
-        if (std::tolower(static_cast<unsigned char>(a)) != std::tolower(static_cast<unsigned char>(b))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
