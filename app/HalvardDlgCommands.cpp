@@ -133,6 +133,9 @@ INT_PTR CHalvardDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
         GetCursorPos(&at);
         SetForegroundWindow(hwnd());
         TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr);
+        // Without a message after it, a tray menu can stay open after a click
+        // elsewhere and swallow the next click on the icon.
+        PostMessageW(hwnd(), WM_NULL, 0, 0);
     } else if (lParam == WM_LBUTTONDBLCLK) {
         PostMessageW(hwnd(), WM_COMMAND, ID_TRAY_RESTORE, 0);
         SetForegroundWindow(hwnd());

@@ -187,8 +187,10 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
 
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\Corvane Software"
+  ; Last, so that an uninstall cut short can be run again from the list of
+  ; programs, and its absence means every other step has been taken.
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
