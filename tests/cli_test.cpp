@@ -196,6 +196,13 @@ TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
     run = Parvex("verify parts/sample.dat.1.spl");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "4 pieces checked: all good\n");
+    // A piece one byte short is named for its length, not only as damaged.
+    const std::string piece1 = Slurp(dir + "/parts/sample.dat.1.spl");
+    Write("parts/sample.dat.1.spl", piece1.substr(0, piece1.size() - 1));
+    run = Parvex("verify parts/sample.dat.sio");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out + run.err, "wrong length: " + dir + "/parts/sample.dat.1.spl\n4 pieces checked: 1 bad\n");
+    Write("parts/sample.dat.1.spl", piece1);
 
     run = Parvex("join parts/sample.dat.2.spl --to back");  // any piece names its info file
     ASSERT_EQ(run.status, 0) << run.err;
