@@ -27,15 +27,6 @@ std::map<std::string, Bytes> FilesOn(const fake::FakePlatform& fs, const std::st
     return all;
 }
 
-class CountedStop : public Checkpoint {
-public:
-    explicit CountedStop(int calls) : left_(calls) {}
-    bool ShouldStop() override { return left_-- <= 0; }
-
-private:
-    int left_;
-};
-
 // A source of 7,000,000 bytes in pieces of 3,000,001: two loads for each of
 // the first two pieces, one for the last (999,998 bytes).
 constexpr std::size_t kSource = 7000000;
@@ -91,7 +82,7 @@ std::vector<SplitRow> SplitRows() {
     // each load of the two long ones. The eighth row completes.
     for (int calls = 0; calls <= 7; ++calls) {
         rows.push_back({"stopped at checkpoint " + std::to_string(calls), [=](support::SplitCase& f) {
-                            f.checkpoint = new CountedStop(calls);  // owned by the row's runner
+                            f.checkpoint = new fake::StopAfter(calls);  // owned by the row's runner
                         }});
     }
     for (const char* name : {"Go.bat", ".sio"}) {
@@ -309,7 +300,7 @@ std::vector<JoinRow> JoinRows() {
                     true});
     for (int calls = 0; calls <= 7; ++calls) {
         rows.push_back({"stopped at checkpoint " + std::to_string(calls),
-                        [=](support::SplitCase& f) { f.checkpoint = new CountedStop(calls); }});
+                        [=](support::SplitCase& f) { f.checkpoint = new fake::StopAfter(calls); }});
     }
     rows.push_back({"the output cannot take its name",
                     [](support::SplitCase& f) { f.fs.AddFault({fake::Op::Rename, "movie.avi", err::kAccessDenied, 0, 1}); }});
@@ -329,19 +320,11 @@ TEST(FaultMatrix, Rejoin) {
             support::SplitCase f;
             f.fs.drive('F');
             f.fs.AddFolder("F:\\out");
-            SetInfo set;
-            set.name = "movie.avi";
-            set.size = whole.size();
-            set.pieceCount = 3;
-            set.pieceSize = 4000000;
-            set.extended = set.hasChecksums = true;
-            set.whole = ChecksumOf(whole.data(), whole.size());
+            const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 4000000);
             for (int i = 0; i < 3; ++i) {
-                const Bytes piece(whole.begin() + i * 4000000, whole.begin() + (i + 1) * 4000000);
-                f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", piece);
-                set.pieces.push_back(ChecksumOf(piece.data(), piece.size()));
+                f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
             }
-            Bytes info = EncodeInfoFile(set, f.fs);
+            Bytes info = EncodeInfoFile(cut.set, f.fs);
             if (legacy) info.resize(kSplitInfoSize);
             f.fs.AddFile("E:\\parts\\movie.avi.sio", info);
             f.fs.AddFile("F:\\out\\movie.avi", {'o', 'l', 'd'});

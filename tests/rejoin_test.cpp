@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "engine/Checksum.h"
 #include "engine/Names.h"
 #include "engine/SplitInfo.h"
 #include "engine/Texts.h"
@@ -296,19 +295,9 @@ TEST_F(Rejoin, APieceStandsForItsInfoFile) {
 // Every byte of a piece changed in turn: each is caught, the piece named,
 // and nothing is written.
 TEST(RejoinChecksums, EveryChangedByteIsCaughtAndNamed) {
-    const Bytes whole = support::Pattern(200, 7);
-    SetInfo set;
-    set.name = "tape.bin";
-    set.size = whole.size();
-    set.pieceCount = 4;
-    set.pieceSize = 64;
-    set.extended = set.hasChecksums = true;
-    set.whole = ChecksumOf(whole.data(), whole.size());
-    std::vector<Bytes> pieces;
-    for (std::size_t from = 0; from < whole.size(); from += 64) {
-        pieces.emplace_back(whole.begin() + from, whole.begin() + std::min(whole.size(), from + 64));
-        set.pieces.push_back(ChecksumOf(pieces.back().data(), pieces.back().size()));
-    }
+    const support::CheckedSet cut = support::CutWithChecksums("tape.bin", support::Pattern(200, 7), 64);
+    const SetInfo& set = cut.set;
+    const std::vector<Bytes>& pieces = cut.pieces;
     for (std::size_t piece : {std::size_t{1}, std::size_t{3}}) {
         for (std::size_t byte = 0; byte < pieces[piece].size(); ++byte) {
             SCOPED_TRACE(std::to_string(piece) + ":" + std::to_string(byte));

@@ -250,19 +250,10 @@ TEST_F(Split, ASourceThatChangedSinceTheChecksIsRefused) {
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
 }
 
-class StopAfter : public Checkpoint {
-public:
-    explicit StopAfter(int calls) : left_(calls) {}
-    bool ShouldStop() override { return left_-- <= 0; }
-
-private:
-    int left_;
-};
-
 TEST_F(Split, CheckpointStopsBetweenLoadsAndTheRunCleansUp) {
     Source(25000000);
     Preset(kPreset10MB);
-    StopAfter stop(6);  // piece 0 (1 + 4 loads), then piece 1 starts
+    fake::StopAfter stop(6);  // piece 0 (1 + 4 loads), then piece 1 starts
     checkpoint = &stop;
     EXPECT_EQ(Run(), Outcome::Cancelled);
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());

@@ -100,4 +100,14 @@ private:
     mutable std::mutex mutex_;
 };
 
+// Lets the run go on for `calls` checks, then asks it to stop.
+class StopAfter : public engine::Checkpoint {
+public:
+    explicit StopAfter(int calls) : left_(calls) {}
+    bool ShouldStop() override { return left_-- <= 0; }
+
+private:
+    int left_;
+};
+
 }  // namespace fake

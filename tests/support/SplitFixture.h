@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/Checksum.h"
 #include "engine/Operation.h"
 #include "engine/PiecePlan.h"
+#include "engine/SplitInfo.h"
 #include "engine/StartChecks.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
@@ -87,6 +89,28 @@ public:
     Bytes source;
     std::string sourceName, sourcePath;
 };
+
+// `whole` cut in pieces of `pieceSize`, with the record and checksums a
+// split writes for them.
+struct CheckedSet {
+    engine::SetInfo set;
+    std::vector<Bytes> pieces;
+};
+
+inline CheckedSet CutWithChecksums(const std::string& name, const Bytes& whole, std::size_t pieceSize) {
+    CheckedSet cut;
+    cut.set.name = name;
+    cut.set.size = whole.size();
+    cut.set.pieceSize = static_cast<std::uint32_t>(pieceSize);
+    cut.set.extended = cut.set.hasChecksums = true;
+    cut.set.whole = engine::ChecksumOf(whole.data(), whole.size());
+    for (std::size_t from = 0; from < whole.size(); from += pieceSize) {
+        cut.pieces.emplace_back(whole.begin() + from, whole.begin() + std::min(whole.size(), from + pieceSize));
+        cut.set.pieces.push_back(engine::ChecksumOf(cut.pieces.back().data(), cut.pieces.back().size()));
+    }
+    cut.set.pieceCount = static_cast<std::uint32_t>(cut.pieces.size());
+    return cut;
+}
 
 // One case of a table-driven test, outside the gtest fixture machinery.
 class SplitCase : public SplitFixture {
