@@ -156,9 +156,8 @@ void Rejoiner::RemoveSet() {
 Outcome Rejoiner::Run() {
     const Outcome outcome = EndingOf([&] {
         ChooseOutput();
-        const std::uint32_t block = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(std::max<std::uint64_t>(job_.pieceSize, 1), kTransferBlock));
-        if (!buffer_.Allocate(std::min(block, kSlice))) Fail(texts::kOutOfMemory);
+        // Every read asks for a slice at most, whatever the pieces measure.
+        if (!buffer_.Allocate(kSlice)) Fail(texts::kOutOfMemory);
         const std::string folder = FolderPart(platform_, outputPath_);
         if (const ErrorCode code = outputs_.CreateTemporary(folder, temporary_, output_)) {
             Fail(StandardFileText(CauseFromCode(code), outputPath_));

@@ -68,7 +68,6 @@ private:
     std::string volume_;
     bool volumeKnown_ = false;
     std::uint32_t bufferSize_ = 0;
-    std::uint32_t fillsPerPiece_ = 0;
     TransferBuffer buffer_;
     std::uint64_t processed_ = 0;
     std::string piecePath_;
@@ -337,7 +336,10 @@ void Splitter::CloseAll() {
 }
 
 Outcome Splitter::Run() {
-    PlanBuffers(job_.pieceSize, bufferSize_, fillsPerPiece_);
+    // Loads are counted in bytes, which also fits a last piece shorter than
+    // the others; the number of loads a full piece takes is not needed.
+    std::uint32_t fullPieceLoads = 0;
+    PlanBuffers(job_.pieceSize, bufferSize_, fullPieceLoads);
     if (!buffer_.Allocate(std::min(bufferSize_, kSlice))) {
         prompts_.Tell(texts::kMemoryInsufficient);
         return Outcome::Stopped;

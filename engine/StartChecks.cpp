@@ -1,5 +1,8 @@
 #include "StartChecks.h"
 
+#include <functional>
+#include <vector>
+
 #include "FileErrors.h"
 #include "Names.h"
 #include "Texts.h"
@@ -42,6 +45,30 @@ bool LiesInside(Platform& platform, const std::string& path, const std::string& 
         at = parent;
     }
     return false;
+}
+
+// Every entry inside `folder`, a folder's contents before the folder.
+void WalkFolder(Platform& platform, const std::string& folder,
+                const std::function<void(const std::string& path, bool isFolder)>& visit) {
+    std::vector<FolderEntry> entries;
+    if (platform.ListFolder(folder, entries) != err::kNone) return;
+    const std::string prefix = FolderPrefix(platform, folder);
+    for (const FolderEntry& entry : entries) {
+        if (entry.name == "." || entry.name == "..") continue;
+        const std::string path = prefix + entry.name;
+        if (entry.isFolder) WalkFolder(platform, path, visit);
+        visit(path, entry.isFolder);
+    }
+}
+
+// What emptying `folder` would give back at most.
+std::uint64_t ErasableBytes(Platform& platform, const std::string& folder) {
+    std::uint64_t total = 0;
+    WalkFolder(platform, folder, [&](const std::string& path, bool isFolder) {
+        FileStatus status;
+        if (!isFolder && platform.Status(path, status) == err::kNone) total += status.size;
+    });
+    return total;
 }
 
 // Every name the split will write, checked against the source: a piece, the
@@ -159,16 +186,19 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
 
     std::uint64_t room = 0;
     if (!platform.GetFreeSpace(destination, room)) return refuse(texts::kNoDiskInfo);
-    if (settings.eraseRemovableBeforeSplit && job.driveType == DriveType::Removable) {
-        if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
-        EraseRemovableFolder(platform, destination);
-        platform.GetFreeSpace(destination, room);
-    }
-    if (room < job.sourceSize) {
+    auto noRoom = [&] {
         Prepared r = refuse(texts::kNoRoomForSource, texts::kNoRoomCaption);
         r.refusal.noSpace = true;
         return r;
+    };
+    if (settings.eraseRemovableBeforeSplit && job.driveType == DriveType::Removable) {
+        if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
+        // The user's files go only for a split that can then take place.
+        if (room + ErasableBytes(platform, destination) < job.sourceSize) return noRoom();
+        EraseRemovableFolder(platform, destination);
+        platform.GetFreeSpace(destination, room);
     }
+    if (room < job.sourceSize) return noRoom();
     p.ok = true;
     p.job.mode = Mode::Split;
     return p;
@@ -257,19 +287,13 @@ Prepared PrepareJob(const StartRequest& request, Platform& platform, const Engin
 void EraseRemovableFolder(Platform& platform, const std::string& folder) {
     const std::string root = platform.DriveRoot(folder);
     if (root.empty() || platform.QueryDriveType(root) != DriveType::Removable) return;
-    std::vector<FolderEntry> entries;
-    if (platform.ListFolder(folder, entries) != err::kNone) return;
-    const std::string prefix = FolderPrefix(platform, folder);
-    for (const FolderEntry& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
-        const std::string path = prefix + entry.name;
-        if (entry.isFolder) {
-            EraseRemovableFolder(platform, path);
+    WalkFolder(platform, folder, [&](const std::string& path, bool isFolder) {
+        if (isFolder) {
             platform.RemoveFolder(path);
         } else {
             platform.Delete(path);
         }
-    }
+    });
 }
 
 }  // namespace engine

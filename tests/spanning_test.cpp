@@ -213,4 +213,29 @@ TEST(EraseRemovableFolder, NeverTakesTheSource) {
     }
 }
 
+// The erase is for a split: when even an emptied disk could not hold the
+// source, the user's files stay and the split is refused for room.
+TEST(EraseRemovableFolder, OnlyForASplitThatCanTakePlace) {
+    for (const std::uint64_t free : {3000u, 5000u}) {
+        SCOPED_TRACE(free);
+        support::SplitCase f;
+        f.fs.drive('A').type = DriveType::Removable;
+        f.settings.eraseRemovableBeforeSplit = true;
+        f.fs.AddFile("A:\\letter.txt", Bytes(1000));
+        f.fs.drive('A').freeBytes = free;
+        f.Source(5000);
+        f.Preset(2000);
+        f.request.destinationText = "A:\\";
+        const Outcome outcome = f.Run();
+        if (free + 1000 < 5000) {
+            EXPECT_EQ(outcome, Outcome::Stopped);
+            EXPECT_EQ(f.host.texts(), std::vector<std::string>{texts::kNoRoomForSource});
+            EXPECT_TRUE(f.fs.HasFile("A:\\letter.txt"));
+        } else {
+            EXPECT_EQ(outcome, Outcome::Completed);
+            EXPECT_FALSE(f.fs.HasFile("A:\\letter.txt"));
+        }
+    }
+}
+
 }  // namespace
