@@ -377,8 +377,10 @@ Outcome Splitter::Run() {
         }
         CloseAll();
 
-        if (!removable_) Publish(BatchFileName(platform_, job_.destinationFolder), BatchBytes());
         Publish(info, InfoBytes(true));
+        // Last: Go.bat may replace another set's, which only a split that
+        // has otherwise succeeded may do.
+        if (!removable_) Publish(BatchFileName(platform_, job_.destinationFolder), BatchBytes());
         outputs_.Keep();
     });
     CloseAll();

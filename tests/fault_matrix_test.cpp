@@ -5,11 +5,11 @@
 // nothing that looks like a complete set or a finished output.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <map>
 #include <sstream>
 
+#include "engine/Names.h"
 #include "engine/RejoinBatch.h"
 #include "engine/SplitInfo.h"
 #include "engine/StartChecks.h"
@@ -101,9 +101,9 @@ std::vector<SplitRow> SplitRows() {
     return rows;
 }
 
-// The destination holds an older set of the same name, another set with its
-// Go.bat, and a letter.
-void Furnish(support::SplitCase& f) {
+// The destination holds an older set of the same name, another set, a
+// letter, and Go.bat: the older set's or the other set's.
+void Furnish(support::SplitCase& f, bool olderSetsBatch) {
     const Bytes older = support::Pattern(3000, 7);
     const auto info = EncodeSplitInfo({3, "movie.avi", 3000});
     f.fs.AddFile("E:\\parts\\movie.avi.sio", Bytes(info.begin(), info.end()));
@@ -111,7 +111,7 @@ void Furnish(support::SplitCase& f) {
         f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl",
                      Bytes(older.begin() + i * 1000, older.begin() + (i + 1) * 1000));
     }
-    const std::string line = RejoinBatchLine("movie.avi", 3);
+    const std::string line = olderSetsBatch ? RejoinBatchLine("movie.avi", 3) : RejoinBatchLine("other.bin", 2);
     f.fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
     const auto other = EncodeSplitInfo({2, "other.bin", 20});
     f.fs.AddFile("E:\\parts\\other.bin.sio", Bytes(other.begin(), other.end()));
@@ -120,71 +120,70 @@ void Furnish(support::SplitCase& f) {
     f.fs.AddFile("E:\\parts\\letter.txt", {'h', 'i'});
 }
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool IsOlderSet(const std::string& path) {
-    return path.rfind("E:\\PARTS\\MOVIE.AVI.", 0) == 0 || path == "E:\\PARTS\\GO.BAT";
+bool IsOlderSet(const std::string& path, bool olderSetsBatch) {
+    return path.rfind("E:\\PARTS\\MOVIE.AVI.", 0) == 0 || (olderSetsBatch && path == "E:\\PARTS\\GO.BAT");
 }
 
 TEST(FaultMatrix, SplitOnAFixedDisk) {
     std::map<Outcome, int> tally;
     int refusedUntouched = 0;
-    for (const SplitRow& row : SplitRows()) {
-        SCOPED_TRACE(row.what);
-        support::SplitCase f;
-        f.Source(kSource);
-        f.Preset(kPiece);
-        Furnish(f);
-        row.arrange(f);
-        std::unique_ptr<Checkpoint> owned(f.checkpoint);
-        const auto before = FilesOn(f.fs, "E:\\");
-        const Outcome outcome = f.Run();
-        const auto after = FilesOn(f.fs, "E:\\");
-        ++tally[outcome];
+    for (const bool olderSetsBatch : {true, false}) {
+        for (const SplitRow& row : SplitRows()) {
+            SCOPED_TRACE(row.what);
+            SCOPED_TRACE(olderSetsBatch ? "Go.bat of the older set" : "Go.bat of another set");
+            support::SplitCase f;
+            f.Source(kSource);
+            f.Preset(kPiece);
+            Furnish(f, olderSetsBatch);
+            row.arrange(f);
+            std::unique_ptr<Checkpoint> owned(f.checkpoint);
+            const auto before = FilesOn(f.fs, "E:\\");
+            const Outcome outcome = f.Run();
+            const auto after = FilesOn(f.fs, "E:\\");
+            ++tally[outcome];
 
-        EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
-        EXPECT_EQ(f.fs.openHandles(), 0);
-        for (const auto& entry : after) EXPECT_EQ(entry.first.find("~PVX"), std::string::npos) << entry.first;
-        // Files of other sets are never touched.
-        for (const auto& [path, content] : before) {
-            if (IsOlderSet(path)) continue;
-            ASSERT_TRUE(after.count(path)) << path;
-            EXPECT_EQ(after.at(path), content) << path;
-        }
-        if (outcome == Outcome::Completed) {
-            EXPECT_EQ(f.Joined(3), f.source);
-            const SetInfo set = DecodeInfoFile(f.fs.Content(f.Info()), f.fs, f.Info());
-            EXPECT_EQ(set.whole, ChecksumOf(f.source.data(), f.source.size()));
-            const std::string line = RejoinBatchLine("movie.avi", 3);
-            EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), Bytes(line.begin(), line.end()));
-            continue;
-        }
-        // Nothing complete-looking: either the older set exactly as it was
-        // (the run was refused before it wrote), or no info file and no
-        // Go.bat that rejoins this name, and no new piece.
-        if (after == before) {
-            ++refusedUntouched;
-            continue;
-        }
-        EXPECT_FALSE(f.fs.HasFile(f.Info()));
-        EXPECT_FALSE(f.fs.HasFile("E:\\parts\\Go.bat"));
-        for (int i = 0; i < 3; ++i) {
-            const std::string piece = f.Piece(i);
-            if (f.fs.HasFile(piece)) {
-                EXPECT_EQ(f.fs.Content(piece), before.at(Upper(piece))) << piece;
+            EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
+            EXPECT_EQ(f.fs.openHandles(), 0);
+            for (const auto& entry : after) EXPECT_EQ(entry.first.find("~PVX"), std::string::npos) << entry.first;
+            // Files of other sets are never touched (Go.bat only by a success).
+            for (const auto& [path, content] : before) {
+                if (IsOlderSet(path, olderSetsBatch)) continue;
+                if (outcome == Outcome::Completed && path == "E:\\PARTS\\GO.BAT") continue;  // replaced
+                ASSERT_TRUE(after.count(path)) << path;
+                EXPECT_EQ(after.at(path), content) << path;
+            }
+            if (outcome == Outcome::Completed) {
+                EXPECT_EQ(f.Joined(3), f.source);
+                const SetInfo set = DecodeInfoFile(f.fs.Content(f.Info()), f.fs, f.Info());
+                EXPECT_EQ(set.whole, ChecksumOf(f.source.data(), f.source.size()));
+                const std::string line = RejoinBatchLine("movie.avi", 3);
+                EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), Bytes(line.begin(), line.end()));
+                continue;
+            }
+            // Nothing complete-looking: either the older set exactly as it was
+            // (the run was refused before it wrote), or no info file and no
+            // Go.bat that rejoins this name, and no new piece.
+            if (after == before) {
+                ++refusedUntouched;
+                continue;
+            }
+            EXPECT_FALSE(f.fs.HasFile(f.Info()));
+            EXPECT_TRUE(!olderSetsBatch || !f.fs.HasFile("E:\\parts\\Go.bat"));
+            for (int i = 0; i < 3; ++i) {
+                const std::string piece = f.Piece(i);
+                if (f.fs.HasFile(piece)) {
+                    EXPECT_EQ(f.fs.Content(piece), before.at(AsciiUpper(piece))) << piece;
+                }
             }
         }
     }
     // Every kind of ending was reached: the rows test what they claim to.
     // no fault, three retried creations, and the last checkpoint row
-    EXPECT_EQ(tally[Outcome::Completed], 5);
-    EXPECT_GT(tally[Outcome::Failed], 40);
-    EXPECT_GT(tally[Outcome::Stopped], 4);
-    EXPECT_EQ(tally[Outcome::Cancelled], 7);
-    EXPECT_EQ(refusedUntouched, 2);
+    EXPECT_EQ(tally[Outcome::Completed], 2 * 5);
+    EXPECT_GT(tally[Outcome::Failed], 2 * 40);
+    EXPECT_GT(tally[Outcome::Stopped], 2 * 4);
+    EXPECT_EQ(tally[Outcome::Cancelled], 2 * 7);
+    EXPECT_EQ(refusedUntouched, 2 * 2);
 }
 
 

@@ -210,8 +210,10 @@ TEST(SplitCopyFailure, EndsWithoutSuccessAndRemovesTheOutput) {
          "Disk full while accessing P.", "E:\\parts\\movie.avi.2.spl"},
         {"the info file cannot take its name", fake::Op::Rename, ".sio", err::kAccessDenied, 0,
          "Access to P was denied.", "E:\\parts\\movie.avi.sio"},
-        {"Go.bat cannot be written", fake::Op::Write, "~pvx", err::kWriteFault, 0,
-         "A hardware I/O error was reported while accessing P.", "E:\\parts\\Go.bat"},
+        {"the info file cannot be written", fake::Op::Write, "~pvx", err::kWriteFault, 0,
+         "A hardware I/O error was reported while accessing P.", "E:\\parts\\movie.avi.sio"},
+        {"Go.bat cannot take its name", fake::Op::Rename, "Go.bat", err::kAccessDenied, 0,
+         "Access to P was denied.", "E:\\parts\\Go.bat"},
     };
     for (const CopyFault& c : faults) {
         SCOPED_TRACE(c.what);
