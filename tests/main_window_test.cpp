@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/HalvardDlg.h"
+#include "engine/Names.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "support/SplitFixture.h"
@@ -66,11 +67,6 @@ std::string Make(const drive::TempFolder& dir, const std::string& name, std::siz
     return dir.Write(name, support::Pattern(size));
 }
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
     drive::TempFolder dir;
     Make(dir, "\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio");  // фильм.avi.sio
@@ -100,9 +96,9 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
     EXPECT_EQ(folder, dir.path);
     EXPECT_EQ(splitSource, piece);
     // Upper case as the program spells an info file (ASCII letters only).
-    EXPECT_EQ(rejoinSource, Upper(dir.path + "\\\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio"));
+    EXPECT_EQ(rejoinSource, engine::AsciiUpper(dir.path + "\\\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio"));
     EXPECT_EQ(wrongType, "Enter .sio or .spl file");
-    EXPECT_EQ(missingInfo, Upper(dir.path + "\\OTHER.SIO") + " not found.");
+    EXPECT_EQ(missingInfo, engine::AsciiUpper(dir.path + "\\OTHER.SIO") + " not found.");
 }
 
 // While an operation runs the fields feed nothing: a drop changes none of

@@ -3,13 +3,13 @@
 // wait is for a condition: a window present, a control enabled, a file made.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 
 #include "platform/win32/WinApi.h"
 
 #include <shlobj.h>
 
+#include "engine/Names.h"
 #include "engine/Operation.h"
 #include "engine/StartChecks.h"
 #include "platform/win32/Win32Platform.h"
@@ -32,11 +32,6 @@ class Parvex : public drive::Program {
 public:
     explicit Parvex(const std::string& args = "") : Program(ProgramPath(), args) {}
 };
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The main window is disabled while a box it owns is open or a run goes on.
 bool WaitUntilUsable(HWND main) {
@@ -67,7 +62,7 @@ TEST(ParvexWindow, StartsWithAPieceInRejoinMode) {
     Parvex program("\"" + dir.path + "\\film.avi.3.spl\"");
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
-    const std::string upper = Upper(dir.path + "\\FILM.AVI.SIO");
+    const std::string upper = engine::AsciiUpper(dir.path + "\\FILM.AVI.SIO");
     EXPECT_EQ(ItemText(main, IDC_SOURCE_PATH), upper);
     EXPECT_EQ(TextOf(main), upper);
     EXPECT_EQ(IsDlgButtonChecked(main, IDC_REJOIN_MODE), BST_CHECKED);

@@ -6,17 +6,12 @@
 #include <functional>
 #include <stdexcept>
 
+#include "engine/Names.h"
+
 namespace fake {
 
 using engine::ErrorCode;
 namespace err = engine::err;
-
-namespace {
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-}  // namespace
 
 class FakeFile : public engine::File {
 public:
@@ -133,7 +128,7 @@ void FakePlatform::AddFolder(const std::string& path) {
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\') {
             at = path.substr(0, i);
-            if (at.size() > 2) folders_.insert(Upper(at));
+            if (at.size() > 2) folders_.insert(engine::AsciiUpper(at));
         }
     }
 }
@@ -144,50 +139,50 @@ void FakePlatform::AddFile(const std::string& path, Bytes content, bool readOnly
     node->data = std::move(content);
     node->readOnly = readOnly;
     node->index = nextIndex_++;
-    links_.erase(Upper(path));
+    links_.erase(engine::AsciiUpper(path));
     if (Drive* d = DriveOf(path)) d->freeBytes -= std::min<std::uint64_t>(d->freeBytes, node->data.size());
-    files_[Upper(path)] = node;
+    files_[engine::AsciiUpper(path)] = node;
 }
 
 void FakePlatform::AddHardLink(const std::string& path, const std::string& existing) {
     AddFolder(Parent(path));
-    files_[Upper(path)] = files_.at(Upper(existing));
+    files_[engine::AsciiUpper(path)] = files_.at(engine::AsciiUpper(existing));
 }
 
 void FakePlatform::AddLink(const std::string& path, const std::string& target) {
     AddFolder(Parent(path));
-    files_.erase(Upper(path));
-    links_[Upper(path)] = target;
+    files_.erase(engine::AsciiUpper(path));
+    links_[engine::AsciiUpper(path)] = target;
 }
 
 void FakePlatform::AddSpecial(const std::string& path) {
     AddFile(path, {});
-    files_[Upper(path)]->special = true;
+    files_[engine::AsciiUpper(path)]->special = true;
 }
 
-bool FakePlatform::HasLink(const std::string& path) const { return links_.count(Upper(path)) != 0; }
+bool FakePlatform::HasLink(const std::string& path) const { return links_.count(engine::AsciiUpper(path)) != 0; }
 
 std::string FakePlatform::Follow(const std::string& path) const {
-    std::string key = Upper(path);
+    std::string key = engine::AsciiUpper(path);
     for (int hops = 0; hops < 16; ++hops) {
         auto link = links_.find(key);
         if (link == links_.end()) return key;
-        key = Upper(link->second);
+        key = engine::AsciiUpper(link->second);
     }
     return std::string();  // round in a circle
 }
 
-bool FakePlatform::HasFile(const std::string& path) const { return files_.count(Upper(path)) != 0; }
+bool FakePlatform::HasFile(const std::string& path) const { return files_.count(engine::AsciiUpper(path)) != 0; }
 
 const Bytes& FakePlatform::Content(const std::string& path) const {
-    auto it = files_.find(Upper(path));
+    auto it = files_.find(engine::AsciiUpper(path));
     if (it == files_.end()) throw std::out_of_range("no file " + path);
     return it->second->data;
 }
 
 std::vector<std::string> FakePlatform::FilesUnder(const std::string& prefix) const {
     std::vector<std::string> names;
-    const std::string key = Upper(prefix);
+    const std::string key = engine::AsciiUpper(prefix);
     for (const auto& [path, node] : files_) {
         if (path.compare(0, key.size(), key) == 0) names.push_back(path);
     }
@@ -195,7 +190,7 @@ std::vector<std::string> FakePlatform::FilesUnder(const std::string& prefix) con
 }
 
 std::map<std::string, Bytes> FakePlatform::SwapDisk(char letter, std::uint64_t freeBytes) {
-    const std::string root = Upper(std::string(1, letter) + ":\\");
+    const std::string root = engine::AsciiUpper(std::string(1, letter) + ":\\");
     std::map<std::string, Bytes> old;
     for (auto it = files_.begin(); it != files_.end();) {
         if (it->first.compare(0, root.size(), root) == 0) {
@@ -222,7 +217,7 @@ const Fault* FakePlatform::MatchFault(Op op, const std::string& path, std::uint6
                                       std::uint32_t want) {
     for (const Fault& f : faults_) {
         if (f.op != op || f.times == 0) continue;
-        if (Upper(path).find(Upper(f.pathPart)) == std::string::npos) continue;
+        if (engine::AsciiUpper(path).find(engine::AsciiUpper(f.pathPart)) == std::string::npos) continue;
         if (op == Op::Read || op == Op::Write) {
             if (f.afterBytes >= passed + std::max<std::uint32_t>(want, 1)) continue;
         }
@@ -276,10 +271,10 @@ ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mo
         return code;
     }
     const bool create = mode.creation == engine::Creation::CreateNew;
-    const std::string key = create ? Upper(path) : Follow(path);
+    const std::string key = create ? engine::AsciiUpper(path) : Follow(path);
     if (key.empty()) return err::kCantResolveFilename;
     if (folders_.count(key)) return err::kAccessDenied;
-    if (!folders_.count(Upper(Parent(key)))) return err::kPathNotFound;
+    if (!folders_.count(engine::AsciiUpper(Parent(key)))) return err::kPathNotFound;
     auto it = files_.find(key);
     if (create) {
         if (it != files_.end() || links_.count(key)) return err::kFileExists;
@@ -313,9 +308,9 @@ ErrorCode FakePlatform::Delete(const std::string& path) {
         return code;
     }
     if (d && d->readOnly) return err::kWriteProtect;
-    if (links_.erase(Upper(path))) return err::kNone;
-    auto it = files_.find(Upper(path));
-    if (it == files_.end()) return folders_.count(Upper(path)) ? err::kAccessDenied : err::kFileNotFound;
+    if (links_.erase(engine::AsciiUpper(path))) return err::kNone;
+    auto it = files_.find(engine::AsciiUpper(path));
+    if (it == files_.end()) return folders_.count(engine::AsciiUpper(path)) ? err::kAccessDenied : err::kFileNotFound;
     const Node& n = *it->second;
     if (n.readOnly) return err::kAccessDenied;
     if (n.readers + n.writers > 0) return err::kSharingViolation;
@@ -336,11 +331,11 @@ ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
         return code;
     }
     if (d->readOnly) return err::kWriteProtect;
-    const std::string source = Upper(from), target = Upper(to);
+    const std::string source = engine::AsciiUpper(from), target = engine::AsciiUpper(to);
     auto it = files_.find(source);
     if (it == files_.end()) return err::kFileNotFound;
     if (folders_.count(target)) return err::kAccessDenied;
-    if (!folders_.count(Upper(Parent(to)))) return err::kPathNotFound;
+    if (!folders_.count(engine::AsciiUpper(Parent(to)))) return err::kPathNotFound;
     if (it->second->readers + it->second->writers > 0) return err::kSharingViolation;
     if (auto old = files_.find(target); old != files_.end() && source != target) {
         if (old->second->readOnly) return err::kAccessDenied;
@@ -355,7 +350,7 @@ ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
 }
 
 ErrorCode FakePlatform::ListFolder(const std::string& folder, std::vector<engine::FolderEntry>& entries) {
-    std::string key = Upper(folder);
+    std::string key = engine::AsciiUpper(folder);
     if (!folders_.count(key) && !(key.size() > 3 && key.back() == '\\' && folders_.count(key.substr(0, key.size() - 1)))) {
         return err::kPathNotFound;
     }
@@ -375,7 +370,7 @@ ErrorCode FakePlatform::ListFolder(const std::string& folder, std::vector<engine
 }
 
 ErrorCode FakePlatform::RemoveFolder(const std::string& path) {
-    std::string key = Upper(path);
+    std::string key = engine::AsciiUpper(path);
     if (key.size() > 3 && key.back() == '\\') key.pop_back();
     if (!folders_.count(key)) return err::kPathNotFound;
     const std::string inside = key + "\\";
@@ -393,22 +388,22 @@ ErrorCode FakePlatform::CreateFolder(const std::string& path) {
     Drive* d = DriveOf(path);
     if (!d) return err::kPathNotFound;
     if (d->notReady) return err::kNotReady;
-    const std::string key = Upper(path);
+    const std::string key = engine::AsciiUpper(path);
     if (folders_.count(key) || files_.count(key)) return err::kAlreadyExists;
-    if (!folders_.count(Upper(Parent(path)))) return err::kPathNotFound;
+    if (!folders_.count(engine::AsciiUpper(Parent(path)))) return err::kPathNotFound;
     folders_.insert(key);
     return err::kNone;
 }
 
 ErrorCode FakePlatform::SetCurrentFolder(const std::string& path) {
-    if (!folders_.count(Upper(path))) return err::kFileNotFound;
+    if (!folders_.count(engine::AsciiUpper(path))) return err::kFileNotFound;
     currentFolder = path;
     return err::kNone;
 }
 
 ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& status) {
     status = engine::FileStatus{};
-    status.link = links_.count(Upper(path)) != 0;
+    status.link = links_.count(engine::AsciiUpper(path)) != 0;
     const std::string key = Follow(path);
     if (key.empty()) return err::kNone;
     if (folders_.count(key)) {
@@ -426,7 +421,7 @@ ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& stat
 }
 
 bool FakePlatform::Exists(const std::string& path) {
-    const std::string key = Upper(path);
+    const std::string key = engine::AsciiUpper(path);
     return files_.count(key) || folders_.count(key) || links_.count(key);
 }
 
