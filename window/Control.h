@@ -41,14 +41,7 @@ struct ControlEntry {
 };
 
 template <class T>
-struct ControlTable {
-    const ControlEntry<T>* rows;
-    std::size_t count;
-    template <std::size_t N>
-    constexpr ControlTable(const ControlEntry<T> (&all)[N]) : rows(all), count(N) {}
-    const ControlEntry<T>* begin() const { return rows; }
-    const ControlEntry<T>* end() const { return rows + count; }
-};
+using ControlTable = RowTable<ControlEntry<T>>;
 
 // Base of concrete controls: T declares
 //   static ControlTable<T> Messages();

@@ -46,16 +46,8 @@ struct MessageEntry {
     INT_PTR (T::*handler)(WPARAM, LPARAM);
 };
 
-// The rows of a table, whatever their number.
 template <class T>
-struct MessageTable {
-    const MessageEntry<T>* rows;
-    std::size_t count;
-    template <std::size_t N>
-    constexpr MessageTable(const MessageEntry<T> (&all)[N]) : rows(all), count(N) {}
-    const MessageEntry<T>* begin() const { return rows; }
-    const MessageEntry<T>* end() const { return rows + count; }
-};
+using MessageTable = RowTable<MessageEntry<T>>;
 
 // Base of concrete dialogs: T declares
 //   static MessageTable<T> Messages();
