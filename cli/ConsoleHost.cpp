@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "engine/Operation.h"
+#include "engine/Rejoin.h"
 #include "engine/Texts.h"
 
 namespace cli {
@@ -66,7 +67,7 @@ engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
     WriteErr(path + " already exists.\n");
     if (!interactive_) {
         const bool overwrite = preset_ == engine::Answer::Ok;
-        WriteErr(overwrite ? "-> overwritten\n" : "-> kept\n");
+        WriteErr(overwrite ? "-> to be replaced once the new file is complete\n" : "-> kept\n");
         return overwrite ? engine::FileExistsAnswer::Overwrite : engine::FileExistsAnswer::Stop;
     }
     WriteErr("Type a new full path, or press Enter to overwrite: ");
@@ -80,6 +81,16 @@ engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
 void ConsoleHost::ShowSplitNotice() {
     ClearBar();
     WriteOut(std::string(texts::kNoticeLine1) + "\n" + texts::kNoticeLine2 + "\n" + texts::kNoticeLine3 + "\n");
+}
+
+}  // namespace cli
+
+namespace cli {
+
+void ConsoleHost::ShowVerifyReport(const engine::VerifyReport& report) {
+    ClearBar();
+    verifiedGood_ = report.problems.empty();
+    WriteOut(engine::VerifySummary(report));
 }
 
 }  // namespace cli

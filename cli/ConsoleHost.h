@@ -20,11 +20,14 @@ public:
     engine::Answer ShowMessage(const engine::Message& message) override;
     engine::FileExistsAnswer AskFileExists(std::string& path) override;
     void ShowSplitNotice() override;
+    void ShowVerifyReport(const engine::VerifyReport& report) override;
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
 
     // A line of its own on standard error, clear of the progress bar.
     void Say(const std::string& text);
+    // Whether the verification that ran found every piece good.
+    bool verifiedGood() const { return verifiedGood_; }
 
 private:
     void DrawBar();
@@ -34,6 +37,7 @@ private:
     bool interactive_;
     bool showProgress_;
     bool barShown_ = false;
+    bool verifiedGood_ = false;
     int percent_ = 0;
     std::string status_;
 };

@@ -9,7 +9,6 @@
 #include "cli/ConsoleHost.h"
 #include "engine/FileErrors.h"
 #include "engine/Operation.h"
-#include "engine/Rejoin.h"
 #include "engine/SplitInfo.h"
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
@@ -38,8 +37,8 @@ const char kUsage[] =
     "usage: parvex split SOURCE [--to FOLDER]\n"
     "                    [--floppy | --10mb | --100mb | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
     "                    [--yes | --no]" CODEPAGE_USAGE "\n"
-    "       parvex join INFO [--to FOLDER] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
-    "       parvex verify INFO" CODEPAGE_USAGE "\n"
+    "       parvex join INFO [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
+    "       parvex verify INFO [--from FOLDER...]" CODEPAGE_USAGE "\n"
     "       parvex info INFO" CODEPAGE_USAGE "\n"
     "\n"
     "split  cuts SOURCE into pieces SOURCE.0.spl, SOURCE.1.spl, ... with SOURCE.sio and\n"
@@ -51,13 +50,18 @@ const char kUsage[] =
     "  --bytes N     pieces of N bytes; --kb N and --mb N count 1,000 and 1,000,000 bytes\n"
     "  --files N     about N pieces of equal size\n"
     "join   rebuilds the file from its info file (or any of its pieces) in FOLDER,\n"
-    "       checking every piece against the checksums the info file records.\n"
+    "       checking every piece and the whole file against the checksums the info\n"
+    "       file records.\n"
+    "  --from FOLDER...  the copies of the later disks of a set split across removable\n"
+    "                disks, one folder a disk, in order: a piece cut by a disk change\n"
+    "                goes on in the next folder\n"
     "  --remove-pieces  delete the info file and the pieces afterwards\n"
     "verify checks every piece (present, length, checksum) and writes nothing.\n"
     "info   prints the piece count, name and size recorded in an info file.\n"
-    "  --yes, --no   answer questions when not on a terminal: --yes lets join overwrite\n"
-    "                an existing file, --no (or neither) keeps it and stops; a retry or\n"
-    "                a disk change is never answered for you\n" CODEPAGE_HELP
+    "  --yes, --no   answer questions when not on a terminal: --yes lets join replace\n"
+    "                an existing file (and split a Go.bat of another kind), --no (or\n"
+    "                neither) keeps it and stops; a retry or a disk change is never\n"
+    "                answered for you\n" CODEPAGE_HELP
     "Exit status: 0 done (verify: every piece good), 1 refused or failed, 2 usage error.\n";
 
 int Usage(const std::string& problem) {
@@ -108,6 +112,7 @@ struct Options {
     std::string file;
     std::string folder;
     bool removePieces = false;
+    std::vector<std::string> laterFolders;
     int answer = -1;  // 1 --yes, 0 --no
     std::string codePage = "1252";
     engine::SizeChoice size;
@@ -138,6 +143,10 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
         } else if (arg == "--to" && writes) {
             if (++i == args.size()) return "--to needs a folder";
             o.folder = args[i];
+        } else if (arg == "--from" && (o.command == "join" || o.command == "verify")) {
+            const std::size_t before = o.laterFolders.size();
+            while (i + 1 < args.size() && args[i + 1].compare(0, 2, "--") != 0) o.laterFolders.push_back(args[++i]);
+            if (o.laterFolders.size() == before) return "--from needs a folder";
         } else if (arg == "--remove-pieces" && o.command == "join") {
             o.removePieces = true;
         } else if ((arg == "--yes" || arg == "--no") && writes) {
@@ -179,36 +188,6 @@ int PrintInfo(NativePlatform& platform, const std::string& path, cli::ConsoleHos
     return 1;
 }
 
-int Verify(const engine::Job& job, engine::OperationContext& ctx) {
-    engine::VerifyReport report;
-    try {
-        report = engine::VerifySet(job.rejoin, ctx);
-    } catch (const engine::OperationCancelled&) {
-        cli::WriteErr("Interrupted.\n");
-        return 1;
-    }
-    ctx.events.Finished(engine::Mode::Verify, engine::Outcome::Completed);
-    std::string out;
-    for (const engine::PieceProblem& problem : report.problems) {
-        switch (problem.kind) {
-            case engine::PieceProblem::Kind::Missing: out += "missing: " + problem.path; break;
-            case engine::PieceProblem::Kind::NotAFile: out += "not a file: " + problem.path; break;
-            case engine::PieceProblem::Kind::WrongLength: out += "wrong length: " + problem.path; break;
-            case engine::PieceProblem::Kind::Damaged:
-                out += "damaged (checksum does not match): " + problem.path;
-                break;
-            case engine::PieceProblem::Kind::Unreadable: out += "unreadable: " + problem.detail; break;
-        }
-        out += "\n";
-    }
-    out += std::to_string(report.pieces) + " pieces checked: ";
-    out += report.problems.empty() ? std::string("all good")
-                                   : std::to_string(report.problems.size()) + " bad";
-    if (!report.checksums) out += " (the info file records no checksums: lengths only)";
-    cli::WriteOut(out + "\n");
-    return report.problems.empty() ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -242,6 +221,7 @@ int main(int argc, char** argv) {
     request.sourceText = path;
     request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
     request.size = o.size;
+    for (const std::string& folder : o.laterFolders) request.laterFolders.push_back(cli::FullPath(folder));
     engine::EngineSettings settings;
     settings.removeSplitFilesAfterRejoin = o.removePieces;
 
@@ -253,11 +233,10 @@ int main(int argc, char** argv) {
     InterruptCheckpoint checkpoint;
     CatchInterrupts();
     engine::OperationContext ctx(platform, host, settings, &checkpoint);
-    if (request.mode == engine::Mode::Verify) return Verify(prepared.job, ctx);
-
     const engine::Outcome outcome = engine::RunJob(prepared.job, ctx);
     if (outcome == engine::Outcome::Cancelled && g_interrupted) {
-        host.Say("Interrupted; the partial output was removed.");
+        host.Say(request.mode == engine::Mode::Verify ? "Interrupted." : "Interrupted; the partial output was removed.");
     }
-    return outcome == engine::Outcome::Completed ? 0 : 1;
+    if (outcome != engine::Outcome::Completed) return 1;
+    return request.mode == engine::Mode::Verify && !host.verifiedGood() ? 1 : 0;
 }

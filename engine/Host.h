@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace engine {
 
@@ -38,6 +39,22 @@ enum class FileExistsAnswer {
     Stop,       // end the operation before anything is written
 };
 
+// What is wrong with one piece of a set, or (WholeDamaged) with the file
+// its pieces make.
+struct PieceProblem {
+    enum class Kind { Missing, NotAFile, WrongLength, Damaged, Unreadable, WholeDamaged };
+    Kind kind;
+    std::string path;
+    std::uint32_t code = 0;  // why an unreadable piece could not be read
+};
+
+// What a verification found.
+struct VerifyReport {
+    std::uint32_t pieces = 0;
+    bool checksums = false;  // the set records checksums and they were compared
+    std::vector<PieceProblem> problems;
+};
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
@@ -47,6 +64,8 @@ public:
     virtual FileExistsAnswer AskFileExists(std::string& path);
     // The end-of-split notice; returns when the user has closed it.
     virtual void ShowSplitNotice() {}
+    // The closing message of a verification: what it found.
+    virtual void ShowVerifyReport(const VerifyReport& report);
 
     // Shorthand for a box with only OK under the program's title.
     void Tell(const std::string& text, const std::string& caption = std::string());

@@ -1,5 +1,7 @@
 #include "Host.h"
 
+#include "Rejoin.h"
+
 namespace engine {
 
 Answer Prompts::ShowMessage(const Message& message) {
@@ -7,6 +9,8 @@ Answer Prompts::ShowMessage(const Message& message) {
 }
 
 FileExistsAnswer Prompts::AskFileExists(std::string&) { return FileExistsAnswer::Stop; }
+
+void Prompts::ShowVerifyReport(const VerifyReport& report) { Tell(VerifySummary(report)); }
 
 void Prompts::Tell(const std::string& text, const std::string& caption) {
     ShowMessage(Message{text, caption, Buttons::Ok, Question::None});

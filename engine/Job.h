@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Host.h"
 #include "PiecePlan.h"
@@ -27,14 +28,22 @@ struct StartRequest {
     std::string sourceText;       // the file to split, or an info file or piece
     std::string destinationText;  // empty: the working folder
     SizeChoice size;
+    // For a set cut across disks that were copied into folders: the folders
+    // of the second disk, the third, ..., in order.
+    std::vector<std::string> laterFolders;
 };
 
 struct SplitJob {
     std::string sourcePath;
     std::string sourceName;
     std::string destinationFolder;
+    // The source as the checks saw it: a run refuses a source that is no
+    // longer this file in this state.
     FileId sourceId;
     std::uint64_t sourceSize = 0;
+    std::int64_t sourceModified = 0;
+    std::int64_t sourceChanged = 0;
+    std::uint32_t sourcePermissions = 0;
     std::uint32_t pieceSize = 0;
     std::uint32_t pieceCount = 0;
     DriveType driveType = DriveType::Unknown;
@@ -42,11 +51,15 @@ struct SplitJob {
 
 struct RejoinJob {
     std::string infoPath;
-    std::string infoFolder;  // where the pieces are
+    std::string infoFolder;  // where the pieces are, or begin
+    // Where a set cut across disks goes on: the next folders in order, or,
+    // for pieces on a removable drive, the next disks put in it.
+    std::vector<std::string> laterFolders;
+    bool asksForDisks = false;
     std::string destinationFolder;
     SetInfo set;
     // What every piece but the last holds: recorded, or measured on piece 0
-    // of a set without a trailer.
+    // of a set without a trailer (0 until then).
     std::uint32_t pieceSize = 0;
     DriveType driveType = DriveType::Unknown;
 };

@@ -16,7 +16,9 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
 
 namespace {
 
-// Device names Windows keeps for itself, also with an extension.
+// Device names Windows keeps for itself, also with an extension: CON, PRN,
+// AUX, NUL, COM and LPT with a digit 0 to 9 or a superscript 1, 2 or 3,
+// and the console's own names.
 bool IsReservedDevice(const std::string& name) {
     std::string base = AsciiUpper(name.substr(0, name.find('.')));
     while (!base.empty() && base.back() == ' ') base.pop_back();
@@ -24,10 +26,11 @@ bool IsReservedDevice(const std::string& name) {
     for (const char* device : kFixed) {
         if (base == device) return true;
     }
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) {
-        return base[3] >= '1' && base[3] <= '9';
-    }
-    return false;
+    if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+    const std::string number = base.substr(3);
+    if (number.size() == 1) return number[0] >= '0' && number[0] <= '9';
+    // The superscript digits in UTF-8: U+00B9, U+00B2, U+00B3.
+    return number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 }  // namespace

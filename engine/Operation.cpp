@@ -29,8 +29,13 @@ int Percent(std::uint64_t done, std::uint64_t total) {
 Outcome RunJob(const Job& job, OperationContext& ctx) {
     ctx.events.Started(job.mode);
     Outcome outcome = Outcome::Failed;
+    VerifyReport report;
     try {
-        outcome = job.mode == Mode::Split ? SplitOperation(job.split, ctx) : RejoinOperation(job.rejoin, ctx);
+        switch (job.mode) {
+            case Mode::Split: outcome = SplitOperation(job.split, ctx); break;
+            case Mode::Rejoin: outcome = RejoinOperation(job.rejoin, ctx); break;
+            case Mode::Verify: outcome = VerifyOperation(job.rejoin, ctx, report); break;
+        }
     } catch (const OperationCancelled&) {
         outcome = Outcome::Cancelled;
     } catch (const std::bad_alloc&) {
@@ -43,10 +48,10 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
     ctx.events.Finished(job.mode, outcome);
     if (outcome != Outcome::Completed) return outcome;
     try {
-        if (job.mode == Mode::Split) {
-            ctx.prompts.ShowSplitNotice();
-        } else {
-            ctx.prompts.Tell(texts::kCompleted);
+        switch (job.mode) {
+            case Mode::Split: ctx.prompts.ShowSplitNotice(); break;
+            case Mode::Rejoin: ctx.prompts.Tell(texts::kCompleted); break;
+            case Mode::Verify: ctx.prompts.ShowVerifyReport(report); break;
         }
     } catch (const OperationCancelled&) {
         // The work is done and kept; only its closing message was stopped.

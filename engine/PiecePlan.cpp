@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "Names.h"
 #include "Texts.h"
 
 namespace engine {
@@ -55,9 +56,15 @@ PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, s
     if (files == 0) return {false, texts::kVerifyValues};
     const std::uint64_t quotient = sourceSize / files;
     if (quotient == 0) return {false, texts::kCheckValues};
-    // Two more than the quotient, by design: the plan may then hold fewer
-    // pieces than asked for.
-    const std::uint64_t size = quotient + 2;
+    // Two more than the quotient, as every version has made them, where that
+    // gives as many pieces as asked for; otherwise the smallest size that
+    // does. Some counts no size gives (10 bytes in 6 pieces): they are
+    // refused, never quietly made fewer.
+    std::uint64_t size = quotient + 2;
+    if (files > 1 && CountPieces(sourceSize, size) != files) {
+        size = sourceSize / files + (sourceSize % files != 0);
+        if (CountPieces(sourceSize, size) != files) return {false, texts::kFilesNotExact};
+    }
     if (size > kMax32) {
         // One file is always longer than the source; a few files of a large
         // source would need pieces larger than a piece can be.
@@ -84,7 +91,7 @@ PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize) {
     return {true, nullptr};
 }
 
-std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint32_t pieceSize) {
+std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint64_t pieceSize) {
     return sourceSize / pieceSize + (sourceSize % pieceSize != 0);
 }
 
@@ -109,6 +116,25 @@ std::string FolderPrefix(const Platform& platform, const std::string& folder) {
 
 std::string PieceFileName(const std::string& sourceName, std::uint64_t index) {
     return sourceName + "." + std::to_string(index) + ".spl";
+}
+
+bool IsPieceOf(const std::string& entry, const std::string& sourceName, bool exact, std::uint64_t* index) {
+    const std::size_t base = sourceName.size();
+    if (entry.size() < base + 6) return false;
+    const std::string head = entry.substr(0, base), tail = entry.substr(entry.size() - 4);
+    if (exact ? head != sourceName || tail != ".spl" : AsciiUpper(head) != AsciiUpper(sourceName) || AsciiUpper(tail) != ".SPL") {
+        return false;
+    }
+    if (entry[base] != '.') return false;
+    const std::string digits = entry.substr(base + 1, entry.size() - base - 5);
+    if (digits.empty() || digits.size() > 19 || (digits.size() > 1 && digits[0] == '0')) return false;
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (index) *index = value;
+    return true;
 }
 
 std::string PieceName(const Platform& platform, const std::string& folder,

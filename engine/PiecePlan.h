@@ -59,7 +59,7 @@ void PlanBuffers(std::uint32_t pieceSize, std::uint32_t& bufferSize, std::uint32
 PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize);
 
 // Ceiling of sourceSize / pieceSize; only for a pieceSize that passed the checks.
-std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint32_t pieceSize);
+std::uint64_t CountPieces(std::uint64_t sourceSize, std::uint64_t pieceSize);
 
 // What piece `index` of `count` holds in a set of `size` bytes: `pieceSize`
 // for every piece but the last, what is left for the last.
@@ -73,6 +73,11 @@ std::uint32_t MeasuredPieceSize(std::uint64_t size, std::uint32_t count, std::ui
 // in one (C: is not a root and gets one; C:\ is used as it is).
 std::string FolderPrefix(const Platform& platform, const std::string& folder);
 std::string PieceFileName(const std::string& sourceName, std::uint64_t index);
+// Whether `entry` is a piece name of the set `sourceName` (the name, a dot,
+// an index without leading zeros, ".spl"), and which index it has. Names are
+// compared as the file system does (`exact`: with case).
+bool IsPieceOf(const std::string& entry, const std::string& sourceName, bool exact,
+               std::uint64_t* index = nullptr);
 std::string PieceName(const Platform& platform, const std::string& folder,
                       const std::string& sourceName, std::uint64_t index);
 std::string InfoFileName(const Platform& platform, const std::string& folder,

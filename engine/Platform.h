@@ -82,7 +82,13 @@ struct OpenMode {
     Share share;
     Creation creation;
     bool sequentialScan;
+    // For a new file: the permission bits it is made with, narrowed by the
+    // process's mask as every new file is (POSIX); 0 takes the default.
+    // Windows files inherit their folder's access rules instead.
+    std::uint32_t permissions = 0;
 };
+
+struct FileStatus;
 
 class File {
 public:
@@ -100,6 +106,12 @@ public:
         (void)size;
         return err::kNone;
     }
+    // Puts what was written on the disk itself, so that it survives a power
+    // loss: the data and what is needed to read it back. Until then a crash
+    // may leave the file empty or short, whatever its name says.
+    virtual ErrorCode Flush() = 0;
+    // What the open file is: identity, length, times, permissions.
+    virtual ErrorCode Status(FileStatus& status) = 0;
     // Closing can fail (buffered data that cannot be written); after Close the
     // object is spent whatever the result.
     virtual ErrorCode Close() = 0;
@@ -131,6 +143,44 @@ struct FileStatus {
     bool link = false;  // the name itself is a link (it may lead nowhere)
     std::uint64_t size = 0;
     FileId id;          // valid for an existing file or folder
+    // When the content, and when anything about the file, last changed, in
+    // the platform's own units: only ever compared with each other.
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    std::uint32_t permissions = 0;  // POSIX permission bits; 0 where there are none
+};
+
+// An exclusive claim on a name in a folder, held until the object goes. A
+// claim whose holder died (a crash, a kill) is free again: the system ends
+// it with the process, and a lock file left behind is taken over.
+class Lock {
+public:
+    virtual ~Lock() = default;
+};
+
+// A folder held open for one run. Its files are made, renamed and removed
+// through it by name, so that the run goes on working in, and cleans up, the
+// folder it opened, also when the folder is renamed or its path is made to
+// lead elsewhere meanwhile. Names are single entries, never paths.
+class Folder {
+public:
+    virtual ~Folder() = default;
+    // The path it was opened by, for messages.
+    virtual const std::string& Path() const = 0;
+    virtual ErrorCode Open(const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file) = 0;
+    // As Platform::Status, for an entry of this folder.
+    virtual ErrorCode Status(const std::string& name, FileStatus& status) = 0;
+    virtual ErrorCode Delete(const std::string& name) = 0;
+    // Gives entry `from` the name `to` in one step, replacing what had it.
+    virtual ErrorCode Rename(const std::string& from, const std::string& to) = 0;
+    // The entries, "." and ".." left out; fails rather than stop early.
+    virtual ErrorCode List(std::vector<FolderEntry>& entries) = 0;
+    // Makes the folder's entries as they are now (names made, renamed,
+    // removed) survive a power loss.
+    virtual ErrorCode Flush() = 0;
+    // Claims `name` for this process: kSharingViolation while another run
+    // holds it. The lock file is made if missing and removed on release.
+    virtual ErrorCode Lock(const std::string& name, std::unique_ptr<engine::Lock>& lock) = 0;
 };
 
 class Platform {
@@ -145,11 +195,19 @@ public:
 
     virtual ErrorCode Open(const std::string& path, const OpenMode& mode,
                            std::unique_ptr<File>& file) = 0;
+    // Opens a folder (a root included) for a run to work in.
+    virtual ErrorCode OpenFolder(const std::string& path, std::unique_ptr<Folder>& folder) = 0;
+    // The name of the last part of `path` as the file system stores it (a
+    // file typed A.BIN may be stored as a.bin); the given name when unknown.
+    virtual std::string StoredName(const std::string& path) = 0;
+    // Whether names that differ only in case name different files.
+    virtual bool CaseSensitiveNames() const = 0;
     // Removes the name; a link goes, never what it points to.
     virtual ErrorCode Delete(const std::string& path) = 0;
     // Gives `from` the name `to` in one step, replacing whatever had it (a
     // link is replaced, not followed). Both lie on the same volume.
     virtual ErrorCode Rename(const std::string& from, const std::string& to) = 0;
+    // The entries, "." and ".." left out; fails rather than stop early.
     virtual ErrorCode ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) = 0;
     virtual ErrorCode RemoveFolder(const std::string& path) = 0;
     // One level; the parent must exist.

@@ -2,57 +2,74 @@
 
 #include <algorithm>
 #include <memory>
-#include <new>
 #include <vector>
 
-#include "Checksum.h"
 #include "FileErrors.h"
+#include "Names.h"
 #include "PiecePlan.h"
+#include "PieceReader.h"
 #include "RunOutputs.h"
 #include "SplitInfo.h"
 #include "Texts.h"
-#include "TransferBuffer.h"
 
 namespace engine {
 
 namespace {
 
-constexpr OpenMode kPieceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
-// Each block moves in slices that stay in the processor's cache: the data is
-// still there when the checksum and the write look at it.
-constexpr std::uint32_t kSlice = 256 * 1024;
+// The set's folder, claimed for this run where a lock file can be made
+// there. A set on a medium nobody can write to (a CD, a read-only share)
+// cannot change under a reader either; a removable set is read disk by disk.
+class SetClaim {
+public:
+    SetClaim(Platform& platform, Prompts& prompts) : platform_(platform), prompts_(prompts) {}
 
+    void Claim(const std::string& folder, const std::string& name) {
+        if (platform_.OpenFolder(folder, folder_) != err::kNone) {
+            folder_.reset();
+            return;
+        }
+        if (ClaimSet(*folder_, name, lock_) == err::kSharingViolation) {
+            prompts_.Tell(Fill(texts::kSetInUse, FolderPrefix(platform_, folder) + name));
+            throw RunStopped{};
+        }
+    }
+    Folder* folder() const { return folder_.get(); }
 
-std::uint64_t ExpectedLength(const RejoinJob& job, std::uint32_t index) {
-    return PieceLength(job.set.size, job.set.pieceCount, job.pieceSize, index);
-}
+private:
+    Platform& platform_;
+    Prompts& prompts_;
+    std::unique_ptr<Folder> folder_;
+    std::unique_ptr<Lock> lock_;
+};
 
 class Rejoiner {
 public:
     Rejoiner(const RejoinJob& job, OperationContext& ctx)
-        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), outputs_(ctx.platform) {}
+        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), set_(ctx.platform, ctx.prompts),
+          output_(ctx.platform, ctx.prompts), outputs_(ctx.platform) {}
 
     Outcome Run();
 
 private:
     [[noreturn]] void Fail(const std::string& text, const std::string& caption = std::string());
+    [[noreturn]] void Fail(const PieceProblem& problem);
     bool IsInput(const std::string& path);
     void ChooseOutput();
-    void CopyPiece(std::uint32_t index);
-    void RemoveSet();
+    std::uint32_t OutputPermissions();
+    void RemoveSet(const PieceReader& reader);
 
     const RejoinJob& job_;
     OperationContext& ctx_;
     Platform& platform_;
     Prompts& prompts_;
-    RunOutputs outputs_;  // before the files: they close before it removes
-    std::unique_ptr<File> output_;
-    std::unique_ptr<File> piece_;
+    // In this order: the output closes before what the run made is removed,
+    // and that happens while the names are still claimed.
+    SetClaim set_;
+    SetClaim output_;
+    RunOutputs outputs_;
+    std::unique_ptr<File> file_;
     std::string outputPath_;
-    std::string temporary_;
-    TransferBuffer buffer_;
-    ChecksumState sum_;
-    std::vector<std::string> piecesRead_;
+    std::string outputName_;
 };
 
 [[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
@@ -60,10 +77,23 @@ private:
     throw RunFailed{};
 }
 
+[[noreturn]] void Rejoiner::Fail(const PieceProblem& problem) {
+    if (problem.kind == PieceProblem::Kind::Missing) Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
+    if (problem.kind == PieceProblem::Kind::Unreadable && problem.code == err::kReadFault) {
+        prompts_.Tell(texts::kErrorReadingFile);
+        Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
+    }
+    Fail(ProblemText(problem));
+}
+
 bool Rejoiner::IsInput(const std::string& path) {
     if (SameFile(platform_, path, job_.infoPath)) return true;
-    for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) {
-        if (SameFile(platform_, path, PieceName(platform_, job_.infoFolder, job_.set.name, i))) return true;
+    std::vector<std::string> folders{job_.infoFolder};
+    folders.insert(folders.end(), job_.laterFolders.begin(), job_.laterFolders.end());
+    for (const std::string& folder : folders) {
+        for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) {
+            if (SameFile(platform_, path, PieceName(platform_, folder, job_.set.name, i))) return true;
+        }
     }
     return false;
 }
@@ -87,170 +117,150 @@ void Rejoiner::ChooseOutput() {
     }
 }
 
-void Rejoiner::CopyPiece(std::uint32_t index) {
-    ctx_.CheckPoint();
-    const std::string path = PieceName(platform_, job_.infoFolder, job_.set.name, index);
-    if (const ErrorCode code = platform_.Open(path, kPieceMode, piece_)) {
-        piece_.reset();
-        if (code == err::kFileNotFound || code == err::kPathNotFound) {
-            Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
-        }
-        if (code == err::kReadFault) {
-            prompts_.Tell(texts::kErrorReadingFile);
-            Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
-        }
-        Fail(StandardFileText(CauseFromCode(code), path));
+// The rejoined file may be read by whoever could read what it replaces, or
+// else the pieces.
+std::uint32_t Rejoiner::OutputPermissions() {
+    FileStatus status;
+    if (platform_.Status(outputPath_, status) == err::kNone && status.kind == FileKind::Regular) {
+        return status.permissions;
     }
-    std::uint64_t length = 0;
-    if (const ErrorCode code = piece_->Length(length)) Fail(StandardFileText(CauseFromCode(code), path));
-    if (length != ExpectedLength(job_, index)) Fail(Fill(texts::kPieceWrongLength, path));
-
-    sum_.Reset();
-    std::uint64_t done = 0;
-    while (done < length) {
-        ctx_.CheckPoint();
-        const auto block = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - done, kTransferBlock));
-        for (std::uint32_t inBlock = 0; inBlock < block;) {
-            std::uint32_t got = 0;
-            const std::uint32_t want = std::min(block - inBlock, kSlice);
-            if (const ErrorCode code = piece_->Read(buffer_.get(), want, got)) {
-                if (code == err::kReadFault) {
-                    prompts_.Tell(texts::kErrorReadingFile);
-                    Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
-                }
-                Fail(StandardFileText(CauseFromCode(code), path));
-            }
-            // A piece that shrank while it was read.
-            if (got == 0) Fail(Fill(texts::kPieceWrongLength, path));
-            if (job_.set.hasChecksums) sum_.Update(buffer_.get(), got);
-            try {
-                WriteOrThrow(*output_, outputPath_, buffer_.get(), got);
-            } catch (const FileError& failure) {
-                Fail(StandardFileText(failure.cause, outputPath_));
-            }
-            inBlock += got;
-        }
-        done += block;
+    if (platform_.Status(PieceName(platform_, job_.infoFolder, job_.set.name, 0), status) == err::kNone &&
+        status.kind == FileKind::Regular) {
+        return status.permissions;
     }
-    piece_->Close();
-    piece_.reset();
-    if (job_.set.hasChecksums && sum_.Digest() != job_.set.pieces[index]) {
-        Fail(Fill(texts::kPieceDamaged, path));
-    }
-    piecesRead_.push_back(path);
-    const std::uint32_t count = job_.set.pieceCount;
-    ctx_.progress.Report(index + std::uint64_t{1}, count, ProgressText(index + std::uint64_t{1}, count - index - 1));
+    return 0;
 }
 
-// "Remove split files after rejoin": the info file, then exactly the pieces
-// this rejoin read.
-void Rejoiner::RemoveSet() {
-    if (const ErrorCode code = platform_.Delete(job_.infoPath)) {
+// "Remove split files after rejoin": the info file, then exactly the parts
+// this rejoin read, in the folders they were read from. Disks that were
+// changed in the drive are out of reach and stay as they are.
+void Rejoiner::RemoveSet(const PieceReader& reader) {
+    if (reader.changedDisks()) return;
+    Folder* folder = set_.folder();
+    const std::string infoName = FileNamePart(platform_, job_.infoPath);
+    const ErrorCode code = folder ? folder->Delete(infoName) : platform_.Delete(job_.infoPath);
+    if (code != err::kNone) {
         // The output is complete; only the clean-up could not be done.
         prompts_.Tell(StandardFileText(CauseFromCode(code), job_.infoPath));
         throw RunStopped{};
     }
-    for (const std::string& piece : piecesRead_) platform_.Delete(piece);
+    std::string failed;
+    for (const auto& [where, name] : reader.partsRead()) {
+        const std::string path = FolderPrefix(platform_, where) + name;
+        const ErrorCode removed =
+            folder && where == job_.infoFolder ? folder->Delete(name) : platform_.Delete(path);
+        if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) failed = path;
+    }
+    if (folder) folder->Flush();
+    if (!failed.empty()) prompts_.Tell(Fill(texts::kNotRemoved, failed));
 }
 
 Outcome Rejoiner::Run() {
     const Outcome outcome = EndingOf([&] {
+        if (!job_.asksForDisks) set_.Claim(job_.infoFolder, job_.set.name);
         ChooseOutput();
-        // Every read asks for a slice at most, whatever the pieces measure.
-        if (!buffer_.Allocate(kSlice)) Fail(texts::kOutOfMemory);
-        const std::string folder = FolderPart(platform_, outputPath_);
-        if (const ErrorCode code = outputs_.CreateTemporary(folder, temporary_, output_)) {
+        outputName_ = FileNamePart(platform_, outputPath_);
+        const std::string folderPath = FolderPart(platform_, outputPath_);
+        // One lock serves when the output has the set's name beside it.
+        const bool sameClaim = set_.folder() && SameFile(platform_, folderPath, job_.infoFolder) &&
+                               AsciiUpper(outputName_) == AsciiUpper(job_.set.name);
+        if (!sameClaim) output_.Claim(folderPath, outputName_);
+        Folder* folder = sameClaim ? set_.folder() : output_.folder();
+        std::unique_ptr<Folder> opened;
+        if (!folder) {
+            if (const ErrorCode code = platform_.OpenFolder(folderPath, opened)) {
+                Fail(StandardFileText(CauseFromCode(code), outputPath_));
+            }
+            folder = opened.get();
+        }
+
+        std::string temporary;
+        if (const ErrorCode code =
+                outputs_.CreateTemporary(*folder, outputName_, temporary, file_, OutputPermissions())) {
             Fail(StandardFileText(CauseFromCode(code), outputPath_));
         }
-        output_->Reserve(job_.set.size);
-        for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) CopyPiece(i);
+        file_->Reserve(job_.set.size);
+        PieceReader reader(job_, ctx_);
+        reader.ReadAll(
+            [&](const unsigned char* data, std::uint32_t size) {
+                try {
+                    WriteOrThrow(*file_, outputPath_, data, size);
+                } catch (const FileError& failure) {
+                    Fail(StandardFileText(failure.cause, outputPath_));
+                }
+            },
+            [&](const PieceProblem& problem) { Fail(problem); });
+        // On the disk before it has its name, and its name on the disk
+        // before anything it replaces, or the pieces, can go.
         try {
-            CloseOrThrow(output_, outputPath_);
+            if (const ErrorCode code = file_->Flush()) throw FileError(code, outputPath_);
+            CloseOrThrow(file_, outputPath_);
         } catch (const FileError& failure) {
             Fail(StandardFileText(failure.cause, outputPath_));
         }
-        if (const ErrorCode code = outputs_.Publish(temporary_, outputPath_)) {
+        if (const ErrorCode code = outputs_.Publish(*folder, temporary, outputName_)) {
             Fail(StandardFileText(CauseFromCode(code), outputPath_));
         }
+        if (const ErrorCode code = folder->Flush()) Fail(StandardFileText(CauseFromCode(code), outputPath_));
         outputs_.Keep();
-        if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet();
+        if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet(reader);
     });
-    CloseQuietly(piece_);
-    CloseQuietly(output_);
-    outputs_.Discard();
+    CloseQuietly(file_);
+    const std::vector<std::string> kept = outputs_.Discard();
+    if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
     return outcome;
 }
+
+class Verifier {
+public:
+    Verifier(const RejoinJob& job, OperationContext& ctx, VerifyReport& report)
+        : job_(job), ctx_(ctx), report_(report), set_(ctx.platform, ctx.prompts) {}
+
+    Outcome Run() {
+        return EndingOf([&] {
+            if (!job_.asksForDisks) set_.Claim(job_.infoFolder, job_.set.name);
+            report_ = VerifyReport{};
+            report_.pieces = job_.set.pieceCount;
+            PieceReader reader(job_, ctx_);
+            reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report_.problems.push_back(problem); });
+            report_.checksums = reader.checksums();
+        });
+    }
+
+private:
+    const RejoinJob& job_;
+    OperationContext& ctx_;
+    VerifyReport& report_;
+    SetClaim set_;
+};
 
 }  // namespace
 
 Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx) { return Rejoiner(job, ctx).Run(); }
 
-VerifyReport VerifySet(const RejoinJob& job, OperationContext& ctx) {
-    Platform& platform = ctx.platform;
-    const SetInfo& set = job.set;
-    VerifyReport report;
-    report.pieces = set.pieceCount;
-    report.checksums = set.hasChecksums;
-    auto problem = [&](const std::string& path, PieceProblem::Kind kind, std::string detail = std::string()) {
-        report.problems.push_back({path, kind, std::move(detail)});
-    };
+Outcome VerifyOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report) {
+    return Verifier(job, ctx, report).Run();
+}
 
-    // The trailer records the piece size; without one the first piece tells it.
-    RejoinJob measured = job;
-    measured.pieceSize = set.pieceSize;
-    if (!set.extended) {
-        FileStatus first;
-        const bool seen = platform.Status(PieceName(platform, job.infoFolder, set.name, 0), first) == err::kNone &&
-                          first.kind == FileKind::Regular;
-        measured.pieceSize = MeasuredPieceSize(set.size, set.pieceCount, seen ? first.size : 0);
+std::string VerifySummary(const VerifyReport& report) {
+    std::string out;
+    for (const PieceProblem& problem : report.problems) {
+        switch (problem.kind) {
+            case PieceProblem::Kind::Missing: out += "missing: " + problem.path; break;
+            case PieceProblem::Kind::NotAFile: out += "not a file: " + problem.path; break;
+            case PieceProblem::Kind::WrongLength: out += "wrong length: " + problem.path; break;
+            case PieceProblem::Kind::Damaged: out += "damaged (checksum does not match): " + problem.path; break;
+            case PieceProblem::Kind::Unreadable: out += "unreadable: " + ProblemText(problem); break;
+            case PieceProblem::Kind::WholeDamaged:
+                out += "damaged: the pieces do not make the file that " + problem.path + " records";
+                break;
+        }
+        out += "\n";
     }
-    TransferBuffer buffer;
-    if (set.hasChecksums && !buffer.Allocate(kSlice)) throw std::bad_alloc();
-    ChecksumState sum;
-    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
-        ctx.CheckPoint();
-        const std::string path = PieceName(platform, job.infoFolder, set.name, i);
-        ctx.progress.Report(i, set.pieceCount, ProgressText(i, set.pieceCount - i));
-        FileStatus status;
-        if (platform.Status(path, status) != err::kNone || status.kind == FileKind::Missing) {
-            problem(path, PieceProblem::Kind::Missing);
-            continue;
-        }
-        if (status.kind != FileKind::Regular) {
-            problem(path, PieceProblem::Kind::NotAFile);
-            continue;
-        }
-        // Lengths are known when the set is consistent; otherwise only an
-        // empty piece is certainly wrong.
-        const bool sizeKnown = measured.pieceSize != 0;
-        if (sizeKnown ? status.size != ExpectedLength(measured, i) : status.size == 0) {
-            problem(path, PieceProblem::Kind::WrongLength);
-            continue;
-        }
-        if (!set.hasChecksums) continue;
-        std::unique_ptr<File> file;
-        ErrorCode code = platform.Open(path, kPieceMode, file);
-        sum.Reset();
-        std::uint64_t read = 0;
-        while (code == err::kNone) {
-            std::uint32_t got = 0;
-            code = file->Read(buffer.get(), kSlice, got);
-            if (code != err::kNone || got == 0) break;
-            sum.Update(buffer.get(), got);
-            read += got;
-            ctx.CheckPoint();
-        }
-        if (file) file->Close();
-        if (code != err::kNone) {
-            problem(path, PieceProblem::Kind::Unreadable, StandardFileText(CauseFromCode(code), path));
-        } else if (read != status.size) {
-            problem(path, PieceProblem::Kind::WrongLength);
-        } else if (sum.Digest() != set.pieces[i]) {
-            problem(path, PieceProblem::Kind::Damaged);
-        }
-    }
-    ctx.progress.Report(set.pieceCount, set.pieceCount, ProgressText(set.pieceCount, 0));
-    return report;
+    out += std::to_string(report.pieces) + " pieces checked: ";
+    out += report.problems.empty() ? std::string("all good") : std::to_string(report.problems.size()) + " bad";
+    if (!report.checksums) out += " (the info file records no checksums: lengths only)";
+    return out + "\n";
 }
 
 }  // namespace engine

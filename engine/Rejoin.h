@@ -1,12 +1,12 @@
 // The rejoin: concatenates the pieces in index order into a temporary file
 // beside the output, checking each piece's length and (when the info file
-// records them) its checksum, and gives the file its name only when it is
-// exactly the file that was split. An existing file of that name survives
-// every failure.
+// records them) its checksum and the whole file's, and gives the file its
+// name only when it is exactly the file that was split and on the disk. An
+// existing file of that name survives every failure. A verification reads
+// the same way into nothing and reports every problem.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "Operation.h"
 
@@ -15,22 +15,12 @@ namespace engine {
 // Runs on the worker. Completed only for an exact file under its final name.
 Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx);
 
-// What a verification found wrong with one piece.
-struct PieceProblem {
-    std::string path;
-    enum class Kind { Missing, NotAFile, WrongLength, Damaged, Unreadable } kind;
-    std::string detail;  // the standard text of an unreadable piece
-};
+// Checks every piece (present, length, checksum) and the whole file without
+// writing anything. Completed when every piece was looked at, whatever it
+// found; `report` says what.
+Outcome VerifyOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report);
 
-struct VerifyReport {
-    std::uint32_t pieces = 0;
-    bool checksums = false;  // the info file records them, and they were compared
-    std::vector<PieceProblem> problems;
-};
-
-// Checks every piece of a set (present, length, checksum) without writing
-// anything, reporting progress piece by piece. Throws
-// OperationCancelled when the checkpoint asks to stop.
-VerifyReport VerifySet(const RejoinJob& job, OperationContext& ctx);
+// A verification's findings: one line for each problem, then a summary.
+std::string VerifySummary(const VerifyReport& report);
 
 }  // namespace engine

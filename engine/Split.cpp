@@ -6,6 +6,7 @@
 
 #include "Checksum.h"
 #include "FileErrors.h"
+#include "Names.h"
 #include "PiecePlan.h"
 #include "RejoinBatch.h"
 #include "RunOutputs.h"
@@ -22,14 +23,12 @@ constexpr OpenMode kPieceMode{Access::Write, Share::ReadWrite, Creation::CreateN
 constexpr OpenMode kSmallFileMode{Access::ReadWrite, Share::None, Creation::CreateNew, false};
 // A creation the user retries this often without success is given up.
 constexpr int kMaxRetries = 100;
-// And so is a disk prompt answered this often without a usable new disk.
+// And so is a disk prompt answered this often without a usable new disk,
+// or a question about Go.bat answered with names that cannot be used.
 constexpr int kMaxDiskPrompts = 100;
-// Loads move in slices of this size: small enough to stay in the cache
-// between the read, the two checksums and the write.
-constexpr std::uint32_t kSlice = 256 * 1024;
+constexpr int kMaxBatchQuestions = 100;
 // A Go.bat names its set's first piece within its first line.
 constexpr std::uint32_t kBatchProbe = 4096;
-
 
 class Splitter {
 public:
@@ -40,10 +39,19 @@ public:
 
 private:
     [[noreturn]] void Abort(const FileError& failure);
-    void CreateWithRetry(const std::string& path, const OpenMode& mode, std::unique_ptr<File>& file);
+    std::string PathOf(const std::string& name) const { return FolderPrefix(platform_, job_.destinationFolder) + name; }
+    void OpenDestination();
+    void SwitchDisk();
+    void FlushDestination();
+    void EraseDestination();
+    void EraseInside(const std::string& folder, bool top);
+    bool RejoinsThisSet(const std::string& name);
+    void ChooseBatchName();
+    void CreateWithRetry(const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file);
     void ClearOldSet();
-    void WriteWhole(const std::string& path, const std::string& bytes);
-    void Publish(const std::string& path, const std::string& bytes);
+    void RemoveStale();
+    void WriteWhole(const std::string& name, const std::string& bytes);
+    void Publish(const std::string& name, const std::string& bytes);
     std::string InfoBytes(bool checksums) const;
     std::string BatchBytes() const;
     std::uint32_t MoveLoad(std::uint32_t size);
@@ -53,13 +61,21 @@ private:
     void ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored);
     void AwaitNewDisk();
     void CopyPiece(std::uint32_t index);
+    void CheckSourceUnchanged();
     void CloseAll();
+    OpenMode WithPermissions(OpenMode mode) const {
+        mode.permissions = permissions_;
+        return mode;
+    }
 
     const SplitJob& job_;
     OperationContext& ctx_;
     Platform& platform_;
     Prompts& prompts_;
-    // Declared before the files, so that they are closed before it removes.
+    // In this order: the files close before the outputs are removed, and
+    // those go while the set is still claimed and its folder still open.
+    std::unique_ptr<Folder> folder_;
+    std::unique_ptr<Lock> lock_;
     RunOutputs outputs_;
     std::unique_ptr<File> source_;
     std::unique_ptr<File> piece_;
@@ -70,7 +86,11 @@ private:
     std::uint32_t bufferSize_ = 0;
     TransferBuffer buffer_;
     std::uint64_t processed_ = 0;
-    std::string piecePath_;
+    FileStatus sourceAtStart_;
+    std::uint32_t permissions_ = 0;
+    std::string infoName_;
+    std::string batchName_ = "Go.bat";
+    std::string pieceName_;
     ChecksumState whole_;
     ChecksumState pieceSum_;
     std::vector<Checksum> sums_;
@@ -81,13 +101,112 @@ private:
     throw RunFailed{};
 }
 
+// The destination, held open and claimed for this set while the run works
+// in it. Another run of the same set ends this one before it writes.
+void Splitter::OpenDestination() {
+    for (int attempt = 0;; ++attempt) {
+        const ErrorCode code = platform_.OpenFolder(job_.destinationFolder, folder_);
+        if (code == err::kNone) break;
+        folder_.reset();
+        if (attempt >= kMaxRetries) Abort(FileError(code, job_.destinationFolder));
+        if (const char* text = SystemErrorText(code)) prompts_.Tell(text);
+        const Message question{DriveRetryText(job_.destinationFolder, job_.driveType), texts::kDriveCaption,
+                               Buttons::OkCancel, Question::Retry};
+        if (prompts_.ShowMessage(question) != Answer::Ok) throw RunStopped{};
+    }
+    const ErrorCode claimed = ClaimSet(*folder_, job_.sourceName, lock_);
+    if (claimed == err::kSharingViolation) {
+        prompts_.Tell(Fill(texts::kSetInUse, PathOf(job_.sourceName)));
+        throw RunStopped{};
+    }
+    // A folder where no lock file can be made cannot take the pieces either:
+    // their creation tells the user why, and may be retried.
+}
+
+// The user changes the disk: the claim is given up while the old disk is
+// still there to remove its lock file from, and once another disk is in,
+// what this run wrote stays on the old one and the run goes on in the same
+// folder of the new one. Should the user give up instead, the folder still
+// held open leads the clean-up to this run's files on the disk in the
+// drive, and to nothing on any other.
+void Splitter::SwitchDisk() {
+    lock_.reset();
+    AwaitNewDisk();
+    outputs_.Forget(*folder_);
+    folder_.reset();
+    OpenDestination();
+}
+
+void Splitter::FlushDestination() {
+    if (const ErrorCode code = folder_->Flush()) Abort(FileError(code, job_.destinationFolder));
+}
+
+// "Erase contents from removable drive before splitting": everything in the
+// destination goes (the start checks made sure the split can then take
+// place), as a step of the run that the user sees and can stop.
+void Splitter::EraseDestination() { EraseInside(job_.destinationFolder, true); }
+
+void Splitter::EraseInside(const std::string& folder, bool top) {
+    std::vector<FolderEntry> entries;
+    if (const ErrorCode code = platform_.ListFolder(folder, entries)) Abort(FileError(code, folder));
+    const std::string lock = LockFileName(job_.sourceName);
+    std::uint64_t done = 0;
+    for (const FolderEntry& entry : entries) {
+        ctx_.CheckPoint();
+        if (top && !entry.isFolder && AsciiUpper(entry.name) == AsciiUpper(lock)) continue;
+        const std::string path = FolderPrefix(platform_, folder) + entry.name;
+        if (entry.isFolder) EraseInside(path, false);
+        const ErrorCode code = entry.isFolder ? platform_.RemoveFolder(path) : platform_.Delete(path);
+        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, path));
+        if (top) ctx_.progress.Report(++done, entries.size(), texts::kErasing);
+    }
+}
+
+bool Splitter::RejoinsThisSet(const std::string& name) {
+    std::unique_ptr<File> file;
+    if (folder_->Open(name, {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, file) != err::kNone) {
+        return false;
+    }
+    std::string head(kBatchProbe, '\0');
+    std::uint32_t got = 0;
+    const ErrorCode read = file->Read(head.data(), kBatchProbe, got);
+    file->Close();
+    head.resize(got);
+    return read == err::kNone && BatchRejoins(platform_, head, job_.sourceName);
+}
+
+// A Go.bat that rejoins this set is this set's own and is replaced silently;
+// any other is the user's, and is asked about like any file in the way.
+void Splitter::ChooseBatchName() {
+    for (int asked = 0;; ++asked) {
+        FileStatus status;
+        if (folder_->Status(batchName_, status) != err::kNone || status.kind == FileKind::Missing) return;
+        if (status.kind == FileKind::Regular && RejoinsThisSet(batchName_)) return;
+        if (asked >= kMaxBatchQuestions) throw RunStopped{};
+        std::string path = PathOf(batchName_);
+        const FileExistsAnswer answer = prompts_.AskFileExists(path);
+        if (answer == FileExistsAnswer::Stop) throw RunStopped{};
+        if (answer == FileExistsAnswer::Overwrite) {
+            if (status.kind == FileKind::Folder) Abort(FileError(FileCause::AccessDenied, err::kAccessDenied, path));
+            return;
+        }
+        // Go.bat works only beside the pieces: a new name, not a new place.
+        const std::string name = FileNamePart(platform_, path);
+        if (!SameFile(platform_, FolderPart(platform_, path), job_.destinationFolder) || !NameProblem(name).empty()) {
+            prompts_.Tell(texts::kBatchBesidePieces);
+            continue;
+        }
+        batchName_ = name;
+    }
+}
+
 // Creation on the destination: the user is told why it failed and may try
 // again, for instance after inserting another disk or closing a program.
-void Splitter::CreateWithRetry(const std::string& path, const OpenMode& mode, std::unique_ptr<File>& file) {
+void Splitter::CreateWithRetry(const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file) {
     for (int attempt = 0;; ++attempt) {
-        const ErrorCode code = outputs_.Create(path, mode, file);
+        const ErrorCode code = outputs_.Create(*folder_, name, mode, file);
         if (code == err::kNone) return;
-        if (attempt >= kMaxRetries) Abort(FileError(code, path));
+        if (attempt >= kMaxRetries) Abort(FileError(code, PathOf(name)));
         if (const char* text = SystemErrorText(code)) prompts_.Tell(text);
         const Message question{DriveRetryText(job_.destinationFolder, job_.driveType), texts::kDriveCaption,
                                Buttons::OkCancel, Question::Retry};
@@ -96,28 +215,39 @@ void Splitter::CreateWithRetry(const std::string& path, const OpenMode& mode, st
 }
 
 // Before the first piece is overwritten, the older set of the same name
-// stops looking complete: its info file goes, and Go.bat if it rejoins it.
-// A split killed half-way then leaves nothing that a rejoin accepts.
+// stops looking complete: its info file goes, and Go.bat if it rejoins it,
+// and that is on the disk before any piece changes. A split cut short at any
+// point then leaves nothing that a rejoin accepts.
 void Splitter::ClearOldSet() {
-    const std::string info = InfoFileName(platform_, job_.destinationFolder, job_.sourceName);
-    if (platform_.Exists(info)) {
-        const ErrorCode code = platform_.Delete(info);
-        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, info));
+    bool removed = false;
+    FileStatus status;
+    if (folder_->Status(infoName_, status) == err::kNone && (status.kind != FileKind::Missing || status.link)) {
+        const ErrorCode code = folder_->Delete(infoName_);
+        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, PathOf(infoName_)));
+        removed = true;
     }
-    const std::string batch = BatchFileName(platform_, job_.destinationFolder);
-    std::unique_ptr<File> file;
-    if (platform_.Open(batch, {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, file) !=
-        err::kNone) {
-        return;
+    if (RejoinsThisSet(batchName_)) {
+        const ErrorCode code = folder_->Delete(batchName_);
+        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, PathOf(batchName_)));
+        removed = true;
     }
-    std::string head(kBatchProbe, '\0');
-    std::uint32_t got = 0;
-    const ErrorCode read = file->Read(head.data(), kBatchProbe, got);
-    file->Close();
-    head.resize(got);
-    if (read == err::kNone && BatchRejoins(platform_, head, job_.sourceName)) {
-        const ErrorCode code = platform_.Delete(batch);
-        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, batch));
+    if (removed) FlushDestination();
+}
+
+// What an older set of the same name leaves beside the new one (higher
+// piece numbers, an info file on a later disk) goes once the new set is on
+// this disk: nothing this run made, and nothing of other names.
+void Splitter::RemoveStale() {
+    std::vector<FolderEntry> entries;
+    if (folder_->List(entries) != err::kNone) return;
+    const bool exact = platform_.CaseSensitiveNames();
+    for (const FolderEntry& entry : entries) {
+        if (entry.isFolder) continue;
+        const bool ours = IsPieceOf(entry.name, job_.sourceName, exact) ||
+                          (exact ? entry.name == infoName_ : AsciiUpper(entry.name) == AsciiUpper(infoName_));
+        if (!ours || outputs_.Made(*folder_, entry.name)) continue;
+        const ErrorCode code = folder_->Delete(entry.name);
+        if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, PathOf(entry.name)));
     }
 }
 
@@ -142,41 +272,46 @@ std::string Splitter::BatchBytes() const {
 }
 
 // A small file written in place, on the first disk of a removable split.
-void Splitter::WriteWhole(const std::string& path, const std::string& bytes) {
+void Splitter::WriteWhole(const std::string& name, const std::string& bytes) {
     std::unique_ptr<File> file;
-    CreateWithRetry(path, kSmallFileMode, file);
+    CreateWithRetry(name, WithPermissions(kSmallFileMode), file);
     try {
-        WriteOrThrow(*file, path, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        CloseOrThrow(file, path);
+        WriteOrThrow(*file, PathOf(name), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        if (const ErrorCode code = file->Flush()) throw FileError(code, PathOf(name));
+        CloseOrThrow(file, PathOf(name));
     } catch (const FileError& failure) {
         Abort(failure);
     }
 }
 
-// A small file that appears under its name only complete. On a removable
-// disk that is full it goes to the next disk.
-void Splitter::Publish(const std::string& path, const std::string& bytes) {
+// A small file that appears under its name only complete and on the disk.
+// On a removable disk that is full it goes to the next disk.
+void Splitter::Publish(const std::string& name, const std::string& bytes) {
     for (int attempt = 0;; ++attempt) {
         std::string temporary;
         std::unique_ptr<File> file;
-        ErrorCode code = outputs_.CreateTemporary(job_.destinationFolder, temporary, file);
-        FileError failure(code, path);
+        ErrorCode code = outputs_.CreateTemporary(*folder_, job_.sourceName, temporary, file, permissions_);
+        FileError failure(code, PathOf(name));
         if (code == err::kNone) {
             try {
-                WriteOrThrow(*file, temporary, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-                CloseOrThrow(file, temporary);
-                code = outputs_.Publish(temporary, path);
-                if (code == err::kNone) return;
-                failure = FileError(code, path);
+                WriteOrThrow(*file, PathOf(temporary), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+                if (const ErrorCode flushed = file->Flush()) throw FileError(flushed, PathOf(temporary));
+                CloseOrThrow(file, PathOf(temporary));
+                code = outputs_.Publish(*folder_, temporary, name);
+                if (code == err::kNone) {
+                    FlushDestination();
+                    return;
+                }
+                failure = FileError(code, PathOf(name));
             } catch (const FileError& written) {
-                failure = FileError(written.cause, written.code, path);
+                failure = FileError(written.cause, written.code, PathOf(name));
             }
             file.reset();
-            platform_.Delete(temporary);
+            folder_->Delete(temporary);
         }
         if (attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
-        AwaitNewDisk();
-        outputs_.Forget();
+        FlushDestination();
+        SwitchDisk();
     }
 }
 
@@ -217,8 +352,8 @@ bool Splitter::IsDiskChange(const FileError& failure) {
 
 // A write that stored less than asked without an error code ran out of room.
 FileError Splitter::WriteFailure(ErrorCode code, std::uint32_t written) const {
-    return code ? FileError(code, piecePath_, written)
-                : FileError(FileCause::DiskFull, err::kDiskFull, piecePath_, written);
+    return code ? FileError(code, PathOf(pieceName_), written)
+                : FileError(FileCause::DiskFull, err::kDiskFull, PathOf(pieceName_), written);
 }
 
 void Splitter::WriteSlice(const unsigned char* data, std::uint32_t size) {
@@ -255,9 +390,10 @@ void Splitter::AwaitNewDisk() {
     throw RunStopped{};
 }
 
-// The destination disk is full or gone: keep on it what still fits, then
-// continue the same piece, under the same name, on the disk the user inserts.
-// Repeats until the whole load is stored or the user gives up.
+// The destination disk is full or gone: keep on it what still fits, make
+// that stored, then continue the same piece, under the same name, on the
+// disk the user inserts. Repeats until the whole load is stored or the user
+// gives up.
 void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored) {
     for (;;) {
         std::uint64_t room = 0;
@@ -268,18 +404,18 @@ void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::ui
             piece_->Write(data + stored, keep, written);
             stored += std::min(written, keep);
         }
-        // What the full disk keeps must be there: a piece that does not close
-        // cleanly is not trusted to hold its bytes.
+        // What the full disk keeps must be there: a piece that does not
+        // reach the disk, or close cleanly, is not trusted to hold its bytes.
         try {
-            CloseOrThrow(piece_, piecePath_);
+            if (const ErrorCode code = piece_->Flush()) throw FileError(code, PathOf(pieceName_));
+            CloseOrThrow(piece_, PathOf(pieceName_));
         } catch (const FileError& failure) {
             Abort(failure);
         }
-
-        AwaitNewDisk();
-        // What this run wrote so far is on the other disk now.
-        outputs_.Forget();
-        CreateWithRetry(piecePath_, kPieceMode, piece_);
+        FlushDestination();
+        RemoveStale();
+        SwitchDisk();
+        CreateWithRetry(pieceName_, WithPermissions(kPieceMode), piece_);
         if (stored == size) return;
 
         std::uint32_t written = 0;
@@ -292,12 +428,13 @@ void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::ui
     }
 }
 
-// A piece gets exactly its planned bytes. Reading fewer means the source
-// is shorter than it was measured: its pieces would rejoin to a wrong file.
+// A piece gets exactly its planned bytes, and is on the disk before the next
+// one begins. Reading fewer means the source is shorter than it was
+// measured: its pieces would rejoin to a wrong file.
 void Splitter::CopyPiece(std::uint32_t index) {
     ctx_.CheckPoint();
-    piecePath_ = PieceName(platform_, job_.destinationFolder, job_.sourceName, index);
-    CreateWithRetry(piecePath_, kPieceMode, piece_);
+    pieceName_ = PieceFileName(job_.sourceName, index);
+    CreateWithRetry(pieceName_, WithPermissions(kPieceMode), piece_);
     // On a disk that may fill up and be changed, room set aside would stay
     // taken on the old one.
     if (!removable_) {
@@ -323,11 +460,25 @@ void Splitter::CopyPiece(std::uint32_t index) {
         }
     }
     try {
-        CloseOrThrow(piece_, piecePath_);
+        if (const ErrorCode code = piece_->Flush()) throw FileError(code, PathOf(pieceName_));
+        CloseOrThrow(piece_, PathOf(pieceName_));
     } catch (const FileError& failure) {
         Abort(failure);
     }
     sums_.push_back(pieceSum_.Digest());
+}
+
+// The pieces describe the source as it was read only if nobody wrote to it,
+// grew or shrank it, or put another file under its name meanwhile.
+void Splitter::CheckSourceUnchanged() {
+    FileStatus now, named;
+    const bool same = source_->Status(now) == err::kNone && now.size == sourceAtStart_.size &&
+                      now.modified == sourceAtStart_.modified && now.changed == sourceAtStart_.changed &&
+                      platform_.Status(job_.sourcePath, named) == err::kNone && named.id == sourceAtStart_.id;
+    if (!same) {
+        prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
+        throw RunFailed{};
+    }
 }
 
 void Splitter::CloseAll() {
@@ -349,42 +500,50 @@ Outcome Splitter::Run() {
         prompts_.Tell(texts::kErrorReadingPrefix + job_.sourcePath);
         return Outcome::Stopped;
     }
-    std::uint64_t length = 0;
-    if (source_->Length(length) != err::kNone || length != job_.sourceSize) {
+    // The file the checks measured, untouched since.
+    if (source_->Status(sourceAtStart_) != err::kNone || sourceAtStart_.id != job_.sourceId ||
+        sourceAtStart_.size != job_.sourceSize || sourceAtStart_.modified != job_.sourceModified ||
+        sourceAtStart_.changed != job_.sourceChanged) {
         CloseAll();
         prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
         return Outcome::Stopped;
     }
+    // Pieces may be read by whoever may read the source, and nobody else.
+    permissions_ = sourceAtStart_.permissions & 0666;
     removable_ = job_.driveType == DriveType::Removable;
+    infoName_ = job_.sourceName + ".sio";
     sums_.reserve(job_.pieceCount);
 
     const Outcome outcome = EndingOf([&] {
-        const std::string info = InfoFileName(platform_, job_.destinationFolder, job_.sourceName);
+        OpenDestination();
+        if (removable_ && ctx_.settings.eraseRemovableBeforeSplit) EraseDestination();
+        ChooseBatchName();
         if (removable_) {
+            // The first disk carries the info file and Go.bat, so that a set
+            // over several disks starts where a user looks for it.
             volumeKnown_ = platform_.VolumeIdentity(job_.destinationFolder, volume_);
-            WriteWhole(info, InfoBytes(false));
-            WriteWhole(BatchFileName(platform_, job_.destinationFolder), BatchBytes());
+            WriteWhole(infoName_, InfoBytes(false));
+            WriteWhole(batchName_, BatchBytes());
+            FlushDestination();
         } else {
             ClearOldSet();
         }
 
         for (std::uint32_t i = 0; i < job_.pieceCount; ++i) CopyPiece(i);
-        // A source that grew while it was read is no longer the file the
-        // pieces describe.
-        if (source_->Length(length) != err::kNone || length != job_.sourceSize) {
-            prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
-            throw RunFailed{};
-        }
+        CheckSourceUnchanged();
         CloseAll();
 
-        Publish(info, InfoBytes(true));
+        Publish(infoName_, InfoBytes(true));
         // Last: Go.bat may replace another set's, which only a split that
         // has otherwise succeeded may do.
-        if (!removable_) Publish(BatchFileName(platform_, job_.destinationFolder), BatchBytes());
+        if (!removable_) Publish(batchName_, BatchBytes());
+        RemoveStale();
+        FlushDestination();
         outputs_.Keep();
     });
     CloseAll();
-    outputs_.Discard();
+    const std::vector<std::string> kept = outputs_.Discard();
+    if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
     return outcome;
 }
 

@@ -26,7 +26,25 @@ constexpr std::uint32_t kFlagChecksums = 1;
 
 // Trailer offsets, from its magic.
 constexpr std::size_t kAtVersion = 4, kAtFlags = 6, kAtHeader = 8, kAtLength = 12, kAtSize = 16,
-                      kAtPieceSize = 24, kAtCount = 28, kAtNameLength = 32, kAtWhole = 40;
+                      kAtPieceSize = 24, kAtCount = 28, kAtNameLength = 32, kAtReserved = 36, kAtWhole = 40;
+
+std::size_t CodePoints(const std::string& utf8) {
+    std::size_t count = 0;
+    for (unsigned char c : utf8) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+// Whether the record's name can be the trailer's in the code page of the
+// machine that wrote it. Where this machine's code page holds the name, it
+// must be exactly that; where it does not, the set came from a machine with
+// another one, and the name must at least be as long as such a page makes
+// it (one or two bytes a character).
+bool RecordNameAgrees(const std::string& record, const std::string& name, const Platform& platform) {
+    std::string ansi;
+    if (platform.ToAnsiName(name, ansi)) return ansi == record;
+    const std::size_t characters = CodePoints(name);
+    return record.size() >= characters && record.size() <= 2 * characters;
+}
 
 // The largest info file a reader takes in: everything beyond cannot be ours.
 constexpr std::uint64_t kMaxInfoFile =
@@ -137,7 +155,8 @@ SetInfo DecodeInfoFile(const std::vector<unsigned char>& bytes, const Platform& 
     set.pieceSize = static_cast<std::uint32_t>(GetLE(t + kAtPieceSize, 4));
     set.pieceCount = static_cast<std::uint32_t>(GetLE(t + kAtCount, 4));
     if (version != kTrailerVersion || (flags & ~std::uint64_t{kFlagChecksums}) != 0 ||
-        header < kTrailerHeader || GetLE(t + kAtLength, 4) != length || nameLength == 0 ||
+        header < kTrailerHeader || GetLE(t + kAtLength, 4) != length || GetLE(t + kAtReserved, 4) != 0 ||
+        nameLength == 0 ||
         nameLength > kMaxTrailerName || set.pieceCount == 0 || set.pieceCount > kMaxPieces ||
         set.pieceSize == 0 || set.size > (std::uint64_t{1} << 63)) {
         throw InvalidSplitInfo(path);
@@ -153,6 +172,9 @@ SetInfo DecodeInfoFile(const std::vector<unsigned char>& bytes, const Platform& 
     set.name.assign(reinterpret_cast<const char*>(t + at), static_cast<std::size_t>(nameLength));
     at += static_cast<std::size_t>(nameLength);
     if (!IsPlainFileName(set.name)) throw InvalidSplitInfo(path);
+    if (!set.hasChecksums && std::any_of(t + kAtWhole, t + kAtWhole + 16, [](unsigned char b) { return b != 0; })) {
+        throw InvalidSplitInfo(path);
+    }
     if (set.hasChecksums) {
         std::memcpy(set.whole.bytes.data(), t + kAtWhole, 16);
         set.pieces.resize(set.pieceCount);
@@ -161,10 +183,16 @@ SetInfo DecodeInfoFile(const std::vector<unsigned char>& bytes, const Platform& 
             at += 16;
         }
     }
-    // The record must tell the same story, or hold the placeholder.
+    // The record must tell the same story, or hold the placeholder; what
+    // we write after its name is zero.
     if (record.pieceCount != set.pieceCount) throw InvalidSplitInfo(path);
     const bool placeholder = record.fileName == kPlaceholderName;
     if (placeholder ? record.fileSize != 0xFFFFFFFFu : record.fileSize != set.size) {
+        throw InvalidSplitInfo(path);
+    }
+    if (!placeholder && !RecordNameAgrees(record.fileName, set.name, platform)) throw InvalidSplitInfo(path);
+    const unsigned char* padding = nameField + record.fileName.size();
+    if (std::any_of(padding, nameField + kSplitInfoNameField, [](unsigned char b) { return b != 0; })) {
         throw InvalidSplitInfo(path);
     }
     return set;

@@ -5,6 +5,8 @@
 
 #include "FileErrors.h"
 #include "Names.h"
+#include "PieceReader.h"
+#include "RejoinBatch.h"
 #include "Texts.h"
 
 namespace engine {
@@ -69,6 +71,20 @@ std::uint64_t ErasableBytes(Platform& platform, const std::string& folder) {
         if (!isFolder && platform.Status(path, status) == err::kNone) total += status.size;
     });
     return total;
+}
+
+// What the first disk of a removable split must take: the info file and
+// Go.bat, and the first byte of the first piece.
+std::uint64_t FirstDiskBytes(const Platform& platform, const SplitJob& job) {
+    SetInfo set;
+    set.name = job.sourceName;
+    set.size = job.sourceSize;
+    set.pieceCount = job.pieceCount;
+    set.pieceSize = job.pieceSize;
+    set.extended = true;
+    const std::uint64_t info = EncodeInfoFile(set, platform).size();
+    const std::uint64_t batch = EncodeBatch(platform, RejoinBatchText(job.sourceName, job.pieceCount)).size();
+    return info + batch + 1;
 }
 
 // Every name the split will write, checked against the source: a piece, the
@@ -154,10 +170,15 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
 
     SplitJob& job = p.job.split;
     job.sourcePath = source;
-    job.sourceName = FileNamePart(platform, source);
+    // The name as the file system keeps it: a file typed as A.BIN that is
+    // stored as a.bin is rejoined as a.bin.
+    job.sourceName = platform.StoredName(source);
     job.destinationFolder = destination;
     job.sourceId = status.id;
     job.sourceSize = status.size;
+    job.sourceModified = status.modified;
+    job.sourceChanged = status.changed;
+    job.sourcePermissions = status.permissions;
     job.driveType = platform.QueryDriveType(destination);
 
     const std::string problem = NameProblem(job.sourceName);
@@ -191,44 +212,26 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
         r.refusal.noSpace = true;
         return r;
     };
-    if (settings.eraseRemovableBeforeSplit && job.driveType == DriveType::Removable) {
+    // A removable disk needs room for the start of the set: the disks the
+    // user puts in take the rest. Anywhere else the whole set must fit.
+    const bool removable = job.driveType == DriveType::Removable;
+    const std::uint64_t needed = removable ? FirstDiskBytes(platform, job) : job.sourceSize;
+    if (settings.eraseRemovableBeforeSplit && removable) {
         if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
         // The user's files go only for a split that can then take place.
-        if (room + ErasableBytes(platform, destination) < job.sourceSize) return noRoom();
-        EraseRemovableFolder(platform, destination);
-        platform.GetFreeSpace(destination, room);
+        room += ErasableBytes(platform, destination);
     }
-    if (room < job.sourceSize) return noRoom();
+    if (room < needed) return noRoom();
     p.ok = true;
     p.job.mode = Mode::Split;
     return p;
 }
 
-// A set without a trailer records no piece size: piece 0 tells it, and the
-// rest must agree.
-bool CheckPieces(Platform& platform, RejoinJob& job, Prepared& p) {
-    const SetInfo& set = job.set;
-    std::uint64_t pieceSize = set.pieceSize;
-    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
-        const std::string path = PieceName(platform, job.infoFolder, set.name, i);
-        FileStatus status;
-        if (platform.Status(path, status) != err::kNone || status.kind == FileKind::Missing) {
-            p.refusal.text = texts::kFilesMissing;
-            p.refusal.caption = texts::kFilesMissingCaption;
-            return false;
-        }
-        if (status.kind != FileKind::Regular) {
-            p.refusal.text = Fill(texts::kNotAFile, path);
-            return false;
-        }
-        if (i == 0 && !set.extended) pieceSize = MeasuredPieceSize(set.size, set.pieceCount, status.size);
-        if (pieceSize == 0 || status.size != PieceLength(set.size, set.pieceCount, pieceSize, i)) {
-            p.refusal.text = Fill(texts::kPieceWrongLength, path);
-            return false;
-        }
-    }
-    job.pieceSize = static_cast<std::uint32_t>(pieceSize);
-    return true;
+// The refusal for the first problem a walk over the pieces finds: the same
+// rule a rejoin and a verification apply as they read.
+Prepared RefusalFor(const Opening& o, const PieceProblem& problem) {
+    if (problem.kind == PieceProblem::Kind::Missing) return o.Refusal(texts::kFilesMissing, texts::kFilesMissingCaption);
+    return o.Refusal(ProblemText(problem));
 }
 
 Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const EngineSettings& settings) {
@@ -244,6 +247,12 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     job.infoFolder = FolderPart(platform, source);
     job.destinationFolder = destination;
     job.driveType = platform.QueryDriveType(destination);
+    for (const std::string& folder : request.laterFolders) {
+        if (!IsFolderOrRoot(platform, folder)) return o.Refusal(Fill(texts::kNoSuchFolder, folder));
+        job.laterFolders.push_back(folder);
+    }
+    // Pieces on a removable drive may go on on the next disk put in it.
+    job.asksForDisks = job.laterFolders.empty() && platform.QueryDriveType(job.infoFolder) == DriveType::Removable;
     try {
         job.set = ReadInfoFile(platform, source);
     } catch (const InvalidSplitInfo& bad) {
@@ -251,13 +260,25 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     } catch (const FileError& failure) {
         return o.Refusal(StandardFileText(failure.cause, failure.path));
     }
+    job.pieceSize = job.set.pieceSize;
     if (request.mode == Mode::Verify) {
         // A verification reports every bad piece itself.
         p.ok = true;
         p.job.mode = Mode::Verify;
         return p;
     }
-    if (!CheckPieces(platform, job, p)) return p;
+    // Every piece in reach has its place and length before anything is
+    // written; on a removable drive the walk stops at the end of the disk.
+    std::optional<PieceProblem> first;
+    PieceReader walk(job, platform);
+    walk.ReadAll(nullptr, [&](const PieceProblem& problem) {
+        if (!first) first = problem;
+    });
+    if (first) return RefusalFor(o, *first);
+    job.pieceSize = walk.pieceSize();
+    if (walk.needsAnotherDisk() && platform.DriveRoot(destination) == platform.DriveRoot(job.infoFolder)) {
+        return o.Refusal(texts::kOutputOnTheDisks);
+    }
     // The rebuilt file needs its whole size, also while an older file of the
     // same name still stands.
     std::uint64_t room = 0;
@@ -282,18 +303,6 @@ std::string InfoPathFor(const Platform& platform, const std::string& path) {
 Prepared PrepareJob(const StartRequest& request, Platform& platform, const EngineSettings& settings) {
     return request.mode == Mode::Split ? PrepareSplit(request, platform, settings)
                                        : PrepareRejoin(request, platform, settings);
-}
-
-void EraseRemovableFolder(Platform& platform, const std::string& folder) {
-    const std::string root = platform.DriveRoot(folder);
-    if (root.empty() || platform.QueryDriveType(root) != DriveType::Removable) return;
-    WalkFolder(platform, folder, [&](const std::string& path, bool isFolder) {
-        if (isFolder) {
-            platform.RemoveFolder(path);
-        } else {
-            platform.Delete(path);
-        }
-    });
 }
 
 }  // namespace engine

@@ -27,17 +27,12 @@ struct Prepared {
     std::uint64_t sourceSize = 0;
 };
 
-// Validates the request and returns a job, or a refusal. Before a split to a
-// removable disk with the erase setting on, it empties the destination
-// folder (never one that holds the source), and only then measures the room.
+// Validates the request and returns a job, or a refusal. It changes no file:
+// what it finds to do (the erase of a removable disk included) is the run's.
 Prepared PrepareJob(const StartRequest& request, Platform& platform, const EngineSettings& settings);
 
 // The info file a rejoin or verification is started from: a piece stands
 // for its set's info file in its own folder; any other path is taken as it is.
 std::string InfoPathFor(const Platform& platform, const std::string& path);
-
-// Empties `folder` (files deleted, subfolders emptied and removed) when it
-// lies on a removable drive; does nothing elsewhere. Failures are ignored.
-void EraseRemovableFolder(Platform& platform, const std::string& folder);
 
 }  // namespace engine

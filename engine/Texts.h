@@ -27,6 +27,9 @@ inline constexpr const char* kChunkLarger = "Size of chunk should be lesser than
 inline constexpr const char* kChunkSame =
     "The chunk size and source file size are same. Splitting is not necessary.";
 inline constexpr const char* kChunkZero = "Destination file length should be greater than zero";
+inline constexpr const char* kFilesNotExact =
+    "The file cannot be cut into exactly that number of pieces of one size.\nChoose another number of "
+    "files and retry the operation.";
 
 // The main window
 inline constexpr const char* kFileSizeFormat = "File size is %u bytes";
@@ -82,6 +85,16 @@ inline constexpr const char* kTooManyPieces =
     "retry the operation.";
 inline constexpr const char* kSourceChanged =
     "%1 changed while it was being split.\nNothing was split; retry the operation.";
+// %1 is the set: its folder and name.
+inline constexpr const char* kSetInUse =
+    "%1 is being split or rejoined by another run of Corvane.Split.\nWait until that run has ended and "
+    "retry the operation.";
+// %1 is a file this run made and could not remove again.
+inline constexpr const char* kNotRemoved =
+    "%1 could not be removed after the operation ended. Delete it yourself.";
+inline constexpr const char* kBatchBesidePieces =
+    "Go.bat rejoins the pieces only in their own folder.\nChoose another name in the destination folder.";
+inline constexpr const char* kErasing = "Erasing the removable disk...";
 
 // Rejoin
 inline constexpr const char* kSpecifyOutputFolder = "Specify ouput folder";
@@ -99,6 +112,23 @@ inline constexpr const char* kPieceDamaged =
     "%1 is damaged: its checksum does not match. Nothing was rejoined.";
 inline constexpr const char* kPieceWrongLength =
     "%1 is damaged: its length does not match the split. Nothing was rejoined.";
+// %1 is a folder given for the later disks of a set.
+inline constexpr const char* kNoSuchFolder =
+    "%1 is not a folder.\nName the folders that hold the copies of the later disks.";
+// %1 is the info file.
+inline constexpr const char* kWholeDamaged =
+    "The pieces do not make the file that %1 records: its checksum does not match. Nothing was rejoined.";
+// A set cut across removable disks is read disk by disk.
+inline constexpr const char* kNextDisk = "Insert the next disk and press OK";
+inline constexpr const char* kNextDiskCaption = "Insert next disk";
+inline constexpr const char* kSameDiskAgain =
+    "The disk in the drive is the one just read.\nInsert the next disk and press OK";
+// %1 is the set's name.
+inline constexpr const char* kNotTheNextDisk =
+    "The disk in the drive holds no further piece of %1.\nInsert the next disk and press OK";
+inline constexpr const char* kOutputOnTheDisks =
+    "The pieces continue on other disks in the same drive, so the rejoined file cannot be written "
+    "there.\nChoose a destination on another drive and retry the operation.";
 inline constexpr const char* kOutputIsInput =
     "The rejoined file cannot replace its own info file or one of its pieces.\nChoose another "
     "destination and retry the operation.";

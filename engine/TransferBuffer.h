@@ -7,6 +7,11 @@
 
 namespace engine {
 
+// Every engine moves its bytes in slices of this size: small enough to stay
+// in the processor's cache while the checksums and the write look at them,
+// large enough that the calls cost little.
+inline constexpr std::uint32_t kSlice = 256 * 1024;
+
 class TransferBuffer {
 public:
     TransferBuffer() = default;

@@ -233,8 +233,10 @@ TEST(StartChecks, InTheirOrderWithTheirTexts) {
         {"drive root", nullptr, "D:\\video\\movie.avi", "E:\\", nullptr, false},
         {"no room for the source", [](auto& f) { f.fs.drive('E').freeBytes = 4999; }, "D:\\video\\movie.avi",
          "E:\\parts", texts::kNoRoomForSource, true},
-        {"no room on a removable disk either",
-         [](auto& f) { f.fs.drive('E').type = DriveType::Removable; f.fs.drive('E').freeBytes = 4999; },
+        // A removable disk takes what fits, the next disks the rest; the
+        // first must hold the info file, Go.bat and a first byte.
+        {"no room for the start of the set on a removable disk",
+         [](auto& f) { f.fs.drive('E').type = DriveType::Removable; f.fs.drive('E').freeBytes = 400; },
          "D:\\video\\movie.avi", "E:\\parts", texts::kNoRoomForSource, true},
         {"just enough room", [](auto& f) { f.fs.drive('E').freeBytes = 5000 + 400 + 200; },
          "D:\\video\\movie.avi", "E:\\parts", nullptr, false},
@@ -288,6 +290,8 @@ TEST(StartChecks, EmptyDestinationShowsTheWorkingFolder) {
     EXPECT_EQ(prepared.sourceSize, 5000u);
 }
 
+// The checks never erase: the erase is the split's first step, and a
+// rejoin never erases.
 TEST(StartChecks, EraseOnlyBeforeASplitToARemovableDisk) {
     for (bool split : {true, false}) {
         SCOPED_TRACE(split);
@@ -305,7 +309,9 @@ TEST(StartChecks, EraseOnlyBeforeASplitToARemovableDisk) {
             f.request.sourceText = "D:\\video\\x.sio";
         }
         f.settings.eraseRemovableBeforeSplit = true;
-        PrepareJob(f.request, f.fs, f.settings);
+        ASSERT_TRUE(PrepareJob(f.request, f.fs, f.settings).ok);
+        EXPECT_TRUE(f.fs.HasFile("A:\\old.txt"));
+        EXPECT_EQ(f.Run(), Outcome::Completed);
         EXPECT_EQ(f.fs.HasFile("A:\\old.txt"), !split);
     }
 }

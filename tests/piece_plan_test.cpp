@@ -42,10 +42,14 @@ TEST(PiecePlan, ResolvesChecksAndCounts) {
         {10000000, false, "", 1, kPresetFloppy, nullptr, 1457664, 7, 1254016},
         {1000000, true, "4", kUnitFiles, 0, nullptr, 250002, 4, 249994},
         {100, true, "7", kUnitFiles, 0, nullptr, 16, 7, 4},
-        {9, true, "3", kUnitFiles, 0, nullptr, 5, 2, 4},
-        {10, true, "3", kUnitFiles, 0, nullptr, 5, 2, 5},
-        {4, true, "2", kUnitFiles, 0, texts::kChunkSame, 4, 0, 0},
+        // As many pieces as asked for: two more than the quotient where that
+        // gives them, else the smallest size that does, else a refusal.
+        {9, true, "3", kUnitFiles, 0, nullptr, 3, 3, 3},
+        {10, true, "3", kUnitFiles, 0, nullptr, 4, 3, 2},
+        {4, true, "2", kUnitFiles, 0, nullptr, 2, 2, 2},
         {5, true, "2", kUnitFiles, 0, nullptr, 4, 2, 1},
+        {2000001, true, "1000001", kUnitFiles, 0, nullptr, 2, 1000001, 1},
+        {10, true, "6", kUnitFiles, 0, texts::kFilesNotExact, 0, 0, 0},
         {1000, true, "1", kUnitFiles, 0, texts::kChunkLarger, 1002, 0, 0},
         {10, true, "11", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
         {10, true, "0", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},

@@ -44,7 +44,8 @@ TEST_F(Rejoin, RebuildsTheFileAndSaysSo) {
     ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
     EXPECT_EQ(host.texts(), std::vector<std::string>{"Completed Successfully"});
-    EXPECT_EQ(host.progress, (std::vector<int>{33, 66, 100}));
+    // Bytes rejoined of the whole, after each piece.
+    EXPECT_EQ(host.progress, (std::vector<int>{40, 80, 100}));
     EXPECT_EQ(host.progressTexts.front(), "Processed: 1\nRemaining: 2");
     EXPECT_TRUE(fs.HasFile("E:\\parts\\movie.avi.1.spl"));  // kept without the setting
     EXPECT_EQ(fs.FilesUnder("F:\\"), std::vector<std::string>{"F:\\OUT\\MOVIE.AVI"});

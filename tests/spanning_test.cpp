@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/FileErrors.h"
 #include "engine/RejoinBatch.h"
 #include "engine/SplitInfo.h"
 #include "engine/StartChecks.h"
@@ -130,13 +131,28 @@ TEST_F(Spanning, DriveNotReadyWhileWriting) {
     EXPECT_EQ(host.boxes[1].buttons, Buttons::OkCancel);
 }
 
-TEST_F(Spanning, LessRoomThanTheSourceIsRefusedOnRemovableDisksToo) {
+// A file larger than a disk is what spanning is for: the first disk needs
+// room for the info file, Go.bat and a first byte, the next disks take the
+// rest.
+TEST_F(Spanning, AFileLargerThanADiskSpansDisksAndTheFirstMustHoldItsStart) {
     Source(5000);
     Preset(2000);
-    fs.drive('A').freeBytes = 1500;
+    fs.drive('A').freeBytes = FirstDiskOverhead(2000);
     EXPECT_EQ(Run(), Outcome::Stopped);
     EXPECT_EQ(host.texts(), std::vector<std::string>{texts::kNoRoomForSource});
     EXPECT_TRUE(fs.FilesUnder("A:\\").empty());
+
+    host.boxes.clear();
+    fs.drive('A').freeBytes = FirstDiskOverhead(2000) + 1;
+    nextDiskFree = 1500;
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(prompts, 4);
+    Bytes joined;
+    for (const char* name : {"A:\\MOVIE.AVI.0.SPL", "A:\\MOVIE.AVI.1.SPL", "A:\\MOVIE.AVI.2.SPL"}) {
+        const Bytes part = Across(name);
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(joined, source);
 }
 
 TEST_F(Spanning, CancelAtThePromptRemovesOnlyWhatThisRunWroteOnTheDisk) {
@@ -160,35 +176,51 @@ TEST_F(Spanning, CancelAtThePromptRemovesOnlyWhatThisRunWroteOnTheDisk) {
     }
 }
 
-TEST(EraseRemovableFolder, EmptiesOnlyRemovableFolders) {
+// The erase is the split's first step: on a removable disk everything in
+// the destination goes (or the split ends on the first file that cannot go,
+// with that file's failure); on any other drive nothing does.
+TEST(EraseRemovableFolder, EmptiesOnlyRemovableFoldersAndStopsAtWhatCannotGo) {
     const struct {
         const char* what;
         const char* folder;
         DriveType type;
-        std::vector<std::string> left;
+        bool readOnlyFile;
+        Outcome outcome;
+        std::vector<std::string> left;  // besides the new set
     } cases[] = {
-        {"whole floppy", "A:\\", DriveType::Removable, {"A:\\KEEP\\RO.TXT", "A:\\PARTS\\KEEP\\RO.TXT"}},
-        {"folder on floppy", "A:\\parts", DriveType::Removable,
-         {"A:\\A.TXT", "A:\\KEEP\\RO.TXT", "A:\\PARTS\\KEEP\\RO.TXT"}},
-        {"fixed disk", "A:\\", DriveType::Fixed,
-         {"A:\\A.TXT", "A:\\KEEP\\RO.TXT", "A:\\PARTS\\B.SPL", "A:\\PARTS\\KEEP\\RO.TXT",
-          "A:\\PARTS\\SUB\\C.SPL"}},
+        {"whole floppy", "A:\\", DriveType::Removable, false, Outcome::Completed, {}},
+        {"folder on floppy", "A:\\parts", DriveType::Removable, false, Outcome::Completed,
+         {"A:\\A.TXT", "A:\\KEEP\\RO.TXT"}},
+        // The erase stops at it: what comes after it in the folder stays.
+        {"a file that cannot go", "A:\\", DriveType::Removable, true, Outcome::Failed,
+         {"A:\\KEEP\\RO.TXT", "A:\\PARTS\\B.SPL", "A:\\PARTS\\SUB\\C.SPL"}},
+        {"fixed disk", "A:\\", DriveType::Fixed, false, Outcome::Completed,
+         {"A:\\A.TXT", "A:\\KEEP\\RO.TXT", "A:\\PARTS\\B.SPL", "A:\\PARTS\\SUB\\C.SPL"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        fake::FakePlatform fs;
-        fs.drive('A').type = c.type;
-        fs.AddFile("A:\\a.txt", {1});
-        fs.AddFile("A:\\keep\\ro.txt", {1}, true);
-        fs.AddFile("A:\\parts\\b.spl", {1});
-        fs.AddFile("A:\\parts\\sub\\c.spl", {1});
-        fs.AddFile("A:\\parts\\keep\\ro.txt", {1}, true);
-        EraseRemovableFolder(fs, c.folder);
-        EXPECT_EQ(fs.FilesUnder("A:\\"), c.left);
-        // Folders holding a file that cannot be deleted stay, as does the folder itself.
-        EXPECT_TRUE(fs.IsFolder("A:\\parts"));
-        EXPECT_TRUE(fs.IsFolder("A:\\parts\\keep"));
-        EXPECT_EQ(fs.IsFolder("A:\\parts\\sub"), c.type != DriveType::Removable);
+        support::SplitCase f;
+        f.fs.drive('A').type = c.type;
+        f.settings.eraseRemovableBeforeSplit = true;
+        f.fs.AddFile("A:\\a.txt", {1});
+        f.fs.AddFile("A:\\keep\\ro.txt", {1}, c.readOnlyFile);
+        f.fs.AddFile("A:\\parts\\b.spl", {1});
+        f.fs.AddFile("A:\\parts\\sub\\c.spl", {1});
+        f.Source(900);
+        f.Preset(300);
+        f.request.destinationText = c.folder;
+        EXPECT_EQ(f.Run(), c.outcome);
+        std::vector<std::string> left;
+        for (const std::string& path : f.fs.FilesUnder("A:\\")) {
+            if (path.find("MOVIE.AVI") == std::string::npos && path.find("GO.BAT") == std::string::npos) left.push_back(path);
+        }
+        EXPECT_EQ(left, c.left);
+        if (c.readOnlyFile) {
+            EXPECT_EQ(f.host.texts().back(), StandardFileText(FileCause::AccessDenied, "A:\\keep\\ro.txt"));
+        }
+        EXPECT_TRUE(f.fs.IsFolder(c.folder));
+        EXPECT_EQ(f.fs.IsFolder("A:\\parts\\sub"), c.type != DriveType::Removable || c.readOnlyFile);
+        f.ExpectIdle();
     }
 }
 
@@ -214,20 +246,20 @@ TEST(EraseRemovableFolder, NeverTakesTheSource) {
 }
 
 // The erase is for a split: when even an emptied disk could not hold the
-// source, the user's files stay and the split is refused for room.
+// start of the set, the user's files stay and the split is refused for room.
 TEST(EraseRemovableFolder, OnlyForASplitThatCanTakePlace) {
-    for (const std::uint64_t free : {3000u, 5000u}) {
+    for (const std::uint64_t free : {10u, 10000u}) {
         SCOPED_TRACE(free);
         support::SplitCase f;
         f.fs.drive('A').type = DriveType::Removable;
         f.settings.eraseRemovableBeforeSplit = true;
-        f.fs.AddFile("A:\\letter.txt", Bytes(1000));
+        f.fs.AddFile("A:\\letter.txt", Bytes(100));
         f.fs.drive('A').freeBytes = free;
         f.Source(5000);
         f.Preset(2000);
         f.request.destinationText = "A:\\";
         const Outcome outcome = f.Run();
-        if (free + 1000 < 5000) {
+        if (free < 1000) {
             EXPECT_EQ(outcome, Outcome::Stopped);
             EXPECT_EQ(f.host.texts(), std::vector<std::string>{texts::kNoRoomForSource});
             EXPECT_TRUE(f.fs.HasFile("A:\\letter.txt"));

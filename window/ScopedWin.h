@@ -1,65 +1,18 @@
-// Owners for the system's handles: each releases what it holds when it goes,
-// on every way out. Small on purpose; one per kind of handle.
+// Owners for the window layer's handles (menus, GDI objects), beside the
+// kernel, registry and COM owners of the platform layer.
 #pragma once
 
 #include <utility>
 
-#include "platform/win32/WinApi.h"
-
-#include <objbase.h>
+#include "platform/win32/ScopedWin.h"
 
 namespace window {
 
-// A kernel handle (file, process, thread, event, mutex).
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~ScopedHandle() { Reset(); }
-    ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void Reset(HANDLE handle = nullptr) {
-        if (handle_) CloseHandle(handle_);
-        handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-// A registry key.
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey() { Reset(); }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-
-    HKEY get() const { return key_; }
-    // For the functions that hand out a key.
-    HKEY* Receive() {
-        Reset();
-        return &key_;
-    }
-    explicit operator bool() const { return key_ != nullptr; }
-    void Reset() {
-        if (key_) RegCloseKey(key_);
-        key_ = nullptr;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
+using platform::ComPtr;
+using platform::ComScope;
+using platform::ScopedFind;
+using platform::ScopedHandle;
+using platform::ScopedKey;
 
 // A menu that no window owns.
 class ScopedMenu {
@@ -96,48 +49,6 @@ public:
 
 private:
     T object_;
-};
-
-// A COM interface pointer that it releases.
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-
-    T* get() const { return pointer_; }
-    T* operator->() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    // For the functions that hand out an interface.
-    T** Receive() {
-        Reset();
-        return &pointer_;
-    }
-    void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
-    void Reset() {
-        if (pointer_) pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
-
-// COM for the life of a scope, on this thread.
-class ComScope {
-public:
-    ComScope() : result_(CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
 };
 
 }  // namespace window

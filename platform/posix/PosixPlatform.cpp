@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -53,6 +54,41 @@ ErrorCode ErrorFromErrno(int error) {
 namespace {
 
 ErrorCode LastError() { return ErrorFromErrno(errno); }
+
+std::int64_t Nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void Describe(const struct stat& st, engine::FileStatus& status) {
+    status.kind = S_ISREG(st.st_mode)   ? engine::FileKind::Regular
+                  : S_ISDIR(st.st_mode) ? engine::FileKind::Folder
+                                        : engine::FileKind::Other;
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.id.volume = static_cast<std::uint64_t>(st.st_dev);
+    status.id.index = static_cast<std::uint64_t>(st.st_ino);
+    status.modified = Nanoseconds(st.st_mtim);
+    status.changed = Nanoseconds(st.st_ctim);
+    status.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+}
+
+// What `name` names relative to `dir` (AT_FDCWD: a path), links followed.
+ErrorCode StatusAt(int dir, const std::string& name, engine::FileStatus& status) {
+    status = engine::FileStatus{};
+    struct stat link {};
+    if (::fstatat(dir, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return err::kNone;
+        return LastError();
+    }
+    status.link = S_ISLNK(link.st_mode);
+    struct stat st {};
+    if (::fstatat(dir, name.c_str(), &st, 0) != 0) {
+        // A link that leads nowhere, or round in a circle.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return err::kNone;
+        return LastError();
+    }
+    Describe(st, status);
+    return err::kNone;
+}
 
 // Large transfers go to the kernel in pieces of this size: fewer calls than
 // cat's 128 KiB, and still faster than one multi-megabyte call (measured on
@@ -118,6 +154,19 @@ public:
         return err::kNone;
     }
 
+    ErrorCode Flush() override {
+        // The data and the length; the file's times may follow later.
+        return ::fdatasync(fd_) == 0 ? err::kNone : LastError();
+    }
+
+    ErrorCode Status(engine::FileStatus& status) override {
+        status = engine::FileStatus{};
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return LastError();
+        Describe(st, status);
+        return err::kNone;
+    }
+
     ErrorCode Close() override {
         const int fd = fd_;
         fd_ = -1;
@@ -149,25 +198,9 @@ bool IsAscii(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-}  // namespace
 
-PosixPlatform::PosixPlatform(std::string ansiCodePage) : codePage_(std::move(ansiCodePage)) {}
-
-bool PosixPlatform::CodePageKnown(const std::string& codePage) {
-    iconv_t cd = ::iconv_open(codePage.c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    ::iconv_close(cd);
-    return true;
-}
-
-bool PosixPlatform::IsRoot(const std::string& path) const { return path == "/"; }
-
-std::string PosixPlatform::DriveRoot(const std::string& path) const {
-    return !path.empty() && path[0] == '/' ? "/" : std::string();
-}
-
-ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& mode,
-                              std::unique_ptr<engine::File>& file) {
+ErrorCode OpenAt(int dir, const std::string& path, const engine::OpenMode& mode,
+                 std::unique_ptr<engine::File>& file) {
     int flags = O_CLOEXEC;
     switch (mode.access) {
         case engine::Access::Read: flags |= O_RDONLY; break;
@@ -178,7 +211,8 @@ ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& m
     // A new file never goes through a link; an existing one is opened
     // without waiting, so that a pipe cannot hold the program.
     flags |= create ? O_CREAT | O_EXCL | O_NOFOLLOW : O_NONBLOCK;
-    const int fd = ::open(path.c_str(), flags, 0666);
+    const mode_t permissions = mode.permissions ? static_cast<mode_t>(mode.permissions & 0777) : 0666;
+    const int fd = ::openat(dir, path.c_str(), flags, permissions);
     if (fd < 0) return LastError();
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -201,6 +235,135 @@ ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& m
     return err::kNone;
 }
 
+// An flock on a file in the folder; the kernel ends it with the process.
+class PosixLock : public engine::Lock {
+public:
+    PosixLock(int dir, std::string name, int fd) : dir_(dir), name_(std::move(name)), fd_(fd) {}
+    ~PosixLock() override {
+        // Removed while still held, so that nobody takes over a name that is
+        // about to go; a run that opened it meanwhile sees it gone and retries.
+        ::unlinkat(dir_, name_.c_str(), 0);
+        ::close(fd_);
+    }
+
+private:
+    int dir_;
+    std::string name_;
+    int fd_;
+};
+
+// Another run may remove the lock file between our open and our flock: then
+// we hold a lock on a file nobody else can find, and try again.
+constexpr int kLockTries = 20;
+
+class PosixFolder : public engine::Folder {
+public:
+    PosixFolder(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    ~PosixFolder() override { ::close(fd_); }
+
+    const std::string& Path() const override { return path_; }
+
+    ErrorCode Open(const std::string& name, const engine::OpenMode& mode,
+                   std::unique_ptr<engine::File>& file) override {
+        return OpenAt(fd_, name, mode, file);
+    }
+    ErrorCode Status(const std::string& name, engine::FileStatus& status) override {
+        return StatusAt(fd_, name, status);
+    }
+    ErrorCode Delete(const std::string& name) override {
+        return ::unlinkat(fd_, name.c_str(), 0) == 0 ? err::kNone : LastError();
+    }
+    ErrorCode Rename(const std::string& from, const std::string& to) override {
+        return ::renameat(fd_, from.c_str(), fd_, to.c_str()) == 0 ? err::kNone : LastError();
+    }
+    ErrorCode List(std::vector<engine::FolderEntry>& entries) override {
+        entries.clear();
+        const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return LastError();
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            const ErrorCode code = LastError();
+            ::close(fd);
+            return code;
+        }
+        ErrorCode code = err::kNone;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                code = errno ? LastError() : err::kNone;
+                break;
+            }
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat st {};
+            const bool isFolder = ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            entries.push_back({name, isFolder});
+        }
+        ::closedir(dir);
+        return code;
+    }
+    ErrorCode Flush() override { return ::fsync(fd_) == 0 ? err::kNone : LastError(); }
+
+    ErrorCode Lock(const std::string& name, std::unique_ptr<engine::Lock>& lock) override {
+        for (int attempt = 0; attempt < kLockTries; ++attempt) {
+            const int fd = ::openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) return LastError();
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int error = errno;
+                ::close(fd);
+                return error == EWOULDBLOCK ? err::kSharingViolation : ErrorFromErrno(error);
+            }
+            struct stat held {}, named {};
+            if (::fstat(fd, &held) == 0 && ::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                lock = std::make_unique<PosixLock>(fd_, name, fd);
+                return err::kNone;
+            }
+            ::close(fd);
+        }
+        return err::kSharingViolation;
+    }
+
+private:
+    std::string path_;
+    int fd_;
+};
+
+}  // namespace
+
+PosixPlatform::PosixPlatform(std::string ansiCodePage) : codePage_(std::move(ansiCodePage)) {}
+
+bool PosixPlatform::CodePageKnown(const std::string& codePage) {
+    iconv_t cd = ::iconv_open(codePage.c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    ::iconv_close(cd);
+    return true;
+}
+
+bool PosixPlatform::IsRoot(const std::string& path) const { return path == "/"; }
+
+std::string PosixPlatform::DriveRoot(const std::string& path) const {
+    return !path.empty() && path[0] == '/' ? "/" : std::string();
+}
+
+ErrorCode PosixPlatform::Open(const std::string& path, const engine::OpenMode& mode,
+                              std::unique_ptr<engine::File>& file) {
+    return OpenAt(AT_FDCWD, path, mode, file);
+}
+
+ErrorCode PosixPlatform::OpenFolder(const std::string& path, std::unique_ptr<engine::Folder>& folder) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOTDIR ? err::kDirectory : LastError();
+    folder = std::make_unique<PosixFolder>(path, fd);
+    return err::kNone;
+}
+
+std::string PosixPlatform::StoredName(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 ErrorCode PosixPlatform::Delete(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? err::kNone : LastError();
 }
@@ -211,19 +374,9 @@ ErrorCode PosixPlatform::Rename(const std::string& from, const std::string& to) 
 
 ErrorCode PosixPlatform::ListFolder(const std::string& folder,
                                     std::vector<engine::FolderEntry>& entries) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return LastError();
-    entries.clear();
-    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    while (const dirent* entry = ::readdir(dir)) {
-        struct stat st {};
-        const std::string name = entry->d_name;
-        const bool isFolder =
-            ::lstat((prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        entries.push_back({name, isFolder});
-    }
-    ::closedir(dir);
-    return err::kNone;
+    std::unique_ptr<engine::Folder> open;
+    if (const ErrorCode code = OpenFolder(folder, open)) return code;
+    return open->List(entries);
 }
 
 ErrorCode PosixPlatform::RemoveFolder(const std::string& path) {
@@ -239,26 +392,7 @@ ErrorCode PosixPlatform::SetCurrentFolder(const std::string& path) {
 }
 
 ErrorCode PosixPlatform::Status(const std::string& path, engine::FileStatus& status) {
-    status = engine::FileStatus{};
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return err::kNone;
-        return LastError();
-    }
-    status.link = S_ISLNK(link.st_mode);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        // A link that leads nowhere, or round in a circle.
-        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return err::kNone;
-        return LastError();
-    }
-    status.kind = S_ISREG(st.st_mode)   ? engine::FileKind::Regular
-                  : S_ISDIR(st.st_mode) ? engine::FileKind::Folder
-                                        : engine::FileKind::Other;
-    status.size = static_cast<std::uint64_t>(st.st_size);
-    status.id.volume = static_cast<std::uint64_t>(st.st_dev);
-    status.id.index = static_cast<std::uint64_t>(st.st_ino);
-    return err::kNone;
+    return StatusAt(AT_FDCWD, path, status);
 }
 
 bool PosixPlatform::Exists(const std::string& path) {

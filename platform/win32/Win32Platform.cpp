@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WideText.h"
 
 namespace platform {
@@ -16,6 +17,32 @@ namespace {
 // Large transfers go to the kernel in pieces of this size, as on POSIX: the
 // file cache takes them faster than one call of several megabytes.
 constexpr DWORD kChunk = 1024 * 1024;
+
+std::int64_t Ticks(const LARGE_INTEGER& time) { return time.QuadPart; }
+
+// What an open handle is: kind, size, identity and times.
+ErrorCode Describe(HANDLE handle, engine::FileStatus& status) {
+    status = engine::FileStatus{};
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return GetLastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        status.kind = engine::FileKind::Folder;
+    } else {
+        status.kind = GetFileType(handle) == FILE_TYPE_DISK ? engine::FileKind::Regular : engine::FileKind::Other;
+    }
+    status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    status.id.volume = info.dwVolumeSerialNumber;
+    status.id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+        status.modified = Ticks(basic.LastWriteTime);
+        status.changed = Ticks(basic.ChangeTime);
+    } else {
+        status.modified = (std::int64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+        status.changed = status.modified;
+    }
+    return err::kNone;
+}
 
 class Win32File : public engine::File {
 public:
@@ -72,6 +99,10 @@ public:
                    : GetLastError();
     }
 
+    ErrorCode Flush() override { return FlushFileBuffers(handle_) ? err::kNone : GetLastError(); }
+
+    ErrorCode Status(engine::FileStatus& status) override { return Describe(handle_, status); }
+
     ErrorCode Close() override {
         const HANDLE handle = handle_;
         handle_ = INVALID_HANDLE_VALUE;
@@ -91,6 +122,79 @@ HANDLE OpenForQuery(const std::wstring& path) {
 }
 
 bool IsDevicePath(const std::string& path) { return path.compare(0, 4, "\\\\.\\") == 0; }
+
+// Every entry of a folder, or the failure that stopped the listing.
+ErrorCode ListEntries(const std::string& folder, std::vector<engine::FolderEntry>& entries) {
+    entries.clear();
+    std::wstring pattern = ExtendedPath(folder);
+    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+    pattern += L"*";
+    WIN32_FIND_DATAW data;
+    const ScopedFind find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return GetLastError();
+    do {
+        const std::string name = Narrow(data.cFileName);
+        if (name == "." || name == "..") continue;
+        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(find.get(), &data));
+    // Anything else than the end would leave the listing cut short.
+    const DWORD code = GetLastError();
+    return code == ERROR_NO_MORE_FILES ? err::kNone : code;
+}
+
+// A lock file that only its holder can open, which the system removes when
+// the holder closes it or dies; one that a power loss left behind opens for
+// whoever comes next.
+class Win32Lock : public engine::Lock {
+public:
+    explicit Win32Lock(HANDLE handle) : handle_(handle) {}
+
+private:
+    ScopedHandle handle_;
+};
+
+// The folder stays open for the run without allowing deletion, so that
+// nobody can rename or remove it (or a folder above it) meanwhile: its path
+// keeps naming it, and the path-based calls reach it.
+class Win32Folder : public engine::Folder {
+public:
+    Win32Folder(Win32Platform& platform, std::string path, HANDLE handle)
+        : platform_(platform), path_(std::move(path)), handle_(handle) {}
+
+    const std::string& Path() const override { return path_; }
+    ErrorCode Open(const std::string& name, const engine::OpenMode& mode,
+                   std::unique_ptr<engine::File>& file) override {
+        return platform_.Open(Inside(name), mode, file);
+    }
+    ErrorCode Status(const std::string& name, engine::FileStatus& status) override {
+        return platform_.Status(Inside(name), status);
+    }
+    ErrorCode Delete(const std::string& name) override { return platform_.Delete(Inside(name)); }
+    ErrorCode Rename(const std::string& from, const std::string& to) override {
+        return platform_.Rename(Inside(from), Inside(to));
+    }
+    ErrorCode List(std::vector<engine::FolderEntry>& entries) override { return ListEntries(path_, entries); }
+    // NTFS and FAT keep their entries in order with the renames, which are
+    // made write-through: nothing more to do for the folder itself.
+    ErrorCode Flush() override { return err::kNone; }
+    ErrorCode Lock(const std::string& name, std::unique_ptr<engine::Lock>& lock) override {
+        const HANDLE handle = CreateFileW(ExtendedPath(Inside(name)).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                          nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+        lock = std::make_unique<Win32Lock>(handle);
+        return err::kNone;
+    }
+
+private:
+    std::string Inside(const std::string& name) const {
+        return path_.empty() || path_.back() == '\\' ? path_ + name : path_ + '\\' + name;
+    }
+
+    Win32Platform& platform_;
+    std::string path_;
+    ScopedHandle handle_;
+};
 
 }  // namespace
 
@@ -191,29 +295,43 @@ ErrorCode Win32Platform::Open(const std::string& path, const engine::OpenMode& m
     return err::kNone;
 }
 
+ErrorCode Win32Platform::OpenFolder(const std::string& path, std::unique_ptr<engine::Folder>& folder) {
+    std::wstring wide = ExtendedPath(path);
+    if (!wide.empty() && wide.back() != L'\\') wide += L'\\';
+    ScopedHandle handle(CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle.get(), &info)) return GetLastError();
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+    folder = std::make_unique<Win32Folder>(*this, path, handle.Release());
+    return err::kNone;
+}
+
+std::string Win32Platform::StoredName(const std::string& path) {
+    const std::size_t cut = path.find_last_of('\\');
+    const std::string given = cut == std::string::npos ? path : path.substr(cut + 1);
+    // A search takes * and ? for patterns; no stored name holds them.
+    if (given.empty() || given.find_first_of("*?") != std::string::npos) return given;
+    WIN32_FIND_DATAW data;
+    const ScopedFind find(FindFirstFileExW(ExtendedPath(path).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0));
+    if (!find) return given;
+    return Narrow(data.cFileName);
+}
+
 ErrorCode Win32Platform::Delete(const std::string& path) {
     return DeleteFileW(ExtendedPath(path).c_str()) ? err::kNone : GetLastError();
 }
 
 ErrorCode Win32Platform::Rename(const std::string& from, const std::string& to) {
-    return MoveFileExW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+    return MoveFileExW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? err::kNone
                : GetLastError();
 }
 
 ErrorCode Win32Platform::ListFolder(const std::string& folder, std::vector<engine::FolderEntry>& entries) {
-    std::wstring pattern = ExtendedPath(folder);
-    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
-    pattern += L"*";
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError();
-    entries.clear();
-    do {
-        entries.push_back({Narrow(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return err::kNone;
+    return ListEntries(folder, entries);
 }
 
 ErrorCode Win32Platform::RemoveFolder(const std::string& path) {

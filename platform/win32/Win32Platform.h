@@ -17,6 +17,9 @@ public:
 
     engine::ErrorCode Open(const std::string& path, const engine::OpenMode& mode,
                            std::unique_ptr<engine::File>& file) override;
+    engine::ErrorCode OpenFolder(const std::string& path, std::unique_ptr<engine::Folder>& folder) override;
+    std::string StoredName(const std::string& path) override;
+    bool CaseSensitiveNames() const override { return false; }
     engine::ErrorCode Delete(const std::string& path) override;
     engine::ErrorCode Rename(const std::string& from, const std::string& to) override;
     engine::ErrorCode ListFolder(const std::string& folder,

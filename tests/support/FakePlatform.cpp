@@ -13,6 +13,21 @@ namespace fake {
 using engine::ErrorCode;
 namespace err = engine::err;
 
+namespace {
+// What Windows answers for a handle on a disk that was taken out.
+constexpr ErrorCode kFileInvalid = 1006;
+
+char LetterOf(const std::string& key) {
+    return key.size() >= 2 && key[1] == ':' ? static_cast<char>(std::toupper(static_cast<unsigned char>(key[0]))) : 0;
+}
+}  // namespace
+
+struct FakePlatform::FolderRecord {
+    std::string key;   // upper case, no final separator (except a root)
+    char letter = 0;
+    std::uint64_t serial = 0;  // the disk it was opened on
+};
+
 class FakeFile : public engine::File {
 public:
     FakeFile(FakePlatform& fs, std::string path, std::shared_ptr<FakePlatform::Node> node,
@@ -20,6 +35,7 @@ public:
         : fs_(fs), path_(std::move(path)), node_(std::move(node)), mode_(mode) {
         ++fs_.openHandles_;
         if (mode_.share == engine::Share::None) ++node_->exclusive;
+        if (mode_.share == engine::Share::Read) ++node_->denyWrite;
         if (mode_.access != engine::Access::Write) ++node_->readers;
         if (mode_.access != engine::Access::Read) ++node_->writers;
     }
@@ -80,6 +96,8 @@ public:
         position_ += want;
         passed_ += want;
         written = want;
+        node_->modified = node_->changed = fs_.Tick();
+        fs_.Step();
         return code;
     }
 
@@ -95,10 +113,36 @@ public:
         return err::kNone;
     }
 
+    ErrorCode Flush() override {
+        if (!node_) return err::kInvalidHandle;
+        if (const Fault* f = fs_.MatchFault(Op::Flush, path_, 0, 0)) {
+            const ErrorCode code = f->code;
+            fs_.Consume(f);
+            return code;
+        }
+        node_->stored = node_->data;
+        fs_.Step();
+        return err::kNone;
+    }
+
+    ErrorCode Status(engine::FileStatus& status) override {
+        if (!node_) return err::kInvalidHandle;
+        status = engine::FileStatus{};
+        status.kind = engine::FileKind::Regular;
+        status.size = node_->data.size();
+        const Drive* d = fs_.DriveOf(path_);
+        status.id = {d ? d->serial : 0, node_->index};
+        status.modified = node_->modified;
+        status.changed = node_->changed;
+        status.permissions = node_->permissions;
+        return err::kNone;
+    }
+
     ErrorCode Close() override {
         if (!node_) return err::kNone;
         --fs_.openHandles_;
         if (mode_.share == engine::Share::None) --node_->exclusive;
+        if (mode_.share == engine::Share::Read) --node_->denyWrite;
         if (mode_.access != engine::Access::Write) --node_->readers;
         if (mode_.access != engine::Access::Read) --node_->writers;
         node_.reset();
@@ -114,8 +158,98 @@ private:
     std::uint64_t passed_ = 0;
 };
 
+class FakeLock : public engine::Lock {
+public:
+    FakeLock(FakePlatform& fs, std::string key, std::uint64_t serial) : fs_(fs), key_(std::move(key)), serial_(serial) {}
+    ~FakeLock() override {
+        fs_.held_.erase(key_);
+        Drive* d = fs_.DriveOf(key_);
+        // A lock on a disk that was taken out stays on that disk.
+        if (!d || d->serial != serial_) return;
+        if (fs_.files_.erase(key_)) fs_.Journal({FakePlatform::Change::Remove, key_, "", nullptr});
+    }
+
+private:
+    FakePlatform& fs_;
+    std::string key_;
+    std::uint64_t serial_;
+};
+
+class FakeFolder : public engine::Folder {
+public:
+    FakeFolder(FakePlatform& fs, std::string path, std::shared_ptr<FakePlatform::FolderRecord> record)
+        : fs_(fs), path_(std::move(path)), record_(std::move(record)) {}
+
+    const std::string& Path() const override { return path_; }
+    ErrorCode Open(const std::string& name, const engine::OpenMode& mode,
+                   std::unique_ptr<engine::File>& file) override {
+        if (const ErrorCode code = Usable()) return code;
+        return fs_.Open(Inside(name), mode, file);
+    }
+    ErrorCode Status(const std::string& name, engine::FileStatus& status) override {
+        if (const ErrorCode code = Usable()) return code;
+        return fs_.Status(Inside(name), status);
+    }
+    ErrorCode Delete(const std::string& name) override {
+        if (const ErrorCode code = Usable()) return code;
+        return fs_.Delete(Inside(name));
+    }
+    ErrorCode Rename(const std::string& from, const std::string& to) override {
+        if (const ErrorCode code = Usable()) return code;
+        return fs_.Rename(Inside(from), Inside(to));
+    }
+    ErrorCode List(std::vector<engine::FolderEntry>& entries) override {
+        if (const ErrorCode code = Usable()) return code;
+        return fs_.ListFolder(record_->key, entries);
+    }
+    ErrorCode Flush() override {
+        if (const ErrorCode code = Usable()) return code;
+        if (const Fault* f = fs_.MatchFault(Op::Flush, record_->key, 0, 0)) {
+            const ErrorCode code = f->code;
+            fs_.Consume(f);
+            return code;
+        }
+        fs_.FlushJournal(record_->letter);
+        fs_.Step();
+        return err::kNone;
+    }
+    ErrorCode Lock(const std::string& name, std::unique_ptr<engine::Lock>& lock) override {
+        if (const ErrorCode code = Usable()) return code;
+        const std::string key = engine::AsciiUpper(Inside(name));
+        if (fs_.held_.count(key)) return err::kSharingViolation;
+        Drive* d = fs_.DriveOf(key);
+        if (d && d->readOnly) return err::kWriteProtect;
+        if (!fs_.files_.count(key)) {
+            std::unique_ptr<engine::File> file;
+            const ErrorCode code =
+                fs_.Open(key, {engine::Access::ReadWrite, engine::Share::None, engine::Creation::CreateNew, false}, file);
+            if (code != err::kNone) return code;
+        }
+        fs_.held_.insert(key);
+        lock = std::make_unique<FakeLock>(fs_, key, record_->serial);
+        return err::kNone;
+    }
+
+private:
+    ErrorCode Usable() const {
+        Drive* d = fs_.DriveOf(record_->key);
+        if (!d) return err::kPathNotFound;
+        if (d->notReady) return err::kNotReady;
+        if (d->serial != record_->serial) return kFileInvalid;
+        return err::kNone;
+    }
+    std::string Inside(const std::string& name) const {
+        return record_->key.back() == '\\' ? record_->key + name : record_->key + '\\' + name;
+    }
+
+    FakePlatform& fs_;
+    std::string path_;
+    std::shared_ptr<FakePlatform::FolderRecord> record_;
+};
+
 
 FakePlatform::FakePlatform() { drive('C'); }
+FakePlatform::~FakePlatform() = default;
 
 Drive& FakePlatform::drive(char letter) {
     letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
@@ -128,7 +262,7 @@ void FakePlatform::AddFolder(const std::string& path) {
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\') {
             at = path.substr(0, i);
-            if (at.size() > 2) folders_.insert(engine::AsciiUpper(at));
+            if (at.size() > 2 && folders_.insert(engine::AsciiUpper(at)).second) storedNames_[engine::AsciiUpper(at)] = at;
         }
     }
 }
@@ -137,27 +271,78 @@ void FakePlatform::AddFile(const std::string& path, Bytes content, bool readOnly
     AddFolder(Parent(path));
     auto node = std::make_shared<Node>();
     node->data = std::move(content);
+    node->stored = node->data;
     node->readOnly = readOnly;
     node->index = nextIndex_++;
-    links_.erase(engine::AsciiUpper(path));
+    node->modified = node->changed = Tick();
+    const std::string key = engine::AsciiUpper(path);
+    links_.erase(key);
+    base_[LetterOf(key)].links.erase(key);
     if (Drive* d = DriveOf(path)) d->freeBytes -= std::min<std::uint64_t>(d->freeBytes, node->data.size());
-    files_[engine::AsciiUpper(path)] = node;
+    files_[key] = node;
+    base_[LetterOf(key)].files[key] = node;
+    storedNames_[key] = path;
 }
 
 void FakePlatform::AddHardLink(const std::string& path, const std::string& existing) {
     AddFolder(Parent(path));
-    files_[engine::AsciiUpper(path)] = files_.at(engine::AsciiUpper(existing));
+    const std::string key = engine::AsciiUpper(path);
+    files_[key] = files_.at(engine::AsciiUpper(existing));
+    base_[LetterOf(key)].files[key] = files_[key];
+    storedNames_[key] = path;
 }
 
 void FakePlatform::AddLink(const std::string& path, const std::string& target) {
     AddFolder(Parent(path));
-    files_.erase(engine::AsciiUpper(path));
-    links_[engine::AsciiUpper(path)] = target;
+    const std::string key = engine::AsciiUpper(path);
+    files_.erase(key);
+    base_[LetterOf(key)].files.erase(key);
+    links_[key] = target;
+    base_[LetterOf(key)].links[key] = target;
+    storedNames_[key] = path;
 }
 
 void FakePlatform::AddSpecial(const std::string& path) {
     AddFile(path, {});
     files_[engine::AsciiUpper(path)]->special = true;
+}
+
+void FakePlatform::Overwrite(const std::string& path, std::uint64_t offset, const Bytes& bytes) {
+    Node& node = *files_.at(Follow(path));
+    if (node.data.size() < offset + bytes.size()) node.data.resize(offset + bytes.size());
+    std::copy(bytes.begin(), bytes.end(), node.data.begin() + static_cast<std::ptrdiff_t>(offset));
+    node.stored = node.data;
+    node.modified = node.changed = Tick();
+}
+
+void FakePlatform::RenameFolder(const std::string& from, const std::string& to) {
+    const std::string source = engine::AsciiUpper(from), target = engine::AsciiUpper(to);
+    auto moved = [&](const std::string& key, std::string& renamed) {
+        if (key == source || key.compare(0, source.size() + 1, source + "\\") == 0) {
+            renamed = target + key.substr(source.size());
+            return true;
+        }
+        return false;
+    };
+    std::string renamed;
+    std::set<std::string> folders;
+    for (const std::string& folder : folders_) folders.insert(moved(folder, renamed) ? renamed : folder);
+    folders_ = folders;
+    auto rekey = [&](auto& map) {
+        std::remove_reference_t<decltype(map)> result;
+        for (auto& [key, value] : map) result[moved(key, renamed) ? renamed : key] = value;
+        map = std::move(result);
+    };
+    rekey(files_);
+    rekey(links_);
+    rekey(storedNames_);
+    for (auto& [letter, names] : base_) {
+        rekey(names.files);
+        rekey(names.links);
+    }
+    for (const auto& weak : openFolders_) {
+        if (auto record = weak.lock(); record && moved(record->key, renamed)) record->key = renamed;
+    }
 }
 
 bool FakePlatform::HasLink(const std::string& path) const { return links_.count(engine::AsciiUpper(path)) != 0; }
@@ -180,6 +365,12 @@ const Bytes& FakePlatform::Content(const std::string& path) const {
     return it->second->data;
 }
 
+std::uint32_t FakePlatform::PermissionsOf(const std::string& path) const {
+    auto it = files_.find(engine::AsciiUpper(path));
+    if (it == files_.end()) throw std::out_of_range("no file " + path);
+    return it->second->permissions;
+}
+
 std::vector<std::string> FakePlatform::FilesUnder(const std::string& prefix) const {
     std::vector<std::string> names;
     const std::string key = engine::AsciiUpper(prefix);
@@ -190,7 +381,8 @@ std::vector<std::string> FakePlatform::FilesUnder(const std::string& prefix) con
 }
 
 std::map<std::string, Bytes> FakePlatform::SwapDisk(char letter, std::uint64_t freeBytes) {
-    const std::string root = engine::AsciiUpper(std::string(1, letter) + ":\\");
+    letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    const std::string root = std::string(1, letter) + ":\\";
     std::map<std::string, Bytes> old;
     for (auto it = files_.begin(); it != files_.end();) {
         if (it->first.compare(0, root.size(), root) == 0) {
@@ -208,9 +400,22 @@ std::map<std::string, Bytes> FakePlatform::SwapDisk(char letter, std::uint64_t f
         if (it->first.compare(0, root.size(), root) == 0) it = links_.erase(it);
         else ++it;
     }
+    // The new disk's names are all it holds for certain.
+    base_[letter] = Names{};
+    journal_[letter].clear();
+    journalStored_[letter] = 0;
     drive(letter).freeBytes = freeBytes;
     ++drive(letter).serial;
     return old;
+}
+
+void FakePlatform::InsertDisk(char letter, const std::map<std::string, Bytes>& files, std::uint64_t freeBytes,
+                              std::uint64_t serial) {
+    SwapDisk(letter, freeBytes);
+    Drive& d = drive(letter);
+    if (serial) d.serial = serial;
+    for (const auto& [path, content] : files) AddFile(path, content);
+    d.freeBytes = freeBytes;
 }
 
 const Fault* FakePlatform::MatchFault(Op op, const std::string& path, std::uint64_t passed,
@@ -243,6 +448,102 @@ std::string FakePlatform::Parent(const std::string& path) const {
     if (pos == std::string::npos) return std::string();
     if (pos == 2 && path[1] == ':') return path.substr(0, 3);
     return path.substr(0, pos);
+}
+
+int FakePlatform::NameCount(const Node* node) const {
+    return static_cast<int>(std::count_if(files_.begin(), files_.end(), [&](const auto& entry) { return entry.second.get() == node; }));
+}
+
+void FakePlatform::Step() {
+    ++steps_;
+    if (afterStep) afterStep(steps_);
+}
+
+void FakePlatform::Journal(Change change) {
+    journal_[LetterOf(change.key)].push_back(std::move(change));
+    Step();
+}
+
+void FakePlatform::FlushJournal(char letter) { journalStored_[letter] = journal_[letter].size(); }
+
+void FakePlatform::Apply(Names& names, const Change& change) {
+    switch (change.kind) {
+        case Change::Make:
+            names.links.erase(change.key);
+            names.files[change.key] = change.node;
+            break;
+        case Change::Remove:
+            if (!names.links.erase(change.key)) names.files.erase(change.key);
+            break;
+        case Change::Move: {
+            auto it = names.files.find(change.key);
+            if (it == names.files.end()) break;
+            auto node = it->second;
+            names.files.erase(it);
+            names.links.erase(change.to);
+            names.files[change.to] = node;
+            break;
+        }
+    }
+}
+
+std::vector<std::unique_ptr<FakePlatform>> FakePlatform::PowerLossImages() const {
+    // For each drive, the journal lengths a power loss may keep.
+    std::vector<std::pair<char, std::vector<std::size_t>>> choices;
+    for (const auto& [letter, drive] : drives_) {
+        auto journal = journal_.find(letter);
+        const std::size_t total = journal == journal_.end() ? 0 : journal->second.size();
+        auto stored = journalStored_.find(letter);
+        const std::size_t from = stored == journalStored_.end() ? 0 : stored->second;
+        std::vector<std::size_t> lengths;
+        constexpr std::size_t kMostEach = 12;
+        const std::size_t span = total - from;
+        for (std::size_t k = 0; k <= span; ++k) {
+            if (span < kMostEach || k == 0 || k == span || k % (span / kMostEach + 1) == 0) lengths.push_back(from + k);
+        }
+        choices.push_back({letter, lengths});
+    }
+    std::vector<std::unique_ptr<FakePlatform>> images;
+    std::vector<std::size_t> pick(choices.size(), 0);
+    for (;;) {
+        auto image = std::make_unique<FakePlatform>();
+        image->drives_ = drives_;
+        image->folders_ = folders_;
+        image->nextIndex_ = nextIndex_;
+        image->clock_ = clock_;
+        std::map<const Node*, std::shared_ptr<Node>> copies;
+        for (std::size_t d = 0; d < choices.size(); ++d) {
+            const char letter = choices[d].first;
+            Names names;
+            if (auto base = base_.find(letter); base != base_.end()) names = base->second;
+            if (auto journal = journal_.find(letter); journal != journal_.end()) {
+                for (std::size_t k = 0; k < choices[d].second[pick[d]]; ++k) Apply(names, journal->second[k]);
+            }
+            for (const auto& [key, node] : names.files) {
+                auto& copy = copies[node.get()];
+                if (!copy) {
+                    copy = std::make_shared<Node>(*node);
+                    copy->data = node->stored;
+                    copy->readers = copy->writers = copy->exclusive = copy->denyWrite = 0;
+                }
+                image->files_[key] = copy;
+                image->base_[letter].files[key] = copy;
+            }
+            for (const auto& [key, target] : names.links) {
+                image->links_[key] = target;
+                image->base_[letter].links[key] = target;
+            }
+        }
+        for (const auto& [key, node] : image->files_) {
+            auto name = storedNames_.find(key);
+            image->storedNames_[key] = name == storedNames_.end() ? key : name->second;
+        }
+        images.push_back(std::move(image));
+        std::size_t d = 0;
+        while (d < pick.size() && ++pick[d] == choices[d].second.size()) pick[d++] = 0;
+        if (d == pick.size()) break;
+    }
+    return images;
 }
 
 // The shell's root test: "\\", "X:\\", or a share "\\\\server\\share".
@@ -281,8 +582,12 @@ ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mo
         if (Drive* target = DriveOf(key); target && target->readOnly) return err::kWriteProtect;
         auto node = std::make_shared<Node>();
         node->index = nextIndex_++;
+        node->modified = node->changed = Tick();
+        if (mode.permissions) node->permissions = mode.permissions & 0777;
         files_[key] = node;
+        storedNames_[key] = path;
         file = std::make_unique<FakeFile>(*this, path, node, mode);
+        Journal({Change::Make, key, "", node});
         return err::kNone;
     }
     if (it == files_.end()) return err::kFileNotFound;
@@ -295,8 +600,34 @@ ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mo
     if (wantsWrite && n.readers + n.writers > 0 && mode.share != engine::Share::ReadWrite) {
         return err::kSharingViolation;
     }
+    // A handle that shares only reading keeps writers out, as on Windows.
+    if (wantsWrite && n.denyWrite > 0) return err::kSharingViolation;
     file = std::make_unique<FakeFile>(*this, path, it->second, mode);
     return err::kNone;
+}
+
+ErrorCode FakePlatform::OpenFolder(const std::string& path, std::unique_ptr<engine::Folder>& folder) {
+    Drive* d = DriveOf(path);
+    if (!d) return err::kPathNotFound;
+    if (d->notReady) return err::kNotReady;
+    std::string key = Follow(path);
+    if (key.size() > 3 && key.back() == '\\') key.pop_back();
+    if (key.empty()) return err::kCantResolveFilename;
+    if (!folders_.count(key)) return files_.count(key) ? err::kDirectory : err::kPathNotFound;
+    auto record = std::make_shared<FolderRecord>();
+    record->key = key;
+    record->letter = LetterOf(key);
+    record->serial = DriveOf(key) ? DriveOf(key)->serial : 0;
+    openFolders_.push_back(record);
+    folder = std::make_unique<FakeFolder>(*this, path, record);
+    return err::kNone;
+}
+
+std::string FakePlatform::StoredName(const std::string& path) {
+    auto it = storedNames_.find(engine::AsciiUpper(path));
+    const std::string& stored = it == storedNames_.end() ? path : it->second;
+    const std::size_t cut = stored.rfind('\\');
+    return cut == std::string::npos ? stored : stored.substr(cut + 1);
 }
 
 ErrorCode FakePlatform::Delete(const std::string& path) {
@@ -308,15 +639,21 @@ ErrorCode FakePlatform::Delete(const std::string& path) {
         return code;
     }
     if (d && d->readOnly) return err::kWriteProtect;
-    if (links_.erase(engine::AsciiUpper(path))) return err::kNone;
-    auto it = files_.find(engine::AsciiUpper(path));
-    if (it == files_.end()) return folders_.count(engine::AsciiUpper(path)) ? err::kAccessDenied : err::kFileNotFound;
+    const std::string key = engine::AsciiUpper(path);
+    if (held_.count(key)) return err::kSharingViolation;
+    if (links_.erase(key)) {
+        Journal({Change::Remove, key, "", nullptr});
+        return err::kNone;
+    }
+    auto it = files_.find(key);
+    if (it == files_.end()) return folders_.count(key) ? err::kAccessDenied : err::kFileNotFound;
     const Node& n = *it->second;
     if (n.readOnly) return err::kAccessDenied;
     if (n.readers + n.writers > 0) return err::kSharingViolation;
     // The room comes back when the last name of the file goes.
-    if (d && it->second.use_count() == 1) d->freeBytes += n.data.size();
+    if (d && NameCount(it->second.get()) == 1) d->freeBytes += n.data.size();
     files_.erase(it);
+    Journal({Change::Remove, key, "", nullptr});
     return err::kNone;
 }
 
@@ -340,12 +677,15 @@ ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
     if (auto old = files_.find(target); old != files_.end() && source != target) {
         if (old->second->readOnly) return err::kAccessDenied;
         if (old->second->readers + old->second->writers > 0) return err::kSharingViolation;
-        if (old->second.use_count() == 1) d->freeBytes += old->second->data.size();
+        if (NameCount(old->second.get()) == 1) d->freeBytes += old->second->data.size();
     }
     links_.erase(target);
     auto node = it->second;
     files_.erase(it);
     files_[target] = node;
+    storedNames_[target] = to;
+    node->changed = Tick();
+    Journal({Change::Move, source, target, node});
     return err::kNone;
 }
 
@@ -355,16 +695,24 @@ ErrorCode FakePlatform::ListFolder(const std::string& folder, std::vector<engine
         return err::kPathNotFound;
     }
     if (key.back() != '\\') key += '\\';
-    entries = {{".", true}, {"..", true}};
+    entries.clear();
     auto direct = [&](const std::string& path) {
         return path.size() > key.size() && path.compare(0, key.size(), key) == 0 &&
                path.find('\\', key.size()) == std::string::npos;
     };
+    auto name = [&](const std::string& path) {
+        auto stored = storedNames_.find(path);
+        const std::string& full = stored == storedNames_.end() ? path : stored->second;
+        return full.substr(full.rfind('\\') + 1);
+    };
     for (const auto& [path, node] : files_) {
-        if (direct(path)) entries.push_back({path.substr(key.size()), false});
+        if (direct(path)) entries.push_back({name(path), false});
+    }
+    for (const auto& [path, target] : links_) {
+        if (direct(path)) entries.push_back({name(path), false});
     }
     for (const std::string& path : folders_) {
-        if (direct(path)) entries.push_back({path.substr(key.size()), true});
+        if (direct(path)) entries.push_back({name(path), true});
     }
     return err::kNone;
 }
@@ -417,6 +765,9 @@ ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& stat
     status.size = it->second->data.size();
     if (auto reported = reportedSizes.find(path); reported != reportedSizes.end()) status.size = reported->second;
     status.id = {DriveOf(key) ? DriveOf(key)->serial : 0, it->second->index};
+    status.modified = it->second->modified;
+    status.changed = it->second->changed;
+    status.permissions = it->second->permissions;
     return err::kNone;
 }
 

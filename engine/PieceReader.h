@@ -1,0 +1,107 @@
+// Reads a set's pieces in order, wherever they lie: in the info file's
+// folder, and for a set cut across disks, in the next folders given (copies
+// of the later disks) or on the next disks put in the drive. Checks every
+// piece's length by one rule and, where the set records them, every piece's
+// checksum and the whole file's. The rejoin writes what it reads; a
+// verification reads into nothing; the start checks walk the same way
+// without reading.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Checksum.h"
+#include "Job.h"
+#include "Operation.h"
+#include "TransferBuffer.h"
+
+namespace engine {
+
+// The message for a problem, in the program's words.
+std::string ProblemText(const PieceProblem& problem);
+
+// The length the pieces of a set must have: the recorded piece size, or for
+// a set that records none, what piece 0 holds once that makes a plan the
+// recorded size and count agree with. Empty while piece 0 is not measured.
+std::optional<std::uint64_t> ExpectedLength(const SetInfo& set, std::uint32_t pieceSize, std::uint32_t index);
+
+class PieceReader {
+public:
+    // Where the bytes of the pieces go, in order.
+    using Sink = std::function<void(const unsigned char* data, std::uint32_t size)>;
+    // Told of each problem as soon as it is known; a rejoin ends there.
+    using OnProblem = std::function<void(const PieceProblem& problem)>;
+
+    // A reader that reads, reports progress and asks for disks.
+    PieceReader(const RejoinJob& job, OperationContext& ctx);
+    // A walk over the names and lengths only, for the start checks: it
+    // stops where the next disk would have to be asked for.
+    PieceReader(const RejoinJob& job, Platform& platform);
+    ~PieceReader();
+
+    // Reads every piece into `sink` (may be empty), then checks the whole
+    // file's checksum. The pieces read, by location, for their removal.
+    void ReadAll(const Sink& sink, const OnProblem& onProblem);
+
+    // Whether the walk of the start checks stopped for the next disk.
+    bool needsAnotherDisk() const { return needsDisk_; }
+    // The set's piece size: recorded, or measured on piece 0 (0 when not).
+    std::uint32_t pieceSize() const { return pieceSize_; }
+    // Whether the pieces' checksums were known and compared.
+    bool checksums() const { return checksumsKnown_; }
+    // Every part read, as (folder path, name): what "Remove split files
+    // after rejoin" removes.
+    const std::vector<std::pair<std::string, std::string>>& partsRead() const { return partsRead_; }
+    // Whether the pieces came from more than one disk in the drive.
+    bool changedDisks() const { return disksChanged_ > 0; }
+
+private:
+    struct Location;
+    struct StopWalk {};
+
+    std::optional<PieceProblem> ReadPiece(std::uint32_t index, const Sink& sink);
+    std::optional<PieceProblem> ReadPart(std::uint32_t index, const std::string& name, std::uint64_t length,
+                                         const Sink& sink);
+    std::string PathOf(const std::string& name) const;
+    bool Present(const std::string& name, FileStatus& status);
+    bool AnyLaterPiece(std::uint32_t index);
+    bool CanAdvance() const;
+    void Advance(std::uint32_t index);
+    void OpenLocation();
+    void AdoptChecksumsHere();
+    void Judge(std::uint32_t index);
+
+    const RejoinJob& job_;
+    Platform& platform_;
+    OperationContext* ctx_;  // null for the walk of the start checks
+    bool dry_;
+    std::vector<std::string> folders_;
+    std::size_t at_ = 0;
+    std::unique_ptr<Folder> folder_;
+    std::vector<std::uint64_t> present_;  // piece indexes at the location
+    std::string volume_;
+    int disksChanged_ = 0;
+    bool needsDisk_ = false;
+
+    std::uint32_t pieceSize_ = 0;
+    bool checksumsKnown_ = false;
+    std::vector<Checksum> expected_;
+    Checksum expectedWhole_;
+    std::vector<Checksum> computed_;
+    std::vector<bool> readWhole_;  // every part read, its checksum computed
+    std::vector<bool> judged_;
+    std::vector<std::string> damagedPath_;  // where each piece began
+    bool allGood_ = true;
+    std::uint64_t done_ = 0;
+    ChecksumState piece_;
+    ChecksumState whole_;
+    TransferBuffer buffer_;
+    OnProblem onProblem_;
+    std::vector<std::pair<std::string, std::string>> partsRead_;
+};
+
+}  // namespace engine
