@@ -22,7 +22,10 @@
 #include <thread>
 
 #include "engine/Checksum.h"
+#include "engine/FileErrors.h"
+#include "engine/RunOutputs.h"
 #include "engine/Texts.h"
+#include "platform/posix/PosixPlatform.h"
 #include "support/SplitFixture.h"
 
 namespace {
@@ -121,6 +124,37 @@ protected:
             _exit(127);
         }
         return pid;
+    }
+
+    // Stops the process (SIGSTOP) as soon as `ready` holds, so that a test
+    // acts at a known point of a run instead of at a time; false when the
+    // run ended first.
+    bool StopWhen(pid_t pid, const std::function<bool()>& ready) {
+        for (int wait = 0; wait < 100000; ++wait) {
+            if (ready()) return kill(pid, SIGSTOP) == 0;
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        return false;
+    }
+
+    // How many entries a folder has whose names contain `part`.
+    int Count(const std::string& folder, const std::string& part) {
+        int n = 0;
+        DIR* d = opendir(folder.c_str());
+        if (!d) return 0;
+        while (const dirent* entry = readdir(d)) n += std::string(entry->d_name).find(part) != std::string::npos;
+        closedir(d);
+        return n;
+    }
+
+    int Finish(pid_t pid, int signal = 0) {
+        if (signal) kill(pid, signal);
+        kill(pid, SIGCONT);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
 
     // A tmpfs of `options` at `folder`, or a reason why there is none.
@@ -344,7 +378,8 @@ TEST_F(Cli, PipesAndDevicesAreRefusedWithoutWaiting) {
 }
 
 TEST_F(Cli, NamesThatWindowsOrCmdWouldMisreadAreRefused) {
-    for (const char* name : {"a\"b&echo INJECTED>pwned.txt", "col:on", "back\\slash", "tab\there", "aux.log"}) {
+    for (const char* name : {"a\"b&echo INJECTED>pwned.txt", "col:on", "back\\slash", "tab\there", "aux.log",
+                             "COM\u00b9.txt", "lpt\u00b3", "com0.bin", "LPT0"}) {
         Write(name, "x");
         const Result run = Parvex(std::string("split '") + name + "' --bytes 1");
         EXPECT_EQ(run.status, 1) << name;
@@ -409,25 +444,138 @@ TEST_F(Cli, SignalsDuringAJoinNeverLeaveAPartialFile) {
 // A split stopped half-way leaves no set that a join or Go.bat accepts, and
 // another set's Go.bat as it was.
 TEST_F(Cli, AnInterruptedSplitLeavesNothingCompleteLooking) {
-    const std::string big(48 << 20, 's');
-    Write("big.bin", big);
+    Write("big.bin", std::string(48 << 20, 's'));
     ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
-    int caught = 0;
-    for (int trial = 0; trial < 8; ++trial) {
+    for (int trial = 0; trial < 4; ++trial) {
         SCOPED_TRACE(trial);
         Write("parts/Go.bat", "other set\r\n");
-        const pid_t pid = Start({"split", "big.bin", "--to", "parts", "--floppy"});
-        for (int wait = 0; wait < 2000 && Listing(dir + "/parts").size() < 3; ++wait) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        kill(pid, trial % 2 ? SIGINT : SIGTERM);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
-        ++caught;
+        const pid_t pid = Start({"split", "big.bin", "--to", "parts", "--floppy", "--yes"});
+        ASSERT_TRUE(StopWhen(pid, [&] { return Count(dir + "/parts", ".spl") >= 1 + trial * 8; }));
+        EXPECT_EQ(Finish(pid, trial % 2 ? SIGINT : SIGTERM), 1);
         EXPECT_EQ(Listing(dir + "/parts"), (std::map<std::string, std::string>{{"Go.bat", "other set\r\n"}}));
     }
-    EXPECT_GT(caught, 0);
+}
+
+// Two runs of one set: while one holds it, the other is refused before it
+// writes; started together, each either completes or is refused, and the
+// set left is exact.
+TEST_F(Cli, OneRunOfASetAtATime) {
+    Write("c.bin", std::string(30 << 20, 'c'));
+    ASSERT_EQ(mkdir((dir + "/cc").c_str(), 0755), 0);
+    {
+        platform::PosixPlatform fs;
+        std::unique_ptr<engine::Folder> folder;
+        std::unique_ptr<engine::Lock> held;
+        ASSERT_EQ(fs.OpenFolder(dir + "/cc", folder), 0u);
+        ASSERT_EQ(folder->Lock(engine::LockFileName("c.bin"), held), 0u);
+        const Result run = Parvex("split c.bin --to cc --10mb");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(engine::Fill(texts::kSetInUse, dir + "/cc/c.bin")), std::string::npos) << run.err;
+        EXPECT_EQ(Listing(dir + "/cc").size(), 1u);  // the other run's lock
+    }
+    for (int trial = 0; trial < 6; ++trial) {
+        const pid_t a = Start({"split", "c.bin", "--to", "cc", "--10mb"});
+        const pid_t b = Start({"split", "c.bin", "--to", "cc", "--mb", "7"});
+        int sa = 0, sb = 0;
+        waitpid(a, &sa, 0);
+        waitpid(b, &sb, 0);
+        ASSERT_TRUE(WIFEXITED(sa) && WIFEXITED(sb));
+        EXPECT_LE(WEXITSTATUS(sa) + WEXITSTATUS(sb), 1) << "both failed";
+        const Result verified = Parvex("verify cc/c.bin.sio");
+        EXPECT_EQ(verified.status, 0) << verified.out;
+        EXPECT_EQ(Count(dir + "/cc", "~pvx"), 0);
+    }
+    ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
+    EXPECT_EQ(Parvex("join cc/c.bin.sio --to back").status, 0);
+    EXPECT_EQ(Slurp(dir + "/back/c.bin"), std::string(30 << 20, 'c'));
+}
+
+// Another program writes to the source while it is split, or the
+// destination is renamed, or a join is killed: nothing is published from a
+// changed source, a stopped run leaves nothing in the folder it worked in,
+// and the next join of a killed one leaves no temporary file.
+TEST_F(Cli, ChangesDuringARunNeverLeaveAWrongOrLeftoverFile) {
+    const std::string big(48 << 20, 'b');
+    Write("big.bin", big);
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    pid_t pid = Start({"split", "big.bin", "--to", "parts", "--floppy"});
+    ASSERT_TRUE(StopWhen(pid, [&] { return Count(dir + "/parts", ".spl") >= 3; }));
+    {
+        const int fd = open((dir + "/big.bin").c_str(), O_WRONLY);
+        ASSERT_EQ(pwrite(fd, "X", 1, 40 << 20), 1);
+        close(fd);
+    }
+    EXPECT_EQ(Finish(pid), 1);
+    EXPECT_TRUE(Listing(dir + "/parts").empty());
+    Write("big.bin", big);
+
+    pid = Start({"split", "big.bin", "--to", "parts", "--floppy"});
+    ASSERT_TRUE(StopWhen(pid, [&] { return Count(dir + "/parts", ".spl") >= 3; }));
+    ASSERT_EQ(rename((dir + "/parts").c_str(), (dir + "/moved").c_str()), 0);
+    EXPECT_EQ(Finish(pid, SIGTERM), 1);
+    EXPECT_TRUE(Listing(dir + "/moved").empty());
+    ASSERT_EQ(rename((dir + "/moved").c_str(), (dir + "/parts").c_str()), 0);
+
+    ASSERT_EQ(Parvex("split big.bin --to parts --10mb").status, 0);
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    for (int kills = 0; kills < 2; ++kills) {
+        pid = Start({"join", "parts/big.bin.sio", "--to", "out"});
+        ASSERT_TRUE(StopWhen(pid, [&] { return Count(dir + "/out", ".tmp") == 1; }));
+        EXPECT_EQ(Finish(pid, SIGKILL), -SIGKILL);
+    }
+    EXPECT_EQ(Count(dir + "/out", ".tmp"), 1);
+    const Result joined = Parvex("join parts/big.bin.sio --to out");
+    EXPECT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(Listing(dir + "/out"), (std::map<std::string, std::string>{{"big.bin", big}}));
+}
+
+// Pieces, info file and Go.bat are no more readable than the source; a
+// rejoined file keeps what it replaces, or takes the pieces'.
+TEST_F(Cli, PermissionsFollowTheSource) {
+    Write("secret.bin", std::string(25000, 's'));
+    ASSERT_EQ(chmod((dir + "/secret.bin").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("split secret.bin --to parts --bytes 10000").status, 0);
+    auto mode = [&](const std::string& path) {
+        struct stat st {};
+        stat((dir + "/" + path).c_str(), &st);
+        return st.st_mode & 0777;
+    };
+    for (const auto& [name, content] : Listing(dir + "/parts")) EXPECT_EQ(mode("parts/" + name), 0600u) << name;
+    ASSERT_EQ(Parvex("join parts/secret.bin.sio --to out").status, 0);
+    EXPECT_EQ(mode("out/secret.bin"), 0600u);
+    ASSERT_EQ(chmod((dir + "/out/secret.bin").c_str(), 0640), 0);
+    ASSERT_EQ(Parvex("join parts/secret.bin.sio --to out --yes").status, 0);
+    EXPECT_EQ(mode("out/secret.bin"), 0640u);
+}
+
+// A set cut across disks, copied one disk a folder: join and verify read on
+// in the folders given; in the wrong order the join is refused, naming the
+// piece that does not fit.
+TEST_F(Cli, JoinFromTheCopiesOfSeveralDisks) {
+    const std::string whole = Slurp(dir + "/sample.dat");
+    ASSERT_EQ(mkdir((dir + "/all").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("split sample.dat --to all --bytes 10000").status, 0);
+    for (const char* disk : {"d1", "d2", "d3", "out"}) ASSERT_EQ(mkdir((dir + "/" + disk).c_str(), 0755), 0);
+    const std::string p0 = Slurp(dir + "/all/sample.dat.0.spl"), p1 = Slurp(dir + "/all/sample.dat.1.spl"),
+                      p2 = Slurp(dir + "/all/sample.dat.2.spl");
+    Write("d1/sample.dat.sio", Slurp(dir + "/all/sample.dat.sio"));
+    Write("d1/sample.dat.0.spl", p0.substr(0, 6000));
+    Write("d2/sample.dat.0.spl", p0.substr(6000));
+    Write("d2/sample.dat.1.spl", p1.substr(0, 1000));
+    Write("d3/sample.dat.1.spl", p1.substr(1000));
+    Write("d3/sample.dat.2.spl", p2);
+    Result run = Parvex("verify d1/sample.dat.sio --from d2 d3");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    run = Parvex("join d1/sample.dat.sio --to out --from d3 d2");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(dir + "/d1/sample.dat.0.spl is damaged: its length"), std::string::npos) << run.err;
+    EXPECT_TRUE(Listing(dir + "/out").empty());
+    run = Parvex("join d1/sample.dat.sio --to out --from d2 --from d3");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(dir + "/out/sample.dat"), whole);
+    EXPECT_EQ(Parvex("join d1/sample.dat.sio --from").status, 2);
 }
 
 // A sparse source of 5 GiB, split into FAT32-sized pieces and into three,

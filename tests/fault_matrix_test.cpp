@@ -90,6 +90,12 @@ std::vector<SplitRow> SplitRows() {
                             f.fs.AddFault({fake::Op::Rename, name, err::kAccessDenied, 0, 1});
                         }});
     }
+    // What cannot be put on the disk itself is no success either.
+    for (const char* part : {".0.spl", ".2.spl", "~pvx", "E:\\PARTS"}) {
+        rows.push_back({std::string("flushing fails for ") + part, [=](support::SplitCase& f) {
+                            f.fs.AddFault({fake::Op::Flush, part, err::kIoDevice, 0, 1});
+                        }});
+    }
     rows.push_back({"Go.bat cannot be written", [](support::SplitCase& f) {
                         f.fs.AddFault({fake::Op::Write, "~pvx", err::kDiskFull, 10, 1});
                     }});
@@ -306,6 +312,10 @@ std::vector<JoinRow> JoinRows() {
     for (int calls = 0; calls <= kJoinCheckpoints; ++calls) {
         rows.push_back({"stopped at checkpoint " + std::to_string(calls),
                         [=](support::SplitCase& f) { f.checkpoint = new fake::StopAfter(calls); }});
+    }
+    for (const char* part : {"~pvx", "F:\\OUT"}) {
+        rows.push_back({std::string("flushing fails for ") + part,
+                        [=](support::SplitCase& f) { f.fs.AddFault({fake::Op::Flush, part, err::kIoDevice, 0, 1}); }});
     }
     rows.push_back({"the output cannot take its name",
                     [](support::SplitCase& f) { f.fs.AddFault({fake::Op::Rename, "movie.avi", err::kAccessDenied, 0, 1}); }});

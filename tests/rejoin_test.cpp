@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/FileErrors.h"
 #include "engine/Names.h"
 #include "engine/SplitInfo.h"
 #include "engine/Texts.h"
@@ -320,6 +321,101 @@ TEST(RejoinChecksums, EveryChangedByteIsCaughtAndNamed) {
                                                                "Nothing was rejoined."});
             EXPECT_TRUE(f.fs.FilesUnder("F:\\").empty());
         }
+    }
+}
+
+// Sets as earlier versions (or other tools) wrote them, with pieces of
+// every shape: a verification finds a problem exactly where a rejoin
+// refuses, and names the same piece.
+TEST(VerifyAndRejoin, OneRuleForPieceLengths) {
+    const struct {
+        std::vector<std::size_t> lengths;
+        const char* wrong;  // the piece both name, or null for a good set
+    } cases[] = {
+        {{500, 500}, nullptr},      {{400, 400, 200}, nullptr}, {{300, 700}, ".0.spl"},
+        {{333, 333, 334}, ".0.spl"}, {{100, 800, 100}, ".0.spl"}, {{400, 300, 300}, ".1.spl"},
+        {{400, 400, 400, 0}, ".0.spl"},
+    };
+    for (const auto& c : cases) {
+        std::size_t total = 0;
+        for (std::size_t length : c.lengths) total += length;
+        SCOPED_TRACE(::testing::Message() << c.lengths.size() << " pieces of " << c.lengths[0] << "...");
+        auto lay = [&](support::SplitCase& f, Mode mode) {
+            f.fs.drive('F');
+            f.fs.AddFolder("F:\\out");
+            const auto info = EncodeSplitInfo({static_cast<std::uint32_t>(c.lengths.size()), "old.bin",
+                                               static_cast<std::uint32_t>(total)});
+            f.fs.AddFile("E:\\parts\\old.bin.sio", Bytes(info.begin(), info.end()));
+            for (std::size_t i = 0; i < c.lengths.size(); ++i) {
+                f.fs.AddFile("E:\\parts\\old.bin." + std::to_string(i) + ".spl", support::Pattern(c.lengths[i], i + 1));
+            }
+            f.request.mode = mode;
+            f.request.sourceText = "E:\\parts\\old.bin.sio";
+            f.request.destinationText = "F:\\out";
+        };
+        support::SplitCase join, verify;
+        lay(join, Mode::Rejoin);
+        lay(verify, Mode::Verify);
+        const Outcome joined = join.Run();
+        ASSERT_EQ(verify.Run(), Outcome::Completed);
+        ASSERT_EQ(verify.host.texts().size(), 1u);
+        const std::string report = verify.host.texts()[0];
+        if (!c.wrong) {
+            EXPECT_EQ(joined, Outcome::Completed);
+            EXPECT_NE(report.find("all good"), std::string::npos) << report;
+            continue;
+        }
+        const std::string piece = std::string("E:\\parts\\old.bin") + c.wrong;
+        EXPECT_NE(joined, Outcome::Completed);
+        EXPECT_EQ(join.host.texts(), std::vector<std::string>{Fill(texts::kPieceWrongLength, piece)});
+        EXPECT_NE(report.find("wrong length: " + piece + "\n"), std::string::npos) << report;
+        EXPECT_EQ(report.find("all good"), std::string::npos) << report;
+    }
+}
+
+// A trailer that is well formed and checked, whose whole-file checksum is
+// not the pieces' file: refused by both, after the last piece.
+TEST(VerifyAndRejoin, TheWholeFileChecksumIsChecked) {
+    support::CheckedSet cut = support::CutWithChecksums("tape.bin", support::Pattern(9000, 4), 4000);
+    cut.set.whole.bytes[3] ^= 0x40;
+    for (const Mode mode : {Mode::Rejoin, Mode::Verify}) {
+        support::SplitCase f;
+        f.fs.drive('F');
+        f.fs.AddFolder("F:\\out");
+        f.fs.AddFile("E:\\parts\\tape.bin.sio", EncodeInfoFile(cut.set, f.fs));
+        for (std::size_t i = 0; i < cut.pieces.size(); ++i) {
+            f.fs.AddFile("E:\\parts\\tape.bin." + std::to_string(i) + ".spl", cut.pieces[i]);
+        }
+        f.request.mode = mode;
+        f.request.sourceText = "E:\\parts\\tape.bin.sio";
+        f.request.destinationText = "F:\\out";
+        const Outcome outcome = f.Run();
+        if (mode == Mode::Rejoin) {
+            EXPECT_EQ(outcome, Outcome::Failed);
+            EXPECT_EQ(f.host.texts(), std::vector<std::string>{Fill(texts::kWholeDamaged, "E:\\parts\\tape.bin.sio")});
+            EXPECT_TRUE(f.fs.FilesUnder("F:\\").empty());
+        } else {
+            EXPECT_EQ(outcome, Outcome::Completed);
+            EXPECT_EQ(f.host.texts(), std::vector<std::string>{"damaged: the pieces do not make the file that "
+                                                               "E:\\parts\\tape.bin.sio records\n3 pieces checked: 1 bad\n"});
+        }
+        f.ExpectIdle();
+    }
+}
+
+// The rejoined file may be read by whoever could read what it replaces, or
+// else the pieces; never more widely.
+TEST_F(Rejoin, TheOutputKeepsTheReplacedFilesPermissionsOrThePieces) {
+    for (const bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing);
+        fs.SetPermissions("E:\\parts\\movie.avi.0.spl", 0600);
+        if (replacing) {
+            fs.AddFile("F:\\out\\movie.avi", {1});
+            fs.SetPermissions("F:\\out\\movie.avi", 0640);
+        }
+        ASSERT_EQ(Run(), Outcome::Completed);
+        EXPECT_EQ(fs.PermissionsOf("F:\\out\\movie.avi"), replacing ? 0640u : 0600u);
+        fs.Delete("F:\\out\\movie.avi");
     }
 }
 

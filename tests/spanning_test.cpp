@@ -271,3 +271,185 @@ TEST(EraseRemovableFolder, OnlyForASplitThatCanTakePlace) {
 }
 
 }  // namespace
+
+namespace {
+
+using Disk = std::map<std::string, Bytes>;
+
+// A file of 5,000 bytes split into pieces of 2,000 onto disks of 1,500
+// bytes in A:, as a user swaps them: the disks in the order they were filled.
+std::vector<Disk> SplitOntoDisks(const Bytes& source) {
+    support::SplitCase f;
+    f.fs.drive('A').type = DriveType::Removable;
+    f.fs.drive('A').freeBytes = 1500;
+    f.request.destinationText = "A:\\";
+    f.source = source;
+    f.sourceName = "movie.avi";
+    f.sourcePath = "D:\\video\\movie.avi";
+    f.fs.AddFile(f.sourcePath, source);
+    f.request.sourceText = f.sourcePath;
+    f.Preset(2000);
+    std::vector<Disk> disks;
+    f.host.answer = [&](const fake::Box& box) {
+        if (box.question == Question::NextDisk) disks.push_back(f.fs.SwapDisk('A', 1500));
+        return Answer::Ok;
+    };
+    EXPECT_EQ(f.Run(), Outcome::Completed);
+    disks.push_back(f.fs.SwapDisk('A', 0));
+    return disks;
+}
+
+// Rejoins the set from disk 0 in A: into F:\out; `next` answers each
+// request for the next disk (it may put one in) and says OK or Cancel.
+struct DiskRejoin {
+    support::SplitCase f;
+    std::vector<Disk> disks;
+    std::size_t inserted = 0;
+
+    explicit DiskRejoin(std::vector<Disk> all, Mode mode = Mode::Rejoin) : disks(std::move(all)) {
+        f.fs.drive('A').type = DriveType::Removable;
+        f.fs.InsertDisk('A', disks[0], 0);
+        f.fs.drive('F');
+        f.fs.AddFolder("F:\\out");
+        f.request.mode = mode;
+        f.request.sourceText = "A:\\movie.avi.sio";
+        f.request.destinationText = "F:\\out";
+    }
+    void InsertNext() { f.fs.InsertDisk('A', disks[++inserted], 0); }
+    int Prompts() const {
+        return static_cast<int>(std::count_if(f.host.boxes.begin(), f.host.boxes.end(),
+                                              [](const fake::Box& b) { return b.question == Question::NextDisk; }));
+    }
+};
+
+// A set cut across disks rejoins from them, asking for each next disk and
+// checking each one put in; whatever goes wrong leaves nothing in F:\out.
+TEST(SpannedRejoin, ReadsTheDisksInTurnAndChecksEachOne) {
+    const Bytes source = support::Pattern(5000, 11);
+    const std::vector<Disk> disks = SplitOntoDisks(source);
+    ASSERT_EQ(disks.size(), 4u);
+    const struct {
+        const char* what;
+        std::function<Answer(DiskRejoin&, int prompt)> next;
+        std::function<void(std::vector<Disk>&)> damage;
+        Outcome outcome;
+        std::vector<std::string> texts;  // what else the user was told, besides the requests
+    } cases[] = {
+        {"in order", [](DiskRejoin& r, int) { r.InsertNext(); return Answer::Ok; }, nullptr, Outcome::Completed, {}},
+        {"the same disk again, then the next",
+         [](DiskRejoin& r, int prompt) {
+             if (prompt != 1) r.InsertNext();
+             return Answer::Ok;
+         },
+         nullptr, Outcome::Completed, {}},
+        {"a disk of something else, then the next",
+         [](DiskRejoin& r, int prompt) {
+             if (prompt == 1) {
+                 r.f.fs.InsertDisk('A', {{"A:\\letter.txt", Bytes{1}}}, 0);
+             } else {
+                 r.InsertNext();
+             }
+             return Answer::Ok;
+         },
+         nullptr, Outcome::Completed, {}},
+        {"cancelled at the second request",
+         [](DiskRejoin& r, int prompt) {
+             if (prompt == 2) return Answer::Cancel;
+             r.InsertNext();
+             return Answer::Ok;
+         },
+         nullptr, Outcome::Stopped, {}},
+        {"a byte changed on the second disk", [](DiskRejoin& r, int) { r.InsertNext(); return Answer::Ok; },
+         [](std::vector<Disk>& d) { d[1].begin()->second[10] ^= 1; }, Outcome::Failed,
+         {"A:\\movie.avi.0.spl is damaged: its checksum does not match. Nothing was rejoined."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Disk> set = disks;
+        if (c.damage) c.damage(set);
+        DiskRejoin r(set);
+        int prompt = 0;
+        r.f.host.answer = [&](const fake::Box& box) {
+            if (box.question != Question::NextDisk) return Answer::Ok;
+            return c.next(r, ++prompt);
+        };
+        EXPECT_EQ(r.f.Run(), c.outcome);
+        std::vector<std::string> told;
+        for (const fake::Box& box : r.f.host.boxes) {
+            if (box.question != Question::NextDisk && box.text != texts::kCompleted) told.push_back(box.text);
+        }
+        EXPECT_EQ(told, c.texts);
+        if (c.outcome == Outcome::Completed) {
+            EXPECT_EQ(r.f.fs.Content("F:\\out\\movie.avi"), source);
+            EXPECT_EQ(r.inserted, disks.size() - 1);
+        } else {
+            EXPECT_TRUE(r.f.fs.FilesUnder("F:\\").empty());
+        }
+        r.f.ExpectIdle();
+    }
+    // What the requests said when the disk was not the next one.
+    DiskRejoin r(disks);
+    int prompt = 0;
+    r.f.host.answer = [&](const fake::Box& box) {
+        if (box.question != Question::NextDisk) return Answer::Ok;
+        if (++prompt == 2) r.f.fs.InsertDisk('A', {{"A:\\letter.txt", Bytes{1}}}, 0);
+        if (prompt >= 3) r.InsertNext();
+        return Answer::Ok;
+    };
+    EXPECT_EQ(r.f.Run(), Outcome::Completed);
+    ASSERT_GE(r.f.host.boxes.size(), 3u);
+    EXPECT_EQ(r.f.host.boxes[0].text, texts::kNextDisk);
+    EXPECT_EQ(r.f.host.boxes[1].text, texts::kSameDiskAgain);
+    EXPECT_EQ(r.f.host.boxes[2].text, Fill(texts::kNotTheNextDisk, "movie.avi"));
+}
+
+// Disks copied into folders, one a disk, rejoin and verify with no
+// question; folders in the wrong order are refused before anything is
+// written, naming the piece that does not fit; a destination in the drive
+// the disks are read from is refused when the set goes on beyond the disk.
+TEST(SpannedRejoin, FromFoldersAndWhereTheOutputCannotGo) {
+    const Bytes source = support::Pattern(5000, 11);
+    const std::vector<Disk> disks = SplitOntoDisks(source);
+    auto copies = [&](support::SplitCase& f, const std::vector<std::size_t>& order) {
+        f.fs.drive('F');
+        f.fs.AddFolder("F:\\out");
+        for (std::size_t d = 0; d < disks.size(); ++d) {
+            for (const auto& [path, content] : disks[d]) f.fs.AddFile("E:\\disk" + std::to_string(d) + path.substr(2), content);
+        }
+        f.request.sourceText = "E:\\disk0\\movie.avi.sio";
+        f.request.destinationText = "F:\\out";
+        for (std::size_t d : order) f.request.laterFolders.push_back("E:\\disk" + std::to_string(d));
+    };
+    for (const bool remove : {false, true}) {
+        support::SplitCase f;
+        copies(f, {1, 2, 3});
+        f.request.mode = Mode::Rejoin;
+        f.settings.removeSplitFilesAfterRejoin = remove;
+        ASSERT_EQ(f.Run(), Outcome::Completed) << ::testing::PrintToString(f.host.texts());
+        EXPECT_EQ(f.fs.Content("F:\\out\\movie.avi"), source);
+        std::size_t pieces = 0;
+        for (const std::string& path : f.fs.FilesUnder("E:\\")) pieces += path.find(".SPL") != std::string::npos;
+        EXPECT_EQ(pieces, remove ? 0u : 6u);  // three pieces, each cut once
+    }
+    {
+        support::SplitCase f;
+        copies(f, {1, 2, 3});
+        f.request.mode = Mode::Verify;
+        ASSERT_EQ(f.Run(), Outcome::Completed);
+        EXPECT_EQ(f.host.texts(), std::vector<std::string>{"3 pieces checked: all good\n"});
+    }
+    {
+        support::SplitCase f;
+        copies(f, {2, 1, 3});
+        f.request.mode = Mode::Rejoin;
+        EXPECT_EQ(f.Run(), Outcome::Stopped);
+        EXPECT_EQ(f.host.texts(), std::vector<std::string>{Fill(texts::kPieceWrongLength, "E:\\disk0\\movie.avi.0.spl")});
+        EXPECT_TRUE(f.fs.FilesUnder("F:\\").empty());
+    }
+    DiskRejoin r(disks);
+    r.f.request.destinationText = "A:\\";
+    EXPECT_EQ(r.f.Run(), Outcome::Stopped);
+    EXPECT_EQ(r.f.host.texts(), std::vector<std::string>{texts::kOutputOnTheDisks});
+}
+
+}  // namespace

@@ -192,4 +192,46 @@ TEST(InfoFile, ConsistentChecksumsDoNotMakeAnImpossibleSetTrusted) {
     }
 }
 
+// The record and the trailer tell one story: the same name (or the
+// placeholder), and nothing in what is reserved or padded. A trailer check
+// computed again over a change does not make it acceptable.
+TEST(InfoFile, TheRecordAndTheTrailerMustAgree) {
+    fake::FakePlatform fs;
+    const std::vector<unsigned char> good = EncodeInfoFile(ASet(25000, 5000), fs);
+    auto resealed = [&](std::function<void(std::vector<unsigned char>&)> change) {
+        std::vector<unsigned char> bytes = good;
+        change(bytes);
+        unsigned char* trailer = bytes.data() + kSplitInfoSize;
+        const std::size_t length = bytes.size() - kSplitInfoSize;
+        const std::uint64_t check = Checksum64(trailer, length - 8);
+        for (int i = 0; i < 8; ++i) trailer[length - 8 + i] = static_cast<unsigned char>(check >> (8 * i));
+        return bytes;
+    };
+    EXPECT_NO_THROW(DecodeInfoFile(resealed([](auto&) {}), fs, "x"));
+    const struct {
+        const char* what;
+        std::function<void(std::vector<unsigned char>&)> change;
+    } cases[] = {
+        {"another name in the record", [](auto& b) { std::memcpy(b.data() + 4, "cinema", 6); }},
+        {"a byte after the record's name", [](auto& b) { b[4 + 9 + 5] = 'x'; }},
+        {"the reserved field", [](auto& b) { b[kSplitInfoSize + 36] = 1; }},
+        {"a whole-file checksum without the flag", [](auto& b) { b[kSplitInfoSize + 6] = 0; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_THROW(DecodeInfoFile(resealed(c.change), fs, "x"), InvalidSplitInfo);
+    }
+    // A name the reader's code page cannot hold came from a machine with
+    // another one: its record is taken when its length fits the name.
+    const std::string cyrillic = "\xd0\xba\xd0\xbe\xd1\x82.txt";  // 7 characters
+    SetInfo foreign = ASet(1000, 400, cyrillic);
+    std::vector<unsigned char> bytes = EncodeInfoFile(foreign, fs);
+    std::memset(bytes.data() + 4, 0, kSplitInfoNameField);
+    std::memcpy(bytes.data() + 4, "\xea\xee\xf2.txt", 7);  // as code page 1251 writes it
+    bytes[264] = 0xE8, bytes[265] = 0x03, bytes[266] = bytes[267] = 0;
+    EXPECT_EQ(DecodeInfoFile(bytes, fs, "x").name, cyrillic);
+    std::memcpy(bytes.data() + 4, "\xea\xee\xf2.txt-much-longer", 20);
+    EXPECT_THROW(DecodeInfoFile(bytes, fs, "x"), InvalidSplitInfo);
+}
+
 }  // namespace

@@ -263,4 +263,86 @@ TEST_F(Split, CheckpointStopsBetweenLoadsAndTheRunCleansUp) {
     ExpectIdle();
 }
 
+// A Go.bat that rejoins this set is replaced without a word; any other is
+// the user's, and the user decides: keep it and stop, replace it, or give
+// the new one another name beside the pieces.
+TEST(SplitBatch, TheUsersOwnGoBatIsAskedAbout) {
+    const Bytes mine = {'e', 'c', 'h', 'o', ' ', 'h', 'i'};
+    const struct {
+        const char* what;
+        std::vector<std::string> answers;  // "stop", "replace", or a new path
+        Outcome outcome;
+        const char* batchAt;  // where the new Go.bat is, or null
+        int tellings;         // boxes besides the questions
+    } cases[] = {
+        {"kept", {"stop"}, Outcome::Stopped, nullptr, 0},
+        {"replaced", {"replace"}, Outcome::Completed, "E:\\parts\\Go.bat", 0},
+        {"another name", {"E:\\parts\\Go movie.bat"}, Outcome::Completed, "E:\\parts\\Go movie.bat", 0},
+        {"another folder, then kept", {"E:\\elsewhere\\Go.bat", "stop"}, Outcome::Stopped, nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        support::SplitCase f;
+        f.fs.AddFolder("E:\\elsewhere");
+        f.Source(9000);
+        f.Preset(4000);
+        f.fs.AddFile("E:\\parts\\Go.bat", mine);
+        std::size_t asked = 0;
+        f.host.fileExists = [&](std::string& path) {
+            const std::string answer = c.answers.at(asked++);
+            if (answer == "stop") return FileExistsAnswer::Stop;
+            if (answer == "replace") return FileExistsAnswer::Overwrite;
+            path = answer;
+            return FileExistsAnswer::Rename;
+        };
+        EXPECT_EQ(f.Run(), c.outcome);
+        EXPECT_EQ(asked, c.answers.size());
+        EXPECT_EQ(f.host.boxes.size(), static_cast<std::size_t>(c.tellings));
+        const std::string line = RejoinBatchLine("movie.avi", 3);
+        if (c.batchAt) {
+            EXPECT_EQ(f.fs.Content(c.batchAt), Bytes(line.begin(), line.end()));
+            EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat") == mine, std::string(c.batchAt) != "E:\\parts\\Go.bat");
+        } else {
+            EXPECT_EQ(f.fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
+            EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), mine);
+        }
+        f.ExpectIdle();
+    }
+    // This set's own Go.bat is not asked about.
+    support::SplitCase f;
+    f.Source(9000);
+    f.Preset(4000);
+    const std::string line = RejoinBatchLine("movie.avi", 5);
+    f.fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
+    f.host.fileExists = [](std::string&) -> FileExistsAnswer { ADD_FAILURE() << "asked"; return FileExistsAnswer::Stop; };
+    EXPECT_EQ(f.Run(), Outcome::Completed);
+}
+
+// Pieces, info file and Go.bat may be read by whoever may read the source;
+// the set is named as the file system stores the source's name.
+TEST_F(Split, TheSetKeepsTheSourcesPermissionsAndStoredName) {
+    Source(9000);
+    Preset(4000);
+    fs.SetPermissions(sourcePath, 0600);
+    request.sourceText = "D:\\VIDEO\\MOVIE.AVI";
+    ASSERT_EQ(Run(), Outcome::Completed);
+    for (const std::string& path : fs.FilesUnder("E:\\")) EXPECT_EQ(fs.PermissionsOf(path), 0600u) << path;
+    EXPECT_EQ(DecodeSplitInfo(fs.Content(Info()).data()).fileName, "movie.avi");
+    EXPECT_EQ(fs.StoredName("E:\\parts\\movie.avi.0.spl"), "movie.avi.0.spl");
+}
+
+// A re-split into fewer pieces leaves none of the older set's beside it.
+TEST_F(Split, AnOlderSetsHigherPiecesGoOnceTheNewSetIsComplete) {
+    Source(9000);
+    Preset(1000);
+    ASSERT_EQ(Run(), Outcome::Completed);
+    ASSERT_TRUE(fs.HasFile(Piece(8)));
+    fs.AddFile("E:\\parts\\movie.avi.09.spl", {1});  // not a name this program makes
+    Preset(4000);
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(fs.FilesUnder("E:\\").size(), 3u + 2u + 1u);
+    EXPECT_TRUE(fs.HasFile("E:\\parts\\movie.avi.09.spl"));
+    EXPECT_EQ(Joined(3), source);
+}
+
 }  // namespace

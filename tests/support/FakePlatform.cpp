@@ -158,21 +158,29 @@ private:
     std::uint64_t passed_ = 0;
 };
 
+// Held on the lock file itself, wherever its folder goes meanwhile.
 class FakeLock : public engine::Lock {
 public:
-    FakeLock(FakePlatform& fs, std::string key, std::uint64_t serial) : fs_(fs), key_(std::move(key)), serial_(serial) {}
+    FakeLock(FakePlatform& fs, std::shared_ptr<FakePlatform::FolderRecord> folder, std::string name,
+             std::shared_ptr<FakePlatform::Node> node)
+        : fs_(fs), folder_(std::move(folder)), name_(std::move(name)), node_(std::move(node)) {}
     ~FakeLock() override {
-        fs_.held_.erase(key_);
-        Drive* d = fs_.DriveOf(key_);
+        fs_.held_.erase(node_.get());
+        Drive* d = fs_.DriveOf(folder_->key);
         // A lock on a disk that was taken out stays on that disk.
-        if (!d || d->serial != serial_) return;
-        if (fs_.files_.erase(key_)) fs_.Journal({FakePlatform::Change::Remove, key_, "", nullptr});
+        if (!d || d->serial != folder_->serial) return;
+        const std::string key = engine::AsciiUpper(folder_->key.back() == '\\' ? folder_->key + name_ : folder_->key + '\\' + name_);
+        auto it = fs_.files_.find(key);
+        if (it == fs_.files_.end() || it->second != node_) return;
+        fs_.files_.erase(it);
+        fs_.Journal({FakePlatform::Change::Remove, key, "", nullptr});
     }
 
 private:
     FakePlatform& fs_;
-    std::string key_;
-    std::uint64_t serial_;
+    std::shared_ptr<FakePlatform::FolderRecord> folder_;
+    std::string name_;
+    std::shared_ptr<FakePlatform::Node> node_;
 };
 
 class FakeFolder : public engine::Folder {
@@ -216,17 +224,19 @@ public:
     ErrorCode Lock(const std::string& name, std::unique_ptr<engine::Lock>& lock) override {
         if (const ErrorCode code = Usable()) return code;
         const std::string key = engine::AsciiUpper(Inside(name));
-        if (fs_.held_.count(key)) return err::kSharingViolation;
+        auto it = fs_.files_.find(key);
+        if (it != fs_.files_.end() && fs_.held_.count(it->second.get())) return err::kSharingViolation;
         Drive* d = fs_.DriveOf(key);
         if (d && d->readOnly) return err::kWriteProtect;
-        if (!fs_.files_.count(key)) {
+        if (it == fs_.files_.end()) {
             std::unique_ptr<engine::File> file;
             const ErrorCode code =
                 fs_.Open(key, {engine::Access::ReadWrite, engine::Share::None, engine::Creation::CreateNew, false}, file);
             if (code != err::kNone) return code;
+            it = fs_.files_.find(key);
         }
-        fs_.held_.insert(key);
-        lock = std::make_unique<FakeLock>(fs_, key, record_->serial);
+        fs_.held_.insert(it->second.get());
+        lock = std::make_unique<FakeLock>(fs_, record_, name, it->second);
         return err::kNone;
     }
 
@@ -305,6 +315,10 @@ void FakePlatform::AddLink(const std::string& path, const std::string& target) {
 void FakePlatform::AddSpecial(const std::string& path) {
     AddFile(path, {});
     files_[engine::AsciiUpper(path)]->special = true;
+}
+
+void FakePlatform::SetPermissions(const std::string& path, std::uint32_t permissions) {
+    files_.at(Follow(path))->permissions = permissions;
 }
 
 void FakePlatform::Overwrite(const std::string& path, std::uint64_t offset, const Bytes& bytes) {
@@ -640,7 +654,9 @@ ErrorCode FakePlatform::Delete(const std::string& path) {
     }
     if (d && d->readOnly) return err::kWriteProtect;
     const std::string key = engine::AsciiUpper(path);
-    if (held_.count(key)) return err::kSharingViolation;
+    if (auto locked = files_.find(key); locked != files_.end() && held_.count(locked->second.get())) {
+        return err::kSharingViolation;
+    }
     if (links_.erase(key)) {
         Journal({Change::Remove, key, "", nullptr});
         return err::kNone;

@@ -65,6 +65,7 @@ public:
     void AddLink(const std::string& path, const std::string& target);
     // A device or pipe: it exists, but is no ordinary file.
     void AddSpecial(const std::string& path);
+    void SetPermissions(const std::string& path, std::uint32_t permissions);
     // Another program writes `bytes` into the file at `offset` in place.
     void Overwrite(const std::string& path, std::uint64_t offset, const Bytes& bytes);
     // Another program renames a folder; what a run holds open follows it.
@@ -190,7 +191,7 @@ private:
     std::map<char, std::vector<Change>> journal_;
     std::map<char, std::size_t> journalStored_;
     std::vector<std::weak_ptr<FolderRecord>> openFolders_;
-    std::set<std::string> held_;  // lock files a live run holds
+    std::set<const Node*> held_;  // lock files a live run holds
 };
 
 }  // namespace fake

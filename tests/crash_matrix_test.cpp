@@ -1,0 +1,168 @@
+// A power loss at every step of a split, a rejoin and a rejoin that removes
+// its pieces. After each step the fake platform gives every disk a power
+// loss could leave (what was flushed, and any stored prefix of each drive's
+// names), and each is judged by the same two rules: the user's data is
+// there whole in at least one form (the source, a set a rejoin accepts, or
+// the exact output), and nothing a rejoin accepts is wrong.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "engine/Names.h"
+#include "engine/RejoinBatch.h"
+#include "engine/SplitInfo.h"
+#include "engine/StartChecks.h"
+#include "support/SplitFixture.h"
+
+using namespace engine;
+using support::Bytes;
+
+namespace {
+
+// What a rejoin of `info` on a disk left by a power loss gives, or nothing
+// when it refuses or fails. It writes to a drive of its own.
+std::optional<Bytes> RejoinOn(fake::FakePlatform& fs, const std::string& info) {
+    fs.drive('G');
+    fs.AddFolder("G:\\check");
+    fake::FakeHost host;
+    StartRequest request;
+    request.mode = Mode::Rejoin;
+    request.sourceText = info;
+    request.destinationText = "G:\\check";
+    const Prepared prepared = PrepareJob(request, fs, EngineSettings{});
+    if (!prepared.ok) return std::nullopt;
+    OperationContext ctx(fs, host);
+    if (RunJob(prepared.job, ctx) != Outcome::Completed) return std::nullopt;
+    return fs.Content("G:\\check\\" + prepared.job.rejoin.set.name);
+}
+
+// What Go.bat would make of the pieces it names, as cmd's copy /B does;
+// nothing when one of them is missing.
+std::optional<Bytes> GoBatOn(const fake::FakePlatform& fs, const std::string& folder, std::uint32_t count) {
+    Bytes all;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::string piece = folder + "\\movie.avi." + std::to_string(i) + ".spl";
+        if (!fs.HasFile(piece)) return std::nullopt;
+        const Bytes& part = fs.Content(piece);
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// Runs `scenario` once to count its steps, then again for every step with
+// a power loss right after it, and hands each disk it could leave to
+// `judge`.
+void AtEveryStep(const std::function<std::unique_ptr<support::SplitCase>()>& make,
+                 const std::function<void(fake::FakePlatform& image, int step)>& judge) {
+    int steps = 0;
+    {
+        auto f = make();
+        ASSERT_EQ(f->Run(), Outcome::Completed);
+        steps = f->fs.steps();
+    }
+    ASSERT_GT(steps, 5);
+    std::size_t judged = 0;
+    for (int at = 1; at <= steps; ++at) {
+        auto f = make();
+        std::vector<std::unique_ptr<fake::FakePlatform>> images;
+        f->fs.afterStep = [&](int step) {
+            if (step == at) images = f->fs.PowerLossImages();
+        };
+        f->Run();
+        f->fs.afterStep = nullptr;
+        for (auto& image : images) {
+            SCOPED_TRACE("power loss after step " + std::to_string(at));
+            judge(*image, at);
+            ++judged;
+        }
+    }
+    EXPECT_GT(judged, static_cast<std::size_t>(steps));
+}
+
+// A split of 10,000 bytes into four pieces over an older set of the same
+// name: as every earlier version wrote it (no checksums: nothing but the
+// order of the steps protects it) or with checksums, and with more pieces.
+TEST(CrashMatrix, SplitOverAnOlderSet) {
+    for (const bool legacy : {true, false}) {
+        SCOPED_TRACE(legacy ? "older set without checksums" : "older set with checksums");
+        const Bytes older = support::Pattern(12000, 5);
+        const Bytes source = support::Pattern(10000, 6);
+        auto make = [&] {
+            auto f = std::make_unique<support::SplitCase>();
+            f->Source(source.size());
+            f->source = source;
+            f->fs.AddFile(f->sourcePath, source);
+            f->Preset(3000);
+            const support::CheckedSet old = support::CutWithChecksums("movie.avi", older, 2000);
+            Bytes info = EncodeInfoFile(old.set, f->fs);
+            if (legacy) info.resize(kSplitInfoSize);
+            f->fs.AddFile("E:\\parts\\movie.avi.sio", info);
+            for (std::size_t i = 0; i < old.pieces.size(); ++i) {
+                f->fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", old.pieces[i]);
+            }
+            const std::string line = RejoinBatchLine("movie.avi", old.pieces.size());
+            f->fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
+            return f;
+        };
+        AtEveryStep(make, [&](fake::FakePlatform& image, int) {
+            EXPECT_EQ(image.Content("D:\\video\\movie.avi"), source);
+            if (const auto joined = RejoinOn(image, "E:\\parts\\movie.avi.sio")) {
+                EXPECT_TRUE(*joined == source || *joined == older) << "a rejoin accepted a wrong file";
+            }
+            if (image.HasFile("E:\\parts\\Go.bat")) {
+                const Bytes& batch = image.Content("E:\\parts\\Go.bat");
+                const std::string text(batch.begin(), batch.end());
+                for (std::uint32_t count : {4u, 6u}) {
+                    if (text != RejoinBatchLine("movie.avi", count)) continue;
+                    if (const auto made = GoBatOn(image, "E:\\parts", count)) {
+                        EXPECT_TRUE(*made == source || *made == older) << "Go.bat would make a wrong file";
+                    }
+                }
+            }
+        });
+    }
+}
+
+// A rejoin into F:\out over an older file of the name, with and without
+// removing the pieces, and with the output beside the pieces on the same
+// drive.
+TEST(CrashMatrix, RejoinAndRemoval) {
+    const Bytes whole = support::Pattern(10000, 7);
+    const Bytes old = {'o', 'l', 'd'};
+    for (const bool remove : {true, false}) {
+        for (const char* out : {"F:\\out", "E:\\out"}) {
+            SCOPED_TRACE(std::string(remove ? "removing the pieces, into " : "into ") + out);
+            auto make = [&] {
+                auto f = std::make_unique<support::SplitCase>();
+                f->fs.drive('F');
+                f->fs.AddFolder(out);
+                const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 3000);
+                for (std::size_t i = 0; i < cut.pieces.size(); ++i) {
+                    f->fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
+                }
+                f->fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f->fs));
+                f->fs.AddFile(std::string(out) + "\\movie.avi", old);
+                f->request.mode = Mode::Rejoin;
+                f->request.sourceText = "E:\\parts\\movie.avi.sio";
+                f->request.destinationText = out;
+                f->settings.removeSplitFilesAfterRejoin = remove;
+                return f;
+            };
+            AtEveryStep(make, [&](fake::FakePlatform& image, int) {
+                const std::string output = std::string(out) + "\\movie.avi";
+                // What has the output's name is the older file or the exact new one.
+                ASSERT_TRUE(image.HasFile(output));
+                const Bytes& there = image.Content(output);
+                EXPECT_TRUE(there == old || there == whole) << "a partial output under the final name";
+                const auto joined = RejoinOn(image, "E:\\parts\\movie.avi.sio");
+                if (joined) {
+                    EXPECT_EQ(*joined, whole) << "a rejoin accepted a wrong file";
+                }
+                EXPECT_TRUE(there == whole || joined) << "the file is lost: no output and no set";
+            });
+        }
+    }
+}
+
+}  // namespace
