@@ -298,6 +298,16 @@ ErrorCode Win32Platform::Open(const std::string& path, const engine::OpenMode& m
 ErrorCode Win32Platform::OpenFolder(const std::string& path, std::unique_ptr<engine::Folder>& folder) {
     std::wstring wide = ExtendedPath(path);
     if (!wide.empty() && wide.back() != L'\\') wide += L'\\';
+    // A disk in a removable drive is taken out and another put in while a
+    // run waits for the user: nothing may hold it then. Its names are
+    // reached by path, and what the run made is told by its identity.
+    if (QueryDriveType(path) == engine::DriveType::Removable) {
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+        folder = std::make_unique<Win32Folder>(*this, path, nullptr);
+        return err::kNone;
+    }
     ScopedHandle handle(CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle) return GetLastError();
@@ -370,22 +380,15 @@ ErrorCode Win32Platform::Status(const std::string& path, engine::FileStatus& sta
         status.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? engine::FileKind::Folder
                                                                           : engine::FileKind::Regular;
         status.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        status.modified = (std::int64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+        status.changed = status.modified;
         return err::kNone;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    const BOOL known = GetFileInformationByHandle(handle, &info);
-    const DWORD type = GetFileType(handle);
+    const bool link = status.link;
+    const ErrorCode code = Describe(handle, status);
     CloseHandle(handle);
-    if (!known) return GetLastError();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        status.kind = engine::FileKind::Folder;
-    } else {
-        status.kind = type == FILE_TYPE_DISK ? engine::FileKind::Regular : engine::FileKind::Other;
-    }
-    status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    status.id.volume = info.dwVolumeSerialNumber;
-    status.id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    return err::kNone;
+    status.link = link;
+    return code;
 }
 
 bool Win32Platform::Exists(const std::string& path) {
