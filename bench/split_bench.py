@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Splits one 1 GiB file into 10,000,000-byte pieces with parvex and with
-`split -b 10000000`, joins the pieces with parvex and with cat, and checks
-them with `parvex verify` and with `xxhsum -H2`, alternating runs on the same
-data; prints the throughputs, their ratios and parvex's peak memory. With
+`split -b 10000000 && sync -f`, joins the pieces with parvex and with
+`cat > out && sync out` (parvex puts what it writes on the disk before it
+reports success, so the standard tools are timed until theirs is there too),
+and checks them with `parvex verify` and with `xxhsum -H2`, alternating runs
+on the same data; prints the throughputs, their ratios and parvex's peak
+memory. With
 --wine-cli it also times the Windows build under wine64 against cmd's
 `copy /b` on 300 MB in 10 MB pieces, in the same run."""
 import argparse
@@ -83,7 +86,7 @@ def main():
         peak = max(peak, rss)
         assert os.path.getsize(os.path.join(out, "big.bin.107.spl")) == SIZE - 107 * PIECE
         fresh(out)
-        t, _ = run(["split", "-b", str(PIECE), source, os.path.join(out, "big.bin.")], out)
+        t, _ = run(["sh", "-c", f"split -b {PIECE} '{source}' '{out}/big.bin.' && sync -f '{out}'"], out)
         results["split"].append(t)
 
     # Join: the pieces of the last parvex split back into one file, next to
@@ -106,17 +109,17 @@ def main():
         join_peak = max(join_peak, rss)
         assert os.path.getsize(os.path.join(out, "big.bin")) == SIZE
         fresh(out)
-        with open(os.path.join(out, "big.bin"), "wb") as target:
-            start = time.perf_counter()
-            subprocess.run(["cat"] + names, stdout=target, check=True)
-            results["cat"].append(time.perf_counter() - start)
+        target = os.path.join(out, "big.bin")
+        start = time.perf_counter()
+        subprocess.run(["sh", "-c", 'cat "$@" > "$0" && sync "$0"', target] + names, check=True)
+        results["cat"].append(time.perf_counter() - start)
     shutil.rmtree(pieces, ignore_errors=True)
 
     print(f"source: 1 GiB, pieces of {PIECE:,} bytes, median of {args.rounds} runs each")
     print("runs (s):", {k: [round(t, 2) for t in v] for k, v in results.items()})
     for ours, theirs, label, their_label, our_peak in (
-        ("parvex", "split", "parvex split", "split -b", peak),
-        ("join", "cat", "parvex join", "cat", join_peak),
+        ("parvex", "split", "parvex split", "split -b && sync -f", peak),
+        ("join", "cat", "parvex join", "cat > out && sync out", join_peak),
         ("verify", "xxhsum", "parvex verify", "xxhsum -H2", verify_peak),
     ):
         report(results[ours], results[theirs], label, their_label, our_peak)

@@ -61,6 +61,7 @@ private:
     void ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored);
     void AwaitNewDisk();
     void CopyPiece(std::uint32_t index);
+    void FlushPieces();
     void CheckSourceUnchanged();
     void CloseAll();
     OpenMode WithPermissions(OpenMode mode) const {
@@ -94,6 +95,9 @@ private:
     ChecksumState whole_;
     ChecksumState pieceSum_;
     std::vector<Checksum> sums_;
+    // Pieces written and closed, not yet flushed: they are flushed together,
+    // once the disk has had time to take most of them.
+    std::vector<std::pair<std::string, FileId>> unflushed_;
 };
 
 [[noreturn]] void Splitter::Abort(const FileError& failure) {
@@ -310,6 +314,7 @@ void Splitter::Publish(const std::string& name, const std::string& bytes) {
             folder_->Delete(temporary);
         }
         if (attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
+        FlushPieces();
         FlushDestination();
         SwitchDisk();
     }
@@ -412,6 +417,7 @@ void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::ui
         } catch (const FileError& failure) {
             Abort(failure);
         }
+        FlushPieces();
         FlushDestination();
         RemoveStale();
         SwitchDisk();
@@ -459,13 +465,35 @@ void Splitter::CopyPiece(std::uint32_t index) {
                                  ProgressText(index + std::uint64_t{1}, job_.pieceCount - index - 1));
         }
     }
+    FileStatus made;
+    piece_->Status(made);
     try {
-        if (const ErrorCode code = piece_->Flush()) throw FileError(code, PathOf(pieceName_));
         CloseOrThrow(piece_, PathOf(pieceName_));
     } catch (const FileError& failure) {
         Abort(failure);
     }
+    unflushed_.push_back({pieceName_, made.id});
     sums_.push_back(pieceSum_.Digest());
+}
+
+// Puts every piece written since the last time on the disk. One flush
+// commits what the file system keeps about all of them, so the others find
+// little left to do; the data was sent to the disk as it was written.
+void Splitter::FlushPieces() {
+    for (const auto& [name, id] : unflushed_) {
+        std::unique_ptr<File> file;
+        FileStatus status;
+        ErrorCode code = folder_->Open(name, {Access::Write, Share::ReadWrite, Creation::OpenExisting, false}, file);
+        if (code == err::kNone && (file->Status(status) != err::kNone || status.id != id)) {
+            // Another program put a file of its own under a piece's name.
+            prompts_.Tell(Fill(texts::kPieceReplaced, PathOf(name)));
+            throw RunFailed{};
+        }
+        if (code == err::kNone) code = file->Flush();
+        if (code == err::kNone) code = file->Close();
+        if (code != err::kNone) Abort(FileError(code, PathOf(name)));
+    }
+    unflushed_.clear();
 }
 
 // The pieces describe the source as it was read only if nobody wrote to it,
@@ -532,6 +560,7 @@ Outcome Splitter::Run() {
         for (std::uint32_t i = 0; i < job_.pieceCount; ++i) CopyPiece(i);
         CheckSourceUnchanged();
         CloseAll();
+        FlushPieces();
 
         Publish(infoName_, InfoBytes(true));
         // Last: Go.bat may replace another set's, which only a split that

@@ -85,6 +85,9 @@ inline constexpr const char* kTooManyPieces =
     "retry the operation.";
 inline constexpr const char* kSourceChanged =
     "%1 changed while it was being split.\nNothing was split; retry the operation.";
+// %1 is a piece's path.
+inline constexpr const char* kPieceReplaced =
+    "%1 was replaced by another program while the split ran.\nNothing was split; retry the operation.";
 // %1 is the set: its folder and name.
 inline constexpr const char* kSetInUse =
     "%1 is being split or rejoined by another run of Corvane.Split.\nWait until that run has ended and "
