@@ -578,6 +578,27 @@ TEST_F(Cli, JoinFromTheCopiesOfSeveralDisks) {
     EXPECT_EQ(Parvex("join d1/sample.dat.sio --from").status, 2);
 }
 
+// A set as earlier versions wrote it (268-byte info file), with pieces of
+// 300 and 700 bytes that no split makes: verify and join both refuse it,
+// naming the same piece.
+TEST_F(Cli, VerifyAndJoinAgreeOnAnOldSet) {
+    std::string record(268, '\0');
+    record[0] = 2;
+    record.replace(4, 7, "old.bin");
+    record[264] = static_cast<char>(1000 & 0xFF), record[265] = static_cast<char>(1000 >> 8);
+    Write("old.bin.sio", record);
+    Write("old.bin.0.spl", std::string(300, 'a'));
+    Write("old.bin.1.spl", std::string(700, 'b'));
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    const Result verified = Parvex("verify old.bin.sio");
+    const Result joined = Parvex("join old.bin.sio --to out");
+    EXPECT_EQ(verified.status, 1);
+    EXPECT_EQ(joined.status, 1);
+    EXPECT_NE(verified.out.find("wrong length: " + dir + "/old.bin.0.spl"), std::string::npos) << verified.out;
+    EXPECT_NE(joined.err.find(dir + "/old.bin.0.spl is damaged: its length"), std::string::npos) << joined.err;
+    EXPECT_TRUE(Listing(dir + "/out").empty());
+}
+
 // A sparse source of 5 GiB, split into FAT32-sized pieces and into three,
 // then rejoined: the output's checksum is the source's, and the info file
 // records both its size and that checksum.
