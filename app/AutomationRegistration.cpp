@@ -6,7 +6,7 @@
 
 #include "app/AutoProxy.h"
 #include "platform/win32/WideText.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/Registry.h"
 
 namespace app {
 
@@ -17,31 +17,13 @@ const std::pair<HKEY, const char*> kMachine{HKEY_CLASSES_ROOT, ""};
 const std::pair<HKEY, const char*> kUser{HKEY_CURRENT_USER, "Software\\Classes\\"};
 
 bool SetDefault(HKEY root, const std::string& path, const std::string& value) {
-    window::ScopedKey key;
-    if (RegCreateKeyExW(root, platform::Widen(path).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const std::wstring wide = platform::Widen(value);
-    return RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
-                          static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    return platform::registry::WriteString(root, platform::Widen(path), nullptr, platform::Widen(value)) == ERROR_SUCCESS;
 }
 
 std::string Default(HKEY root, const std::string& path) {
-    window::ScopedKey key;
-    if (RegOpenKeyExW(root, platform::Widen(path).c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
-        return {};
-    }
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
-        return {};
-    }
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    return platform::Narrow(value.c_str());
+    std::wstring value;
+    return platform::registry::ReadString(root, platform::Widen(path), nullptr, value) ? platform::Narrow(value)
+                                                                                       : std::string();
 }
 
 // A server's command line names `program`, quoted or not, in any case.
@@ -63,21 +45,26 @@ bool Write(const std::pair<HKEY, const char*>& where, const std::string& program
 
 }  // namespace
 
-void RegisterAutomation(const std::string& programPath, bool onlyIfMissing) {
-    if (onlyIfMissing && Names(Default(kMachine.first, kClsidKey + "\\LocalServer32"), programPath)) return;
-    if (!Write(kMachine, programPath)) Write(kUser, programPath);
+bool RegisterAutomation(const std::string& programPath, bool onlyIfMissing) {
+    if (onlyIfMissing && Names(Default(kMachine.first, kClsidKey + "\\LocalServer32"), programPath)) return true;
+    return Write(kMachine, programPath) || Write(kUser, programPath);
 }
 
-void UnregisterAutomation(const std::string& programPath) {
+bool UnregisterAutomation(const std::string& programPath) {
+    bool removed = true;
     for (const auto& [root, prefix] : {kMachine, kUser}) {
         const std::string base = prefix;
         const std::string server = Default(root, base + kClsidKey + "\\LocalServer32");
         if (!server.empty() && !Names(server, programPath)) continue;
-        SHDeleteKeyW(root, platform::Widen(base + kClsidKey).c_str());
+        const LONG code = SHDeleteKeyW(root, platform::Widen(base + kClsidKey).c_str());
+        // A key that is not there is removed already.
+        if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) removed = false;
         if (Default(root, base + kHalvardProgId + "\\CLSID") == kHalvardClsidText) {
-            SHDeleteKeyW(root, platform::Widen(base + kHalvardProgId).c_str());
+            const LONG id = SHDeleteKeyW(root, platform::Widen(base + kHalvardProgId).c_str());
+            if (id != ERROR_SUCCESS && id != ERROR_FILE_NOT_FOUND) removed = false;
         }
     }
+    return removed;
 }
 
 }  // namespace app

@@ -10,10 +10,12 @@ namespace app {
 // allowed, for the user who runs the program. An ordinary start writes only
 // when the machine does not already name this program, so that a copy the
 // setup program registered never leaves per-user entries behind (which the
-// uninstaller could not reach in other users' profiles).
-void RegisterAutomation(const std::string& programPath, bool onlyIfMissing);
+// uninstaller could not reach in other users' profiles). False when neither
+// could be written.
+bool RegisterAutomation(const std::string& programPath, bool onlyIfMissing);
 // Removes the registrations of the machine and of this user, but only those
-// that name this program (or none): another copy may own them by now.
-void UnregisterAutomation(const std::string& programPath);
+// that name this program (or none): another copy may own them by now. False
+// when one of them could not be removed.
+bool UnregisterAutomation(const std::string& programPath);
 
 }  // namespace app

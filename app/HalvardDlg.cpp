@@ -7,6 +7,7 @@
 
 #include "app/AutoProxy.h"
 #include "app/ReadThisDialog.h"
+#include "engine/Format.h"
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
@@ -14,12 +15,6 @@
 #include "window/WindowText.h"
 
 namespace app {
-
-namespace {
-
-const char kCaption[] = "Corvane.Split";
-
-}  // namespace
 
 using window::Compact;
 
@@ -33,15 +28,15 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_COMMAND, IDC_CHOOSE_FOLDER, &CHalvardDlg::OnChooseFolder},
         {WM_COMMAND, IDC_START, &CHalvardDlg::OnStart},
         {WM_COMMAND, ID_GENERAL_SETTINGS, &CHalvardDlg::OnToggleSettings},
-        {WM_COMMAND, ID_PRESET_FLOPPY, &CHalvardDlg::OnPreset},
-        {WM_COMMAND, ID_PRESET_10MB, &CHalvardDlg::OnPreset},
-        {WM_COMMAND, ID_PRESET_100MB, &CHalvardDlg::OnPreset},
-        {WM_COMMAND, ID_UNIT_BYTES, &CHalvardDlg::OnUnit},
-        {WM_COMMAND, ID_UNIT_KB, &CHalvardDlg::OnUnit},
-        {WM_COMMAND, ID_UNIT_MB, &CHalvardDlg::OnUnit},
-        {WM_COMMAND, ID_UNIT_FILES, &CHalvardDlg::OnUnit},
-        {WM_COMMAND, ID_UNIT_BYTES_ALT, &CHalvardDlg::OnUnit},
-        {WM_COMMAND, IDC_SIZE_BUTTON, &CHalvardDlg::OnUnit},
+        {WM_COMMAND, ID_PRESET_FLOPPY, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_PRESET_10MB, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_PRESET_100MB, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_UNIT_BYTES, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_UNIT_KB, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_UNIT_MB, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_UNIT_FILES, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_UNIT_BYTES_ALT, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, IDC_SIZE_BUTTON, &CHalvardDlg::OnSizeCommand},
         {WM_COMMAND, IDC_CUSTOM_SIZE, &CHalvardDlg::OnCustomSizeChange},
         {settings::WM_SETTINGS_DONE, 0, &CHalvardDlg::OnSettingsDone},
         {WM_DROPFILES, 0, &CHalvardDlg::OnDropFiles},
@@ -71,7 +66,7 @@ CHalvardDlg::CHalvardDlg(const CommandLine& line)
       store_(registry_, platform_),
       pane_(store_, *this),
       tray_(kTrayIconId, WM_TRAYNOTIFY),
-      controller_(platform_, toWindow_, *this),
+      controller_(platform_, toWindow_, *this, &progress_),
       startedForAutomation_(line.automation),
       fileToOpen_(line.file) {
     store_.ConstructWithDefaults();
@@ -112,15 +107,17 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     toWindow_.Attach(hwnd());
     SetDlgItemInt(hwnd(), IDC_CUSTOM_SIZE, 0, TRUE);
 
-    wchar_t about[128] = {};
-    if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, about, 128) > 0) {
+    const std::wstring about = window::LoadText(GetModuleHandleW(nullptr), IDS_ABOUTBOX);
+    if (!about.empty()) {
         HMENU system = GetSystemMenu(hwnd(), FALSE);
         AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, about);
+        AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, about.c_str());
         AppendMenuW(system, MF_STRING, IDM_ALWAYS_ON_TOP, L"Always on top");
     }
-    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon(32)));
-    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon(16)));
+    bigIcon_.Reset(Icon(GetSystemMetrics(SM_CXICON)));
+    smallIcon_.Reset(Icon(GetSystemMetrics(SM_CXSMICON)));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     CheckRadioButton(hwnd(), IDC_SPLIT_MODE, IDC_REJOIN_MODE, IDC_SPLIT_MODE);
 
     if (HWND pane = pane_.Create(hwnd())) {
@@ -225,24 +222,22 @@ void CHalvardDlg::RefreshStatusBar(const std::string& sizeText, bool showSize) {
     SetText(IDC_FILE_SIZE, "");
     if (showSize) status_.SetPart(StatusArea::kSize, sizeText);
     status_.SetPart(StatusArea::kDestination, Compact(Text(IDC_DESTINATION_PATH), 26));
-    SetCaption(std::string(kCaption) + " " + Compact(Text(IDC_SOURCE_PATH), 26));
+    SetCaption(std::string(texts::kAppTitle) + " " + Compact(Text(IDC_SOURCE_PATH), 26));
     if (form_.split()) RefreshFileSize(Text(IDC_SOURCE_PATH));
 }
 
 void CHalvardDlg::RefreshFileSize(const std::string& path) {
-    std::uint64_t size = 0;
+    engine::FileStatus status;
     // Nothing to show for a path whose status cannot be read; Start refuses it.
-    if (path.empty() || platform_.FileSize(path, size) != engine::err::kNone) {
+    if (path.empty() || platform_.Status(path, status) != engine::err::kNone || status.kind != engine::FileKind::Regular) {
         SetText(IDC_FILE_SIZE, "");
         return;
     }
-    ShowSourceSize(size);
+    ShowSourceSize(status.size);
 }
 
 void CHalvardDlg::ShowSourceSize(std::uint64_t bytes) {
-    std::string text = texts::kFileSizeFormat;
-    text.replace(text.find("%u"), 2, std::to_string(bytes));
-    SetText(IDC_FILE_SIZE, text);
+    SetText(IDC_FILE_SIZE, engine::Fill(texts::kFileSizeFormat, std::to_string(bytes), "%u"));
 }
 
 void CHalvardDlg::ShowCustomSize(bool visible) {
@@ -280,6 +275,7 @@ void CHalvardDlg::EnableControls(bool enable) {
 // The start checks are the engine's, the same for every front end; the
 // window shows what they found and what they refused.
 bool CHalvardDlg::StartOperation() {
+    if (checkingUpdates_) return true;
     if (paneShown_) TogglePane();
     engine::StartRequest request;
     request.mode = form_.split() ? engine::Mode::Split : engine::Mode::Rejoin;
@@ -295,7 +291,7 @@ bool CHalvardDlg::StartOperation() {
         if (!prepared.refusal.silent) Tell(prepared.refusal.text, prepared.refusal.caption);
         return !prepared.refusal.noSpace;
     }
-    lastPieceSize_ = prepared.job.split.pieceSize;
+    if (const auto* split = std::get_if<engine::SplitJob>(&prepared.job)) lastPieceSize_ = split->pieceSize;
     controller_.Run(prepared.job, settings);
     return true;
 }
@@ -311,19 +307,34 @@ INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
     return TRUE;
 }
 
-void CHalvardDlg::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
-    status_.SetProgress(engine::Percent(done, total));
-    SetText(IDC_PROGRESS_TEXT, text);
+namespace {
+// How often the window looks at the worker's progress.
+constexpr UINT_PTR kProgressTimer = 0x5D2;
+constexpr UINT kProgressInterval = 150;
+}  // namespace
+
+// What the worker last reported, when it is news.
+void CHalvardDlg::ShowProgress() {
+    const engine::ProgressSnapshot::View view = progress_.Read();
+    if (view.reports == progressShown_) return;
+    progressShown_ = view.reports;
+    status_.SetProgress(engine::Percent(view.done, view.total));
+    SetText(IDC_PROGRESS_TEXT, view.text);
 }
 
 void CHalvardDlg::Started(engine::Mode mode) {
     EnableControls(false);
     status_.SetStep(10);
     status_.ShowProgress(true);
+    progress_.Begin();
+    progressShown_ = 0;
+    SetTimer(hwnd(), kProgressTimer, kProgressInterval, nullptr);
     if (mode == engine::Mode::Split && !form_.size().custom) ShowCustomSize(false);
 }
 
 void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
+    KillTimer(hwnd(), kProgressTimer);
+    ShowProgress();
     if (outcome == engine::Outcome::Completed && mode == engine::Mode::Split) {
         // The resolved size stays the current one; the custom field goes.
         status_.SetProgress(100);
@@ -350,12 +361,17 @@ INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
 
 INT_PTR CHalvardDlg::OnClose(WPARAM, LPARAM) { return OnCancelCommand(0, 0); }
 
-INT_PTR CHalvardDlg::OnTimer(WPARAM wParam, LPARAM) { return slide_.OnTimer(wParam) ? TRUE : FALSE; }
+INT_PTR CHalvardDlg::OnTimer(WPARAM wParam, LPARAM) {
+    if (wParam == kProgressTimer) {
+        ShowProgress();
+        return TRUE;
+    }
+    return slide_.OnTimer(wParam) ? TRUE : FALSE;
+}
 
 INT_PTR CHalvardDlg::OnDestroy(WPARAM, LPARAM) {
     tray_.Hide();
     if (tooltip_) DestroyWindow(tooltip_);
-    if (trayMenu_) DestroyMenu(trayMenu_);
     return FALSE;
 }
 

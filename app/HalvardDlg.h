@@ -20,10 +20,12 @@
 #include "app/TrayIcon.h"
 #include "app/WindowHost.h"
 #include "engine/Controller.h"
+#include "engine/ProgressSnapshot.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/SettingsDlg.h"
 #include "settings/Win32Registry.h"
 #include "window/Dialog.h"
+#include "window/ScopedWin.h"
 
 namespace app {
 
@@ -52,9 +54,9 @@ public:
     void Attach(CHalvardDlgAutoProxy* proxy) override;
     void Detach(CHalvardDlgAutoProxy* proxy) override;
 
-    // The engines' progress and events, as the window shows them. The
-    // worker's calls reach them on the window's thread (ToWindowThread).
-    void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
+    // The engines' events, as the window shows them; the worker's calls
+    // reach them on the window's thread (ToWindowThread). Progress does not
+    // cross: the worker writes it into a snapshot that a timer shows.
     void Started(engine::Mode mode) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
     void ShowSplitNotice() override;
@@ -74,6 +76,7 @@ private:
     INT_PTR OnPaint(WPARAM, LPARAM);
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
     INT_PTR OnTimer(WPARAM, LPARAM);
+    void ShowProgress();
     bool StartOperation();
     void SwitchMode(FormMode mode);
     void ApplyModeLook(bool split);
@@ -99,8 +102,7 @@ private:
     void SetDestination(const std::string& folder);
 
     // HalvardDlgCommands.cpp
-    INT_PTR OnPreset(WPARAM, LPARAM);
-    INT_PTR OnUnit(WPARAM, LPARAM);
+    INT_PTR OnSizeCommand(WPARAM, LPARAM);
     INT_PTR OnCustomSizeChange(WPARAM, LPARAM);
     INT_PTR OnDrawItem(WPARAM, LPARAM);
     INT_PTR OnToggleSettings(WPARAM, LPARAM);
@@ -130,6 +132,8 @@ private:
     HelpLauncher help_;
     PaneSlide slide_;
     ToWindowThread toWindow_{*this};
+    engine::ProgressSnapshot progress_;
+    std::uint64_t progressShown_ = 0;  // reports of the snapshot already on screen
     engine::OperationController controller_;
 
     HWND tooltip_ = nullptr;
@@ -137,7 +141,10 @@ private:
     bool paneShown_ = false;
     int margin_ = -1;
     bool alwaysOnTop_ = false;
-    HMENU trayMenu_ = nullptr;
+    bool checkingUpdates_ = false;
+    window::ScopedMenu trayMenu_;
+    window::ScopedIcon bigIcon_;
+    window::ScopedIcon smallIcon_;
     std::uint32_t lastPieceSize_ = 0;  // of the split running or last run
     class CHalvardDlgAutoProxy* automation_ = nullptr;
     bool startedForAutomation_ = false;

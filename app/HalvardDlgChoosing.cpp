@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "engine/Names.h"
+#include "engine/SetFiles.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
@@ -14,12 +15,6 @@
 #include "window/WindowText.h"
 
 namespace app {
-
-namespace {
-
-const char kCaption[] = "Corvane.Split";
-
-}  // namespace
 
 using window::Compact;
 
@@ -54,7 +49,7 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
         Tell(texts::kEnterSio);
         return TRUE;
     }
-    SetCaption(std::string(kCaption) + ": " + Compact(chosen, 30));
+    SetCaption(std::string(texts::kAppTitle) + ": " + Compact(chosen, 30));
     if (split) RefreshFileSize(chosen);
     return TRUE;
 }
@@ -97,20 +92,20 @@ INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     }
     const std::string path = platform::Narrow(wide);
     const std::string display = Compact(path, 23);
-    if (platform_.IsFolder(path)) {
+    if (engine::IsFolder(platform_, path)) {
         SetDestination(path);
         return TRUE;
     }
     if (!form_.split()) {
-        if (!engine::EndsWithNoCase(path, ".SIO") && !engine::EndsWithNoCase(path, ".SPL")) {
+        if (!engine::IsSetFileName(path)) {
             Tell(texts::kEnterSioOrSpl);
             return TRUE;
         }
-        SetCaption(std::string(kCaption) + ": " + display);
+        SetCaption(std::string(texts::kAppTitle) + ": " + display);
         ApplyModeLook(false);
         const std::string info = ClassifyNamedFile(path).sourceText;
         SetText(IDC_SOURCE_PATH, info);
-        if (!platform_.Exists(info)) {
+        if (!engine::Exists(platform_, info)) {
             Tell(info + texts::kNotFoundSuffix);
             SetCaption("");
             return TRUE;
@@ -118,7 +113,7 @@ INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
         SetCaption(info);
         return TRUE;
     }
-    SetCaption(std::string(kCaption) + ": " + display);
+    SetCaption(std::string(texts::kAppTitle) + ": " + display);
     SetText(IDC_SOURCE_PATH, path);
     RefreshFileSize(path);
     return TRUE;
@@ -127,16 +122,16 @@ INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
 // A piece or an info file opens Rejoin mode with the info file; any other
 // file is the source of a split.
 void CHalvardDlg::OpenNamedFile(const std::string& path) {
-    if (!platform_.Exists(path)) {
+    if (!engine::Exists(platform_, path)) {
         Tell(texts::kFileMissing);
         return;
     }
-    SetCaption(std::string(kCaption) + ": " + Compact(path, 23));
+    SetCaption(std::string(texts::kAppTitle) + ": " + Compact(path, 23));
     const NamedFile named = ClassifyNamedFile(path);
     if (named.rejoin) {
         SwitchMode(FormMode::Rejoin);
         SetText(IDC_SOURCE_PATH, named.sourceText);
-        if (platform_.Exists(named.sourceText)) {
+        if (engine::Exists(platform_, named.sourceText)) {
             SetCaption(named.sourceText);
         } else {
             Tell(named.sourceText + texts::kNotFoundSuffix);

@@ -31,12 +31,8 @@ void CHalvardDlg::ChooseSize(unsigned command) {
     }
 }
 
-INT_PTR CHalvardDlg::OnPreset(WPARAM wParam, LPARAM) {
-    if (form_.split()) ChooseSize(LOWORD(wParam));
-    return TRUE;
-}
-
-INT_PTR CHalvardDlg::OnUnit(WPARAM wParam, LPARAM) {
+// A preset or a unit, from the size button's menu or its click.
+INT_PTR CHalvardDlg::OnSizeCommand(WPARAM wParam, LPARAM) {
     if (form_.split()) ChooseSize(LOWORD(wParam));
     return TRUE;
 }
@@ -89,9 +85,15 @@ INT_PTR CHalvardDlg::OnSettingsDone(WPARAM wParam, LPARAM) {
     return TRUE;
 }
 
+// The window stays responsive while the check runs; it starts no operation
+// and no second check meanwhile.
 INT_PTR CHalvardDlg::OnCheckUpdates(WPARAM, LPARAM) {
-    if (controller_.running()) return TRUE;
+    if (controller_.running() || checkingUpdates_) return TRUE;
+    checkingUpdates_ = true;
+    EnableControls(false);
     update::CheckForUpdates(hwnd(), update::kMakerServer);
+    EnableControls(true);
+    checkingUpdates_ = false;
     return TRUE;
 }
 
@@ -126,8 +128,8 @@ INT_PTR CHalvardDlg::OnTaskbarCreated(WPARAM, LPARAM) {
 INT_PTR CHalvardDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
     if (wParam != tray_.id()) return TRUE;
     if (lParam == WM_RBUTTONUP) {
-        if (!trayMenu_) trayMenu_ = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
-        HMENU popup = GetSubMenu(trayMenu_, 0);
+        if (!trayMenu_.get()) trayMenu_.Reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
+        HMENU popup = GetSubMenu(trayMenu_.get(), 0);
         SetMenuDefaultItem(popup, 0, TRUE);
         POINT at;
         GetCursorPos(&at);
@@ -208,7 +210,7 @@ void CHalvardDlg::SourceFile(const std::string& path) {
 
 void CHalvardDlg::Destination(const std::string& path) {
     if (controller_.running()) return;
-    if (!platform_.IsFolder(path)) {
+    if (!engine::IsFolder(platform_, path)) {
         Tell(texts::kNotAFolder);
         return;
     }

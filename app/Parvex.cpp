@@ -13,9 +13,11 @@
 #include "app/AutoProxy.h"
 #include "app/AutomationRegistration.h"
 #include "app/StartupRules.h"
+#include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "window/ScopedWin.h"
+#include "window/WindowText.h"
 
 namespace {
 
@@ -48,9 +50,8 @@ std::vector<std::string> Arguments() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (FAILED(OleInitialize(nullptr))) {
-        wchar_t text[256] = {};
-        LoadStringW(instance, IDS_OLE_FAILED, text, 256);
-        MessageBoxW(nullptr, text, L"Corvane.Split", MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(nullptr, window::LoadText(instance, IDS_OLE_FAILED).c_str(), platform::Widen(texts::kAppTitle).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
         return 1;
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
@@ -59,13 +60,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const app::CommandLine line = app::ParseCommandLine(Arguments());
     const std::string program = ProgramPath();
     if (line.registration != app::RegistrationSwitch::None) {
-        if (line.registration == app::RegistrationSwitch::Register) app::RegisterAutomation(program, false);
-        else app::UnregisterAutomation(program);
+        // The setup program reads the exit code: 1 when the registry could
+        // not be changed.
+        const bool done = line.registration == app::RegistrationSwitch::Register
+                              ? app::RegisterAutomation(program, false)
+                              : app::UnregisterAutomation(program);
         OleUninitialize();
-        return 0;
+        return done ? 0 : 1;
     }
     // Setup and uninstall look for this to avoid replacing files in use.
     window::ScopedHandle running(CreateMutexW(nullptr, FALSE, L"Global\\Corvane.Split.Parvex"));
+    // An ordinary start that cannot register (a locked-down machine) still
+    // works; only automation clients cannot find it.
     if (!line.automation) app::RegisterAutomation(program, true);
 
     DWORD registration = 0;

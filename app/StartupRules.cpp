@@ -1,6 +1,7 @@
 #include "app/StartupRules.h"
 
 #include "engine/Names.h"
+#include "engine/SetFiles.h"
 
 namespace app {
 
@@ -24,11 +25,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 NamedFile ClassifyNamedFile(const std::string& path) {
     const std::string upper = AsciiUpper(path);
-    if (EndsWithNoCase(upper, ".SPL")) {
+    if (engine::IsPieceFileName(upper)) {
         const std::string info = engine::InfoFileForPiece(upper);
         return {true, info.empty() ? upper : AsciiUpper(info)};
     }
-    if (EndsWithNoCase(upper, ".SIO")) return {true, upper};
+    if (engine::IsInfoFileName(upper)) return {true, upper};
     return {false, path};
 }
 

@@ -39,10 +39,6 @@ void ToWindowThread::ShowSplitNotice() {
     OnWindowThread([&] { target_.ShowSplitNotice(); });
 }
 
-void ToWindowThread::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
-    OnWindowThread([&] { target_.Report(done, total, text); });
-}
-
 void ToWindowThread::Started(engine::Mode mode) {
     OnWindowThread([&] { target_.Started(mode); });
 }

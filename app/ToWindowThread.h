@@ -1,7 +1,8 @@
-// The engine's calls from the worker, carried over to the window's thread.
-// The window's state (its fields, the form, the status bar) is only ever
-// touched there; a call returns once the window has done it, as the engine
-// expects of its host.
+// The engine's questions and events from the worker, carried over to the
+// window's thread. The window's state (its fields, the form, the status bar)
+// is only ever touched there; a call returns once the window has done it, as
+// the engine expects of its host. Progress does not come this way: the worker
+// never waits on the window for it.
 #pragma once
 
 #include <functional>
@@ -25,7 +26,6 @@ public:
     engine::Answer ShowMessage(const engine::Message& message) override;
     engine::FileExistsAnswer AskFileExists(std::string& path) override;
     void ShowSplitNotice() override;
-    void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
     void Started(engine::Mode mode) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
 

@@ -3,8 +3,11 @@
 #include "app/FileExistsDialog.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
+#include "window/MessagePump.h"
 
 namespace app {
+
+WindowHost::WindowHost(HWND owner) : owner_(owner), workerDone_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 engine::Answer WindowHost::ShowMessage(const engine::Message& message) {
     UINT style = message.buttons == engine::Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
@@ -20,25 +23,7 @@ engine::FileExistsAnswer WindowHost::AskFileExists(std::string& path) {
 }
 
 void WindowHost::WaitForWorker(const std::function<bool()>& finished) {
-    while (!finished()) {
-        MSG msg;
-        // The worker may end between two messages: a command that comes after
-        // it (a new Start, say) is left to the window's own loop, where the
-        // finished operation no longer counts as running.
-        while (!finished() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                // Leave the quit for the loop that owns it, after the worker.
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            if (!owner_ || !IsDialogMessageW(owner_, &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (finished()) break;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    window::PumpUntil(owner_, workerDone_.get(), finished);
 }
 
 }  // namespace app

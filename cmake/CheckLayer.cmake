@@ -1,15 +1,22 @@
 # Run by the build (cmake -P): fails when a file of a layer includes a
-# project header from a folder the layer may not reach.
+# project header from a folder the layer may not reach, reaches out of its
+# folder with "../", or includes <windows.h> itself (Windows code includes
+# platform/win32/WinApi.h, which sets it up once).
 #   -DRULES=file (sets LAYER, ALLOWS, FILES) -DSTAMP=path
 cmake_minimum_required(VERSION 3.20)
 include("${RULES}")
 set(problems "")
 foreach(file IN LISTS FILES)
-  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[A-Za-z0-9_]+/")
+  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+[\"<]")
   foreach(line IN LISTS includes)
-    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([A-Za-z0-9_]+)/.*" "\\1" folder "${line}")
-    if(NOT folder IN_LIST ALLOWS)
-      string(APPEND problems "\n  ${file}: ${line}")
+    if(line MATCHES "^[ \t]*#[ \t]*include[ \t]+\"([A-Za-z0-9_]+)/")
+      if(NOT CMAKE_MATCH_1 IN_LIST ALLOWS)
+        string(APPEND problems "\n  ${file}: ${line}")
+      endif()
+    elseif(line MATCHES "^[ \t]*#[ \t]*include[ \t]+\"[^\"]*\\.\\./")
+      string(APPEND problems "\n  ${file}: ${line} (a path out of the folder)")
+    elseif(line MATCHES "^[ \t]*#[ \t]*include[ \t]+<[Ww]indows\\.h>" AND NOT file MATCHES "platform/win32/WinApi\\.h$")
+      string(APPEND problems "\n  ${file}: ${line} (include platform/win32/WinApi.h)")
     endif()
   endforeach()
 endforeach()

@@ -32,13 +32,13 @@ HFONT CHotStatic::LinkFont() {
 LRESULT CHotStatic::OnPaint(WPARAM, LPARAM) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd(), &paint);
-    HGDIOBJ old = nullptr;
-    if (HFONT font = LinkFont()) old = SelectObject(dc, font);
-    SetTextColor(dc, CurrentColour());
-    SetBkMode(dc, TRANSPARENT);
-    const std::wstring text = platform::Widen(window::TextOf(hwnd()));
-    TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
-    if (old) SelectObject(dc, old);
+    {
+        const window::ScopedSelect font(dc, LinkFont());
+        SetTextColor(dc, CurrentColour());
+        SetBkMode(dc, TRANSPARENT);
+        const std::wstring text = platform::Widen(window::TextOf(hwnd()));
+        TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+    }
     EndPaint(hwnd(), &paint);
     return 0;
 }
@@ -78,6 +78,8 @@ HBRUSH CHotStatic::OnCtlColor(HDC dc) {
     if (!(style & SS_NOTIFY)) SetWindowLongW(hwnd(), GWL_STYLE, style | SS_NOTIFY);
     const LONG type = style & 0xFF;
     if (type == SS_LEFT || type == SS_CENTER) return nullptr;
+    // The control paints with the context after this returns: the font
+    // stays selected, and the context goes back to the system with it.
     if (HFONT font = LinkFont()) SelectObject(dc, font);
     SetTextColor(dc, visited_ ? visitedColour_ : linkColour_);
     SetBkMode(dc, TRANSPARENT);

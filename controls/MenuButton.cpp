@@ -19,12 +19,7 @@ window::ControlTable<MenuButton> MenuButton::Messages() {
 
 MenuButton::MenuButton() : menu_(CreatePopupMenu()) {}
 
-MenuButton::~MenuButton() {
-    if (menu_) DestroyMenu(menu_);
-    if (bitmap_) DeleteObject(bitmap_);
-    if (disabled_) DeleteObject(disabled_);
-    if (images_) ImageList_Destroy(images_);
-}
+MenuButton::~MenuButton() = default;
 
 bool MenuButton::Create(const std::string& caption, DWORD style, const RECT& rect, HWND parent, UINT id) {
     HWND button = CreateWindowExW(0, L"BUTTON", platform::Widen(caption).c_str(), style | BS_OWNERDRAW, rect.left,
@@ -38,24 +33,24 @@ bool MenuButton::Create(const std::string& caption, DWORD style, const RECT& rec
 
 bool MenuButton::SetBitmap(UINT resourceId, COLORREF mask) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    bitmap_ = LoadBitmapW(instance, MAKEINTRESOURCEW(resourceId));
-    if (!bitmap_) return false;
-    GetObjectW(bitmap_, sizeof bitmapInfo_, &bitmapInfo_);
-    images_ = ImageList_LoadImageW(instance, MAKEINTRESOURCEW(resourceId), bitmapInfo_.bmWidth, 1, mask,
-                                   IMAGE_BITMAP, 0);
+    bitmap_.Reset(LoadBitmapW(instance, MAKEINTRESOURCEW(resourceId)));
+    if (!bitmap_.get()) return false;
+    GetObjectW(bitmap_.get(), sizeof bitmapInfo_, &bitmapInfo_);
+    images_.Reset(ImageList_LoadImageW(instance, MAKEINTRESOURCEW(resourceId), bitmapInfo_.bmWidth, 1, mask,
+                                       IMAGE_BITMAP, 0));
     hasBitmap_ = true;
     mask_ = mask;
     COLORMAP toWhite{mask, RGB(255, 255, 255)};
     if (HBITMAP mapped = CreateMappedBitmap(instance, resourceId, 0, &toWhite, 1)) {
-        disabled_ = static_cast<HBITMAP>(
-            CopyImage(mapped, IMAGE_BITMAP, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, LR_COPYDELETEORG));
+        disabled_.Reset(static_cast<HBITMAP>(
+            CopyImage(mapped, IMAGE_BITMAP, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, LR_COPYDELETEORG)));
     }
     return hasBitmap_;
 }
 
 BOOL MenuButton::AddMenuItem(UINT id, const std::string& text, UINT flags) {
     const std::wstring wide = platform::Widen(text);
-    const BOOL added = AppendMenuW(menu_, flags, id, (flags & MF_SEPARATOR) ? nullptr : wide.c_str());
+    const BOOL added = AppendMenuW(menu_.get(), flags, id, (flags & MF_SEPARATOR) ? nullptr : wide.c_str());
     if (added) hasMenuItems_ = true;
     return added;
 }
@@ -74,7 +69,7 @@ LRESULT MenuButton::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
         menuShown_ = true;
         Repaint();
         UpdateWindow(hwnd());
-        TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_LEFTBUTTON, rect.left, rect.bottom, 0, owner_, nullptr);
+        TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_LEFTBUTTON, rect.left, rect.bottom, 0, owner_, nullptr);
         menuShown_ = false;
         Repaint();
         // The face is not pressed by a click that opened the menu.
@@ -133,7 +128,7 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
     const bool down = pressed_ && !menuShown_;
 
-    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    const window::ScopedSelect font(dc, GetStockObject(DEFAULT_GUI_FONT));
     FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
 
     RECT r = item.rcItem;
@@ -156,11 +151,11 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const int shift = pressed_ ? 1 : 0;
     if (hasBitmap_) {
         const int x = item.rcItem.left + 6 + shift, y = item.rcItem.top + 6 + shift;
-        if (!enabled && disabled_) {
-            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(disabled_), 0, x, y, bitmapInfo_.bmWidth,
+        if (!enabled && disabled_.get()) {
+            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(disabled_.get()), 0, x, y, bitmapInfo_.bmWidth,
                        bitmapInfo_.bmHeight, DST_BITMAP | DSS_DISABLED);
         } else if (images_) {
-            ImageList_DrawEx(images_, 0, dc, x, y, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, CLR_DEFAULT,
+            ImageList_DrawEx(images_.get(), 0, dc, x, y, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, CLR_DEFAULT,
                              CLR_DEFAULT, ILD_NORMAL);
         }
     }
@@ -185,14 +180,18 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     RECT d = item.rcItem;
     InflateRect(&d, -2, -2);
     d.right -= kArrowArea;
-    HPEN shadowPen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
-    HPEN lightPen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
-    HGDIOBJ oldPen = SelectObject(dc, shadowPen);
-    MoveToEx(dc, d.right, d.top, nullptr);
-    LineTo(dc, d.right, d.bottom);
-    SelectObject(dc, lightPen);
-    MoveToEx(dc, d.right + 1, d.top, nullptr);
-    LineTo(dc, d.right + 1, d.bottom);
+    const window::ScopedGdi<HPEN> shadowPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
+    const window::ScopedGdi<HPEN> lightPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
+    {
+        const window::ScopedSelect pen(dc, shadowPen.get());
+        MoveToEx(dc, d.right, d.top, nullptr);
+        LineTo(dc, d.right, d.bottom);
+    }
+    {
+        const window::ScopedSelect pen(dc, lightPen.get());
+        MoveToEx(dc, d.right + 1, d.top, nullptr);
+        LineTo(dc, d.right + 1, d.bottom);
+    }
 
     const int tipX = d.right + 1 + kArrowArea / 2 + shift;
     const int tipY = (d.top + d.bottom) / 2 + shift;
@@ -201,16 +200,12 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     for (int row = 1; row <= 3; ++row) {
         for (int dx = -row; dx <= row; ++dx) SetPixel(dc, tipX + dx, tipY - row, arrow);
     }
-    SelectObject(dc, oldPen);
-    DeleteObject(shadowPen);
-    DeleteObject(lightPen);
 
     if (menuShown_ && enabled) {
         RECT area{d.right + 1, d.top, item.rcItem.right, d.bottom};
         InflateRect(&area, 1, 1);
         DrawEdge(dc, &area, BDR_SUNKENOUTER, BF_RECT);
     }
-    SelectObject(dc, oldFont);
 }
 
 }  // namespace controls

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "window/Control.h"
+#include "window/ScopedWin.h"
 
 #include <commctrl.h>
 
@@ -19,7 +20,7 @@ public:
     bool Create(const std::string& caption, DWORD style, const RECT& rect, HWND parent, UINT id);
     bool SetBitmap(UINT resourceId, COLORREF mask);
     BOOL AddMenuItem(UINT id, const std::string& text, UINT flags);
-    HMENU menu() const { return menu_; }
+    HMENU menu() const { return menu_.get(); }
     // The owner's WM_DRAWITEM for this button.
     void DrawItem(const DRAWITEMSTRUCT& item);
     // Whether it draws the default button's frame: only while the dialog's
@@ -40,9 +41,9 @@ private:
 
     static constexpr int kArrowArea = 16;
 
-    HMENU menu_;
-    HBITMAP bitmap_ = nullptr;
-    HIMAGELIST images_ = nullptr;
+    window::ScopedMenu menu_;
+    window::ScopedGdi<HBITMAP> bitmap_;
+    window::ScopedImageList images_;
     bool pressed_ = false;
     bool menuShown_ = false;
     bool hasMenuItems_ = false;
@@ -50,7 +51,7 @@ private:
     BITMAP bitmapInfo_{};
     HWND owner_ = nullptr;
     COLORREF mask_ = 0;
-    HBITMAP disabled_ = nullptr;
+    window::ScopedGdi<HBITMAP> disabled_;
 };
 
 }  // namespace controls

@@ -12,8 +12,15 @@ class OperationController::WorkerGate : public Checkpoint {
 public:
     bool ShouldStop() override {
         std::unique_lock<std::mutex> lock(mutex_);
+        ++held_;
         changed_.wait(lock, [this] { return !paused_ || stop_; });
+        --held_;
         return stop_;
+    }
+    // Whether the worker waits here now, paused.
+    bool Holding() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return paused_ && held_ > 0;
     }
     void Reset() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -39,6 +46,7 @@ private:
     std::condition_variable changed_;
     bool paused_ = false;
     bool stop_ = false;
+    int held_ = 0;
 };
 
 // The window's prompts as the worker sees them: before each the worker
@@ -86,10 +94,11 @@ private:
     std::atomic<bool>& done_;
 };
 
-OperationController::OperationController(Platform& platform, Host& host, WorkerWait& wait)
+OperationController::OperationController(Platform& platform, Host& host, WorkerWait& wait, Progress* progress)
     : platform_(platform),
       host_(host),
       wait_(wait),
+      progress_(progress ? *progress : static_cast<Progress&>(host)),
       gate_(std::make_unique<WorkerGate>()),
       prompts_(std::make_unique<GatedPrompts>(host, *gate_)),
       events_(std::make_unique<WatchedEvents>(host, workDone_)) {}
@@ -107,16 +116,20 @@ bool OperationController::Run(const Job& job, const EngineSettings& settings) {
     finished_ = false;
     workDone_ = false;
     running_ = true;
+    wait_.WorkerStarting();
     worker_ = std::thread([this, job, settings] {
-        OperationContext work(platform_, *prompts_, host_, *events_, settings, gate_.get());
+        OperationContext work(platform_, *prompts_, progress_, *events_, settings, gate_.get());
         lastOutcome_ = RunJob(job, work);
         finished_ = true;
+        wait_.WorkerFinished();
     });
     wait_.WaitForWorker([this] { return finished_.load(); });
     worker_.join();
     running_ = false;
     return true;
 }
+
+bool OperationController::workerHeld() const { return gate_->Holding(); }
 
 bool OperationController::OnCancel() {
     // A worker that has finished has nothing left to interrupt: the window

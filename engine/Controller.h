@@ -12,16 +12,24 @@
 namespace engine {
 
 // The window's side of the wait: keeps it responsive (dispatching its
-// messages) on its own thread until `finished` answers true.
+// messages) on its own thread until `finished` answers true. The worker
+// tells it when it starts and when it is finished, so that it can wait for
+// that instead of looking again and again.
 class WorkerWait {
 public:
     virtual ~WorkerWait() = default;
     virtual void WaitForWorker(const std::function<bool()>& finished) = 0;
+    // On the window's thread, before the worker starts.
+    virtual void WorkerStarting() {}
+    // On the worker's thread, once `finished` answers true.
+    virtual void WorkerFinished() {}
 };
 
 class OperationController {
 public:
-    OperationController(Platform& platform, Host& host, WorkerWait& wait);
+    // The worker's progress goes to `progress` when one is given (a
+    // snapshot the window reads when it likes), else to the host.
+    OperationController(Platform& platform, Host& host, WorkerWait& wait, Progress* progress = nullptr);
     ~OperationController();
 
     // Runs the job on a worker and waits for it while the window keeps
@@ -36,6 +44,8 @@ public:
     bool OnCancel();
 
     bool running() const { return running_; }
+    // The worker is held at its checkpoint while the user is asked.
+    bool workerHeld() const;
     Outcome lastOutcome() const { return lastOutcome_; }
 
 private:
@@ -46,6 +56,7 @@ private:
     Platform& platform_;
     Host& host_;
     WorkerWait& wait_;
+    Progress& progress_;
     std::unique_ptr<WorkerGate> gate_;
     std::unique_ptr<GatedPrompts> prompts_;
     std::unique_ptr<WatchedEvents> events_;

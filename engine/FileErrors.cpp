@@ -82,10 +82,7 @@ std::string StandardFileText(FileCause cause, const std::string& path) {
         case FileCause::DiskFull: pattern = texts::kCauseDiskFull; break;
         case FileCause::EndOfFile: pattern = texts::kCauseEndOfFile; break;
     }
-    std::string text = pattern;
-    const std::size_t at = text.find("%1");
-    if (at != std::string::npos) text.replace(at, 2, path.empty() ? texts::kUnnamedFile : path);
-    return text;
+    return Fill(pattern, path.empty() ? texts::kUnnamedFile : path);
 }
 
 FileError::FileError(FileCause cause_, ErrorCode code_, std::string path_, std::uint32_t stored_)
@@ -136,11 +133,5 @@ std::string DriveRetryText(const std::string& destinationFolder, DriveType drive
                                               : texts::kDriveFixedSuffix);
 }
 
-std::string Fill(const std::string& pattern, const std::string& value) {
-    std::string text = pattern;
-    const std::size_t at = text.find("%1");
-    if (at != std::string::npos) text.replace(at, 2, value);
-    return text;
-}
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "Format.h"
 #include "Platform.h"
 
 namespace engine {
@@ -62,8 +63,5 @@ const char* SystemErrorText(ErrorCode code);
 
 // The question after a failed operation on the destination drive.
 std::string DriveRetryText(const std::string& destinationFolder, DriveType driveType);
-
-// A text with %1 replaced by `value` (at its first place only).
-std::string Fill(const std::string& pattern, const std::string& value);
 
 }  // namespace engine

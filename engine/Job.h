@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "Host.h"
@@ -64,10 +65,17 @@ struct RejoinJob {
     DriveType driveType = DriveType::Unknown;
 };
 
-struct Job {
-    Mode mode = Mode::Split;
-    SplitJob split;
-    RejoinJob rejoin;  // also what a verification checks
+// A verification reads a set as a rejoin does, into nothing.
+struct VerifyJob {
+    RejoinJob set;
 };
+
+using Job = std::variant<SplitJob, RejoinJob, VerifyJob>;
+
+inline Mode ModeOf(const Job& job) {
+    return std::holds_alternative<SplitJob>(job) ? Mode::Split
+           : std::holds_alternative<RejoinJob>(job) ? Mode::Rejoin
+                                                   : Mode::Verify;
+}
 
 }  // namespace engine

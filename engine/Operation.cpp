@@ -6,17 +6,13 @@
 
 #include "Rejoin.h"
 #include "Split.h"
+#include "Format.h"
 #include "Texts.h"
 
 namespace engine {
 
 std::string ProgressText(std::uint64_t done, std::uint64_t remaining) {
-    std::string text = texts::kProgressFormat;
-    for (std::uint64_t value : {done, remaining}) {
-        const std::size_t at = text.find("%d");
-        text.replace(at, 2, std::to_string(value));
-    }
-    return text;
+    return Fill(Fill(texts::kProgressFormat, std::to_string(done), "%d"), std::to_string(remaining), "%d");
 }
 
 int Percent(std::uint64_t done, std::uint64_t total) {
@@ -27,14 +23,17 @@ int Percent(std::uint64_t done, std::uint64_t total) {
 }
 
 Outcome RunJob(const Job& job, OperationContext& ctx) {
-    ctx.events.Started(job.mode);
+    const Mode mode = ModeOf(job);
+    ctx.events.Started(mode);
     Outcome outcome = Outcome::Failed;
     VerifyReport report;
     try {
-        switch (job.mode) {
-            case Mode::Split: outcome = SplitOperation(job.split, ctx); break;
-            case Mode::Rejoin: outcome = RejoinOperation(job.rejoin, ctx); break;
-            case Mode::Verify: outcome = VerifyOperation(job.rejoin, ctx, report); break;
+        if (const auto* split = std::get_if<SplitJob>(&job)) {
+            outcome = SplitOperation(*split, ctx);
+        } else if (const auto* rejoin = std::get_if<RejoinJob>(&job)) {
+            outcome = RejoinOperation(*rejoin, ctx);
+        } else {
+            outcome = VerifyOperation(std::get<VerifyJob>(job).set, ctx, report);
         }
     } catch (const OperationCancelled&) {
         outcome = Outcome::Cancelled;
@@ -43,12 +42,13 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
     } catch (const std::exception& e) {
         ctx.prompts.Tell(e.what());
     } catch (...) {
-        ctx.prompts.Tell(texts::kVerifyValues);
+        // Whatever it was, the run has removed what it made on its way out.
+        ctx.prompts.Tell(texts::kUnexpectedFault);
     }
-    ctx.events.Finished(job.mode, outcome);
+    ctx.events.Finished(mode, outcome);
     if (outcome != Outcome::Completed) return outcome;
     try {
-        switch (job.mode) {
+        switch (mode) {
             case Mode::Split: ctx.prompts.ShowSplitNotice(); break;
             case Mode::Rejoin: ctx.prompts.Tell(texts::kCompleted); break;
             case Mode::Verify: ctx.prompts.ShowVerifyReport(report); break;

@@ -74,14 +74,9 @@ PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, s
     return {true, nullptr};
 }
 
-void PlanBuffers(std::uint32_t pieceSize, std::uint32_t& bufferSize, std::uint32_t& fillsPerPiece) {
-    if (pieceSize <= kTransferBlock) {
-        bufferSize = pieceSize;
-        fillsPerPiece = 1;
-    } else {
-        bufferSize = kTransferBlock;
-        fillsPerPiece = pieceSize / kTransferBlock + (pieceSize % kTransferBlock != 0);
-    }
+BufferPlan PlanBuffers(std::uint32_t pieceSize) {
+    if (pieceSize <= kTransferBlock) return {pieceSize, 1};
+    return {kTransferBlock, pieceSize / kTransferBlock + (pieceSize % kTransferBlock != 0)};
 }
 
 PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize) {

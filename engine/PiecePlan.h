@@ -53,7 +53,13 @@ ParsedSize ParseCustomText(const std::string& text);
 // The piece size in bytes for a source of `sourceSize` bytes.
 PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, std::uint32_t& pieceSize);
 
-void PlanBuffers(std::uint32_t pieceSize, std::uint32_t& bufferSize, std::uint32_t& fillsPerPiece);
+// How a piece is moved: in loads of at most the transfer block, and how
+// many of them a full piece takes.
+struct BufferPlan {
+    std::uint32_t bufferSize;
+    std::uint32_t loadsPerPiece;
+};
+BufferPlan PlanBuffers(std::uint32_t pieceSize);
 
 // The three refusals of a piece size against the source, in their order.
 PlanCheck CheckPieceSize(std::uint64_t sourceSize, std::uint32_t pieceSize);

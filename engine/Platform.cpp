@@ -9,4 +9,16 @@ bool SameFile(Platform& platform, const std::string& a, const std::string& b) {
     return sa.id == sb.id;
 }
 
+bool Exists(Platform& platform, const std::string& path) {
+    FileStatus status;
+    // A name that cannot be looked at is there, as far as anyone can tell.
+    if (platform.Status(path, status) != err::kNone) return true;
+    return status.kind != FileKind::Missing || status.link;
+}
+
+bool IsFolder(Platform& platform, const std::string& path) {
+    FileStatus status;
+    return platform.Status(path, status) == err::kNone && status.kind == FileKind::Folder;
+}
+
 }  // namespace engine

@@ -210,18 +210,10 @@ public:
     // The entries, "." and ".." left out; fails rather than stop early.
     virtual ErrorCode ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) = 0;
     virtual ErrorCode RemoveFolder(const std::string& path) = 0;
-    // One level; the parent must exist.
-    virtual ErrorCode CreateFolder(const std::string& path) = 0;
-    virtual ErrorCode SetCurrentFolder(const std::string& path) = 0;
 
     // What the path names, following links. A missing file is no failure:
     // kind Missing. Fails only when the question cannot be answered.
     virtual ErrorCode Status(const std::string& path, FileStatus& status) = 0;
-    // Anything has the name, a link that leads nowhere included.
-    virtual bool Exists(const std::string& path) = 0;
-    virtual bool IsFolder(const std::string& path) = 0;
-    // Size from the file's directory entry, without opening it.
-    virtual ErrorCode FileSize(const std::string& path, std::uint64_t& size) = 0;
     // The absolute path with every link resolved, for comparing where files
     // lie; the path as given when that cannot be done.
     virtual std::string ResolvedPath(const std::string& path) = 0;
@@ -250,5 +242,9 @@ public:
 // Whether two paths name one existing file, however they are spelt (links,
 // hard links, case, 8.3 names).
 bool SameFile(Platform& platform, const std::string& a, const std::string& b);
+// What Status tells, for the usual questions: anything has the name (a link
+// that leads nowhere included); the name leads to a folder.
+bool Exists(Platform& platform, const std::string& path);
+bool IsFolder(Platform& platform, const std::string& path);
 
 }  // namespace engine

@@ -103,14 +103,14 @@ bool Rejoiner::IsInput(const std::string& path) {
 void Rejoiner::ChooseOutput() {
     outputPath_ = FolderPrefix(platform_, job_.destinationFolder) + job_.set.name;
     for (;;) {
-        if (!platform_.Exists(outputPath_)) return;
+        if (!Exists(platform_, outputPath_)) return;
         if (IsInput(outputPath_)) {
             prompts_.Tell(texts::kOutputIsInput);
             throw RunStopped{};
         }
         const FileExistsAnswer answer = prompts_.AskFileExists(outputPath_);
         if (answer == FileExistsAnswer::Overwrite) {
-            if (platform_.IsFolder(outputPath_)) Fail(StandardFileText(FileCause::AccessDenied, outputPath_));
+            if (IsFolder(platform_, outputPath_)) Fail(StandardFileText(FileCause::AccessDenied, outputPath_));
             return;
         }
         if (answer == FileExistsAnswer::Stop) throw RunStopped{};

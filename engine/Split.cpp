@@ -516,9 +516,8 @@ void Splitter::CloseAll() {
 
 Outcome Splitter::Run() {
     // Loads are counted in bytes, which also fits a last piece shorter than
-    // the others; the number of loads a full piece takes is not needed.
-    std::uint32_t fullPieceLoads = 0;
-    PlanBuffers(job_.pieceSize, bufferSize_, fullPieceLoads);
+    // the others.
+    bufferSize_ = PlanBuffers(job_.pieceSize).bufferSize;
     if (!buffer_.Allocate(std::min(bufferSize_, kSlice))) {
         prompts_.Tell(texts::kMemoryInsufficient);
         return Outcome::Stopped;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "FileErrors.h"
+#include "Format.h"
 #include "Names.h"
 #include "PiecePlan.h"
 #include "Texts.h"
@@ -114,11 +115,7 @@ std::vector<unsigned char> EncodeInfoFile(const SetInfo& set, const Platform& pl
 }
 
 InvalidSplitInfo::InvalidSplitInfo(const std::string& path)
-    : std::runtime_error([&] {
-          std::string text = texts::kBadInfoFile;
-          text.replace(text.find("%1"), 2, path);
-          return text;
-      }()) {}
+    : std::runtime_error(Fill(texts::kBadInfoFile, path)) {}
 
 SetInfo DecodeInfoFile(const std::vector<unsigned char>& bytes, const Platform& platform,
                        const std::string& path) {

@@ -7,6 +7,7 @@
 #include "Names.h"
 #include "PieceReader.h"
 #include "RejoinBatch.h"
+#include "SetFiles.h"
 #include "Texts.h"
 
 namespace engine {
@@ -28,7 +29,7 @@ std::string TrimTrailingBlanks(std::string text) {
 }
 
 bool IsFolderOrRoot(Platform& platform, const std::string& path) {
-    return platform.IsFolder(path) || platform.IsRoot(path);
+    return IsFolder(platform, path) || platform.IsRoot(path);
 }
 
 // Whether `path` lies somewhere inside `folder`, links resolved.
@@ -135,7 +136,7 @@ Opening CheckSourceAndDestination(const StartRequest& request, Platform& platfor
         o.found = o.Refusal(std::move(text));
         return o;
     };
-    if (o.source.empty() || !platform.Exists(o.source)) return refuse(texts::kSourceNotDefined);
+    if (o.source.empty() || !Exists(platform, o.source)) return refuse(texts::kSourceNotDefined);
     if (request.mode != Mode::Verify) {
         o.destination = request.destinationText;
         if (o.destination.empty()) {
@@ -168,7 +169,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     const std::string& destination = o.destination;
     const FileStatus& status = o.status;
 
-    SplitJob& job = p.job.split;
+    SplitJob job;
     job.sourcePath = source;
     // The name as the file system keeps it: a file typed as A.BIN that is
     // stored as a.bin is rejoined as a.bin.
@@ -183,9 +184,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
 
     const std::string problem = NameProblem(job.sourceName);
     if (!problem.empty()) {
-        std::string text = texts::kBadName;
-        text.replace(text.find("%2"), 2, problem);
-        return refuse(Fill(text, job.sourceName));
+        return refuse(Fill(Fill(texts::kBadName, problem, "%2"), job.sourceName));
     }
 
     const PlanCheck resolved = ResolvePieceSize(request.size, job.sourceSize, job.pieceSize);
@@ -223,7 +222,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     }
     if (room < needed) return noRoom();
     p.ok = true;
-    p.job.mode = Mode::Split;
+    p.job = job;
     return p;
 }
 
@@ -242,7 +241,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     const std::string& source = o.source;
     const std::string& destination = o.destination;
 
-    RejoinJob& job = p.job.rejoin;
+    RejoinJob job;
     job.infoPath = source;
     job.infoFolder = FolderPart(platform, source);
     job.destinationFolder = destination;
@@ -264,7 +263,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     if (request.mode == Mode::Verify) {
         // A verification reports every bad piece itself.
         p.ok = true;
-        p.job.mode = Mode::Verify;
+        p.job = VerifyJob{job};
         return p;
     }
     // Every piece in reach has its place and length before anything is
@@ -288,14 +287,14 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
         return r;
     }
     p.ok = true;
-    p.job.mode = Mode::Rejoin;
+    p.job = job;
     return p;
 }
 
 }  // namespace
 
 std::string InfoPathFor(const Platform& platform, const std::string& path) {
-    if (!EndsWithNoCase(path, ".spl")) return path;
+    if (!IsPieceFileName(path)) return path;
     const std::string info = InfoFileForPiece(path, std::string(1, platform.Separator()));
     return info.empty() ? path : info;
 }

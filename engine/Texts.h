@@ -14,6 +14,9 @@ inline constexpr const char* kCannotCreateFolder = "Cannot create directory ";
 inline constexpr const char* kCannotCreateCaption = "Error creating directory";
 inline constexpr const char* kCreateWorkingCaption = "Create working directory";
 inline constexpr const char* kCreateStartupCaption = "Create startup directory";
+// %1 is the name of a setting.
+inline constexpr const char* kSettingNotSaved =
+    "The setting \"%1\" could not be saved in the registry; it keeps its earlier value.";
 // %1 is the folder. The settings keep a path of at most 259 characters.
 inline constexpr const char* kSettingTooLong =
     "%1\nis too long to be kept in the settings (259 characters at most).\nChoose a folder with a "
@@ -40,7 +43,6 @@ inline constexpr const char* kNotFoundSuffix = " not found.";
 inline constexpr const char* kEnterSio = "Enter .sio file";
 inline constexpr const char* kEnterSioOrSpl = "Enter .sio or .spl file";
 inline constexpr const char* kSingleDrop = "Drag-and-drop a single file/folder";
-inline constexpr const char* kNoCurrentFolder = "Error getting current directory";
 inline constexpr const char* kNotAFolder = "Path is not a folder";
 // A path longer than the platform takes is refused, never cut.
 inline constexpr const char* kPathTooLong =
@@ -58,12 +60,13 @@ inline constexpr const char* kSuspended = "The current operation is suspended.\n
 inline constexpr const char* kSuspendedCaption = "User interruption";
 
 // Split operation
-inline constexpr const char* kNameEmpty = "Destination or source file name \n is empty";
 inline constexpr const char* kNoDiskInfo = "Aborting due to failure in \n obtaining disk info...";
-inline constexpr const char* kNotEnoughSpace = "Not enough disk space.";
 inline constexpr const char* kErrorReadingPrefix = "Error reading";
 inline constexpr const char* kProgressFormat = "Processed: %d\nRemaining: %d";
 inline constexpr const char* kOutOfMemory = "Out of memory.";
+// Anything that is neither a file failure nor a refusal.
+inline constexpr const char* kUnexpectedFault =
+    "An unexpected fault ended the operation.\nWhat it had written was removed; retry the operation.";
 
 // Refusals before anything is written, each naming its reason.
 inline constexpr const char* kNameTooLong =
@@ -100,7 +103,6 @@ inline constexpr const char* kBatchBesidePieces =
 inline constexpr const char* kErasing = "Erasing the removable disk...";
 
 // Rejoin
-inline constexpr const char* kSpecifyOutputFolder = "Specify ouput folder";
 inline constexpr const char* kFilesMissing =
     "Some files are missing... \r\nCopy all the files to a single location and retry the operation.";
 inline constexpr const char* kFilesMissingCaption = "Cannot Continue";
@@ -137,7 +139,6 @@ inline constexpr const char* kOutputIsInput =
     "destination and retry the operation.";
 
 // End-of-split notice ("Read This")
-inline constexpr const char* kNoticeCaption = "Read This";
 inline constexpr const char* kNoticeLine1 =
     "Successfully sliced. \n____________________________________________________________";
 inline constexpr const char* kNoticeLine2 =

@@ -77,6 +77,7 @@
 // Version dialog
 #define IDC_LATEST_VERSION 1038
 #define IDC_GET_LATEST 1000
+#define IDC_VERSION_PROBLEM 1050
 
 // "Read This" notice
 #define IDC_NOTICE_1 1040

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/wine-env.sh
 scripts/install-prerequisites.sh native
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARVEX_TESTS=OFF >/dev/null
+cmake --preset release-native >/dev/null
 cmake --build build/bench >/dev/null
 wine_args=()
 if [ -x "$WINE64" ] && [ -f build/win-x86_64/parvex-cli.exe ]; then

@@ -5,9 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-prerequisites.sh native
-cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARVEX_TESTS=OFF >/dev/null
-cmake --build build/demo >/dev/null
-parvex=$PWD/build/demo/parvex
+cmake --preset release-native >/dev/null
+cmake --build build/bench --target parvex >/dev/null
+parvex=$PWD/build/bench/parvex
 
 out=$PWD/build/demo-output
 rm -rf "$out"

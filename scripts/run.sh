@@ -19,8 +19,7 @@ MSG
   exit 1
 fi
 scripts/install-prerequisites.sh all
-cmake -S . -B build/win-x86_64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
+cmake --preset win-x86_64 >/dev/null
 cmake --build build/win-x86_64 --target Parvex >/dev/null
 export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

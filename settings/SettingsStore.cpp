@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/Format.h"
 #include "engine/Texts.h"
 
 namespace settings {
@@ -17,8 +18,8 @@ std::size_t StoredLength(const std::string& text) {
     return units;
 }
 
-SettingsStore::SettingsStore(SettingsRegistry& registry, engine::Platform& platform)
-    : registry_(registry), platform_(platform) {}
+SettingsStore::SettingsStore(SettingsRegistry& registry, platform::DesktopFolders& folders)
+    : registry_(registry), folders_(folders) {}
 
 void SettingsStore::Load() {
     std::string options;
@@ -37,29 +38,30 @@ void SettingsStore::ConstructWithDefaults() {
     Load();
     if (record_.workingFolder.empty()) record_.workingFolder = record_.installedPath + "\\Working";
     if (record_.startupFolder.empty()) record_.startupFolder = record_.installedPath + "\\Startup";
-    platform_.SetCurrentFolder(record_.startupFolder);
+    folders_.SetCurrentFolder(record_.startupFolder);
 }
 
 void SettingsStore::Reload() {
     Load();
-    if (!record_.startupFolder.empty()) platform_.SetCurrentFolder(record_.startupFolder);
+    if (!record_.startupFolder.empty()) folders_.SetCurrentFolder(record_.startupFolder);
 }
 
 FolderCheck SettingsStore::EnsureFolder(const std::string& path, const std::string& caption,
                                         engine::Prompts& host) {
-    if (path.empty() || platform_.IsFolder(path)) return FolderCheck::Kept;
+    if (path.empty() || folders_.IsFolder(path)) return FolderCheck::Kept;
     if (host.ShowMessage({path + texts::kCreateFolderSuffix, caption, engine::Buttons::OkCancel, engine::Question::Proceed}) !=
         engine::Answer::Ok) {
         return FolderCheck::Refused;
     }
-    if (platform_.CreateFolder(path) == engine::err::kNone) return FolderCheck::Created;
+    if (folders_.CreateFolder(path) == engine::err::kNone) return FolderCheck::Created;
     host.Tell(texts::kCannotCreateFolder + path, texts::kCannotCreateCaption);
     return FolderCheck::Refused;
 }
 
 void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
     const char digit = static_cast<char>('0' + 2 * (record.eraseRemovable == 1) + (record.removeAfterRejoin == 1));
-    registry_.Write(kFolderOptions, std::string(1, digit), 1);  // the digit alone, no terminator
+    // The digit alone, no terminator.
+    if (!registry_.Write(kFolderOptions, std::string(1, digit), 1)) host.Tell(engine::Fill(texts::kSettingNotSaved, kFolderOptions));
     record_.removeAfterRejoin = record.removeAfterRejoin;
     record_.eraseRemovable = record.eraseRemovable;
 
@@ -77,13 +79,11 @@ void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
         // The stored format holds a path and its terminator in 260
         // characters: a longer one is refused aloud, never cut.
         if (StoredLength(folder.path) >= kPathBuffer) {
-            std::string text = texts::kSettingTooLong;
-            text.replace(text.find("%1"), 2, folder.path);
-            host.Tell(text);
+            host.Tell(engine::Fill(texts::kSettingTooLong, folder.path));
             continue;
         }
         if (EnsureFolder(folder.path, folder.caption, host) == FolderCheck::Refused) continue;
-        registry_.Write(folder.name, folder.path, kPathBuffer);
+        if (!registry_.Write(folder.name, folder.path, kPathBuffer)) host.Tell(engine::Fill(texts::kSettingNotSaved, folder.name));
     }
 }
 

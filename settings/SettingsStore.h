@@ -7,15 +7,11 @@
 
 #include "engine/Host.h"
 #include "engine/Job.h"
-#include "engine/Platform.h"
+#include "platform/DesktopFolders.h"
+#include "settings/SettingsKey.h"
 
 namespace settings {
 
-inline constexpr const char* kKeyPath = "Software\\Corvane Software\\Corvane.Split\\Settings";
-inline constexpr const char* kFolderOptions = "Folder Options";
-inline constexpr const char* kStartupFolder = "Startup Folder";
-inline constexpr const char* kWorkingFolder = "Working Folder";
-inline constexpr const char* kInstalledPath = "Installed Path";
 
 // Read buffers of the stored format: a value that does not fit (with its
 // terminator) is treated as missing, never cut to a different path.
@@ -51,7 +47,7 @@ enum class FolderCheck { Kept, Created, Refused };
 
 class SettingsStore {
 public:
-    SettingsStore(SettingsRegistry& registry, engine::Platform& platform);
+    SettingsStore(SettingsRegistry& registry, platform::DesktopFolders& folders);
 
     // Fills the record from the registry. Flags are only ever turned on here.
     void Load();
@@ -74,7 +70,7 @@ public:
 
 private:
     SettingsRegistry& registry_;
-    engine::Platform& platform_;
+    platform::DesktopFolders& folders_;
     SettingsRecord record_;
 };
 

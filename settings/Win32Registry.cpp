@@ -1,56 +1,34 @@
 #include "settings/Win32Registry.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
+#include "platform/win32/Registry.h"
 #include "platform/win32/WideText.h"
-#include "platform/win32/WinApi.h"
 
 namespace settings {
 
-namespace {
-
-class OpenKey {
-public:
-    explicit OpenKey(const char* path) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, platform::Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-            key_ = nullptr;
-        }
-    }
-    ~OpenKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
-}  // namespace
+namespace reg = platform::registry;
 
 // Values are read and written in UTF-16, as the registry keeps them; the
 // buffers of the stored format count characters.
 bool Win32Registry::Read(const char* name, std::size_t buffer, std::string& text) {
     text.clear();
-    OpenKey key(keyPath_);
-    if (!key.get()) return false;
-    const std::wstring wideName = platform::Widen(name);
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-    if (size > buffer * sizeof(wchar_t)) return false;  // longer than the format's buffer: treated as missing
-    std::vector<wchar_t> data(buffer + 1, L'\0');
-    DWORD got = static_cast<DWORD>(buffer * sizeof(wchar_t));
-    if (RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) !=
+    platform::ScopedKey key;
+    if (reg::Create(HKEY_CURRENT_USER, platform::Widen(keyPath_), KEY_QUERY_VALUE | KEY_SET_VALUE, key) !=
         ERROR_SUCCESS) {
         return false;
     }
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (reg::ReadData(key.get(), platform::Widen(name).c_str(), type, data) != ERROR_SUCCESS) return false;
+    if (data.size() > buffer * sizeof(wchar_t)) return false;  // longer than the format's buffer: treated as missing
+    const auto* chars = reinterpret_cast<const wchar_t*>(data.data());
+    const std::size_t count = data.size() / sizeof(wchar_t);
     // A value that fills the buffer without a terminator is no path we wrote.
-    const auto end = std::find(data.begin(), data.begin() + static_cast<long>(buffer), L'\0');
-    if (end == data.begin() + static_cast<long>(buffer)) return false;
-    text = platform::Narrow(std::wstring(data.begin(), end));
+    const auto end = std::find(chars, chars + count, L'\0');
+    if (end == chars + count && count >= buffer) return false;
+    text = platform::Narrow(std::wstring(chars, end));
     return true;
 }
 
@@ -58,10 +36,10 @@ bool Win32Registry::Write(const char* name, const std::string& text, std::size_t
     std::wstring wide = platform::Widen(text);
     if (wide.size() > slots) return false;
     wide.resize(slots, L'\0');
-    OpenKey key(keyPath_);
-    return key.get() && RegSetValueExW(key.get(), platform::Widen(name).c_str(), 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(wide.data()),
-                                       static_cast<DWORD>(wide.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+    platform::ScopedKey key;
+    return reg::Create(HKEY_CURRENT_USER, platform::Widen(keyPath_), KEY_SET_VALUE, key) == ERROR_SUCCESS &&
+           reg::WriteData(key.get(), platform::Widen(name).c_str(), REG_SZ, wide.data(), wide.size() * sizeof(wchar_t)) ==
+               ERROR_SUCCESS;
 }
 
 }  // namespace settings

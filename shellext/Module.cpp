@@ -9,6 +9,7 @@
 
 #include "shellext/Identifiers.h"
 #include "shellext/SplitContext.h"
+#include "platform/win32/Registry.h"
 #include "window/ScopedWin.h"
 
 namespace glimber {
@@ -204,8 +205,7 @@ bool WriteKey(const Key& entry) {
         return false;
     }
     for (const Value& value : entry.values) {
-        RegSetValueExW(key.get(), value.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data.c_str()),
-                       static_cast<DWORD>((value.data.size() + 1) * sizeof(wchar_t)));
+        if (platform::registry::WriteString(key.get(), value.name, value.data) != ERROR_SUCCESS) return false;
     }
     return true;
 }

@@ -3,31 +3,41 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
+#include "engine/SetFiles.h"
+#include "platform/win32/Registry.h"
+#include "settings/SettingsKey.h"
 #include "shellext/Module.h"
 
 namespace glimber {
 
 namespace {
 const wchar_t kPopupLabel[] = L"Corvane.Split";
-const wchar_t kSettingsKey[] = L"Software\\Corvane Software\\Corvane.Split\\Settings";
+
+// The settings' key and value names are ASCII: widened as they are.
+std::wstring Ascii(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+
+// A menu item's label at whatever length it has.
+std::wstring MenuLabel(HMENU menu, UINT position) {
+    const int length = GetMenuStringW(menu, position, nullptr, 0, MF_BYPOSITION);
+    if (length <= 0) return std::wstring();
+    std::wstring label(static_cast<std::size_t>(length) + 1, L'\0');
+    label.resize(static_cast<std::size_t>(std::max(0, GetMenuStringW(menu, position, label.data(), length + 1,
+                                                                      MF_BYPOSITION))));
+    return label;
+}
 
 // "Installed Path" at whatever length it has; empty when missing.
 std::wstring InstalledPath() {
-    window::ScopedKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return L"";
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), L"Installed Path", nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) {
+    std::wstring path;
+    if (!platform::registry::ReadString(HKEY_CURRENT_USER, Ascii(settings::kKeyPath), Ascii(settings::kInstalledPath).c_str(),
+                                        path)) {
         return L"";
     }
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.get(), L"Installed Path", nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS) {
-        return L"";
-    }
-    return data.data();
+    return path;
 }
 }  // namespace
 
@@ -145,32 +155,30 @@ STDMETHODIMP SplitContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
 STDMETHODIMP SplitContext::QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT flags) {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     if (!bitmap_.get()) bitmap_.Reset(LoadBitmapW(ModuleHandle(), MAKEINTRESOURCEW(kMenuBitmap)));
-    submenu_ = CreatePopupMenu();
+    // Ours until the shell's menu takes it.
+    window::ScopedMenu submenu(CreatePopupMenu());
+    if (!submenu.get()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
 
-    std::wstring extension = PathFindExtensionW(filePath_.c_str());
-    if (!extension.empty()) CharLowerBuffW(extension.data(), static_cast<DWORD>(extension.size()));
-    const bool rejoin = extension == L".sio" || extension == L".spl";
+    const bool rejoin = engine::IsSetFileName(filePath_);
     mode_ = rejoin ? 2 : 1;
-    InsertMenuW(submenu_, 0, MF_BYPOSITION | MF_STRING, first, rejoin ? L"&Rejoin to..." : L"Split to...");
-    SetMenuItemBitmaps(submenu_, 0, MF_BYPOSITION, bitmap_.get(), nullptr);
+    InsertMenuW(submenu.get(), 0, MF_BYPOSITION | MF_STRING, first, rejoin ? L"&Rejoin to..." : L"Split to...");
+    SetMenuItemBitmaps(submenu.get(), 0, MF_BYPOSITION, bitmap_.get(), nullptr);
 
-    // Only one "Corvane.Split" item: an earlier copy goes (its submenu is
-    // left to the menu that owns it).
+    // Only one "Corvane.Split" item: an earlier copy goes, with its submenu.
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
-        wchar_t label[257] = {};
-        if (GetMenuStringW(menu, i, label, 257, MF_BYPOSITION) <= 0) continue;
-        if (std::wcscmp(label, kPopupLabel) == 0) {
-            RemoveMenu(menu, i, MF_BYPOSITION);
+        if (MenuLabel(menu, static_cast<UINT>(i)) == kPopupLabel) {
+            DeleteMenu(menu, static_cast<UINT>(i), MF_BYPOSITION);
             break;
         }
     }
-    if (!InsertMenuW(menu, index, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu_),
+    if (!InsertMenuW(menu, index, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu.get()),
                      kPopupLabel)) {
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     }
+    const int items = GetMenuItemCount(submenu.Release());
     if (bitmap_.get()) SetMenuItemBitmaps(menu, index, MF_BYPOSITION, bitmap_.get(), nullptr);
-    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, GetMenuItemCount(submenu_));
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, items);
 }
 
 STDMETHODIMP SplitContext::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name, UINT size) {
@@ -209,8 +217,7 @@ STDMETHODIMP SplitContext::InvokeCommand(CMINVOKECOMMANDINFO* info) {
                         &process)) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const window::ScopedHandle thread(process.hThread), started(process.hProcess);
     return S_OK;
 }
 

@@ -53,7 +53,6 @@ private:
     Inner inner_;
     IUnknown* outer_;
     ULONG references_ = 0;
-    HMENU submenu_ = nullptr;
     int mode_ = 0;  // 1 split, 2 rejoin
     std::wstring filePath_;
     window::ScopedGdi<HBITMAP> bitmap_;

@@ -63,10 +63,10 @@ TEST(WindowsCli, AFileOf5GiBSplitsAndRejoinsExactly) {
     CreateDirectoryW(platform::Widen(dir.path + "\\parts").c_str(), nullptr);
     CreateDirectoryW(platform::Widen(dir.path + "\\back").c_str(), nullptr);
     ASSERT_EQ(Cli(dir.path, "split disk.img --to parts --fat32"), 0u);
-    std::uint64_t first = 0;
     platform::Win32Platform fs;
-    EXPECT_EQ(fs.FileSize(dir.path + "\\parts\\disk.img.0.spl", first), 0u);
-    EXPECT_EQ(first, 0xFFFFFFFFull);
+    engine::FileStatus first;
+    EXPECT_EQ(fs.Status(dir.path + "\\parts\\disk.img.0.spl", first), 0u);
+    EXPECT_EQ(first.size, 0xFFFFFFFFull);
     fs.Delete(source);
     ASSERT_EQ(Cli(dir.path, "join parts\\disk.img.1.spl --to back --remove-pieces"), 0u);
     EXPECT_EQ(ChecksumOfFile(dir.path + "\\back\\disk.img"), sum);

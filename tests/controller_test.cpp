@@ -5,6 +5,7 @@
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
+#include "support/TestName.h"
 
 using namespace engine;
 using support::Bytes;
@@ -37,9 +38,12 @@ public:
         host.answer = [this](const fake::Box& box) {
             if (box.caption != texts::kSuspendedCaption) return Answer::Ok;
             asking = true;
-            // While the question is open the worker makes no further progress
-            // (the load under way may finish).
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            // While the question is open the worker parks at its next
+            // checkpoint (the load under way may finish) and stays there.
+            for (int wait = 0; wait < 10000 && !controller.workerHeld(); ++wait) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            held = controller.workerHeld();
             loadsWhileAsking = host.loads - loadsAtClick;
             return questionAnswer;
         };
@@ -59,6 +63,7 @@ public:
     bool clicked = false;
     int loadsAtClick = 0;
     int loadsWhileAsking = -1;
+    bool held = false;
 };
 
 TEST_F(Controller, RunsTheSplitOnAWorker) {
@@ -74,6 +79,7 @@ TEST_F(Controller, ContinueResumesWhereItStopped) {
     cancelAfterLoads = 3;
     EXPECT_TRUE(Start());
     ASSERT_TRUE(clicked);
+    EXPECT_TRUE(held);
     EXPECT_LE(loadsWhileAsking, 1);
     EXPECT_EQ(controller.lastOutcome(), Outcome::Completed);
     EXPECT_EQ(host.texts(), std::vector<std::string>{"The current operation is suspended.\n Continue?"});
@@ -220,48 +226,52 @@ struct StartCase {
     bool noSpace;
 };
 
-TEST(StartChecks, InTheirOrderWithTheirTexts) {
-    const StartCase cases[] = {
-        {"source not found", nullptr, "D:\\video\\none.avi", "E:\\parts", texts::kSourceNotDefined, false},
-        {"empty source", nullptr, "", "E:\\parts", texts::kSourceNotDefined, false},
-        {"a folder as source", nullptr, "D:\\video", "E:\\parts", texts::kSourceNotDefined, false},
-        {"trailing blanks removed", nullptr, "D:\\video\\movie.avi   ", "E:\\parts", nullptr, false},
-        {"destination not found", nullptr, "D:\\video\\movie.avi", "E:\\nowhere", texts::kDestinationNotDefined, false},
-        {"empty destination, no working folder", nullptr, "D:\\video\\movie.avi", "", texts::kDestinationNotDefined, false},
-        {"empty destination takes the working folder",
-         [](auto& f) { f.settings.workingFolder = "E:\\parts"; }, "D:\\video\\movie.avi", "", nullptr, false},
-        {"drive root", nullptr, "D:\\video\\movie.avi", "E:\\", nullptr, false},
-        {"no room for the source", [](auto& f) { f.fs.drive('E').freeBytes = 4999; }, "D:\\video\\movie.avi",
-         "E:\\parts", texts::kNoRoomForSource, true},
-        // A removable disk takes what fits, the next disks the rest; the
-        // first must hold the info file, Go.bat and a first byte.
-        {"no room for the start of the set on a removable disk",
-         [](auto& f) { f.fs.drive('E').type = DriveType::Removable; f.fs.drive('E').freeBytes = 400; },
-         "D:\\video\\movie.avi", "E:\\parts", texts::kNoRoomForSource, true},
-        {"just enough room", [](auto& f) { f.fs.drive('E').freeBytes = 5000 + 400 + 200; },
-         "D:\\video\\movie.avi", "E:\\parts", nullptr, false},
-    };
-    for (const StartCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        support::SplitCase f;
-        f.Source(5000);
-        f.Preset(2000);
-        if (c.arrange) c.arrange(f);
-        f.request.sourceText = c.source;
-        f.request.destinationText = c.destination;
-        const Outcome outcome = f.Run();
-        if (c.message) {
-            ASSERT_EQ(f.host.texts(), std::vector<std::string>{c.message});
-            EXPECT_EQ(f.host.boxes[0].caption, c.noSpace ? "No disk space." : "");
-            EXPECT_TRUE(f.fs.FilesUnder("E:\\").empty());
-            EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).refusal.noSpace, c.noSpace);
-        } else {
-            EXPECT_EQ(outcome, Outcome::Completed);
-            EXPECT_EQ(f.host.notices, 1);
-        }
-        f.ExpectIdle();
+const StartCase kStartCases[] = {
+    {"source not found", nullptr, "D:\\video\\none.avi", "E:\\parts", texts::kSourceNotDefined, false},
+    {"empty source", nullptr, "", "E:\\parts", texts::kSourceNotDefined, false},
+    {"a folder as source", nullptr, "D:\\video", "E:\\parts", texts::kSourceNotDefined, false},
+    {"trailing blanks removed", nullptr, "D:\\video\\movie.avi   ", "E:\\parts", nullptr, false},
+    {"destination not found", nullptr, "D:\\video\\movie.avi", "E:\\nowhere", texts::kDestinationNotDefined, false},
+    {"empty destination, no working folder", nullptr, "D:\\video\\movie.avi", "", texts::kDestinationNotDefined, false},
+    {"empty destination takes the working folder",
+     [](auto& f) { f.settings.workingFolder = "E:\\parts"; }, "D:\\video\\movie.avi", "", nullptr, false},
+    {"drive root", nullptr, "D:\\video\\movie.avi", "E:\\", nullptr, false},
+    {"no room for the source", [](auto& f) { f.fs.drive('E').freeBytes = 4999; }, "D:\\video\\movie.avi",
+     "E:\\parts", texts::kNoRoomForSource, true},
+    // A removable disk takes what fits, the next disks the rest; the
+    // first must hold the info file, Go.bat and a first byte.
+    {"no room for the start of the set on a removable disk",
+     [](auto& f) { f.fs.drive('E').type = DriveType::Removable; f.fs.drive('E').freeBytes = 400; },
+     "D:\\video\\movie.avi", "E:\\parts", texts::kNoRoomForSource, true},
+    {"just enough room", [](auto& f) { f.fs.drive('E').freeBytes = 5000 + 400 + 200; },
+     "D:\\video\\movie.avi", "E:\\parts", nullptr, false},
+};
+
+class StartCheck : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(StartCheck, InTheirOrderWithTheirTexts) {
+    const StartCase& c = GetParam();
+    support::SplitCase f;
+    f.Source(5000);
+    f.Preset(2000);
+    if (c.arrange) c.arrange(f);
+    f.request.sourceText = c.source;
+    f.request.destinationText = c.destination;
+    const Outcome outcome = f.Run();
+    if (c.message) {
+        ASSERT_EQ(f.host.texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(f.host.boxes[0].caption, c.noSpace ? "No disk space." : "");
+        EXPECT_TRUE(f.fs.FilesUnder("E:\\").empty());
+        EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).refusal.noSpace, c.noSpace);
+    } else {
+        EXPECT_EQ(outcome, Outcome::Completed);
+        EXPECT_EQ(f.host.notices, 1);
     }
+    f.ExpectIdle();
 }
+
+INSTANTIATE_TEST_SUITE_P(StartChecks, StartCheck, ::testing::ValuesIn(kStartCases),
+                         [](const auto& info) { return support::TestName(info.param.what); });
 
 TEST(StartChecks, SizesOf4GiBAndMoreArePlanned) {
     support::SplitCase f;
@@ -271,9 +281,9 @@ TEST(StartChecks, SizesOf4GiBAndMoreArePlanned) {
     const Prepared prepared = PrepareJob(f.request, f.fs, f.settings);
     ASSERT_TRUE(prepared.ok);
     EXPECT_EQ(prepared.sourceSize, 5ull << 30);
-    EXPECT_EQ(prepared.job.split.pieceCount, 2u);
+    EXPECT_EQ(std::get<SplitJob>(prepared.job).pieceCount, 2u);
     f.Custom("3", kUnitFiles);
-    EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).job.split.pieceSize, (5ull << 30) / 3 + 2);
+    EXPECT_EQ(std::get<SplitJob>(PrepareJob(f.request, f.fs, f.settings).job).pieceSize, (5ull << 30) / 3 + 2);
     f.Custom("1", kUnitFiles);
     EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).refusal.text, texts::kChunkLarger);
 }
@@ -288,6 +298,57 @@ TEST(StartChecks, EmptyDestinationShowsTheWorkingFolder) {
     EXPECT_TRUE(prepared.ok);
     EXPECT_EQ(prepared.workingFolderUsed, "E:\\parts");
     EXPECT_EQ(prepared.sourceSize, 5000u);
+}
+
+// The checks change no file, whatever they find: every refusal and every
+// accepted job of the tables above, with the erase setting on and off.
+TEST(StartChecks, ChangeNoFile) {
+    std::vector<std::function<void(support::SplitCase&)>> arrangements;
+    for (const StartCase& c : kStartCases) {
+        arrangements.push_back([&c](support::SplitCase& f) {
+            if (c.arrange) c.arrange(f);
+            f.request.sourceText = c.source;
+            f.request.destinationText = c.destination;
+        });
+    }
+    for (const char* destination : {"A:\\", "A:\\parts"}) {
+        arrangements.push_back([=](support::SplitCase& f) {
+            f.fs.drive('A').type = DriveType::Removable;
+            f.fs.AddFile("A:\\parts\\old.txt", {1});
+            f.fs.AddFile("A:\\other\\keep.txt", {2});
+            f.request.destinationText = destination;
+        });
+    }
+    for (const Mode mode : {Mode::Rejoin, Mode::Verify}) {
+        for (const bool complete : {true, false}) {
+            arrangements.push_back([=](support::SplitCase& f) {
+                const support::CheckedSet cut = support::CutWithChecksums("movie.avi", support::Pattern(9000), 4000);
+                for (std::size_t i = complete ? 0 : 1; i < cut.pieces.size(); ++i) {
+                    f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
+                }
+                f.fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f.fs));
+                f.fs.AddFile("D:\\video\\movie.avi", {9});  // what a rejoin would be asked about
+                f.request.mode = mode;
+                f.request.sourceText = "E:\\parts\\movie.avi.sio";
+                f.request.destinationText = "D:\\video";
+            });
+        }
+    }
+    for (const bool erase : {false, true}) {
+        for (const auto& arrange : arrangements) {
+            support::SplitCase f;
+            f.Source(5000);
+            f.Preset(2000);
+            f.settings.eraseRemovableBeforeSplit = erase;
+            arrange(f);
+            const std::string before = f.fs.Tree();
+            const int steps = f.fs.steps();
+            PrepareJob(f.request, f.fs, f.settings);
+            EXPECT_EQ(f.fs.Tree(), before);
+            EXPECT_EQ(f.fs.steps(), steps);
+            EXPECT_TRUE(f.host.boxes.empty());
+        }
+    }
 }
 
 // The checks never erase: the erase is the split's first step, and a

@@ -34,7 +34,7 @@ std::optional<Bytes> RejoinOn(fake::FakePlatform& fs, const std::string& info) {
     if (!prepared.ok) return std::nullopt;
     OperationContext ctx(fs, host);
     if (RunJob(prepared.job, ctx) != Outcome::Completed) return std::nullopt;
-    return fs.Content("G:\\check\\" + prepared.job.rejoin.set.name);
+    return fs.Content("G:\\check\\" + std::get<RejoinJob>(prepared.job).set.name);
 }
 
 // What Go.bat would make of the pieces it names, as cmd's copy /B does;

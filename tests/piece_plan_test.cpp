@@ -3,6 +3,7 @@
 #include "engine/PiecePlan.h"
 #include "engine/Texts.h"
 #include "support/FakePlatform.h"
+#include "support/TestName.h"
 
 using namespace engine;
 
@@ -36,71 +37,80 @@ const char* Plan(const PlanCase& c, std::uint32_t& pieceSize, std::uint32_t& cou
     return nullptr;
 }
 
-TEST(PiecePlan, ResolvesChecksAndCounts) {
-    const PlanCase cases[] = {
-        {25000000, false, "", 1, kPreset10MB, nullptr, 10000000, 3, 5000000},
-        {10000000, false, "", 1, kPresetFloppy, nullptr, 1457664, 7, 1254016},
-        {1000000, true, "4", kUnitFiles, 0, nullptr, 250002, 4, 249994},
-        {100, true, "7", kUnitFiles, 0, nullptr, 16, 7, 4},
-        // As many pieces as asked for: two more than the quotient where that
-        // gives them, else the smallest size that does, else a refusal.
-        {9, true, "3", kUnitFiles, 0, nullptr, 3, 3, 3},
-        {10, true, "3", kUnitFiles, 0, nullptr, 4, 3, 2},
-        {4, true, "2", kUnitFiles, 0, nullptr, 2, 2, 2},
-        {5, true, "2", kUnitFiles, 0, nullptr, 4, 2, 1},
-        {2000001, true, "1000001", kUnitFiles, 0, nullptr, 2, 1000001, 1},
-        {10, true, "6", kUnitFiles, 0, texts::kFilesNotExact, 0, 0, 0},
-        {1000, true, "1", kUnitFiles, 0, texts::kChunkLarger, 1002, 0, 0},
-        {10, true, "11", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
-        {10, true, "0", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},
-        {10, true, "abc", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},
-        {10, true, "", kUnitBytes, 0, "(silent)", 0, 0, 0},
-        {10, true, "", kUnitFiles, 0, "(silent)", 0, 0, 0},
-        {2000000, true, "1000", kUnitBytes, 0, nullptr, 1000, 2000, 1000},
-        {2000000, true, "   +1000xyz", kUnitBytes, 0, nullptr, 1000, 2000, 1000},
-        {3000000, true, "3", kUnitKB, 0, nullptr, 3000, 1000, 3000},
-        {20000000, true, "7", kUnitMB, 0, nullptr, 7000000, 3, 6000000},
-        {0, false, "", 1, kPresetFloppy, texts::kChunkLarger, 1457664, 0, 0},
-        {1457664, false, "", 1, kPresetFloppy, texts::kChunkSame, 1457664, 0, 0},
-        {100, true, "0", kUnitBytes, 0, texts::kChunkZero, 0, 0, 0},
-        {100, true, "abc", kUnitKB, 0, texts::kChunkZero, 0, 0, 0},
-        // Exactly two pieces, no empty third one.
-        {20000000, false, "", 1, kPreset10MB, nullptr, 10000000, 2, 10000000},
-        // 32-bit sizes near the top are counted without overflow.
-        {0xFFFFFFFFull, false, "", 1, kPreset100MB, nullptr, 100000000, 43, 94967295},
-        {0xFFFFFFFFull, true, "1", kUnitFiles, 0, texts::kChunkLarger, 0, 0, 0},
-        // Products that do not fit 32 bits are refused, never wrapped.
-        {0xFFFFFFFFull, true, "5000", kUnitMB, 0, texts::kCheckValues, 0, 0, 0},
-        {0xFFFFFFFFull, true, "4294967296", kUnitBytes, 0, texts::kCheckValues, 0, 0, 0},
-        {0xFFFFFFFFull, true, "4294968", kUnitKB, 0, texts::kCheckValues, 0, 0, 0},
-        {0xFFFFFFFFull, true, "4294967", kUnitKB, 0, nullptr, 4294967000u, 2, 295},
-        // Sources of 4 GiB and more are planned in 64 bits.
-        {5ull << 30, false, "", 1, kPresetFat32, nullptr, 0xFFFFFFFFu, 2, (5ull << 30) - 0xFFFFFFFFull},
-        {1ull << 40, true, "1000", kUnitFiles, 0, nullptr, 1099511629u, 1000, 1099510405u},
-        {10ull << 30, true, "2", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
-        // A negative value is taken as unsigned: larger than any source.
-        {1000, true, "-5", kUnitBytes, 0, texts::kChunkLarger, 4294967291u, 0, 0},
-    };
-    for (const PlanCase& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.sourceSize << " bytes, text '" << c.text
-                                          << "' unit " << c.unit << " preset " << c.preset);
-        std::uint32_t pieceSize = 0, count = 0;
-        const char* refusal = Plan(c, pieceSize, count);
-        if (c.refusal) {
-            ASSERT_NE(refusal, nullptr);
-            EXPECT_STREQ(refusal, c.refusal);
-            if (c.pieceSize) {
-                EXPECT_EQ(pieceSize, c.pieceSize);
-            }
-            continue;
+const PlanCase kPlanCases[] = {
+    {25000000, false, "", 1, kPreset10MB, nullptr, 10000000, 3, 5000000},
+    {10000000, false, "", 1, kPresetFloppy, nullptr, 1457664, 7, 1254016},
+    {1000000, true, "4", kUnitFiles, 0, nullptr, 250002, 4, 249994},
+    {100, true, "7", kUnitFiles, 0, nullptr, 16, 7, 4},
+    // As many pieces as asked for: two more than the quotient where that
+    // gives them, else the smallest size that does, else a refusal.
+    {9, true, "3", kUnitFiles, 0, nullptr, 3, 3, 3},
+    {10, true, "3", kUnitFiles, 0, nullptr, 4, 3, 2},
+    {4, true, "2", kUnitFiles, 0, nullptr, 2, 2, 2},
+    {5, true, "2", kUnitFiles, 0, nullptr, 4, 2, 1},
+    {2000001, true, "1000001", kUnitFiles, 0, nullptr, 2, 1000001, 1},
+    {10, true, "6", kUnitFiles, 0, texts::kFilesNotExact, 0, 0, 0},
+    {1000, true, "1", kUnitFiles, 0, texts::kChunkLarger, 1002, 0, 0},
+    {10, true, "11", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
+    {10, true, "0", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},
+    {10, true, "abc", kUnitFiles, 0, texts::kVerifyValues, 0, 0, 0},
+    {10, true, "", kUnitBytes, 0, "(silent)", 0, 0, 0},
+    {10, true, "", kUnitFiles, 0, "(silent)", 0, 0, 0},
+    {2000000, true, "1000", kUnitBytes, 0, nullptr, 1000, 2000, 1000},
+    {2000000, true, "   +1000xyz", kUnitBytes, 0, nullptr, 1000, 2000, 1000},
+    {3000000, true, "3", kUnitKB, 0, nullptr, 3000, 1000, 3000},
+    {20000000, true, "7", kUnitMB, 0, nullptr, 7000000, 3, 6000000},
+    {0, false, "", 1, kPresetFloppy, texts::kChunkLarger, 1457664, 0, 0},
+    {1457664, false, "", 1, kPresetFloppy, texts::kChunkSame, 1457664, 0, 0},
+    {100, true, "0", kUnitBytes, 0, texts::kChunkZero, 0, 0, 0},
+    {100, true, "abc", kUnitKB, 0, texts::kChunkZero, 0, 0, 0},
+    // Exactly two pieces, no empty third one.
+    {20000000, false, "", 1, kPreset10MB, nullptr, 10000000, 2, 10000000},
+    // 32-bit sizes near the top are counted without overflow.
+    {0xFFFFFFFFull, false, "", 1, kPreset100MB, nullptr, 100000000, 43, 94967295},
+    {0xFFFFFFFFull, true, "1", kUnitFiles, 0, texts::kChunkLarger, 0, 0, 0},
+    // Products that do not fit 32 bits are refused, never wrapped.
+    {0xFFFFFFFFull, true, "5000", kUnitMB, 0, texts::kCheckValues, 0, 0, 0},
+    {0xFFFFFFFFull, true, "4294967296", kUnitBytes, 0, texts::kCheckValues, 0, 0, 0},
+    {0xFFFFFFFFull, true, "4294968", kUnitKB, 0, texts::kCheckValues, 0, 0, 0},
+    {0xFFFFFFFFull, true, "4294967", kUnitKB, 0, nullptr, 4294967000u, 2, 295},
+    // Sources of 4 GiB and more are planned in 64 bits.
+    {5ull << 30, false, "", 1, kPresetFat32, nullptr, 0xFFFFFFFFu, 2, (5ull << 30) - 0xFFFFFFFFull},
+    {1ull << 40, true, "1000", kUnitFiles, 0, nullptr, 1099511629u, 1000, 1099510405u},
+    {10ull << 30, true, "2", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
+    // A negative value is taken as unsigned: larger than any source.
+    {1000, true, "-5", kUnitBytes, 0, texts::kChunkLarger, 4294967291u, 0, 0},
+};
+
+class PiecePlanCase : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(PiecePlanCase, ResolvesChecksAndCounts) {
+    const PlanCase& c = GetParam();
+    std::uint32_t pieceSize = 0, count = 0;
+    const char* refusal = Plan(c, pieceSize, count);
+    if (c.refusal) {
+        ASSERT_NE(refusal, nullptr);
+        EXPECT_STREQ(refusal, c.refusal);
+        if (c.pieceSize) {
+            EXPECT_EQ(pieceSize, c.pieceSize);
         }
-        ASSERT_EQ(refusal, nullptr) << refusal;
-        EXPECT_EQ(pieceSize, c.pieceSize);
-        EXPECT_EQ(count, c.pieceCount);
-        const std::uint64_t last = c.sourceSize - std::uint64_t{count - 1} * pieceSize;
-        EXPECT_EQ(last, c.lastPiece);
+        return;
     }
+    ASSERT_EQ(refusal, nullptr) << refusal;
+    EXPECT_EQ(pieceSize, c.pieceSize);
+    EXPECT_EQ(count, c.pieceCount);
+    const std::uint64_t last = c.sourceSize - std::uint64_t{count - 1} * pieceSize;
+    EXPECT_EQ(last, c.lastPiece);
 }
+
+std::string PlanName(const ::testing::TestParamInfo<PlanCase>& info) {
+    const PlanCase& c = info.param;
+    const char* unit = !c.custom ? "Preset" : c.unit == kUnitFiles ? "Files" : c.unit == kUnitMB ? "MB" : c.unit == kUnitKB ? "KB" : "Bytes";
+    return support::TestName(std::to_string(c.sourceSize) + " bytes " + unit + " " +
+                             (c.custom ? c.text : std::to_string(c.preset))) + "_" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(PiecePlan, PiecePlanCase, ::testing::ValuesIn(kPlanCases), PlanName);
 
 TEST(PiecePlan, BufferLoads) {
     const struct {
@@ -110,10 +120,9 @@ TEST(PiecePlan, BufferLoads) {
         {10000000, 3000000, 4}, {100000000, 3000000, 34}, {0xFFFFFFFFu, 3000000, 1432},
     };
     for (const auto& c : cases) {
-        std::uint32_t buffer = 0, fills = 0;
-        PlanBuffers(c.pieceSize, buffer, fills);
-        EXPECT_EQ(buffer, c.bufferSize) << c.pieceSize;
-        EXPECT_EQ(fills, c.fills) << c.pieceSize;
+        const BufferPlan plan = PlanBuffers(c.pieceSize);
+        EXPECT_EQ(plan.bufferSize, c.bufferSize) << c.pieceSize;
+        EXPECT_EQ(plan.loadsPerPiece, c.fills) << c.pieceSize;
     }
 }
 

@@ -66,7 +66,7 @@ TEST(PosixPlatform, RealSplitConcatenatesToTheSource) {
     std::string joined;
     for (int i = 0; i < 3; ++i) joined += ReadAll(dir.path + "/data file.bin." + std::to_string(i) + ".spl");
     EXPECT_EQ(joined, std::string(source.begin(), source.end()));
-    EXPECT_FALSE(fs.Exists(dir.path + "/data file.bin.3.spl"));
+    EXPECT_FALSE(engine::Exists(fs, dir.path + "/data file.bin.3.spl"));
     EXPECT_EQ(ReadAll(dir.path + "/data file.bin.sio").substr(0, 4), std::string("\x03\0\0\0", 4));
     EXPECT_EQ(ReadAll(dir.path + "/Go.bat"), RejoinBatchLine("data file.bin", 3));
 }
@@ -86,10 +86,10 @@ TEST(PosixPlatform, RealErrorCodes) {
     // A full file system, where one is at hand.
     // A device is no file to open, and opening it does not wait.
     EXPECT_EQ(fs.Open("/dev/null", {Access::Read, Share::Read, Creation::OpenExisting, false}, file), 1u);
-    std::uint64_t size = 0;
     WriteAll(dir.path + "/five", {1, 2, 3, 4, 5});
-    EXPECT_EQ(fs.FileSize(dir.path + "/five", size), 0u);
-    EXPECT_EQ(size, 5u);
+    engine::FileStatus five;
+    EXPECT_EQ(fs.Status(dir.path + "/five", five), 0u);
+    EXPECT_EQ(five.size, 5u);
     std::uint64_t free = 0;
     EXPECT_TRUE(fs.GetFreeSpace(dir.path, free));
     EXPECT_GT(free, 0u);

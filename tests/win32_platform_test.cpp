@@ -69,7 +69,7 @@ TEST_F(Win32Files, RealSplitConcatenatesToTheSource) {
     ASSERT_TRUE(prepared.ok) << prepared.refusal.text;
     OperationContext ctx(fs, host);
     ASSERT_EQ(RunJob(prepared.job, ctx), Outcome::Completed);
-    EXPECT_EQ(prepared.job.split.pieceSize, 2333335u);
+    EXPECT_EQ(std::get<SplitJob>(prepared.job).pieceSize, 2333335u);
     EXPECT_EQ(Read(dir + "\\clip.mov.0.spl") + Read(dir + "\\clip.mov.1.spl") + Read(dir + "\\clip.mov.2.spl"),
               std::string(source.begin(), source.end()));
     EXPECT_EQ(Read(dir + "\\clip.mov.3.spl"), "<missing>");

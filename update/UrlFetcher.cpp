@@ -4,6 +4,7 @@
 
 #include <wininet.h>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WideText.h"
 
 #include <vector>
@@ -32,26 +33,18 @@ std::string LibraryMessage(DWORD code) {
     return message.empty() ? "Internet error " + std::to_string(code) : message;
 }
 
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HINTERNET h) : h_(h) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    void Reset(HINTERNET h) {
-        Close();
-        h_ = h;
-    }
-    void Close() {
-        if (h_) InternetCloseHandle(h_);
-        h_ = nullptr;
-    }
-    HINTERNET get() const { return h_; }
+// A redirect that leads nowhere sound ends the fetch with what it has:
+// nothing, and no failure of the library to tell.
+struct NoSoundRedirect {};
 
-private:
-    HINTERNET h_ = nullptr;
-};
+// The system's proxy settings; every request fetched anew, on a connection
+// that may already stand, kept out of the cache, its redirect followed by us.
+constexpr DWORD kAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT;
+
+inline void CloseInternet(HINTERNET handle) { InternetCloseHandle(handle); }
+using Handle = platform::Scoped<HINTERNET, CloseInternet>;
 
 struct Address {
     std::string server;
@@ -135,17 +128,17 @@ bool UrlFetcher::Run() {
                 throw InternetFailure{GetLastError()};
             }
             headers.resize(size);
-            request.Close();
-            connection.Close();
+            request.Reset();
+            connection.Reset();
             // A redirect that names no http address leads nowhere sound:
             // stop with nothing read rather than request a garbage path.
             const std::size_t at = headers.find("Location: ");
-            if (at == std::string::npos) throw CVexaException{};
+            if (at == std::string::npos) throw NoSoundRedirect{};
             const std::size_t from = at + 10;
             const std::size_t end = headers.find("\r\n", from);
             const std::string location = headers.substr(from, end == std::string::npos ? std::string::npos : end - from);
             Address next;
-            if (!SplitUrl(location, next)) throw CVexaException{};
+            if (!SplitUrl(location, next)) throw NoSoundRedirect{};
             open(next);  // its answer is read whatever its status
         }
         std::vector<char> chunk(1023);
@@ -164,11 +157,11 @@ bool UrlFetcher::Run() {
         }
     } catch (const InternetFailure& failure) {
         errorText_ = LibraryMessage(failure.code);
-    } catch (const CVexaException&) {
-        // The fetch's own: nothing to record.
+    } catch (const NoSoundRedirect&) {
+        errorText_ = "The server sent the request to an address that is not http";
     }
-    request.Close();
-    connection.Close();
+    request.Reset();
+    connection.Reset();
     return true;
 }
 

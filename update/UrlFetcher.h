@@ -7,10 +7,6 @@
 
 namespace update {
 
-// The fetch's own failure, caught inside the fetch like the library's.
-struct CVexaException {
-    int code = 0;
-};
 
 class UrlFetcher {
 public:
@@ -27,8 +23,6 @@ public:
     // not hold the window for ever.
     void SetTimeout(unsigned long milliseconds) { timeoutMs_ = milliseconds; }
 
-    static constexpr unsigned long kAccessType = 0;           // the system's settings, proxy included
-    static constexpr unsigned long kRequestFlags = 0xA4200000;  // reload, existing connect, no cache write, no auto redirect
     // Only the first line is ever used; more than this is not read.
     static constexpr std::size_t kBodyLimit = 64 * 1024;
 

@@ -2,7 +2,12 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <thread>
+
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WideText.h"
+#include "window/MessagePump.h"
 #include "resources/resource.h"
 #include "window/WindowText.h"
 #include "update/UrlFetcher.h"
@@ -25,14 +30,19 @@ window::MessageTable<VersionDialog> VersionDialog::Messages() {
     return kRows;
 }
 
-VersionDialog::VersionDialog(std::string latest, std::string updatePage, PageOpener opener)
-    : DialogImpl(IDD_VERSION), latest_(std::move(latest)), updatePage_(std::move(updatePage)), opener_(std::move(opener)) {}
+VersionDialog::VersionDialog(std::string latest, std::string updatePage, PageOpener opener, std::string problem)
+    : DialogImpl(IDD_VERSION),
+      latest_(std::move(latest)),
+      updatePage_(std::move(updatePage)),
+      problem_(std::move(problem)),
+      opener_(std::move(opener)) {}
 
 // The read-only field is for reading: the focus goes to "Get later", so
 // that the field shows its text from the start instead of a selection
 // scrolled to its end.
 INT_PTR VersionDialog::OnInitDialog(WPARAM, LPARAM) {
     window::SetItemText(hwnd(), IDC_LATEST_VERSION, latest_);
+    window::SetItemText(hwnd(), IDC_VERSION_PROBLEM, problem_);
     SetFocus(Item(IDOK));
     return FALSE;
 }
@@ -50,8 +60,18 @@ INT_PTR VersionDialog::OnClose(WPARAM, LPARAM) {
 void CheckForUpdates(HWND owner, const std::string& server, PageOpener opener, unsigned long timeoutMs) {
     UrlFetcher fetcher(server + kVersionPath, 1024);
     fetcher.SetTimeout(timeoutMs);
-    fetcher.Run();
-    VersionDialog dialog(LatestVersionText(fetcher.body()), server + kUpdatePagePath, std::move(opener));
+    const platform::ScopedHandle fetched(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> done{false};
+    std::thread fetch([&] {
+        fetcher.Run();
+        done = true;
+        SetEvent(fetched.get());
+    });
+    window::PumpUntil(owner, fetched.get(), [&] { return done.load(); });
+    fetch.join();
+    std::string problem;
+    if (fetcher.body().empty() && !fetcher.errorText().empty()) problem = fetcher.errorText() + ".";
+    VersionDialog dialog(LatestVersionText(fetcher.body()), server + kUpdatePagePath, std::move(opener), problem);
     dialog.DoModal(owner);
 }
 

@@ -15,7 +15,10 @@ void OpenWithShell(const std::string& address);
 
 class VersionDialog : public window::DialogImpl<VersionDialog> {
 public:
-    VersionDialog(std::string latest, std::string updatePage, PageOpener opener = OpenWithShell);
+    // `problem`: why nothing could be read, when it was so (shown under the
+    // field).
+    VersionDialog(std::string latest, std::string updatePage, PageOpener opener = OpenWithShell,
+                  std::string problem = "");
 
     static window::MessageTable<VersionDialog> Messages();
 
@@ -26,11 +29,13 @@ private:
 
     std::string latest_;
     std::string updatePage_;
+    std::string problem_;
     PageOpener opener_;
 };
 
-// "Check for Updates": fetches the version file from `server` and shows the
-// dialog over `owner` until it is closed.
+// "Check for Updates": fetches the version file from `server` on a thread of
+// its own while `owner` stays responsive, then shows the dialog over it until
+// it is closed.
 void CheckForUpdates(HWND owner, const std::string& server, PageOpener opener = OpenWithShell,
                      unsigned long timeoutMs = 15000);
 

@@ -29,4 +29,20 @@ std::string Compact(const std::string& path, UINT chars) {
     return platform::Narrow(buffer.data());
 }
 
+std::wstring LoadText(HINSTANCE instance, UINT id) {
+    // With no buffer the call hands out the resource itself, read-only.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(instance, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
+}
+
+std::wstring MenuText(HMENU menu, UINT position) {
+    const int length = GetMenuStringW(menu, position, nullptr, 0, MF_BYPOSITION);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetMenuStringW(menu, position, text.data(), length + 1, MF_BYPOSITION);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
 }  // namespace window

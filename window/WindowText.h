@@ -14,5 +14,9 @@ void SetItemText(HWND dialog, int id, const std::string& text);
 // The shell's compaction of a path to `chars` characters (the terminator
 // included), with an ellipsis in the middle; for display only.
 std::string Compact(const std::string& path, UINT chars);
+// A string resource at whatever length it has; empty when there is none.
+std::wstring LoadText(HINSTANCE instance, UINT id);
+// A menu item's text by position, at whatever length it has.
+std::wstring MenuText(HMENU menu, UINT position);
 
 }  // namespace window

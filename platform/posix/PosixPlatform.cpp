@@ -413,21 +413,9 @@ ErrorCode PosixPlatform::Status(const std::string& path, engine::FileStatus& sta
     return StatusAt(AT_FDCWD, path, status);
 }
 
-bool PosixPlatform::Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 bool PosixPlatform::IsFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-ErrorCode PosixPlatform::FileSize(const std::string& path, std::uint64_t& size) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return LastError();
-    size = static_cast<std::uint64_t>(st.st_size);
-    return err::kNone;
 }
 
 std::string PosixPlatform::ResolvedPath(const std::string& path) {

@@ -7,12 +7,13 @@
 #include <string>
 
 #include "engine/Platform.h"
+#include "platform/DesktopFolders.h"
 
 namespace platform {
 
 engine::ErrorCode ErrorFromErrno(int error);
 
-class PosixPlatform : public engine::Platform {
+class PosixPlatform : public engine::Platform, public DesktopFolders {
 public:
     // `ansiCodePage` is the Windows code page the info file's name field is
     // read and written in (iconv's name for it, such as "CP1252"), so that
@@ -36,12 +37,11 @@ public:
     engine::ErrorCode ListFolder(const std::string& folder,
                                  std::vector<engine::FolderEntry>& entries) override;
     engine::ErrorCode RemoveFolder(const std::string& path) override;
+    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
+    // DesktopFolders
+    bool IsFolder(const std::string& path) override;
     engine::ErrorCode CreateFolder(const std::string& path) override;
     engine::ErrorCode SetCurrentFolder(const std::string& path) override;
-    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
-    bool Exists(const std::string& path) override;
-    bool IsFolder(const std::string& path) override;
-    engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
     std::string ResolvedPath(const std::string& path) override;
     engine::DriveType QueryDriveType(const std::string& path) override;
     bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;

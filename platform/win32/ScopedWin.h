@@ -11,6 +11,36 @@
 
 namespace platform {
 
+// Any handle whose release is one call: `Free(handle)` when it goes.
+template <class Handle, auto Free, Handle kNone = Handle{}>
+class Scoped {
+public:
+    explicit Scoped(Handle handle = kNone) : handle_(handle) {}
+    ~Scoped() { Reset(); }
+    Scoped(Scoped&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
+    Scoped& operator=(Scoped&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            handle_ = std::exchange(other.handle_, kNone);
+        }
+        return *this;
+    }
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != kNone; }
+    // The handle now belongs to someone else.
+    Handle Release() { return std::exchange(handle_, kNone); }
+    void Reset(Handle handle = kNone) {
+        if (handle_ != kNone) Free(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_;
+};
+
 // A kernel handle (file, process, thread, event, mutex).
 class ScopedHandle {
 public:

@@ -287,11 +287,9 @@ ErrorCode Win32Platform::Open(const std::string& path, const engine::OpenMode& m
     const HANDLE handle = CreateFileW(ExtendedPath(path).c_str(), access, share, nullptr,
                                       create ? CREATE_NEW : OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        CloseHandle(handle);
-        return err::kInvalidFunction;
-    }
-    file = std::make_unique<Win32File>(handle);
+    ScopedHandle opened(handle);
+    if (GetFileType(handle) != FILE_TYPE_DISK) return err::kInvalidFunction;
+    file = std::make_unique<Win32File>(opened.Release());
     return err::kNone;
 }
 
@@ -372,8 +370,8 @@ ErrorCode Win32Platform::Status(const std::string& path, engine::FileStatus& sta
         return code;
     }
     status.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    const HANDLE handle = OpenForQuery(wide);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const ScopedHandle handle(OpenForQuery(wide));
+    if (!handle) {
         // A link that leads nowhere; a file another program holds without
         // sharing still has its directory entry.
         if (status.link) return err::kNone;
@@ -385,14 +383,9 @@ ErrorCode Win32Platform::Status(const std::string& path, engine::FileStatus& sta
         return err::kNone;
     }
     const bool link = status.link;
-    const ErrorCode code = Describe(handle, status);
-    CloseHandle(handle);
+    const ErrorCode code = Describe(handle.get(), status);
     status.link = link;
     return code;
-}
-
-bool Win32Platform::Exists(const std::string& path) {
-    return GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32Platform::IsFolder(const std::string& path) {
@@ -400,19 +393,12 @@ bool Win32Platform::IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-ErrorCode Win32Platform::FileSize(const std::string& path, std::uint64_t& size) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) return GetLastError();
-    size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    return err::kNone;
-}
-
 std::string Win32Platform::ResolvedPath(const std::string& path) {
-    const HANDLE handle = OpenForQuery(ExtendedPath(path));
-    if (handle == INVALID_HANDLE_VALUE) return path;
+    const ScopedHandle handle(OpenForQuery(ExtendedPath(path)));
+    if (!handle) return path;
     std::wstring final(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+        const DWORD n = GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()), 0);
         if (n == 0) {
             final.clear();
             break;
@@ -423,7 +409,6 @@ std::string Win32Platform::ResolvedPath(const std::string& path) {
         }
         final.resize(n + 1);
     }
-    CloseHandle(handle);
     if (final.empty()) return path;
     if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) return "\\\\" + Narrow(final.substr(8));
     if (final.compare(0, 4, L"\\\\?\\") == 0) return Narrow(final.substr(4));

@@ -6,10 +6,11 @@
 #include "platform/win32/WinApi.h"
 
 #include "engine/Platform.h"
+#include "platform/DesktopFolders.h"
 
 namespace platform {
 
-class Win32Platform : public engine::Platform {
+class Win32Platform : public engine::Platform, public DesktopFolders {
 public:
     char Separator() const override { return '\\'; }
     bool IsRoot(const std::string& path) const override;
@@ -25,12 +26,11 @@ public:
     engine::ErrorCode ListFolder(const std::string& folder,
                                  std::vector<engine::FolderEntry>& entries) override;
     engine::ErrorCode RemoveFolder(const std::string& path) override;
+    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
+    // DesktopFolders
+    bool IsFolder(const std::string& path) override;
     engine::ErrorCode CreateFolder(const std::string& path) override;
     engine::ErrorCode SetCurrentFolder(const std::string& path) override;
-    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
-    bool Exists(const std::string& path) override;
-    bool IsFolder(const std::string& path) override;
-    engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
     std::string ResolvedPath(const std::string& path) override;
     engine::DriveType QueryDriveType(const std::string& path) override;
     bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;

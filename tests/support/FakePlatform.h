@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/Platform.h"
+#include "platform/DesktopFolders.h"
 
 #include "support/Pattern.h"
 
@@ -26,7 +27,7 @@ namespace fake {
 
 using support::Bytes;
 
-enum class Op { Open, Read, Write, Delete, Rename, Flush };
+enum class Op { Open, Read, Write, Delete, Rename, Flush, Close };
 
 // A fault: the operation `op` on a path containing `pathPart` fails with
 // `code` once `afterBytes` bytes have passed through that file object (for
@@ -50,7 +51,7 @@ struct Drive {
     bool readOnly = false;  // mounted read-only: nothing can be made or removed
 };
 
-class FakePlatform : public engine::Platform {
+class FakePlatform : public engine::Platform, public platform::DesktopFolders {
 public:
     FakePlatform();
     ~FakePlatform() override;
@@ -75,6 +76,9 @@ public:
     const Bytes& Content(const std::string& path) const;
     std::uint32_t PermissionsOf(const std::string& path) const;
     std::vector<std::string> FilesUnder(const std::string& prefix) const;
+    // Everything there is: folders, files with their bytes, links with their
+    // targets, as one text to compare.
+    std::string Tree() const;
     void AddFault(const Fault& fault) { faults_.push_back(fault); }
     // Takes the disk out of a removable drive and puts in an empty one with
     // `freeBytes` of room; returns what the old disk held.
@@ -113,13 +117,12 @@ public:
     engine::ErrorCode ListFolder(const std::string& folder,
                                  std::vector<engine::FolderEntry>& entries) override;
     engine::ErrorCode RemoveFolder(const std::string& path) override;
+    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
+    // DesktopFolders
+    bool IsFolder(const std::string& path) override;
     engine::ErrorCode CreateFolder(const std::string& path) override;
     engine::ErrorCode SetCurrentFolder(const std::string& path) override;
     std::string currentFolder;
-    engine::ErrorCode Status(const std::string& path, engine::FileStatus& status) override;
-    bool Exists(const std::string& path) override;
-    bool IsFolder(const std::string& path) override;
-    engine::ErrorCode FileSize(const std::string& path, std::uint64_t& size) override;
     std::string ResolvedPath(const std::string& path) override;
     engine::DriveType QueryDriveType(const std::string& path) override;
     bool GetFreeSpace(const std::string& path, std::uint64_t& bytes) override;

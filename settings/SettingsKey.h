@@ -1,0 +1,13 @@
+// Where the settings live: one key of the current user. Header-only, so
+// that the shell extension reads "Installed Path" from the same key.
+#pragma once
+
+namespace settings {
+
+inline constexpr const char* kKeyPath = "Software\\Corvane Software\\Corvane.Split\\Settings";
+inline constexpr const char* kFolderOptions = "Folder Options";
+inline constexpr const char* kStartupFolder = "Startup Folder";
+inline constexpr const char* kWorkingFolder = "Working Folder";
+inline constexpr const char* kInstalledPath = "Installed Path";
+
+}  // namespace settings
