@@ -1,5 +1,7 @@
 #include "Checksum.h"
 
+#include "ChecksumWide.h"
+
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
@@ -36,6 +38,11 @@ ChecksumState::~ChecksumState() = default;
 void ChecksumState::Reset() { XXH3_128bits_reset(&state_->xxh); }
 
 void ChecksumState::Update(const void* data, std::size_t size) {
+    // Both builds keep the state alike; only the speed differs.
+    if (wide::Available()) {
+        wide::Update(&state_->xxh, data, size);
+        return;
+    }
     XXH3_128bits_update(&state_->xxh, data, size);
 }
 
