@@ -256,12 +256,7 @@ void Splitter::RemoveStale() {
 }
 
 std::string Splitter::InfoBytes(bool checksums) const {
-    SetInfo set;
-    set.name = job_.sourceName;
-    set.size = job_.sourceSize;
-    set.pieceCount = job_.pieceCount;
-    set.pieceSize = job_.pieceSize;
-    set.extended = true;
+    SetInfo set = PlannedSet(job_);
     set.hasChecksums = checksums;
     if (checksums) {
         set.whole = whole_.Digest();
@@ -578,5 +573,15 @@ Outcome Splitter::Run() {
 }  // namespace
 
 Outcome SplitOperation(const SplitJob& job, OperationContext& ctx) { return Splitter(job, ctx).Run(); }
+
+SetInfo PlannedSet(const SplitJob& job) {
+    SetInfo set;
+    set.name = job.sourceName;
+    set.size = job.sourceSize;
+    set.pieceCount = job.pieceCount;
+    set.pieceSize = job.pieceSize;
+    set.extended = true;
+    return set;
+}
 
 }  // namespace engine

@@ -19,4 +19,8 @@ namespace engine {
 // on the last.
 Outcome SplitOperation(const SplitJob& job, OperationContext& ctx);
 
+// What the info file of the job's set records before its checksums are
+// known: the name, the sizes, the piece count.
+SetInfo PlannedSet(const SplitJob& job);
+
 }  // namespace engine

@@ -8,6 +8,7 @@
 #include "PieceReader.h"
 #include "RejoinBatch.h"
 #include "SetFiles.h"
+#include "Split.h"
 #include "Texts.h"
 
 namespace engine {
@@ -77,13 +78,7 @@ std::uint64_t ErasableBytes(Platform& platform, const std::string& folder) {
 // What the first disk of a removable split must take: the info file and
 // Go.bat, and the first byte of the first piece.
 std::uint64_t FirstDiskBytes(const Platform& platform, const SplitJob& job) {
-    SetInfo set;
-    set.name = job.sourceName;
-    set.size = job.sourceSize;
-    set.pieceCount = job.pieceCount;
-    set.pieceSize = job.pieceSize;
-    set.extended = true;
-    const std::uint64_t info = EncodeInfoFile(set, platform).size();
+    const std::uint64_t info = EncodeInfoFile(PlannedSet(job), platform).size();
     const std::uint64_t batch = EncodeBatch(platform, RejoinBatchText(job.sourceName, job.pieceCount)).size();
     return info + batch + 1;
 }

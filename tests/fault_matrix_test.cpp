@@ -18,15 +18,9 @@
 
 using namespace engine;
 using support::Bytes;
+using support::FilesOn;
 
 namespace {
-
-// Every file on a drive with its content.
-std::map<std::string, Bytes> FilesOn(const fake::FakePlatform& fs, const std::string& root) {
-    std::map<std::string, Bytes> all;
-    for (const std::string& path : fs.FilesUnder(root)) all[path] = fs.Content(path);
-    return all;
-}
 
 // A source of 7,000,000 bytes in pieces of 3,000,001: two loads for each of
 // the first two pieces, one for the last (999,998 bytes).

@@ -13,14 +13,9 @@
 
 using namespace engine;
 using support::Bytes;
+using support::FilesOn;
 
 namespace {
-
-std::map<std::string, Bytes> FilesOn(const fake::FakePlatform& fs, const std::string& root) {
-    std::map<std::string, Bytes> all;
-    for (const std::string& path : fs.FilesUnder(root)) all[path] = fs.Content(path);
-    return all;
-}
 
 // A set of movie.avi in E:\parts, and a request of the given kind for it.
 void LaySet(support::SplitCase& f, Mode mode) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/Checksum.h"
 #include "engine/Operation.h"
 #include "engine/PiecePlan.h"
@@ -89,6 +91,13 @@ public:
     Bytes source;
     std::string sourceName, sourcePath;
 };
+
+// Every file of a drive (or below a path) with its bytes.
+inline std::map<std::string, Bytes> FilesOn(const fake::FakePlatform& fs, const std::string& root) {
+    std::map<std::string, Bytes> all;
+    for (const std::string& path : fs.FilesUnder(root)) all[path] = fs.Content(path);
+    return all;
+}
 
 // `whole` cut in pieces of `pieceSize`, with the record and checksums a
 // split writes for them.
