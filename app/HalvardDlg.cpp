@@ -346,7 +346,7 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
     status_.ShowProgress(false);
 }
 
-void CHalvardDlg::ShowSplitNotice() { ReadThisDialog().DoModal(hwnd()); }
+void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) { ReadThisDialog(rebuildable).DoModal(hwnd()); }
 
 INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
     if (controller_.OnCancel()) return TRUE;

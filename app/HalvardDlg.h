@@ -59,7 +59,7 @@ public:
     // cross: the worker writes it into a snapshot that a timer shows.
     void Started(engine::Mode mode) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
-    void ShowSplitNotice() override;
+    void ShowSplitNotice(std::uint32_t rebuildable) override;
 
 protected:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam) override;

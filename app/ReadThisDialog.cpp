@@ -1,5 +1,6 @@
 #include "app/ReadThisDialog.h"
 
+#include "engine/Recovery.h"
 #include "engine/Texts.h"
 #include "resources/resource.h"
 #include "window/WindowText.h"
@@ -16,12 +17,13 @@ window::MessageTable<ReadThisDialog> ReadThisDialog::Messages() {
     return kRows;
 }
 
-ReadThisDialog::ReadThisDialog() : DialogImpl(IDD_READ_THIS) {}
+ReadThisDialog::ReadThisDialog(std::uint32_t rebuildable) : DialogImpl(IDD_READ_THIS), rebuildable_(rebuildable) {}
 
 INT_PTR ReadThisDialog::OnInitDialog(WPARAM, LPARAM) {
     window::SetItemText(hwnd(), IDC_NOTICE_1, texts::kNoticeLine1);
     window::SetItemText(hwnd(), IDC_NOTICE_2, texts::kNoticeLine2);
     window::SetItemText(hwnd(), IDC_NOTICE_3, texts::kNoticeLine3);
+    if (rebuildable_ > 0) window::SetItemText(hwnd(), IDC_NOTICE_RECOVERY, engine::RebuildableText(rebuildable_));
     return TRUE;
 }
 

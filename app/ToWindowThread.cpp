@@ -35,8 +35,8 @@ engine::FileExistsAnswer ToWindowThread::AskFileExists(std::string& path) {
     return answer;
 }
 
-void ToWindowThread::ShowSplitNotice() {
-    OnWindowThread([&] { target_.ShowSplitNotice(); });
+void ToWindowThread::ShowSplitNotice(std::uint32_t rebuildable) {
+    OnWindowThread([&] { target_.ShowSplitNotice(rebuildable); });
 }
 
 void ToWindowThread::Started(engine::Mode mode) {

@@ -78,9 +78,10 @@ engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
     return engine::FileExistsAnswer::Rename;
 }
 
-void ConsoleHost::ShowSplitNotice() {
+void ConsoleHost::ShowSplitNotice(std::uint32_t rebuildable) {
     ClearBar();
     WriteOut(std::string(texts::kNoticeLine1) + "\n" + texts::kNoticeLine2 + "\n" + texts::kNoticeLine3 + "\n");
+    if (rebuildable > 0) WriteOut(engine::RebuildableText(rebuildable) + "\n");
 }
 
 }  // namespace cli

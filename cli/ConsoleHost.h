@@ -19,7 +19,7 @@ public:
 
     engine::Answer ShowMessage(const engine::Message& message) override;
     engine::FileExistsAnswer AskFileExists(std::string& path) override;
-    void ShowSplitNotice() override;
+    void ShowSplitNotice(std::uint32_t rebuildable) override;
     void ShowVerifyReport(const engine::VerifyReport& report) override;
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;

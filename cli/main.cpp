@@ -9,6 +9,9 @@
 #include "cli/ConsoleHost.h"
 #include "engine/FileErrors.h"
 #include "engine/Operation.h"
+#include "engine/PiecePlan.h"
+#include "engine/Recovery.h"
+#include "engine/Repair.h"
 #include "engine/SplitInfo.h"
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
@@ -36,9 +39,11 @@ namespace {
 const char kUsage[] =
     "usage: parvex split SOURCE [--to FOLDER]\n"
     "                    [--floppy | --10mb | --100mb | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
-    "                    [--yes | --no]" CODEPAGE_USAGE "\n"
+    "                    [--recovery PERCENT] [--yes | --no]" CODEPAGE_USAGE "\n"
     "       parvex join INFO [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
     "       parvex verify INFO [--from FOLDER...]" CODEPAGE_USAGE "\n"
+    "       parvex repair INFO [--from FOLDER...]" CODEPAGE_USAGE "\n"
+    "       parvex protect INFO [--recovery PERCENT]" CODEPAGE_USAGE "\n"
     "       parvex info INFO" CODEPAGE_USAGE "\n"
     "\n"
     "split  cuts SOURCE into pieces SOURCE.0.spl, SOURCE.1.spl, ... with SOURCE.sio and\n"
@@ -49,14 +54,24 @@ const char kUsage[] =
     "  --fat32       pieces of 4,294,967,295 bytes, the largest file FAT32 holds\n"
     "  --bytes N     pieces of N bytes; --kb N and --mb N count 1,000 and 1,000,000 bytes\n"
     "  --files N     about N pieces of equal size\n"
+    "  --recovery PERCENT  also write PAR2 recovery files (SOURCE.par2, SOURCE.vol*.par2)\n"
+    "                of PERCENT % of the file (0 to 100, default 0): that many pieces'\n"
+    "                worth of lost or damaged pieces can be rebuilt, by repair, by join\n"
+    "                or by any PAR2 program\n"
     "join   rebuilds the file from its info file (or any of its pieces) in FOLDER,\n"
     "       checking every piece and the whole file against the checksums the info\n"
     "       file records.\n"
     "  --from FOLDER...  the copies of the later disks of a set split across removable\n"
     "                disks, one folder a disk, in order: a piece cut by a disk change\n"
     "                goes on in the next folder\n"
-    "  --remove-pieces  delete the info file and the pieces afterwards\n"
-    "verify checks every piece (present, length, checksum) and writes nothing.\n"
+    "  --remove-pieces  delete the info file, the pieces and the recovery files afterwards\n"
+    "       With recovery files beside the set, pieces that are missing or damaged are\n"
+    "       rebuilt into the output (the pieces themselves are not touched).\n"
+    "verify checks every piece (present, length, checksum) and writes nothing; it\n"
+    "       says what the recovery files can rebuild.\n"
+    "repair rebuilds missing or damaged pieces in place from the recovery files; INFO\n"
+    "       may also be a piece or SOURCE.par2.\n"
+    "protect writes recovery files for a set that has none (default 10 %).\n"
     "info   prints the piece count, name and size recorded in an info file.\n"
     "  --yes, --no   answer questions when not on a terminal: --yes lets join replace\n"
     "                an existing file (and split a Go.bat of another kind), --no (or\n"
@@ -116,6 +131,7 @@ struct Options {
     int answer = -1;  // 1 --yes, 0 --no
     std::string codePage = "1252";
     engine::SizeChoice size;
+    int recovery = -1;  // percent; -1 not given
 };
 
 // Parses the arguments after the command; returns a usage problem or "".
@@ -143,7 +159,15 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
         } else if (arg == "--to" && writes) {
             if (++i == args.size()) return "--to needs a folder";
             o.folder = args[i];
-        } else if (arg == "--from" && (o.command == "join" || o.command == "verify")) {
+        } else if (arg == "--recovery" && (split || o.command == "protect")) {
+            if (++i == args.size()) return "--recovery needs a percentage";
+            const std::string& value = args[i];
+            if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(value) > 100) {
+                return "--recovery takes a percentage from 0 to 100";
+            }
+            o.recovery = std::stoi(value);
+        } else if (arg == "--from" && (o.command == "join" || o.command == "verify" || o.command == "repair")) {
             const std::size_t before = o.laterFolders.size();
             while (i + 1 < args.size() && args[i + 1].compare(0, 2, "--") != 0) o.laterFolders.push_back(args[++i]);
             if (o.laterFolders.size() == before) return "--from needs a folder";
@@ -178,6 +202,16 @@ int PrintInfo(NativePlatform& platform, const std::string& path, cli::ConsoleHos
                            "\nsize: " + std::to_string(set.size) + "\n";
         if (set.extended) text += "piece size: " + std::to_string(set.pieceSize) + "\n";
         if (set.hasChecksums) text += "checksum: " + set.whole.Hex() + " (XXH3-128 of the whole file)\n";
+        engine::RejoinJob job;
+        job.infoPath = path;
+        job.infoFolder = engine::FolderPart(platform, path);
+        job.set = set;
+        const engine::RecoveryFilesSummary recovery = engine::SummarizeRecoveryFiles(platform, job);
+        if (recovery.files > 0) {
+            text += "recovery files: " + std::to_string(recovery.files) + ", " + std::to_string(recovery.blocks) +
+                    " recovery blocks (not checked; verify checks them)\n" +
+                    engine::RebuildableText(recovery.wholePieces) + "\n";
+        }
         cli::WriteOut(text);
         return 0;
     } catch (const engine::InvalidSplitInfo& bad) {
@@ -199,7 +233,8 @@ int main(int argc, char** argv) {
     }
     Options o;
     o.command = args[0];
-    if (o.command != "split" && o.command != "join" && o.command != "verify" && o.command != "info") {
+    if (o.command != "split" && o.command != "join" && o.command != "verify" && o.command != "repair" &&
+        o.command != "protect" && o.command != "info") {
         return Usage("unknown command '" + o.command + "'");
     }
     if (const std::string problem = Parse(args, o); !problem.empty()) return Usage(problem);
@@ -215,9 +250,12 @@ int main(int argc, char** argv) {
     if (o.command == "info") return PrintInfo(platform, engine::InfoPathFor(platform, path), host);
 
     engine::StartRequest request;
-    request.mode = o.command == "split" ? engine::Mode::Split
-                   : o.command == "join" ? engine::Mode::Rejoin
-                                         : engine::Mode::Verify;
+    request.mode = o.command == "split"     ? engine::Mode::Split
+                   : o.command == "join"    ? engine::Mode::Rejoin
+                   : o.command == "repair"  ? engine::Mode::Repair
+                   : o.command == "protect" ? engine::Mode::Protect
+                                            : engine::Mode::Verify;
+    request.recoveryPercent = static_cast<std::uint32_t>(o.recovery >= 0 ? o.recovery : o.command == "protect" ? 10 : 0);
     request.sourceText = path;
     request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
     request.size = o.size;

@@ -63,9 +63,9 @@ public:
         Pass();
         return prompts_.AskFileExists(path);
     }
-    void ShowSplitNotice() override {
+    void ShowSplitNotice(std::uint32_t rebuildable) override {
         Pass();
-        prompts_.ShowSplitNotice();
+        prompts_.ShowSplitNotice(rebuildable);
     }
 
 private:

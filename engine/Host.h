@@ -46,6 +46,18 @@ struct PieceProblem {
     Kind kind;
     std::string path;
     std::uint32_t code = 0;  // why an unreadable piece could not be read
+    std::uint32_t piece = kNoPiece;  // which piece (none for WholeDamaged)
+    static constexpr std::uint32_t kNoPiece = 0xFFFFFFFF;
+};
+
+// What the set's recovery files can do.
+struct RecoveryState {
+    bool found = false;                 // recovery files describe the set
+    std::uint32_t blocksNeeded = 0;     // slices lost from the pieces
+    std::uint32_t blocksAvailable = 0;  // intact recovery slices
+    std::uint32_t wholePieces = 0;      // pieces that many slices rebuild, if lost
+    std::uint32_t notCovered = 0;       // bad pieces the recovery files do not describe
+    bool canRebuild = false;            // every bad piece can be rebuilt
 };
 
 // What a verification found.
@@ -53,6 +65,8 @@ struct VerifyReport {
     std::uint32_t pieces = 0;
     bool checksums = false;  // the set records checksums and they were compared
     std::vector<PieceProblem> problems;
+    RecoveryState recovery;
+    std::vector<std::string> rebuilt;  // pieces a repair rebuilt
 };
 
 class Prompts {
@@ -63,7 +77,8 @@ public:
     // The "File already exists" question, asked with `path` in its edit box.
     virtual FileExistsAnswer AskFileExists(std::string& path);
     // The end-of-split notice; returns when the user has closed it.
-    virtual void ShowSplitNotice() {}
+    // `rebuildable`: how many lost pieces the recovery files can rebuild.
+    virtual void ShowSplitNotice(std::uint32_t rebuildable) { (void)rebuildable; }
     // The closing message of a verification: what it found.
     virtual void ShowVerifyReport(const VerifyReport& report);
 
@@ -79,7 +94,8 @@ public:
     virtual void Report(std::uint64_t done, std::uint64_t total, const std::string& text);
 };
 
-enum class Mode { Split, Rejoin, Verify };
+// Repair and Protect come from the command line only.
+enum class Mode { Split, Rejoin, Verify, Repair, Protect };
 
 enum class Outcome {
     Completed,  // the output is exactly right; the closing message follows

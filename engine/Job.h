@@ -11,6 +11,7 @@
 #include "Host.h"
 #include "PiecePlan.h"
 #include "Platform.h"
+#include "Recovery.h"
 #include "SplitInfo.h"
 
 namespace engine {
@@ -32,6 +33,8 @@ struct StartRequest {
     // For a set cut across disks that were copied into folders: the folders
     // of the second disk, the third, ..., in order.
     std::vector<std::string> laterFolders;
+    // Recovery data to make, as a share of the file (split, protect).
+    std::uint32_t recoveryPercent = 0;
 };
 
 struct SplitJob {
@@ -48,6 +51,7 @@ struct SplitJob {
     std::uint32_t pieceSize = 0;
     std::uint32_t pieceCount = 0;
     DriveType driveType = DriveType::Unknown;
+    RecoveryPlan recovery;  // empty: none
 };
 
 struct RejoinJob {
@@ -70,12 +74,23 @@ struct VerifyJob {
     RejoinJob set;
 };
 
-using Job = std::variant<SplitJob, RejoinJob, VerifyJob>;
+// A repair reads a set as a verification does, then rebuilds its bad
+// pieces in place from the recovery files.
+struct RepairJob {
+    RejoinJob set;
+};
+
+// Recovery files made for a set that has none, or replacing its own.
+struct ProtectJob {
+    RejoinJob set;
+    RecoveryPlan recovery;
+};
+
+using Job = std::variant<SplitJob, RejoinJob, VerifyJob, RepairJob, ProtectJob>;
 
 inline Mode ModeOf(const Job& job) {
-    return std::holds_alternative<SplitJob>(job) ? Mode::Split
-           : std::holds_alternative<RejoinJob>(job) ? Mode::Rejoin
-                                                   : Mode::Verify;
+    constexpr Mode kModes[] = {Mode::Split, Mode::Rejoin, Mode::Verify, Mode::Repair, Mode::Protect};
+    return kModes[job.index()];
 }
 
 }  // namespace engine

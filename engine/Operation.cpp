@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 
+#include "Recovery.h"
 #include "Rejoin.h"
 #include "Split.h"
 #include "Format.h"
@@ -32,8 +33,12 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
             outcome = SplitOperation(*split, ctx);
         } else if (const auto* rejoin = std::get_if<RejoinJob>(&job)) {
             outcome = RejoinOperation(*rejoin, ctx);
+        } else if (const auto* verify = std::get_if<VerifyJob>(&job)) {
+            outcome = VerifyOperation(verify->set, ctx, report);
+        } else if (const auto* repair = std::get_if<RepairJob>(&job)) {
+            outcome = RepairOperation(repair->set, ctx, report);
         } else {
-            outcome = VerifyOperation(std::get<VerifyJob>(job).set, ctx, report);
+            outcome = ProtectOperation(std::get<ProtectJob>(job), ctx);
         }
     } catch (const OperationCancelled&) {
         outcome = Outcome::Cancelled;
@@ -49,9 +54,13 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
     if (outcome != Outcome::Completed) return outcome;
     try {
         switch (mode) {
-            case Mode::Split: ctx.prompts.ShowSplitNotice(); break;
+            case Mode::Split: ctx.prompts.ShowSplitNotice(std::get<SplitJob>(job).recovery.recoverySlices); break;
             case Mode::Rejoin: ctx.prompts.Tell(texts::kCompleted); break;
-            case Mode::Verify: ctx.prompts.ShowVerifyReport(report); break;
+            case Mode::Verify:
+            case Mode::Repair: ctx.prompts.ShowVerifyReport(report); break;
+            case Mode::Protect:
+                ctx.prompts.Tell(RebuildableText(std::get<ProtectJob>(job).recovery.recoverySlices));
+                break;
         }
     } catch (const OperationCancelled&) {
         // The work is done and kept; only its closing message was stopped.

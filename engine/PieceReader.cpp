@@ -182,11 +182,13 @@ void PieceReader::Judge(std::uint32_t index) {
     judged_[index] = true;
     if (computed_[index] == expected_[index]) return;
     allGood_ = false;
-    onProblem_({PieceProblem::Kind::Damaged, damagedPath_[index]});
+    PieceProblem problem{PieceProblem::Kind::Damaged, damagedPath_[index]};
+    problem.piece = index;
+    onProblem_(problem);
 }
 
 std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std::string& name,
-                                                  std::uint64_t length, const Sink& sink) {
+                                                  std::uint64_t length, std::uint64_t offset, const Sink& sink) {
     if (dry_) {
         done_ += length;
         return std::nullopt;
@@ -217,7 +219,7 @@ std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std
         if (got == 0) return PieceProblem{PieceProblem::Kind::WrongLength, path};
         piece_.Update(buffer_.get(), got);
         if (allGood_) whole_.Update(buffer_.get(), got);
-        if (sink) sink(buffer_.get(), got);
+        if (sink) sink(index, offset + read, buffer_.get(), got);
         read += got;
         done_ += got;
         sinceReport += got;
@@ -228,7 +230,7 @@ std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std
         }
     }
     file->Close();
-    partsRead_.push_back({folders_[at_], name});
+    partsRead_.push_back({folders_[at_], name, index, length});
     return std::nullopt;
 }
 
@@ -245,12 +247,14 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
         Advance(index);
     }
     const std::string firstPath = PathOf(name);
+    if (foundIn_.size() < set.pieceCount) foundIn_.resize(set.pieceCount);
+    foundIn_[index] = folders_[at_];
     piece_.Reset();
     std::uint64_t got = 0;
     for (;;) {
         if (status.kind != FileKind::Regular) return PieceProblem{PieceProblem::Kind::NotAFile, PathOf(name)};
         if (expected && got + status.size > *expected) return PieceProblem{PieceProblem::Kind::WrongLength, PathOf(name)};
-        if (auto problem = ReadPart(index, name, status.size, sink)) return problem;
+        if (auto problem = ReadPart(index, name, status.size, got, sink)) return problem;
         got += status.size;
         if (expected && got == *expected) break;
         // A set that records no piece size ends its last piece with its size.
@@ -281,6 +285,14 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
     return std::nullopt;
 }
 
+PieceParts PieceReader::PartsByPiece() const {
+    PieceParts parts(job_.set.pieceCount);
+    for (const PartRead& part : partsRead_) {
+        if (part.index < parts.size()) parts[part.index].push_back({part.folder, part.name, part.length});
+    }
+    return parts;
+}
+
 void PieceReader::ReadAll(const Sink& sink, const OnProblem& onProblem) {
     bool anyProblem = false;
     onProblem_ = [&](const PieceProblem& problem) {
@@ -291,6 +303,7 @@ void PieceReader::ReadAll(const Sink& sink, const OnProblem& onProblem) {
     try {
         for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) {
             if (auto problem = ReadPiece(i, sink)) {
+                problem->piece = i;
                 onProblem_(*problem);
                 // Without piece 0's length, no other piece can be judged.
                 if (pieceSize_ == 0 && !ExpectedLength(job_.set, 0, i)) break;

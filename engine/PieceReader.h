@@ -17,6 +17,7 @@
 #include "Checksum.h"
 #include "Job.h"
 #include "Operation.h"
+#include "Repair.h"
 #include "TransferBuffer.h"
 
 namespace engine {
@@ -29,10 +30,18 @@ std::string ProblemText(const PieceProblem& problem);
 // recorded size and count agree with. Empty while piece 0 is not measured.
 std::optional<std::uint64_t> ExpectedLength(const SetInfo& set, std::uint32_t pieceSize, std::uint32_t index);
 
+struct PartRead {
+    std::string folder;
+    std::string name;
+    std::uint32_t index = 0;
+    std::uint64_t length = 0;
+};
+
 class PieceReader {
 public:
-    // Where the bytes of the pieces go, in order.
-    using Sink = std::function<void(const unsigned char* data, std::uint32_t size)>;
+    // Where the bytes of the pieces go, in order: piece `index` from `offset`.
+    using Sink = std::function<void(std::uint32_t index, std::uint64_t offset, const unsigned char* data,
+                                    std::uint32_t size)>;
     // Told of each problem as soon as it is known; a rejoin ends there.
     using OnProblem = std::function<void(const PieceProblem& problem)>;
 
@@ -53,9 +62,15 @@ public:
     std::uint32_t pieceSize() const { return pieceSize_; }
     // Whether the pieces' checksums were known and compared.
     bool checksums() const { return checksumsKnown_; }
-    // Every part read, as (folder path, name): what "Remove split files
-    // after rejoin" removes.
-    const std::vector<std::pair<std::string, std::string>>& partsRead() const { return partsRead_; }
+    // Every part read whole, in order: what "Remove split files after
+    // rejoin" removes, and where a repair finds the pieces again.
+    const std::vector<PartRead>& partsRead() const { return partsRead_; }
+    // The parts of each piece read whole (empty for a piece not read so).
+    PieceParts PartsByPiece() const;
+    // The folder a piece was found in (its first part's); empty if nowhere.
+    std::string FolderOf(std::uint32_t index) const {
+        return index < foundIn_.size() ? foundIn_[index] : std::string();
+    }
     // Whether the pieces came from more than one disk in the drive.
     bool changedDisks() const { return disksChanged_ > 0; }
 
@@ -65,7 +80,7 @@ private:
 
     std::optional<PieceProblem> ReadPiece(std::uint32_t index, const Sink& sink);
     std::optional<PieceProblem> ReadPart(std::uint32_t index, const std::string& name, std::uint64_t length,
-                                         const Sink& sink);
+                                         std::uint64_t offset, const Sink& sink);
     std::string PathOf(const std::string& name) const;
     bool Present(const std::string& name, FileStatus& status);
     bool AnyLaterPiece(std::uint32_t index);
@@ -95,13 +110,14 @@ private:
     std::vector<bool> readWhole_;  // every part read, its checksum computed
     std::vector<bool> judged_;
     std::vector<std::string> damagedPath_;  // where each piece began
+    std::vector<std::string> foundIn_;
     bool allGood_ = true;
     std::uint64_t done_ = 0;
     ChecksumState piece_;
     ChecksumState whole_;
     TransferBuffer buffer_;
     OnProblem onProblem_;
-    std::vector<std::pair<std::string, std::string>> partsRead_;
+    std::vector<PartRead> partsRead_;
 };
 
 }  // namespace engine

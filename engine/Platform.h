@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "Md5.h"
+
 // <windows.h> defines a 16-bit era macro that would swallow GetFreeSpace.
 #ifdef GetFreeSpace
 #undef GetFreeSpace
@@ -237,6 +239,9 @@ public:
     // Whether a file name is longer than a folder entry can be (255 bytes on
     // POSIX, 255 UTF-16 units on Windows).
     virtual bool NameTooLong(const std::string& name) const = 0;
+
+    // A fresh MD5 computation, from the system's own implementation.
+    virtual std::unique_ptr<Md5> NewMd5() const = 0;
 };
 
 // Whether two paths name one existing file, however they are spelt (links,

@@ -7,40 +7,18 @@
 #include "FileErrors.h"
 #include "Names.h"
 #include "PiecePlan.h"
+#include "Par2Format.h"
 #include "PieceReader.h"
+#include "Recovery.h"
+#include "Repair.h"
 #include "RunOutputs.h"
+#include "SetClaim.h"
 #include "SplitInfo.h"
 #include "Texts.h"
 
 namespace engine {
 
 namespace {
-
-// The set's folder, claimed for this run where a lock file can be made
-// there. A set on a medium nobody can write to (a CD, a read-only share)
-// cannot change under a reader either; a removable set is read disk by disk.
-class SetClaim {
-public:
-    SetClaim(Platform& platform, Prompts& prompts) : platform_(platform), prompts_(prompts) {}
-
-    void Claim(const std::string& folder, const std::string& name) {
-        if (platform_.OpenFolder(folder, folder_) != err::kNone) {
-            folder_.reset();
-            return;
-        }
-        if (ClaimSet(*folder_, name, lock_) == err::kSharingViolation) {
-            prompts_.Tell(Fill(texts::kSetInUse, FolderPrefix(platform_, folder) + name));
-            throw RunStopped{};
-        }
-    }
-    Folder* folder() const { return folder_.get(); }
-
-private:
-    Platform& platform_;
-    Prompts& prompts_;
-    std::unique_ptr<Folder> folder_;
-    std::unique_ptr<Lock> lock_;
-};
 
 class Rejoiner {
 public:
@@ -57,6 +35,9 @@ private:
     void ChooseOutput();
     std::uint32_t OutputPermissions();
     void RemoveSet(const PieceReader& reader);
+    void Rebuild(const PieceReader& reader, const std::vector<PieceProblem>& problems, Folder& folder,
+                 const std::string& temporary);
+    void ProveRebuilt(SetRepair& repair, Folder& folder, const std::string& temporary, std::uint32_t pieceSize);
 
     const RejoinJob& job_;
     OperationContext& ctx_;
@@ -70,6 +51,23 @@ private:
     std::unique_ptr<File> file_;
     std::string outputPath_;
     std::string outputName_;
+    std::vector<std::string> rebuilt_;
+};
+
+// Rebuilt pieces go to their place in the rejoined file.
+class OutputTarget : public RebuildTarget {
+public:
+    OutputTarget(File& file, const std::string& path, std::uint64_t pieceSize)
+        : file_(file), path_(path), pieceSize_(pieceSize) {}
+    void Write(std::uint32_t piece, std::uint64_t offset, const unsigned char* data, std::uint32_t size) override {
+        SeekOrThrow(file_, path_, piece * pieceSize_ + offset);
+        WriteOrThrow(file_, path_, data, size);
+    }
+
+private:
+    File& file_;
+    const std::string& path_;
+    std::uint64_t pieceSize_;
 };
 
 [[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
@@ -145,14 +143,96 @@ void Rejoiner::RemoveSet(const PieceReader& reader) {
         throw RunStopped{};
     }
     std::string failed;
-    for (const auto& [where, name] : reader.partsRead()) {
-        const std::string path = FolderPrefix(platform_, where) + name;
+    for (const PartRead& part : reader.partsRead()) {
+        const std::string path = FolderPrefix(platform_, part.folder) + part.name;
         const ErrorCode removed =
-            folder && where == job_.infoFolder ? folder->Delete(name) : platform_.Delete(path);
+            folder && part.folder == job_.infoFolder ? folder->Delete(part.name) : platform_.Delete(path);
+        if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) failed = path;
+    }
+    // The recovery files belong to the set too; a rebuilt piece was never
+    // a file, and a damaged one stays for the user to look at.
+    for (const std::string& path : RecoveryFilesOf(platform_, job_)) {
+        const ErrorCode removed = platform_.Delete(path);
         if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) failed = path;
     }
     if (folder) folder->Flush();
     if (!failed.empty()) prompts_.Tell(Fill(texts::kNotRemoved, failed));
+}
+
+// The pieces that were wrong, rebuilt from the recovery files into their
+// places in the output, which is then proven against the set's checksums.
+void Rejoiner::Rebuild(const PieceReader& reader, const std::vector<PieceProblem>& problems, Folder& folder,
+                       const std::string& temporary) {
+    std::vector<bool> bad(job_.set.pieceCount, false);
+    for (const PieceProblem& problem : problems) {
+        if (problem.piece < bad.size()) bad[problem.piece] = true;
+    }
+    SetRepair repair(job_, platform_, [&] { ctx_.CheckPoint(); }, [&](std::uint64_t done, std::uint64_t total) {
+        ctx_.progress.Report(done, total, texts::kRebuilding);
+        ctx_.CheckPoint();
+    });
+    RecoveryState state;
+    if (repair.Load()) state = repair.Assess(bad, reader.PartsByPiece(), reader.checksums());
+    if (!state.canRebuild) {
+        const std::size_t count = static_cast<std::size_t>(std::count(bad.begin(), bad.end(), true));
+        const std::string first = problems.front().kind == PieceProblem::Kind::Missing
+                                      ? Fill(texts::kCauseNotFound, problems.front().path)
+                                      : ProblemText(problems.front());
+        Fail(first + "\n" + RecoverySentence(state, count));
+    }
+    try {
+        OutputTarget target(*file_, outputPath_, reader.pieceSize());
+        repair.Rebuild(target);
+        if (const ErrorCode code = file_->Flush()) throw FileError(code, outputPath_);
+    } catch (const FileError& failure) {
+        Fail(StandardFileText(failure.cause, failure.path.empty() ? outputPath_ : failure.path));
+    }
+    ProveRebuilt(repair, folder, temporary, reader.pieceSize());
+    for (std::uint32_t piece : repair.toRebuild()) rebuilt_.push_back(PieceFileName(job_.set.name, piece));
+}
+
+// Read back from the disk: every rebuilt piece has the MD5 the recovery
+// files record, and where the set records checksums, every piece and the
+// whole file have theirs.
+void Rejoiner::ProveRebuilt(SetRepair& repair, Folder& folder, const std::string& temporary,
+                            std::uint32_t pieceSize) {
+    std::unique_ptr<File> back;
+    if (const ErrorCode code = folder.Open(temporary, {Access::Read, Share::ReadWrite, Creation::OpenExisting, true}, back)) {
+        Fail(StandardFileText(CauseFromCode(code), outputPath_));
+    }
+    const SetInfo& set = job_.set;
+    std::vector<bool> rebuilt(set.pieceCount, false);
+    for (std::uint32_t piece : repair.toRebuild()) rebuilt[piece] = true;
+    TransferBuffer buffer;
+    if (!buffer.Allocate(kSlice)) throw std::bad_alloc();
+    std::unique_ptr<Md5> md5 = platform_.NewMd5();
+    ChecksumState whole, piece;
+    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
+        if (!rebuilt[i] && !set.hasChecksums) continue;
+        const std::uint64_t length = PieceLength(set.size, set.pieceCount, pieceSize, i);
+        piece.Reset();
+        try {
+            SeekOrThrow(*back, outputPath_, i * std::uint64_t{pieceSize});
+            for (std::uint64_t done = 0; done < length;) {
+                const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(kSlice, length - done));
+                std::uint32_t got = 0;
+                ReadOrThrow(*back, outputPath_, buffer.get(), want, got);
+                if (got == 0) throw FileError(FileCause::EndOfFile, err::kHandleEof, outputPath_);
+                piece.Update(buffer.get(), got);
+                whole.Update(buffer.get(), got);
+                if (rebuilt[i]) md5->Update(buffer.get(), got);
+                done += got;
+                ctx_.CheckPoint();
+            }
+        } catch (const FileError& failure) {
+            Fail(StandardFileText(failure.cause, outputPath_));
+        }
+        const bool exact = (!rebuilt[i] || md5->Final() == repair.RecordedMd5(i)) &&
+                           (!set.hasChecksums || piece.Digest() == set.pieces[i]);
+        if (!exact) Fail(Fill(texts::kRebuiltNotExact, PieceName(platform_, job_.infoFolder, set.name, i)));
+    }
+    if (set.hasChecksums && whole.Digest() != set.whole) Fail(Fill(texts::kWholeDamaged, job_.infoPath));
+    back->Close();
 }
 
 Outcome Rejoiner::Run() {
@@ -181,15 +261,29 @@ Outcome Rejoiner::Run() {
         }
         file_->Reserve(job_.set.size);
         PieceReader reader(job_, ctx_);
+        // With recovery files beside the set, the pieces that are wrong are
+        // rebuilt into the output once the others are in place.
+        const bool mayRebuild = !job_.asksForDisks && !RecoveryFilesOf(platform_, job_).empty();
+        std::vector<PieceProblem> problems;
+        std::uint64_t position = 0;
         reader.ReadAll(
-            [&](const unsigned char* data, std::uint32_t size) {
+            [&](std::uint32_t index, std::uint64_t offset, const unsigned char* data, std::uint32_t size) {
+                const std::uint64_t at = index * std::uint64_t{reader.pieceSize()} + offset;
                 try {
+                    if (at != position) SeekOrThrow(*file_, outputPath_, at);
                     WriteOrThrow(*file_, outputPath_, data, size);
+                    position = at + size;
                 } catch (const FileError& failure) {
                     Fail(StandardFileText(failure.cause, outputPath_));
                 }
             },
-            [&](const PieceProblem& problem) { Fail(problem); });
+            [&](const PieceProblem& problem) {
+                if (!mayRebuild || problem.kind == PieceProblem::Kind::WholeDamaged || reader.pieceSize() == 0) {
+                    Fail(problem);
+                }
+                problems.push_back(problem);
+            });
+        if (!problems.empty()) Rebuild(reader, problems, *folder, temporary);
         // On the disk before it has its name, and its name on the disk
         // before anything it replaces, or the pieces, can go.
         try {
@@ -203,6 +297,11 @@ Outcome Rejoiner::Run() {
         }
         if (const ErrorCode code = folder->Flush()) Fail(StandardFileText(CauseFromCode(code), outputPath_));
         outputs_.Keep();
+        if (!rebuilt_.empty()) {
+            std::string names;
+            for (const std::string& name : rebuilt_) names += (names.empty() ? "" : ", ") + name;
+            prompts_.Tell(Fill(texts::kRebuiltPieces, names));
+        }
         if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet(reader);
     });
     CloseQuietly(file_);
@@ -224,6 +323,7 @@ public:
             PieceReader reader(job_, ctx_);
             reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report_.problems.push_back(problem); });
             report_.checksums = reader.checksums();
+            if (!job_.asksForDisks) AssessRecovery(job_, ctx_, reader, report_);
         });
     }
 
@@ -235,6 +335,27 @@ private:
 };
 
 }  // namespace
+
+void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceReader& reader, VerifyReport& report,
+                    SetRepair* keep) {
+    if (RecoveryFilesOf(ctx.platform, job).empty()) return;
+    std::vector<bool> bad(job.set.pieceCount, false);
+    for (const PieceProblem& problem : report.problems) {
+        if (problem.piece < bad.size()) bad[problem.piece] = true;
+    }
+    SetRepair local(job, ctx.platform, [&] { ctx.CheckPoint(); }, nullptr);
+    SetRepair& repair = keep ? *keep : local;
+    if (!repair.Load()) return;
+    report.recovery = repair.Assess(bad, reader.PartsByPiece(), reader.checksums());
+    // Slices the recovery files find damaged in a piece that looked intact
+    // (a set that records no checksums): that piece is damaged too.
+    for (std::uint32_t piece : repair.toRebuild()) {
+        if (bad[piece]) continue;
+        PieceProblem problem{PieceProblem::Kind::Damaged, PieceName(ctx.platform, job.infoFolder, job.set.name, piece)};
+        problem.piece = piece;
+        report.problems.push_back(problem);
+    }
+}
 
 Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx) { return Rejoiner(job, ctx).Run(); }
 
@@ -260,7 +381,18 @@ std::string VerifySummary(const VerifyReport& report) {
     out += std::to_string(report.pieces) + " pieces checked: ";
     out += report.problems.empty() ? std::string("all good") : std::to_string(report.problems.size()) + " bad";
     if (!report.checksums) out += " (the info file records no checksums: lengths only)";
-    return out + "\n";
+    out += "\n";
+    std::size_t badPieces = 0;
+    for (const PieceProblem& problem : report.problems) {
+        if (problem.piece != PieceProblem::kNoPiece) ++badPieces;
+    }
+    if (badPieces > 0 && report.rebuilt.empty()) {
+        out += RecoverySentence(report.recovery, badPieces) + "\n";
+    } else if (report.recovery.found && report.rebuilt.empty()) {
+        out += RebuildableText(report.recovery.wholePieces) + "\n";
+    }
+    for (const std::string& name : report.rebuilt) out += "rebuilt: " + name + "\n";
+    return out;
 }
 
 }  // namespace engine

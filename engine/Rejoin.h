@@ -23,4 +23,19 @@ Outcome VerifyOperation(const RejoinJob& job, OperationContext& ctx, VerifyRepor
 // A verification's findings: one line for each problem, then a summary.
 std::string VerifySummary(const VerifyReport& report);
 
+class PieceReader;
+class SetRepair;
+// What the set's recovery files could do for the problems the reading
+// found: into `report`, with any piece they find damaged besides. `keep`,
+// when given, is the repair to judge with (so that it can rebuild next).
+void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceReader& reader, VerifyReport& report,
+                    SetRepair* keep = nullptr);
+
+// Rebuilds the set's bad pieces in place from its recovery files: each is
+// written under a temporary name and takes its place only when exact.
+Outcome RepairOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report);
+
+// Makes recovery files for a set whose pieces are intact.
+Outcome ProtectOperation(const ProtectJob& job, OperationContext& ctx);
+
 }  // namespace engine

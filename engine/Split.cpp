@@ -7,7 +7,9 @@
 #include "Checksum.h"
 #include "FileErrors.h"
 #include "Names.h"
+#include "Par2Format.h"
 #include "PiecePlan.h"
+#include "Recovery.h"
 #include "RejoinBatch.h"
 #include "RunOutputs.h"
 #include "SplitInfo.h"
@@ -62,6 +64,8 @@ private:
     void AwaitNewDisk();
     void CopyPiece(std::uint32_t index);
     void FlushPieces();
+    void MakeRecoveryFiles();
+    void ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size);
     void CheckSourceUnchanged();
     void CloseAll();
     OpenMode WithPermissions(OpenMode mode) const {
@@ -248,6 +252,7 @@ void Splitter::RemoveStale() {
     for (const FolderEntry& entry : entries) {
         if (entry.isFolder) continue;
         const bool ours = IsPieceOf(entry.name, job_.sourceName, exact) ||
+                          par2::IsRecoveryFileOf(entry.name, job_.sourceName, exact) ||
                           (exact ? entry.name == infoName_ : AsciiUpper(entry.name) == AsciiUpper(infoName_));
         if (!ours || outputs_.Made(*folder_, entry.name)) continue;
         const ErrorCode code = folder_->Delete(entry.name);
@@ -491,6 +496,95 @@ void Splitter::FlushPieces() {
     unflushed_.clear();
 }
 
+void Splitter::ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size) {
+    SeekOrThrow(*source_, job_.sourcePath, at);
+    for (std::uint32_t done = 0; done < size;) {
+        std::uint32_t got = 0;
+        ReadOrThrow(*source_, job_.sourcePath, data + done, size - done, got);
+        if (got == 0) throw FileError(FileCause::EndOfFile, err::kHandleEof, job_.sourcePath);
+        done += got;
+    }
+}
+
+// The recovery files, made from the source once the pieces are on the disk
+// (earlier disks of a removable split are out of reach by then). Each piece
+// read again must have the checksum it was written with, so that the
+// recovery data is the pieces'. On a removable disk that fills up, what is
+// not yet complete goes on the next disk.
+void Splitter::MakeRecoveryFiles() {
+    const RecoveryPlan& plan = job_.recovery;
+    if (plan.empty()) return;
+    struct Output : RecoveryFiles {
+        explicit Output(Splitter& splitter) : s(splitter) {}
+        Splitter& s;
+        std::vector<std::string> names, temporaries;
+        std::vector<std::unique_ptr<File>> files;
+        std::size_t volumesDone = 0;
+
+        File& Create(std::size_t which, const std::string& name, std::uint64_t size) override {
+            if (which >= files.size()) {
+                files.resize(which + 1);
+                names.resize(which + 1);
+                temporaries.resize(which + 1);
+            }
+            names[which] = name;
+            if (const ErrorCode code = s.outputs_.CreateTemporary(*s.folder_, s.job_.sourceName, temporaries[which],
+                                                                  files[which], s.permissions_)) {
+                temporaries[which].clear();
+                throw FileError(code, s.PathOf(name));
+            }
+            if (!s.removable_) files[which]->Reserve(size);
+            return *files[which];
+        }
+        void Complete(std::size_t which) override {
+            const std::string path = s.PathOf(names[which]);
+            if (const ErrorCode code = files[which]->Flush()) throw FileError(code, path);
+            CloseOrThrow(files[which], path);
+            if (const ErrorCode code = s.outputs_.Publish(*s.folder_, temporaries[which], names[which])) {
+                throw FileError(code, path);
+            }
+            temporaries[which].clear();
+            if (which > 0) ++volumesDone;
+        }
+        // What was not complete goes, so that the next attempt starts clean.
+        void DropUnfinished() {
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                CloseQuietly(files[i]);
+                if (!temporaries[i].empty()) s.folder_->Delete(temporaries[i]);
+                temporaries[i].clear();
+            }
+        }
+    };
+    Output out(*this);
+    const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data, std::uint32_t size) {
+        ReadSource(std::uint64_t{index} * job_.pieceSize + offset, data, size);
+    };
+    const auto progress = [&](std::uint64_t done, std::uint64_t total) {
+        ctx_.progress.Report(done, total, texts::kMakingRecovery);
+        ctx_.CheckPoint();
+    };
+    for (int attempt = 0;; ++attempt) {
+        try {
+            MakeRecovery(plan, job_.sourceName, job_.sourceSize, job_.pieceCount, job_.pieceSize, read, &sums_,
+                         platform_, out, progress, out.volumesDone);
+            FlushDestination();
+            return;
+        } catch (const PieceNotAsRecorded&) {
+            out.DropUnfinished();
+            prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
+            throw RunFailed{};
+        } catch (const FileError& failure) {
+            out.DropUnfinished();
+            if (failure.path == job_.sourcePath || attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
+            FlushDestination();
+            SwitchDisk();
+        } catch (...) {
+            out.DropUnfinished();
+            throw;
+        }
+    }
+}
+
 // The pieces describe the source as it was read only if nobody wrote to it,
 // grew or shrank it, or put another file under its name meanwhile.
 void Splitter::CheckSourceUnchanged() {
@@ -552,9 +646,10 @@ Outcome Splitter::Run() {
         }
 
         for (std::uint32_t i = 0; i < job_.pieceCount; ++i) CopyPiece(i);
+        FlushPieces();
+        MakeRecoveryFiles();
         CheckSourceUnchanged();
         CloseAll();
-        FlushPieces();
 
         Publish(infoName_, InfoBytes(true));
         // Last: Go.bat may replace another set's, which only a split that

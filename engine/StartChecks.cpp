@@ -5,7 +5,10 @@
 
 #include "FileErrors.h"
 #include "Names.h"
+#include "Par2Format.h"
 #include "PieceReader.h"
+#include "Recovery.h"
+#include "Repair.h"
 #include "RejoinBatch.h"
 #include "SetFiles.h"
 #include "Split.h"
@@ -103,6 +106,13 @@ bool OutputsAreFree(Platform& platform, const SplitJob& job, Prepared& p) {
     };
     if (!check(InfoFileName(platform, job.destinationFolder, job.sourceName))) return false;
     if (!check(BatchFileName(platform, job.destinationFolder))) return false;
+    if (!job.recovery.empty()) {
+        const std::string prefix = FolderPrefix(platform, job.destinationFolder);
+        if (!check(prefix + job.recovery.indexName)) return false;
+        for (const RecoveryVolume& v : job.recovery.volumes) {
+            if (!check(prefix + v.name)) return false;
+        }
+    }
     for (std::uint32_t i = 0; i < job.pieceCount; ++i) {
         if (!check(PieceName(platform, job.destinationFolder, job.sourceName, i))) return false;
     }
@@ -132,7 +142,8 @@ Opening CheckSourceAndDestination(const StartRequest& request, Platform& platfor
         return o;
     };
     if (o.source.empty() || !Exists(platform, o.source)) return refuse(texts::kSourceNotDefined);
-    if (request.mode != Mode::Verify) {
+    // Only a split and a rejoin write a file of their own elsewhere.
+    if (request.mode == Mode::Split || request.mode == Mode::Rejoin) {
         o.destination = request.destinationText;
         if (o.destination.empty()) {
             o.destination = settings.workingFolder;
@@ -193,8 +204,13 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     const std::uint64_t count = CountPieces(job.sourceSize, job.pieceSize);
     if (count > kMaxPieces) return refuse(texts::kTooManyPieces);
     job.pieceCount = static_cast<std::uint32_t>(count);
+    if (request.recoveryPercent > kMaxRecoveryPercent) return refuse(texts::kRecoveryPercentRange);
+    const std::string noRecovery = PlanRecovery(job.sourceName, job.sourceSize, job.pieceCount, job.pieceSize,
+                                                request.recoveryPercent, job.recovery);
+    if (!noRecovery.empty()) return refuse(noRecovery);
     if (platform.NameTooLong(PieceFileName(job.sourceName, count - 1)) ||
-        platform.NameTooLong(job.sourceName + ".sio")) {
+        platform.NameTooLong(job.sourceName + ".sio") ||
+        (!job.recovery.empty() && platform.NameTooLong(job.recovery.LongestName()))) {
         return refuse(texts::kNameTooLong);
     }
     if (!OutputsAreFree(platform, job, p)) return p;
@@ -209,7 +225,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     // A removable disk needs room for the start of the set: the disks the
     // user puts in take the rest. Anywhere else the whole set must fit.
     const bool removable = job.driveType == DriveType::Removable;
-    const std::uint64_t needed = removable ? FirstDiskBytes(platform, job) : job.sourceSize;
+    const std::uint64_t needed = removable ? FirstDiskBytes(platform, job) : job.sourceSize + job.recovery.TotalSize();
     if (settings.eraseRemovableBeforeSplit && removable) {
         if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
         // The user's files go only for a split that can then take place.
@@ -255,21 +271,48 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
         return o.Refusal(StandardFileText(failure.cause, failure.path));
     }
     job.pieceSize = job.set.pieceSize;
-    if (request.mode == Mode::Verify) {
-        // A verification reports every bad piece itself.
+    if (request.mode == Mode::Verify || request.mode == Mode::Repair) {
+        // Both report every bad piece themselves; a repair rebuilds from
+        // files that are all in reach at once.
+        if (request.mode == Mode::Repair && job.asksForDisks) return o.Refusal(texts::kRepairFromDisks);
         p.ok = true;
-        p.job = VerifyJob{job};
+        if (request.mode == Mode::Verify) {
+            p.job = VerifyJob{job};
+        } else {
+            p.job = RepairJob{job};
+        }
         return p;
     }
     // Every piece in reach has its place and length before anything is
     // written; on a removable drive the walk stops at the end of the disk.
+    // A set with recovery files may lack pieces: the rejoin rebuilds them.
     std::optional<PieceProblem> first;
     PieceReader walk(job, platform);
     walk.ReadAll(nullptr, [&](const PieceProblem& problem) {
         if (!first) first = problem;
     });
-    if (first) return RefusalFor(o, *first);
+    const bool mayRebuild = request.mode == Mode::Rejoin && !job.asksForDisks &&
+                            !RecoveryFilesOf(platform, job).empty() && walk.pieceSize() != 0;
+    if (first && !mayRebuild) return RefusalFor(o, *first);
     job.pieceSize = walk.pieceSize();
+    if (request.mode == Mode::Protect) {
+        if (request.recoveryPercent > kMaxRecoveryPercent) return o.Refusal(texts::kRecoveryPercentRange);
+        if (job.asksForDisks || walk.needsAnotherDisk()) return o.Refusal(texts::kRepairFromDisks);
+        ProtectJob protect{job, {}};
+        const std::string why = PlanRecovery(job.set.name, job.set.size, job.set.pieceCount, job.pieceSize,
+                                             std::max<std::uint32_t>(1, request.recoveryPercent), protect.recovery);
+        if (!why.empty()) return o.Refusal(why);
+        if (platform.NameTooLong(protect.recovery.LongestName())) return o.Refusal(texts::kNameTooLong);
+        std::uint64_t room = 0;
+        if (platform.GetFreeSpace(job.infoFolder, room) && room < protect.recovery.TotalSize()) {
+            Prepared r = o.Refusal(texts::kNoRoomForSource, texts::kNoRoomCaption);
+            r.refusal.noSpace = true;
+            return r;
+        }
+        p.ok = true;
+        p.job = protect;
+        return p;
+    }
     if (walk.needsAnotherDisk() && platform.DriveRoot(destination) == platform.DriveRoot(job.infoFolder)) {
         return o.Refusal(texts::kOutputOnTheDisks);
     }
@@ -289,6 +332,16 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
 }  // namespace
 
 std::string InfoPathFor(const Platform& platform, const std::string& path) {
+    // NAME.par2 and NAME.volA+B.par2 stand for NAME.sio beside them.
+    if (EndsWithNoCase(path, ".par2")) {
+        std::string base = path.substr(0, path.size() - 5);
+        const std::size_t vol = base.rfind('.');
+        if (vol != std::string::npos && EndsWithNoCase(base.substr(0, vol + 4), ".vol") &&
+            base.find_first_not_of("0123456789+-", vol + 4) == std::string::npos && base.size() > vol + 4) {
+            base.resize(vol);
+        }
+        return base + ".sio";
+    }
     if (!IsPieceFileName(path)) return path;
     const std::string info = InfoFileForPiece(path, std::string(1, platform.Separator()));
     return info.empty() ? path : info;

@@ -138,6 +138,41 @@ inline constexpr const char* kOutputIsInput =
     "The rejoined file cannot replace its own info file or one of its pieces.\nChoose another "
     "destination and retry the operation.";
 
+// Recovery files (PAR2)
+inline constexpr const char* kRecoveryTooManyPieces =
+    "Recovery data can be made for a set of at most 32768 pieces.\nChoose a larger piece size, or no recovery data.";
+inline constexpr const char* kRecoveryPercentRange = "The recovery data must be from 0 to 100 % of the file.";
+// %1 is how many pieces.
+inline constexpr const char* kRecoveryCanRebuildOne = "The recovery data can rebuild 1 lost or damaged piece.";
+inline constexpr const char* kRecoveryCanRebuild = "The recovery data can rebuild up to %1 lost or damaged pieces.";
+inline constexpr const char* kRebuilding = "Rebuilding from the recovery data...";
+inline constexpr const char* kMakingRecovery = "Making the recovery data...";
+// %1 is the list of pieces.
+inline constexpr const char* kRebuiltPieces = "Rebuilt from the recovery data: %1";
+// %1 the bad pieces' count; the second part says what the recovery data can do.
+inline constexpr const char* kBadPiecesCount = "%1 pieces damaged or missing";
+inline constexpr const char* kOneBadPiece = "1 piece damaged or missing";
+inline constexpr const char* kRecoveryRebuildsThem = "; the recovery data can rebuild them.";
+inline constexpr const char* kRecoveryRebuildsIt = "; the recovery data can rebuild it.";
+// %1 how many more recovery blocks the rebuild would need.
+inline constexpr const char* kRecoveryNeedsMore =
+    "; the recovery data cannot rebuild them: it needs %1 more recovery blocks.";
+inline constexpr const char* kRecoveryNotCovering =
+    "; the recovery files do not cover every damaged piece.";
+inline constexpr const char* kRecoveryCannotSolve =
+    "; the recovery blocks found cannot rebuild them together.";
+inline constexpr const char* kNoRecoveryData = "; there are no recovery files for this set.";
+inline constexpr const char* kNothingToRepair = "Every piece is intact: nothing to repair.";
+// %1 is the piece's full path.
+inline constexpr const char* kRebuiltNotExact =
+    "The piece rebuilt for %1 does not match the set's checksums. Nothing was changed.";
+inline constexpr const char* kRepairFromDisks =
+    "A set on removable disks can be repaired only from copies of its disks: copy each disk into a "
+    "folder of its own and name those folders for the later disks.";
+// %1 is a piece; the recovery data was made from the source, whose piece differs.
+inline constexpr const char* kPieceNotAsRecorded =
+    "%1 does not match the set's checksums, so no recovery data was made for the set.";
+
 // End-of-split notice ("Read This")
 inline constexpr const char* kNoticeLine1 =
     "Successfully sliced. \n____________________________________________________________";

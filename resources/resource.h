@@ -78,6 +78,7 @@
 #define IDC_LATEST_VERSION 1038
 #define IDC_GET_LATEST 1000
 #define IDC_VERSION_PROBLEM 1050
+#define IDC_NOTICE_RECOVERY 1051
 
 // "Read This" notice
 #define IDC_NOTICE_1 1040

@@ -8,6 +8,7 @@
 
 #include "engine/Platform.h"
 #include "platform/DesktopFolders.h"
+#include "platform/SystemMd5.h"
 
 namespace platform {
 
@@ -50,6 +51,7 @@ public:
     bool FromAnsiName(const std::string& ansi, std::string& name) const override;
     bool ToOemText(const std::string& text, std::string& oem) const override;
     bool NameTooLong(const std::string& name) const override;
+    std::unique_ptr<engine::Md5> NewMd5() const override { return platform::NewSystemMd5(); }
 
 private:
     std::string codePage_;

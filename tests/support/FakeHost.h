@@ -51,7 +51,10 @@ public:
         }
         return fileExists ? fileExists(path) : engine::FileExistsAnswer::Overwrite;
     }
-    void ShowSplitNotice() override { ++notices; }
+    void ShowSplitNotice(std::uint32_t rebuildable) override {
+        ++notices;
+        noticeRebuildable = rebuildable;
+    }
 
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override {
         {
@@ -93,6 +96,7 @@ public:
     std::vector<engine::Outcome> endings;
     std::atomic<int> loads{0};
     std::atomic<int> notices{0};
+    std::atomic<std::uint32_t> noticeRebuildable{0};
     std::atomic<int> starts{0};
     std::atomic<bool> running{false};
 

@@ -22,6 +22,7 @@
 #include "platform/DesktopFolders.h"
 
 #include "support/Pattern.h"
+#include "platform/SystemMd5.h"
 
 namespace fake {
 
@@ -132,6 +133,7 @@ public:
     bool FromAnsiName(const std::string& ansi, std::string& name) const override;
     bool ToOemText(const std::string& text, std::string& oem) const override;
     bool NameTooLong(const std::string& name) const override { return name.size() > 255; }
+    std::unique_ptr<engine::Md5> NewMd5() const override { return platform::NewSystemMd5(); }
 
     struct Node {
         Bytes data;

@@ -1,0 +1,42 @@
+// Arithmetic in GF(2^16) with the generator 0x1100B, the field PAR2's
+// recovery data is computed in, from GF-Complete. Words are 16 bits, stored
+// little-endian in the data (as on every processor this program runs on).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace engine::gf16 {
+
+std::uint16_t Multiply(std::uint16_t a, std::uint16_t b);
+std::uint16_t Divide(std::uint16_t a, std::uint16_t b);  // b != 0
+std::uint16_t Power(std::uint16_t base, std::uint32_t exponent);
+
+// dest ^= factor × src, word by word over `bytes` bytes (a multiple of 2).
+// Source and destination are aligned alike on 16 bytes, as the processor's
+// vector code needs.
+void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor);
+
+// The constant of input slice `index` (0-based): the index-th power of two
+// whose exponent is not a multiple of 3, 5, 17 or 257, so that no power of it
+// below 65535 is 1. There are 32768 of them.
+inline constexpr std::uint32_t kConstants = 32768;
+std::uint16_t InputConstant(std::uint32_t index);
+
+// A matrix over the field, row by row.
+struct Matrix {
+    std::size_t rows = 0, columns = 0;
+    std::vector<std::uint16_t> cells;
+    Matrix(std::size_t r, std::size_t c) : rows(r), columns(c), cells(r * c, 0) {}
+    std::uint16_t& at(std::size_t r, std::size_t c) { return cells[r * columns + c]; }
+    std::uint16_t at(std::size_t r, std::size_t c) const { return cells[r * columns + c]; }
+};
+
+// From the rows of `candidates` (as many columns as unknowns, rows at least
+// as many), picks in order the first rows that are independent and returns
+// the inverse of the square matrix they make, with the rows it used in
+// `used`. False when the candidates do not determine every unknown.
+bool SelectAndInvert(const Matrix& candidates, std::vector<std::size_t>& used, Matrix& inverse);
+
+}  // namespace engine::gf16
