@@ -122,7 +122,15 @@ Outcome Repairer::Run() {
         const bool wholeOnly = std::all_of(report_.problems.begin(), report_.problems.end(),
                                            [](const PieceProblem& p) { return p.piece == PieceProblem::kNoPiece; });
         if (wholeOnly) Fail(ProblemText(report_.problems.front()));
-        if (!report_.recovery.canRebuild) Fail(VerifySummary(report_));
+        if (!report_.recovery.canRebuild) {
+            std::string text = VerifySummary(report_);
+            if (!report_.recovery.found) {
+                const auto bad = std::count_if(report_.problems.begin(), report_.problems.end(),
+                                               [](const PieceProblem& p) { return p.piece != PieceProblem::kNoPiece; });
+                text += RecoverySentence(report_.recovery, static_cast<std::size_t>(bad));
+            }
+            Fail(text);
+        }
 
         rebuilt_.resize(job_.set.pieceCount);
         for (std::uint32_t piece : repair.toRebuild()) Prepare(piece, reader);
@@ -140,13 +148,14 @@ Outcome Repairer::Run() {
             if (r) Prove(*r, repair);
         }
         // Proven: each takes its place, the damaged file it replaces going
-        // only then.
+        // only then, and stays whatever happens to the next.
         for (auto& r : rebuilt_) {
             if (!r) continue;
             if (const ErrorCode code = outputs_.Publish(*r->folder, r->temporary, r->name)) {
                 Fail(StandardFileText(CauseFromCode(code), r->path));
             }
             if (const ErrorCode code = r->folder->Flush()) Fail(StandardFileText(CauseFromCode(code), r->path));
+            outputs_.Keep(*r->folder, r->name);
             report_.rebuilt.push_back(r->name);
         }
         outputs_.Keep();

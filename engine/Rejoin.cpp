@@ -386,7 +386,8 @@ std::string VerifySummary(const VerifyReport& report) {
     for (const PieceProblem& problem : report.problems) {
         if (problem.piece != PieceProblem::kNoPiece) ++badPieces;
     }
-    if (badPieces > 0 && report.rebuilt.empty()) {
+    // A set without recovery files is reported as it always was.
+    if (badPieces > 0 && report.rebuilt.empty() && report.recovery.found) {
         out += RecoverySentence(report.recovery, badPieces) + "\n";
     } else if (report.recovery.found && report.rebuilt.empty()) {
         out += RebuildableText(report.recovery.wholePieces) + "\n";

@@ -119,6 +119,12 @@ bool RunOutputs::Made(Folder& folder, const std::string& name) {
     });
 }
 
+void RunOutputs::Keep(const Folder& folder, const std::string& name) {
+    made_.erase(std::remove_if(made_.begin(), made_.end(),
+                               [&](const Entry& entry) { return entry.folder == &folder && entry.name == name; }),
+                made_.end());
+}
+
 void RunOutputs::Forget(const Folder& folder) {
     made_.erase(std::remove_if(made_.begin(), made_.end(), [&](const Entry& entry) { return entry.folder == &folder; }),
                 made_.end());

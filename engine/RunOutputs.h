@@ -47,6 +47,8 @@ public:
 
     // The run succeeded: what it made stays.
     void Keep() { made_.clear(); }
+    // One file made is complete and stays, whatever happens next.
+    void Keep(const Folder& folder, const std::string& name);
     // The files in `folder` are out of reach (another disk is in the drive):
     // they stay where they are.
     void Forget(const Folder& folder);

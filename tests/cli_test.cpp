@@ -638,3 +638,89 @@ TEST_F(Cli, FilesOf5GiBSplitAndJoinExactly) {
 }
 
 }  // namespace
+
+// Recovery files that par2cmdline, the reference PAR2 program, reads and
+// writes as its own: both ways, with a set name outside ASCII.
+class Par2Exchange : public Cli {
+protected:
+    void SetUp() override {
+        Cli::SetUp();
+        if (std::system("par2 --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "par2cmdline is not installed";
+        name = "Vacances été 🎬.dat";
+        std::ofstream(dir + "/" + name, std::ios::binary) << data;
+        ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    }
+    // par2 in the set's folder, its output kept for a failure message.
+    int Par2(const std::string& args, std::string* output = nullptr) {
+        const std::string command = "cd '" + dir + "/parts' && par2 " + args + " >'" + dir + "/.par2' 2>&1";
+        const int raw = std::system(command.c_str());
+        if (output) *output = Slurp(dir + "/.par2");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    std::string Piece(int i) const { return dir + "/parts/" + name + "." + std::to_string(i) + ".spl"; }
+    std::string name;
+};
+
+TEST_F(Par2Exchange, Par2cmdlineVerifiesAndRepairsOurSets) {
+    const Result split = Parvex("split '" + name + "' --to parts --bytes 4000 --recovery 25");
+    ASSERT_EQ(split.status, 0) << split.err;
+    EXPECT_NE((split.out + split.err).find("The recovery data can rebuild up to 2 lost or damaged pieces."), std::string::npos);
+    std::string said;
+    EXPECT_EQ(Par2("verify -q '" + name + ".par2'", &said), 0) << said;
+    const std::string lost = Slurp(Piece(2)), flipped = Slurp(Piece(6));
+    std::remove(Piece(2).c_str());
+    std::string bad = flipped;
+    bad[100] ^= 1;
+    std::ofstream(Piece(6), std::ios::binary) << bad;
+    ASSERT_EQ(Par2("repair -q '" + name + ".par2'", &said), 0) << said;
+    EXPECT_EQ(Slurp(Piece(2)), lost);
+    EXPECT_EQ(Slurp(Piece(6)), flipped);
+}
+
+TEST_F(Par2Exchange, WeRepairAndJoinWithRecoveryFilesPar2cmdlineMade) {
+    ASSERT_EQ(Parvex("split '" + name + "' --to parts --bytes 4000").status, 0);
+    std::string said;
+    // 40 % in 70 blocks: one lost piece of seven and a flipped byte.
+    ASSERT_EQ(Par2("create -q -b70 -r40 '" + name + ".par2' '" + name + "'.*.spl", &said), 0) << said;
+    const std::string lost = Slurp(Piece(3)), flipped = Slurp(Piece(5));
+    std::remove(Piece(3).c_str());
+    std::string bad = flipped;
+    bad[17] ^= 0x80;
+    std::ofstream(Piece(5), std::ios::binary) << bad;
+    const auto damaged = Listing(dir + "/parts");
+
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    Result run = Parvex("join 'parts/" + name + ".sio' --to out");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(Slurp(dir + "/out/" + name), data);
+    EXPECT_NE((run.out + run.err).find("Rebuilt from the recovery data: " + name + ".3.spl, " + name + ".5.spl"),
+              std::string::npos)
+        << run.out << run.err;
+    EXPECT_EQ(Listing(dir + "/parts"), damaged);  // a join never mends the pieces
+
+    run = Parvex("verify 'parts/" + name + ".par2'");
+    EXPECT_NE(run.out.find("2 pieces damaged or missing; the recovery data can rebuild them."), std::string::npos)
+        << run.out;
+    run = Parvex("repair 'parts/" + name + ".par2'");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(Slurp(Piece(3)), lost);
+    EXPECT_EQ(Slurp(Piece(5)), flipped);
+    EXPECT_EQ(Par2("verify -q '" + name + ".par2'", &said), 0) << said;
+}
+
+TEST_F(Par2Exchange, ProtectAddsRecoveryToAnOldSetAndRemovePiecesTakesItToo) {
+    ASSERT_EQ(Parvex("split '" + name + "' --to parts --bytes 4000").status, 0);
+    Result run = Parvex("protect 'parts/" + name + ".sio' --recovery 10");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE((run.out + run.err).find("The recovery data can rebuild 1 lost or damaged piece."), std::string::npos)
+        << run.out << run.err;
+    run = Parvex("info 'parts/" + name + ".sio'");
+    EXPECT_NE(run.out.find("recovery files: 2, 1 recovery blocks"), std::string::npos) << run.out;
+    std::string said;
+    EXPECT_EQ(Par2("verify -q '" + name + ".par2'", &said), 0) << said;
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    run = Parvex("join 'parts/" + name + ".sio' --to out --remove-pieces");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(dir + "/out/" + name), data);
+    EXPECT_EQ(Listing(dir + "/parts").size(), 1u);  // Go.bat: it is the user's to keep
+}

@@ -43,3 +43,22 @@ check() {
 check "café résumé über.bin" "$(printf 'caf\xe9 r\xe9sum\xe9 \xfcber.bin' | od -An -tx1 | tr -d ' \n')"
 # Beyond 1252: the placeholder older readers refuse, the name in the trailer.
 check "фильм 映画 🎬.bin" "$(printf '(needs a newer Corvane.Split)' | od -An -tx1 | tr -d ' \n')"
+
+# Recovery files move too: the same PAR2 files from both systems, and a set
+# made on Linux whose pieces were lost and damaged is repaired by
+# parvex-cli.exe, then joined on Linux.
+rm -rf -- * && mkdir linux windows
+name="Vacances été.bin"
+head -c 2500000 /dev/urandom >"$name"
+"$native" split "$name" --to linux --kb 300 --recovery 25 >/dev/null 2>&1
+windows_cli split "$name" --to windows --kb 300 --recovery 25 >/dev/null
+for f in "$name.par2" "$name.vol0+1.par2" "$name.vol1+2.par2"; do
+  cmp -s "linux/$f" "windows/$f" || { echo "FAIL recovery: $f differs between Linux and Windows"; exit 1; }
+done
+cp "linux/$name.4.spl" kept4 && cp "linux/$name.8.spl" kept8
+rm "linux/$name.4.spl"
+printf 'X' | dd of="linux/$name.8.spl" bs=1 seek=1234 conv=notrunc 2>/dev/null
+windows_cli repair "linux\\$name.sio" >/dev/null
+cmp kept4 "linux/$name.4.spl" && cmp kept8 "linux/$name.8.spl" || { echo "FAIL recovery: repair under Windows"; exit 1; }
+"$native" verify "linux/$name.sio" >/dev/null 2>&1 || { echo "FAIL recovery: verify after repair"; exit 1; }
+echo "ok: recovery files"

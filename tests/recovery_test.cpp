@@ -1,0 +1,335 @@
+// Recovery files: the field arithmetic, and a set made with recovery data
+// that loses pieces in every way, rejoined and repaired.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/Galois.h"
+#include "engine/Names.h"
+#include "engine/Par2Compute.h"
+#include "engine/Par2Format.h"
+#include "engine/Recovery.h"
+#include "engine/Texts.h"
+#include "support/SplitFixture.h"
+#include "support/TestName.h"
+
+using namespace engine;
+using support::Bytes;
+
+namespace {
+
+TEST(Galois, TheInputConstantsAreTheFormatsAndTheFieldIsPar2s) {
+    // The first constants as the format's text lists them.
+    const std::uint16_t listed[] = {2, 4, 16, 128, 256, 2048, 8192, 16384, 4107, 32856, 17132};
+    for (std::uint32_t i = 0; i < std::size(listed); ++i) EXPECT_EQ(gf16::InputConstant(i), listed[i]) << i;
+    EXPECT_NO_THROW(gf16::InputConstant(gf16::kConstants - 1));
+    // x^16 = x^12 + x^3 + x + 1 (0x1100B), and 2 generates the field.
+    EXPECT_EQ(gf16::Multiply(0x8000, 2), 0x100B);
+    EXPECT_EQ(gf16::Power(2, 65535), 1);
+    for (std::uint16_t a : {1, 2, 3, 0x100B, 0xFFFF}) EXPECT_EQ(gf16::Multiply(gf16::Divide(1, a), a), 1) << a;
+}
+
+TEST(Galois, SelectAndInvertSkipsDependentRowsAndInverts) {
+    // Rows as a repair builds them: constants of the lost slices raised to
+    // the recovery slices' exponents, one exponent given twice.
+    const std::uint32_t lost[] = {0, 5, 9};
+    const std::uint32_t exponents[] = {0, 3, 3, 7};
+    gf16::Matrix rows(std::size(exponents), std::size(lost));
+    for (std::size_t r = 0; r < rows.rows; ++r) {
+        for (std::size_t c = 0; c < rows.columns; ++c) rows.at(r, c) = gf16::Power(gf16::InputConstant(lost[c]), exponents[r]);
+    }
+    std::vector<std::size_t> used;
+    gf16::Matrix inverse(0, 0);
+    ASSERT_TRUE(gf16::SelectAndInvert(rows, used, inverse));
+    EXPECT_EQ(used, (std::vector<std::size_t>{0, 1, 3}));
+    for (std::size_t i = 0; i < 3; ++i) {
+        for (std::size_t j = 0; j < 3; ++j) {
+            std::uint16_t sum = 0;
+            for (std::size_t k = 0; k < 3; ++k) sum ^= gf16::Multiply(inverse.at(i, k), rows.at(used[k], j));
+            EXPECT_EQ(sum, i == j ? 1 : 0) << i << "," << j;
+        }
+    }
+    gf16::Matrix tooFew(2, 3);
+    EXPECT_FALSE(gf16::SelectAndInvert(tooFew, used, inverse));
+}
+
+TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
+    // Two slices of one word each, a short one padded with zeros, in small
+    // windows: exponent 0 is their XOR, exponent 1 weighs them 2 and 4.
+    const std::vector<unsigned char> a{0x01, 0x00, 0x34, 0x12}, b{0x01, 0x00};
+    std::vector<par2::SliceSource> inputs(2);
+    inputs[0] = {4, [&](std::uint64_t at, unsigned char* d, std::uint32_t n) { std::copy_n(a.begin() + at, n, d); }};
+    inputs[1] = {2, [&](std::uint64_t at, unsigned char* d, std::uint32_t n) { std::copy_n(b.begin() + at, n, d); }};
+    gf16::Matrix factors(2, 2);
+    for (std::uint32_t e = 0; e < 2; ++e) {
+        for (std::uint32_t k = 0; k < 2; ++k) factors.at(e, k) = gf16::Power(gf16::InputConstant(k), e);
+    }
+    std::vector<std::vector<unsigned char>> out(2);
+    par2::Combine(4, inputs, factors, nullptr,
+                  [&](std::size_t m, std::uint64_t, const unsigned char* d, std::uint32_t n) {
+                      out[m].insert(out[m].end(), d, d + n);
+                  },
+                  nullptr);
+    const auto word = [](const std::vector<unsigned char>& v, int i) { return v[2 * i] | v[2 * i + 1] << 8; };
+    EXPECT_EQ(word(out[0], 0), 0x0000);
+    EXPECT_EQ(word(out[0], 1), 0x1234);
+    EXPECT_EQ(word(out[1], 0), 2 ^ 4);
+    EXPECT_EQ(word(out[1], 1), gf16::Multiply(2, 0x1234));
+}
+
+TEST(RecoveryPlan, SlicesAreWholePiecesInDoublingFiles) {
+    RecoveryPlan plan;
+    ASSERT_EQ(PlanRecovery("a.bin", 10'000'001, 11, 1'000'000, 30, plan), "");
+    EXPECT_EQ(plan.sliceSize, 1'000'000u);
+    EXPECT_EQ(plan.recoverySlices, 4u);  // 30 % of 11 pieces, rounded up
+    ASSERT_EQ(plan.volumes.size(), 3u);
+    EXPECT_EQ(plan.volumes[0].name, "a.bin.vol0+1.par2");
+    EXPECT_EQ(plan.volumes[1].name, "a.bin.vol1+2.par2");
+    EXPECT_EQ(plan.volumes[2].name, "a.bin.vol3+1.par2");
+    ASSERT_EQ(PlanRecovery("a.bin", 999, 1, 999, 1, plan), "");
+    EXPECT_EQ(plan.sliceSize, 1000u);  // a multiple of 4
+    EXPECT_EQ(plan.recoverySlices, 1u);
+    EXPECT_EQ(PlanRecovery("a.bin", 40000, 40000, 1, 10, plan), texts::kRecoveryTooManyPieces);
+    EXPECT_TRUE(PlanRecovery("a.bin", 40000, 40000, 1, 0, plan).empty() && plan.empty());
+}
+
+TEST(Par2Names, RecoveryFilesOfASetAreKnownByName) {
+    for (const char* name : {"a.bin.par2", "a.bin.vol0+1.par2", "a.bin.vol000+01.par2", "A.BIN.VOL3+1.PAR2"}) {
+        EXPECT_EQ(par2::IsRecoveryFileOf(name, "a.bin", false), true) << name;
+    }
+    for (const char* name : {"a.bin.sio", "a.bin.3.spl", "b.bin.par2", "a.bin.volx+1.par2", "a.bin.vol+1.par2"}) {
+        EXPECT_EQ(par2::IsRecoveryFileOf(name, "a.bin", false), false) << name;
+    }
+    EXPECT_FALSE(par2::IsRecoveryFileOf("A.BIN.par2", "a.bin", true));
+}
+
+// A 25,600-byte file in ten pieces of 2,600 bytes (the last 2,200) with
+// 20 % recovery data: two pieces can be rebuilt.
+class RecoveryFixture : public support::SplitFixture {
+public:
+    void SetUp() override {
+        SplitFixture::SetUp();
+        fs.drive('F');
+        fs.AddFolder("F:\\out");
+        Source(25600, "film.mkv");
+        Custom("2600", kUnitBytes);
+        request.recoveryPercent = 20;
+        ASSERT_EQ(Run(), Outcome::Completed);
+        ASSERT_EQ(host.noticeRebuildable.load(), 2u);
+        for (std::uint32_t i = 0; i < 10; ++i) original.push_back(fs.Content(Piece(i)));
+    }
+    Outcome Again(Mode mode) {
+        request = StartRequest{};
+        request.mode = mode;
+        request.sourceText = Info();
+        request.destinationText = "F:\\out";
+        return Run();
+    }
+    std::string Piece(std::uint32_t i) const { return "E:\\parts\\film.mkv." + std::to_string(i) + ".spl"; }
+    std::string Info() const { return "E:\\parts\\film.mkv.sio"; }
+    std::string Volume(int which) const {
+        return which == 0 ? "E:\\parts\\film.mkv.vol0+1.par2" : "E:\\parts\\film.mkv.vol1+1.par2";
+    }
+    std::vector<Bytes> original;
+};
+
+TEST_F(RecoveryFixture, EveryPieceIsDescribedAsPar2ToolsExpect) {
+    for (const char* name : {"film.mkv.par2", "film.mkv.vol0+1.par2", "film.mkv.vol1+1.par2"}) {
+        EXPECT_TRUE(fs.HasFile(std::string("E:\\parts\\") + name)) << name;
+    }
+    const auto sets = par2::ReadRecoveryFiles(fs, {"E:\\parts\\film.mkv.par2", Volume(0), Volume(1)}, true, nullptr);
+    ASSERT_EQ(sets.size(), 1u);
+    const par2::RecoverySet& set = sets[0];
+    EXPECT_EQ(set.sliceSize, 2600u);
+    EXPECT_EQ(set.files.size(), 10u);
+    EXPECT_EQ(set.recovery.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(set.files.begin(), set.files.end(), par2::IdLess));
+    auto md5 = fs.NewMd5();
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        const par2::FileDescription* d = nullptr;
+        for (const auto& f : set.descriptions) {
+            if (f.name == PieceFileName("film.mkv", i)) d = &f;
+        }
+        ASSERT_NE(d, nullptr) << i;
+        EXPECT_EQ(d->length, original[i].size());
+        EXPECT_EQ(d->md5, par2::Md5Of(*md5, original[i].data(), original[i].size()));
+    }
+    // A split without recovery data over this set leaves none behind.
+    request = StartRequest{};
+    request.sourceText = sourcePath;
+    request.destinationText = "E:\\parts";
+    Custom("5000", kUnitBytes);
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_FALSE(fs.HasFile("E:\\parts\\film.mkv.par2"));
+    EXPECT_FALSE(fs.HasFile(Volume(0)));
+}
+
+// Every kind of loss, through a join (into its output, the pieces untouched)
+// and through a repair (in place): an exact result, or a clear refusal that
+// changes nothing.
+struct Loss {
+    const char* name;
+    std::function<void(fake::FakePlatform&, RecoveryFixture&)> damage;
+    bool rebuilds;
+};
+
+std::vector<Loss> Losses() {
+    const auto drop = [](std::uint32_t i) {
+        return [i](fake::FakePlatform& fs, RecoveryFixture& f) { fs.Delete(f.Piece(i)); };
+    };
+    const auto flip = [](std::uint32_t i, std::size_t at) {
+        return [i, at](fake::FakePlatform& fs, RecoveryFixture& f) {
+            Bytes b = fs.Content(f.Piece(i));
+            b[at] ^= 0x40;
+            fs.AddFile(f.Piece(i), b);
+        };
+    };
+    const auto cut = [](std::uint32_t i, std::size_t keep) {
+        return [i, keep](fake::FakePlatform& fs, RecoveryFixture& f) {
+            Bytes b = fs.Content(f.Piece(i));
+            b.resize(keep);
+            fs.AddFile(f.Piece(i), b);
+        };
+    };
+    const auto both = [](auto a, auto b) {
+        return [a, b](fake::FakePlatform& fs, RecoveryFixture& f) {
+            a(fs, f);
+            b(fs, f);
+        };
+    };
+    const auto spoil = [](int volume) {
+        return [volume](fake::FakePlatform& fs, RecoveryFixture& f) {
+            Bytes b = fs.Content(f.Volume(volume));
+            b[200] ^= 1;  // inside the recovery slice
+            fs.AddFile(f.Volume(volume), b);
+        };
+    };
+    return {
+        {"NothingLost", [](fake::FakePlatform&, RecoveryFixture&) {}, true},
+        {"OnePieceDeleted", drop(3), true},
+        {"TheShortLastPieceDeleted", drop(9), true},
+        {"TheMostThatCanBeRebuilt", both(drop(0), cut(9, 1000)), true},
+        {"ByteFlippedAndTruncated", both(flip(4, 2599), cut(5, 0)), true},
+        {"OneMoreThanCanBeRebuilt", both(both(drop(1), drop(2)), flip(7, 0)), false},
+        {"OneVolumeDamagedTheOtherServes", both(spoil(0), drop(6)), true},
+        {"BothVolumesDamaged", both(both(spoil(0), spoil(1)), drop(6)), false},
+        {"IndexGoneTheVolumesDescribeTheSet",
+         both([](fake::FakePlatform& fs, RecoveryFixture&) { fs.Delete("E:\\parts\\film.mkv.par2"); }, drop(2)), true},
+        {"PieceTooLong",
+         [](fake::FakePlatform& fs, RecoveryFixture& f) {
+             Bytes b = fs.Content(f.Piece(8));
+             b.push_back(7);
+             fs.AddFile(f.Piece(8), b);
+         },
+         true},
+    };
+}
+
+class RecoveryLosses : public RecoveryFixture, public ::testing::WithParamInterface<std::tuple<Loss, bool>> {};
+
+TEST_P(RecoveryLosses, AnExactResultOrARefusalThatChangesNothing) {
+    const auto& [loss, repairInPlace] = GetParam();
+    loss.damage(fs, *this);
+    const auto before = support::FilesOn(fs, "E:\\");
+    const Outcome outcome = Again(repairInPlace ? Mode::Repair : Mode::Rejoin);
+    const auto after = support::FilesOn(fs, "E:\\");
+    if (!loss.rebuilds) {
+        EXPECT_NE(outcome, Outcome::Completed);
+        EXPECT_EQ(after, before);
+        EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
+        EXPECT_NE(host.texts().back().find("cannot rebuild"), std::string::npos) << host.texts().back();
+        ExpectIdle();
+        return;
+    }
+    ASSERT_EQ(outcome, Outcome::Completed) << (host.texts().empty() ? "" : host.texts().back());
+    if (repairInPlace) {
+        for (std::uint32_t i = 0; i < 10; ++i) EXPECT_EQ(fs.Content(Piece(i)), original[i]) << i;
+        EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
+    } else {
+        EXPECT_EQ(fs.Content("F:\\out\\film.mkv"), source);
+        EXPECT_EQ(after, before);  // the pieces are read, never mended
+    }
+    ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Recovery, RecoveryLosses, ::testing::Combine(::testing::ValuesIn(Losses()), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_Repair" : "_Join");
+                         });
+
+TEST_F(RecoveryFixture, VerifySaysWhatTheRecoveryDataCanRebuild) {
+    fs.Delete(Piece(2));
+    ASSERT_EQ(Again(Mode::Verify), Outcome::Completed);
+    EXPECT_NE(host.texts().back().find("1 piece damaged or missing; the recovery data can rebuild it."),
+              std::string::npos)
+        << host.texts().back();
+    fs.Delete(Piece(3));
+    fs.Delete(Piece(4));
+    ASSERT_EQ(Again(Mode::Verify), Outcome::Completed);
+    EXPECT_NE(host.texts().back().find("it needs 1 more recovery blocks"), std::string::npos) << host.texts().back();
+}
+
+TEST_F(RecoveryFixture, AFailureWhileRebuildingInPlaceLeavesEachPieceAsItWasOrExact) {
+    for (std::uint32_t i : {3, 6}) {
+        Bytes b = fs.Content(Piece(i));
+        b[10] ^= 1;
+        fs.AddFile(Piece(i), b);
+    }
+    // The second rebuilt piece fails: the first, proven, must not stay either.
+    const std::pair<fake::Op, const char*> faults[] = {
+        {fake::Op::Write, ".tmp"}, {fake::Op::Flush, ".tmp"}, {fake::Op::Rename, ".6.spl"}};
+    for (const auto& [op, where] : faults) {
+        fs.AddFault({op, where, err::kDiskFull, 0, 1});
+        const auto before = support::FilesOn(fs, "E:\\");
+        EXPECT_EQ(Again(Mode::Repair), Outcome::Failed) << static_cast<int>(op) << " " << host.texts().back();
+        const auto after = support::FilesOn(fs, "E:\\");
+        EXPECT_EQ(after.size(), before.size()) << static_cast<int>(op);  // no temporary file left
+        for (std::uint32_t i = 0; i < 10; ++i) {
+            const Bytes& now = fs.Content(Piece(i));
+            EXPECT_TRUE(now == before.at(engine::AsciiUpper(Piece(i))) || now == original[i]) << i;
+        }
+        ExpectIdle();
+    }
+    ASSERT_EQ(Again(Mode::Repair), Outcome::Completed);
+    EXPECT_EQ(fs.Content(Piece(6)), original[6]);
+}
+
+TEST_F(RecoveryFixture, ProtectRemakesTheRecoveryFilesOfAnIntactSetOnly) {
+    fs.Delete(Volume(0));
+    fs.Delete(Volume(1));
+    request = StartRequest{};
+    request.mode = Mode::Protect;
+    request.sourceText = Info();
+    request.recoveryPercent = 30;
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_TRUE(fs.HasFile("E:\\parts\\film.mkv.vol0+1.par2"));
+    EXPECT_TRUE(fs.HasFile("E:\\parts\\film.mkv.vol1+2.par2"));
+    fs.Delete(Piece(0));
+    fs.Delete(Piece(5));
+    fs.Delete(Piece(9));
+    ASSERT_EQ(Again(Mode::Rejoin), Outcome::Completed);
+    EXPECT_EQ(fs.Content("F:\\out\\film.mkv"), source);
+    // A damaged set gets no recovery data over its damage.
+    fs.Delete("F:\\out\\film.mkv");
+    request.mode = Mode::Protect;
+    request.sourceText = Info();
+    EXPECT_NE(Run(), Outcome::Completed);
+}
+
+TEST_F(RecoveryFixture, RecoveryDataTakesRoomAndNamesThatTheChecksCountIn) {
+    request = StartRequest{};
+    request.sourceText = sourcePath;
+    request.destinationText = "E:\\parts";
+    Custom("2600", kUnitBytes);
+    request.recoveryPercent = 100;
+    fs.drive('E').freeBytes = 25600 + 5000;  // the pieces fit, their recovery data does not
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_TRUE(refused);
+    request.recoveryPercent = 101;
+    fs.drive('E').freeBytes = 1ull << 40;
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    EXPECT_EQ(host.texts().back(), texts::kRecoveryPercentRange);
+}
+
+}  // namespace
