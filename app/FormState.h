@@ -47,8 +47,10 @@ public:
     Fields SwitchTo(FormMode mode, const Fields& shown);
 
     // The settings pane saved a working folder: the other mode's destination
-    // becomes it too.
-    void UseWorkingFolder(const std::string& folder) { other_.destination = folder; }
+    // becomes it too, unless the user chose one of their own there.
+    void UseWorkingFolder(const std::string& folder, const std::string& previous) {
+        if (other_.destination.empty() || other_.destination == previous) other_.destination = folder;
+    }
 
     // A preset or unit chosen from the menu or by automation; null when the
     // command is none of them.

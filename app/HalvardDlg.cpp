@@ -48,6 +48,7 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_COMMAND, ID_CHECK_UPDATES, &CHalvardDlg::OnCheckUpdates},
         {WM_COMMAND, ID_ABOUT, &CHalvardDlg::OnAbout},
         {WM_COMMAND, ID_MOVE_TO_TRAY, &CHalvardDlg::OnMoveToTray},
+        {WM_COMMAND, ID_VERIFY_SET, &CHalvardDlg::OnVerifySet},
         {WM_COMMAND, ID_TRAY_RESTORE, &CHalvardDlg::OnRestore},
         {WM_COMMAND, ID_TRAY_EXIT, &CHalvardDlg::OnCancelCommand},
         {WM_COMMAND, ID_HELP_CONTENTS, &CHalvardDlg::OnHelpContents},
@@ -70,6 +71,7 @@ CHalvardDlg::CHalvardDlg(const CommandLine& line)
       startedForAutomation_(line.automation),
       fileToOpen_(line.file) {
     store_.ConstructWithDefaults();
+    pane_.SetRoomText([this](std::uint32_t percent) { return RecoveryRoomText(percent); });
 }
 
 CHalvardDlg::~CHalvardDlg() {
@@ -283,6 +285,7 @@ bool CHalvardDlg::StartOperation() {
     request.destinationText = Text(IDC_DESTINATION_PATH);
     request.size = form_.size();
     request.size.customText = Text(IDC_CUSTOM_SIZE);
+    if (form_.split()) request.recoveryPercent = static_cast<std::uint32_t>(store_.record().recoveryPercent);
     const engine::EngineSettings settings = store_.ForEngine();
     const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
     if (!prepared.workingFolderUsed.empty()) UseWorkingFolder(prepared.workingFolderUsed);

@@ -96,6 +96,11 @@ private:
 
     // HalvardDlgChoosing.cpp
     INT_PTR OnChooseFile(WPARAM, LPARAM);
+    INT_PTR OnVerifySet(WPARAM, LPARAM);
+    bool AskForFile(const std::wstring& filters, const wchar_t* title, std::string& chosen);
+    // "about 2.9 MB for this file": the room recovery data of `percent` %
+    // takes for the file in the Split field; empty when it is not known.
+    std::string RecoveryRoomText(std::uint32_t percent);
     INT_PTR OnChooseFolder(WPARAM, LPARAM);
     INT_PTR OnDropFiles(WPARAM, LPARAM);
     void OpenNamedFile(const std::string& path);

@@ -8,6 +8,7 @@
 
 #include "engine/Names.h"
 #include "engine/SetFiles.h"
+#include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
@@ -18,11 +19,57 @@ namespace app {
 
 using window::Compact;
 
+namespace {
+// What the Rejoin chooser, the Verify command and a typed path take as a set:
+// its info file, any of its pieces, its recovery files.
+constexpr const wchar_t* kSetFilters =
+    L"Split sets (*.sio;*.spl;*.par2)|*.sio;*.spl;*.par2|SIO files (*.sio)|*.sio|All Files (*.*)|*.*||";
+bool IsSetOrRecoveryFile(const std::string& path) {
+    return engine::IsSetFileName(path) || engine::EndsWithNoCase(path, ".par2");
+}
+}  // namespace
+
 INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
     status_.ShowProgress(false);
     const bool split = form_.split();
-    std::wstring filters = split ? L"All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
-                                 : L"SIO files (*.sio)|*.sio||";
+    std::string chosen;
+    if (!AskForFile(split ? L"All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
+                          : kSetFilters,
+                    split ? L"Choose a file for splitting" : L"Choose the SIO file from the location of split files",
+                    chosen)) {
+        return TRUE;
+    }
+    SetText(IDC_SOURCE_PATH, chosen);
+    if (!split && !IsSetOrRecoveryFile(chosen)) {
+        Tell(texts::kEnterSio);
+        return TRUE;
+    }
+    SetCaption(std::string(texts::kAppTitle) + ": " + Compact(chosen, 30));
+    if (split) RefreshFileSize(chosen);
+    return TRUE;
+}
+
+// "Verify a set...": the set in the Rejoin field, or one chosen now; the
+// report names every bad piece and what the recovery files can rebuild.
+INT_PTR CHalvardDlg::OnVerifySet(WPARAM, LPARAM) {
+    if (controller_.running() || checkingUpdates_) return TRUE;
+    std::string path = form_.split() ? std::string() : Text(IDC_SOURCE_PATH);
+    if (path.empty() && !AskForFile(kSetFilters, L"Choose a split set to verify", path)) return TRUE;
+    engine::StartRequest request;
+    request.mode = engine::Mode::Verify;
+    request.sourceText = path;
+    const engine::EngineSettings settings = store_.ForEngine();
+    const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
+    if (!prepared.ok) {
+        if (!prepared.refusal.silent) Tell(prepared.refusal.text, prepared.refusal.caption);
+        return TRUE;
+    }
+    controller_.Run(prepared.job, settings);
+    return TRUE;
+}
+
+bool CHalvardDlg::AskForFile(const std::wstring& filterList, const wchar_t* title, std::string& chosen) {
+    std::wstring filters = filterList;
     for (wchar_t& c : filters) {
         if (c == L'|') c = L'\0';
     }
@@ -35,23 +82,16 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
     open.lpstrFilter = filters.c_str();
     open.lpstrFile = path.data();
     open.nMaxFile = static_cast<DWORD>(path.size());
-    open.lpstrTitle = split ? L"Choose a file for splitting" : L"Choose the SIO file from the location of split files";
+    open.lpstrTitle = title;
     open.lpstrDefExt = L"All files";
     open.lpstrInitialDir = initial.c_str();
     open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
     if (!GetOpenFileNameW(&open)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) Tell(texts::kPathTooLong);
-        return TRUE;
+        return false;
     }
-    const std::string chosen = platform::Narrow(path.c_str());
-    SetText(IDC_SOURCE_PATH, chosen);
-    if (!split && !engine::EndsWithNoCase(chosen, ".SIO")) {
-        Tell(texts::kEnterSio);
-        return TRUE;
-    }
-    SetCaption(std::string(texts::kAppTitle) + ": " + Compact(chosen, 30));
-    if (split) RefreshFileSize(chosen);
-    return TRUE;
+    chosen = platform::Narrow(path.c_str());
+    return true;
 }
 
 void CHalvardDlg::SetDestination(const std::string& folder) {

@@ -5,6 +5,9 @@
 #include "app/AboutDialog.h"
 #include "app/AutoProxy.h"
 #include "app/HelpTopics.h"
+#include "engine/PiecePlan.h"
+#include "engine/Format.h"
+#include "engine/Recovery.h"
 #include "engine/Texts.h"
 #include "resources/resource.h"
 #include "update/VersionDialog.h"
@@ -16,6 +19,30 @@ namespace app {
 using window::Compact;
 
 // --- piece size ------------------------------------------------------------
+
+std::string CHalvardDlg::RecoveryRoomText(std::uint32_t percent) {
+    if (percent == 0 || !form_.split()) return std::string();
+    engine::FileStatus status;
+    const std::string source = Text(IDC_SOURCE_PATH);
+    if (source.empty() || platform_.Status(source, status) != engine::err::kNone ||
+        status.kind != engine::FileKind::Regular) {
+        return std::string();
+    }
+    engine::SizeChoice size = form_.size();
+    size.customText = Text(IDC_CUSTOM_SIZE);
+    std::uint32_t pieceSize = 0;
+    if (!engine::ResolvePieceSize(size, status.size, pieceSize).ok || !engine::CheckPieceSize(status.size, pieceSize).ok) {
+        return std::string();
+    }
+    const auto count = static_cast<std::uint32_t>(engine::CountPieces(status.size, pieceSize));
+    engine::RecoveryPlan plan;
+    if (!engine::PlanRecovery(engine::FileNamePart(platform_, source), status.size, count, pieceSize,
+                              std::min<std::uint32_t>(percent, engine::kMaxRecoveryPercent), plan)
+             .empty()) {
+        return texts::kRecoveryNotHere;
+    }
+    return engine::Fill(texts::kRecoveryRoom, engine::ReadableSize(plan.TotalSize()));
+}
 
 void CHalvardDlg::ChooseSize(unsigned command) {
     const SizeCommand* entry = form_.ChooseSize(command);
@@ -78,10 +105,14 @@ void CHalvardDlg::TogglePane() {
 INT_PTR CHalvardDlg::OnSettingsDone(WPARAM wParam, LPARAM) {
     if (paneShown_) TogglePane();
     if (wParam == settings::kSettingsCancelled) return TRUE;
+    // A destination the user chose stays; one that was the working folder
+    // (or none) follows the new working folder.
+    const std::string previous = store_.record().workingFolder;
     store_.Reload();
     const std::string& working = store_.record().workingFolder;
-    SetDestination(working);
-    form_.UseWorkingFolder(working);
+    const std::string shown = Text(IDC_DESTINATION_PATH);
+    if (shown.empty() || shown == previous) SetDestination(working);
+    form_.UseWorkingFolder(working, previous);
     return TRUE;
 }
 

@@ -1,6 +1,8 @@
 #include "Recovery.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "FileErrors.h"
@@ -38,6 +40,20 @@ struct PieceState {
 
 std::string RebuildableText(std::uint32_t pieces) {
     return pieces == 1 ? texts::kRecoveryCanRebuildOne : Fill(texts::kRecoveryCanRebuild, std::to_string(pieces));
+}
+
+std::string ReadableSize(std::uint64_t bytes) {
+    if (bytes < 1000) return std::to_string(bytes) + " bytes";
+    const char* units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1000;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < std::size(units)) {
+        value /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
 }
 
 std::uint64_t RecoveryPlan::TotalSize() const {

@@ -41,6 +41,9 @@ inline constexpr std::uint32_t kMaxRecoveryPercent = 100;
 
 // "The recovery data can rebuild up to n lost or damaged pieces."
 std::string RebuildableText(std::uint32_t pieces);
+// 512 bytes, 2.9 KB, 14.0 MB, 3.2 GB (1,000 bytes to the KB, as the piece
+// sizes count).
+std::string ReadableSize(std::uint64_t bytes);
 
 // The recovery files for `percent` % of a set's size: as many recovery
 // slices as that many pieces' worth, rounded up, at least one. The plan is

@@ -146,6 +146,9 @@ inline constexpr const char* kRecoveryPercentRange = "The recovery data must be 
 inline constexpr const char* kRecoveryCanRebuildOne = "The recovery data can rebuild 1 lost or damaged piece.";
 inline constexpr const char* kRecoveryCanRebuild = "The recovery data can rebuild up to %1 lost or damaged pieces.";
 inline constexpr const char* kRebuilding = "Rebuilding from the recovery data...";
+// The settings pane, beside the percentage: %1 is a size such as "2.9 MB".
+inline constexpr const char* kRecoveryRoom = "about %1 here";
+inline constexpr const char* kRecoveryNotHere = "too many pieces";
 inline constexpr const char* kMakingRecovery = "Making the recovery data...";
 // %1 is the list of pieces.
 inline constexpr const char* kRebuiltPieces = "Rebuilt from the recovery data: %1";

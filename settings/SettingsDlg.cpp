@@ -1,5 +1,9 @@
 #include "settings/SettingsDlg.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
@@ -14,6 +18,7 @@ window::MessageTable<CSettingsDlg> CSettingsDlg::Messages() {
         {WM_COMMAND, IDCANCEL, &CSettingsDlg::OnCancel},
         {WM_COMMAND, IDC_BROWSE_STARTUP, &CSettingsDlg::OnBrowseStartup},
         {WM_COMMAND, IDC_BROWSE_WORKING, &CSettingsDlg::OnBrowseWorking},
+        {WM_COMMAND, IDC_RECOVERY_PERCENT, &CSettingsDlg::OnRecoveryChange},
     };
     static_assert(window::EveryRowHasAHandler(kRows));
     return kRows;
@@ -33,6 +38,7 @@ CSettingsDlg::CSettingsDlg(SettingsStore& store, engine::Prompts& host)
 INT_PTR CSettingsDlg::OnInitDialog(WPARAM, LPARAM) {
     SendDlgItemMessageW(hwnd(), IDC_STARTUP_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
     SendDlgItemMessageW(hwnd(), IDC_WORKING_FOLDER, EM_LIMITTEXT, kPathBuffer - 1, 0);
+    SendDlgItemMessageW(hwnd(), IDC_RECOVERY_PERCENT, EM_LIMITTEXT, 3, 0);
     FillFolders();
     return TRUE;
 }
@@ -42,6 +48,21 @@ void CSettingsDlg::FillFolders() {
     SetDlgItemTextW(hwnd(), IDC_WORKING_FOLDER, platform::Widen(store_.record().workingFolder).c_str());
     CheckDlgButton(hwnd(), IDC_REMOVE_AFTER_REJOIN, store_.record().removeAfterRejoin ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd(), IDC_ERASE_REMOVABLE, store_.record().eraseRemovable ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextW(hwnd(), IDC_RECOVERY_PERCENT, std::to_wstring(store_.record().recoveryPercent).c_str());
+    OnRecoveryChange(MAKEWPARAM(IDC_RECOVERY_PERCENT, EN_CHANGE), 0);
+}
+
+// The field takes digits only; more than 100 counts as 100.
+int CSettingsDlg::RecoveryPercent() {
+    const std::string text = EditText(hwnd(), IDC_RECOVERY_PERCENT, 3);
+    return text.empty() ? 0 : std::min(std::atoi(text.c_str()), 100);
+}
+
+INT_PTR CSettingsDlg::OnRecoveryChange(WPARAM wParam, LPARAM) {
+    if (HIWORD(wParam) != EN_CHANGE) return FALSE;
+    const std::string room = roomText_ ? roomText_(static_cast<std::uint32_t>(RecoveryPercent())) : std::string();
+    SetDlgItemTextW(hwnd(), IDC_RECOVERY_ROOM, platform::Widen(room).c_str());
+    return TRUE;
 }
 
 void CSettingsDlg::ReadChecks() {
@@ -55,6 +76,7 @@ INT_PTR CSettingsDlg::OnOk(WPARAM, LPARAM) {
     edited.eraseRemovable = IsDlgButtonChecked(hwnd(), IDC_ERASE_REMOVABLE) == BST_CHECKED;
     edited.workingFolder = EditText(hwnd(), IDC_WORKING_FOLDER, kPathBuffer - 1);
     edited.startupFolder = EditText(hwnd(), IDC_STARTUP_FOLDER, kPathBuffer - 1);
+    edited.recoveryPercent = RecoveryPercent();
     store_.Save(edited, host_);
     PostMessageW(GetParent(hwnd()), WM_SETTINGS_DONE, 0, 0);
     return TRUE;

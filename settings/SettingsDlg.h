@@ -2,6 +2,10 @@
 // OK saves the settings and whose Cancel discards the edits.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
 #include "settings/SettingsStore.h"
 #include "window/Dialog.h"
 
@@ -17,6 +21,8 @@ public:
 
     // Puts the settings in memory into the edits and check boxes.
     void FillFolders();
+    // What tells the room recovery data of a given percentage takes.
+    void SetRoomText(std::function<std::string(std::uint32_t)> roomText) { roomText_ = std::move(roomText); }
 
     static window::MessageTable<CSettingsDlg> Messages();
 
@@ -26,11 +32,14 @@ private:
     INT_PTR OnCancel(WPARAM, LPARAM);
     INT_PTR OnBrowseStartup(WPARAM, LPARAM);
     INT_PTR OnBrowseWorking(WPARAM, LPARAM);
+    INT_PTR OnRecoveryChange(WPARAM, LPARAM);
+    int RecoveryPercent();
     void Browse(int edit);
     void ReadChecks();
 
     SettingsStore& store_;
     engine::Prompts& host_;
+    std::function<std::string(std::uint32_t)> roomText_;
 };
 
 }  // namespace settings

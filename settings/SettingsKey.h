@@ -9,5 +9,6 @@ inline constexpr const char* kFolderOptions = "Folder Options";
 inline constexpr const char* kStartupFolder = "Startup Folder";
 inline constexpr const char* kWorkingFolder = "Working Folder";
 inline constexpr const char* kInstalledPath = "Installed Path";
+inline constexpr const char* kRecoveryPercent = "Recovery Percent";
 
 }  // namespace settings

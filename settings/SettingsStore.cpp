@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +32,12 @@ void SettingsStore::Load() {
     record_.installedPath = registry_.Read(kInstalledPath, kPathBuffer, folder) ? folder : "";
     if (n == 1 || n == 3) record_.removeAfterRejoin = 1;
     if (n == 2 || n == 3) record_.eraseRemovable = 1;
+    std::string percent;
+    record_.recoveryPercent = 0;
+    if (registry_.Read(kRecoveryPercent, kOptionsBuffer, percent) && !percent.empty() && percent.size() <= 3 &&
+        percent.find_first_not_of("0123456789") == std::string::npos) {
+        record_.recoveryPercent = std::min(std::atoi(percent.c_str()), 100);
+    }
 }
 
 void SettingsStore::ConstructWithDefaults() {
@@ -64,6 +71,12 @@ void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
     if (!registry_.Write(kFolderOptions, std::string(1, digit), 1)) host.Tell(engine::Fill(texts::kSettingNotSaved, kFolderOptions));
     record_.removeAfterRejoin = record.removeAfterRejoin;
     record_.eraseRemovable = record.eraseRemovable;
+    const int percent = std::clamp(record.recoveryPercent, 0, 100);
+    if (!registry_.Write(kRecoveryPercent, std::to_string(percent), kOptionsBuffer)) {
+        host.Tell(engine::Fill(texts::kSettingNotSaved, kRecoveryPercent));
+    } else {
+        record_.recoveryPercent = percent;
+    }
 
     // The folders in memory come from the reload that follows: one that was
     // not written falls back to its stored value.

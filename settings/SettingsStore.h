@@ -41,6 +41,7 @@ struct SettingsRecord {
     std::string installedPath;
     int removeAfterRejoin = 0;
     int eraseRemovable = 0;
+    int recoveryPercent = 0;  // recovery data a split makes, 0 to 100
 };
 
 enum class FolderCheck { Kept, Created, Refused };

@@ -378,6 +378,66 @@ TEST(ParvexWindow, SettingsPaneSavesOnOkOnly) {
     EXPECT_TRUE(program.Ended());
 }
 
+// Recovery data from the settings: the pane shows the room it takes, the
+// notice how many pieces it rebuilds; Verify names what can be rebuilt, and
+// the rejoin rebuilds a lost piece and says so.
+TEST(ParvexWindow, RecoveryDataFromTheSettingsRebuildsALostPiece) {
+    drive::SettingsKeyGuard settings;
+    settings.Clear();
+    drive::TempFolder dir;
+    const support::Bytes data = support::Pattern(3000000);
+    dir.Write("movie.avi", data);
+    dir.MakeFolder("back");
+    Parvex program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    drive::Command(main, ID_UNIT_BYTES);
+    drive::SetItemText(main, IDC_CUSTOM_SIZE, "1000000");
+    drive::SetItemText(main, IDC_SOURCE_PATH, dir.path + "\\movie.avi");
+    drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path);
+    drive::Command(main, ID_GENERAL_SETTINGS);
+    HWND pane = FindWindowExW(main, nullptr, L"#32770", nullptr);
+    ASSERT_NE(pane, nullptr);
+    drive::WaitUntil([&] { return IsWindowVisible(pane) != FALSE; });
+    // The pane fills its fields once it has slid open.
+    drive::WaitUntil([&] { return ItemText(pane, IDC_RECOVERY_PERCENT) == "0"; });
+    drive::WaitUntilStill(main);
+    drive::SetItemText(pane, IDC_RECOVERY_PERCENT, "50");
+    EXPECT_TRUE(drive::WaitUntil([&] { return ItemText(pane, IDC_RECOVERY_ROOM) == "about 2.0 MB here"; }))
+        << ItemText(pane, IDC_RECOVERY_ROOM);
+    Click(pane, IDOK);
+    EXPECT_TRUE(drive::WaitUntil([&] { return RegistryValue("Recovery Percent") == "50"; }));
+    EXPECT_EQ(ItemText(main, IDC_DESTINATION_PATH), dir.path);  // the chosen destination stays
+    WaitUntilUsable(main);
+
+    Click(main, IDC_START);
+    HWND notice = program.Dialog("Read This", 60000);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(ItemText(notice, IDC_NOTICE_RECOVERY), "The recovery data can rebuild up to 2 lost or damaged pieces.");
+    Click(notice, IDOK);
+    EXPECT_TRUE(dir.Exists("movie.avi.vol0+1.par2"));
+    EXPECT_TRUE(dir.Exists("movie.avi.vol1+1.par2"));
+    ASSERT_TRUE(DeleteFileW(platform::Widen(dir.path + "\\movie.avi.1.spl").c_str()));
+
+    WaitUntilUsable(main);
+    SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+    drive::SetItemText(main, IDC_SOURCE_PATH, dir.path + "\\movie.avi.par2");
+    drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\back");
+    drive::Command(main, ID_VERIFY_SET);
+    std::string text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
+    EXPECT_NE(text.find("1 piece damaged or missing; the recovery data can rebuild it."), std::string::npos) << text;
+    WaitUntilUsable(main);
+    Click(main, IDC_START);
+    text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
+    EXPECT_EQ(text, "Rebuilt from the recovery data: movie.avi.1.spl");
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), "Completed Successfully");
+    WaitUntilUsable(main);
+    EXPECT_TRUE(dir.Read("back\\movie.avi") == std::string(data.begin(), data.end()));
+    EXPECT_FALSE(dir.Exists("movie.avi.1.spl"));  // a rejoin never mends the pieces
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
 TEST(ParvexWindow, FolderChooserSetsTheDestination) {
     drive::TempFolder dir;
     Parvex program;

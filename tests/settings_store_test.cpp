@@ -41,6 +41,26 @@ TEST(SettingsStore, FlagsFromFolderOptions) {
     EXPECT_EQ(s.store.record().eraseRemovable, 1);
 }
 
+TEST(SettingsStore, RecoveryPercentIsRememberedAndOnlyEverZeroToOneHundred) {
+    const struct {
+        const char* stored;
+        int percent;
+    } cases[] = {{"10", 10}, {"100", 100}, {"250", 100}, {"0", 0}, {"-5", 0}, {"1e3", 0}, {"", 0}, {"1000", 0}};
+    for (const auto& c : cases) {
+        Store s;
+        s.registry.values[kRecoveryPercent] = c.stored;
+        s.store.Load();
+        EXPECT_EQ(s.store.record().recoveryPercent, c.percent) << c.stored;
+    }
+    Store s;
+    SettingsRecord edited;
+    edited.recoveryPercent = 140;
+    s.store.Save(edited, s.host);
+    EXPECT_EQ(s.registry.values[kRecoveryPercent].substr(0, 3), "100");
+    s.store.Load();
+    EXPECT_EQ(s.store.record().recoveryPercent, 100);
+}
+
 TEST(SettingsStore, DefaultsAtConstructionOnlyThenEmpty) {
     Store s;
     s.registry.values[kInstalledPath] = std::string("C:\\Program Files\\Split") + '\0';
