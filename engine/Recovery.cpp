@@ -170,19 +170,21 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
             read(i, offset, data, n);
         };
     }
-    const auto observe = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-        PieceState& s = state[k];
-        if (!s.file) {
-            s.file = platform.NewMd5();
-            // A piece shorter than the slice is hashed as a slice padded
-            // with zeros, and as a file without them.
-            if (described[k].length < slice) s.slice = platform.NewMd5();
-            if (expected) s.sum = std::make_unique<ChecksumState>();
-        }
-        s.file->Update(data, n);
-        if (s.slice) s.slice->Update(data, n);
-        s.crc = par2::Crc32(s.crc, data, n);
-        if (s.sum) s.sum->Update(data, n);
+    // A piece shorter than the slice is hashed as a slice padded with
+    // zeros, and as a file without them.
+    for (std::uint32_t i = 0; i < pieceCount; ++i) {
+        state[i].file = platform.NewMd5();
+        if (described[i].length < slice) state[i].slice = platform.NewMd5();
+        if (expected) state[i].sum = std::make_unique<ChecksumState>();
+    }
+    par2::InputObservers observe;
+    observe.beside = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+        state[k].file->Update(data, n);
+        if (state[k].slice) state[k].slice->Update(data, n);
+    };
+    observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+        state[k].crc = par2::Crc32(state[k].crc, data, n);
+        if (state[k].sum) state[k].sum->Update(data, n);
     };
     const auto sink = [&](std::size_t e, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         File& file = *volume[volumeOf[e]];

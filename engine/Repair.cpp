@@ -413,7 +413,7 @@ void SetRepair::Rebuild(RebuildTarget& target) {
         const auto keep = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, at.description->length - start));
         target.Write(static_cast<std::uint32_t>(at.piece), start, data, keep);
     };
-    par2::Combine(slice, inputs, factors, nullptr, sink, progress_);
+    par2::Combine(slice, inputs, factors, {}, sink, progress_);
 
     // The intact slices of the pieces rebuilt come from what is left of them.
     std::vector<unsigned char> buffer(kChunk);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmark: parvex against split(1) on a 1 GiB file, and the Windows build
-# under wine64 when it has been built (scripts/test-all.sh builds it).
+# under wine64 when it has been built (scripts/test-all.sh builds it); then
+# recovery files against par2cmdline.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,3 +17,5 @@ if [ -x "$WINE64" ] && [ -f build/win-x86_64/parvex-cli.exe ]; then
   wine_args=(--wine-cli "$root/build/win-x86_64/parvex-cli.exe")
 fi
 python3 bench/split_bench.py --parvex "$root/build/bench/parvex" "${wine_args[@]}" "$@"
+# Recovery files against par2cmdline, on the same data.
+python3 bench/recovery_bench.py --parvex "$root/build/bench/parvex"

@@ -65,7 +65,7 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
         for (std::uint32_t k = 0; k < 2; ++k) factors.at(e, k) = gf16::Power(gf16::InputConstant(k), e);
     }
     std::vector<std::vector<unsigned char>> out(2);
-    par2::Combine(4, inputs, factors, nullptr,
+    par2::Combine(4, inputs, factors, {},
                   [&](std::size_t m, std::uint64_t, const unsigned char* d, std::uint32_t n) {
                       out[m].insert(out[m].end(), d, d + n);
                   },
