@@ -1,5 +1,6 @@
-// "File already exists": asks for another name for a rejoin's output, or
-// leaves it to be overwritten.
+// "File already exists": replace the file, save under another name, or stop
+// with nothing changed. Stop is the default, and what Esc and closing the
+// box mean: no answer but Replace ever replaces anything.
 #pragma once
 
 #include <string>
@@ -13,20 +14,22 @@ class FileExistsDialog : public window::DialogImpl<FileExistsDialog> {
 public:
     explicit FileExistsDialog(std::string path);
 
-    // The rejoin's question, as the window's host answers it: OK renames,
-    // Cancel overwrites.
+    // The engine's question, as the window's host answers it.
     static engine::FileExistsAnswer Ask(HWND owner, std::string& path);
 
-    // The new output path after OK; unchanged after Cancel.
+    // The new path after "Save under the new name"; unchanged otherwise.
     const std::string& path() const { return path_; }
 
     static window::MessageTable<FileExistsDialog> Messages();
 
 private:
     INT_PTR OnInitDialog(WPARAM, LPARAM);
-    INT_PTR OnOk(WPARAM, LPARAM);
-    INT_PTR OnCancel(WPARAM, LPARAM);
+    INT_PTR OnSaveAs(WPARAM, LPARAM);
+    INT_PTR OnReplace(WPARAM, LPARAM);
+    INT_PTR OnStop(WPARAM, LPARAM);
+    INT_PTR OnNameChange(WPARAM, LPARAM);
 
+    std::string original_;
     std::string path_;
 };
 

@@ -107,6 +107,7 @@ HICON CHalvardDlg::Icon(int size) const {
 INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     SetOwner(hwnd());
     toWindow_.Attach(hwnd());
+    taskbar_.Attach(hwnd());
     SetDlgItemInt(hwnd(), IDC_CUSTOM_SIZE, 0, TRUE);
 
     const std::wstring about = window::LoadText(GetModuleHandleW(nullptr), IDS_ABOUTBOX);
@@ -123,7 +124,8 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     CheckRadioButton(hwnd(), IDC_SPLIT_MODE, IDC_REJOIN_MODE, IDC_SPLIT_MODE);
 
     if (HWND pane = pane_.Create(hwnd())) {
-        SetWindowLongW(pane, GWL_STYLE, GetWindowLongW(pane, GWL_STYLE) | WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+        // Hidden while folded away: none of its controls is a Tab stop then.
+        SetWindowLongW(pane, GWL_STYLE, (GetWindowLongW(pane, GWL_STYLE) | WS_CHILD | WS_TABSTOP) & ~WS_VISIBLE);
         SetWindowLongW(pane, GWL_EXSTYLE, GetWindowLongW(pane, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
         const RECT place = ClientRectOf(IDC_PANE_PLACE);
         MoveWindow(pane, place.left, place.top, place.right - place.left, place.bottom - place.top, FALSE);
@@ -184,9 +186,11 @@ void CHalvardDlg::CreateTooltips() {
 // --- modes -----------------------------------------------------------------
 
 void CHalvardDlg::ApplyModeLook(bool split) {
-    SetText(IDC_SOURCE_LABEL, split ? "&Open source" : "&Open .sio file");
-    SetText(IDC_DESTINATION_LABEL, "&Choose destination");
-    SetText(IDC_CHOOSE_FILE, "Select a &file");
+    // Each control keeps its mnemonic in both modes, none of them the menu
+    // bar's (File, Settings, Help) or another control's.
+    SetText(IDC_SOURCE_LABEL, split ? "Source file:" : "Set to rejoin (.sio, .spl or .par2):");
+    SetText(IDC_DESTINATION_LABEL, "Destination:");
+    SetText(IDC_CHOOSE_FILE, "Select a fi&le");
     SetText(IDC_CHOOSE_FOLDER, "&Destination folder");
     SetText(IDC_START, split ? "S&plit" : "&Rejoin");
     sizeChooser_.Show(split);
@@ -308,45 +312,6 @@ INT_PTR CHalvardDlg::OnWorkerCall(WPARAM, LPARAM call) {
 INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
     StartOperation();
     return TRUE;
-}
-
-namespace {
-// How often the window looks at the worker's progress.
-constexpr UINT_PTR kProgressTimer = 0x5D2;
-constexpr UINT kProgressInterval = 150;
-}  // namespace
-
-// What the worker last reported, when it is news.
-void CHalvardDlg::ShowProgress() {
-    const engine::ProgressSnapshot::View view = progress_.Read();
-    if (view.reports == progressShown_) return;
-    progressShown_ = view.reports;
-    status_.SetProgress(engine::Percent(view.done, view.total));
-    SetText(IDC_PROGRESS_TEXT, view.text);
-}
-
-void CHalvardDlg::Started(engine::Mode mode) {
-    EnableControls(false);
-    status_.SetStep(10);
-    status_.ShowProgress(true);
-    progress_.Begin();
-    progressShown_ = 0;
-    SetTimer(hwnd(), kProgressTimer, kProgressInterval, nullptr);
-    if (mode == engine::Mode::Split && !form_.size().custom) ShowCustomSize(false);
-}
-
-void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
-    KillTimer(hwnd(), kProgressTimer);
-    ShowProgress();
-    if (outcome == engine::Outcome::Completed && mode == engine::Mode::Split) {
-        // The resolved size stays the current one; the custom field goes.
-        status_.SetProgress(100);
-        ShowCustomSize(false);
-        form_.SplitCompleted(lastPieceSize_);
-    }
-    EnableControls(true);
-    if (outcome == engine::Outcome::Completed) RefreshStatusBar("", false);
-    status_.ShowProgress(false);
 }
 
 void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) { ReadThisDialog(rebuildable).DoModal(hwnd()); }

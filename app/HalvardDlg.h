@@ -18,6 +18,7 @@
 #include "app/StatusArea.h"
 #include "app/ToWindowThread.h"
 #include "app/TrayIcon.h"
+#include "app/TaskbarProgress.h"
 #include "app/WindowHost.h"
 #include "engine/Controller.h"
 #include "engine/ProgressSnapshot.h"
@@ -58,6 +59,7 @@ public:
     // reach them on the window's thread (ToWindowThread). Progress does not
     // cross: the worker writes it into a snapshot that a timer shows.
     void Started(engine::Mode mode) override;
+    engine::Answer ShowMessage(const engine::Message& message) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
     void ShowSplitNotice(std::uint32_t rebuildable) override;
 
@@ -139,6 +141,13 @@ private:
     ToWindowThread toWindow_{*this};
     engine::ProgressSnapshot progress_;
     std::uint64_t progressShown_ = 0;  // reports of the snapshot already on screen
+    // How often the window looks at the worker's progress.
+    static constexpr UINT_PTR kProgressTimer = 0x5D2;
+    static constexpr UINT kProgressInterval = 150;
+    TaskbarProgress taskbar_;
+    // What the status bar and caption showed before the run's figures.
+    std::string statusBeforeRun_[2];
+    std::string captionBeforeRun_;
     engine::OperationController controller_;
 
     HWND tooltip_ = nullptr;

@@ -39,6 +39,10 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
                     chosen)) {
         return TRUE;
     }
+    if (split && IsSetOrRecoveryFile(chosen)) {
+        OpenNamedFile(chosen);
+        return TRUE;
+    }
     SetText(IDC_SOURCE_PATH, chosen);
     if (!split && !IsSetOrRecoveryFile(chosen)) {
         Tell(texts::kEnterSio);
@@ -136,8 +140,14 @@ INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
         SetDestination(path);
         return TRUE;
     }
+    // A set's own file dropped in Split mode is a set to rejoin, as the
+    // command line takes it.
+    if (form_.split() && IsSetOrRecoveryFile(path)) {
+        OpenNamedFile(path);
+        return TRUE;
+    }
     if (!form_.split()) {
-        if (!engine::IsSetFileName(path)) {
+        if (!IsSetOrRecoveryFile(path)) {
             Tell(texts::kEnterSioOrSpl);
             return TRUE;
         }

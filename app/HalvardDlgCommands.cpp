@@ -99,6 +99,7 @@ void CHalvardDlg::TogglePane() {
     const int change = p.bottom - p.top + margin_;
     paneShown_ = paneExpanded_;
     if (paneExpanded_) pane_.FillFolders();
+    ShowWindow(pane_.hwnd(), paneExpanded_ ? SW_SHOW : SW_HIDE);
     slide_.Start(hwnd(), paneExpanded_ ? change : -change);
 }
 
@@ -153,6 +154,7 @@ INT_PTR CHalvardDlg::OnRestore(WPARAM, LPARAM) {
 
 INT_PTR CHalvardDlg::OnTaskbarCreated(WPARAM, LPARAM) {
     tray_.Restore();
+    taskbar_.Attach(hwnd());
     return TRUE;
 }
 

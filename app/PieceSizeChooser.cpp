@@ -11,7 +11,7 @@ bool PieceSizeChooser::Create(HWND parent, const RECT& place) {
         return false;
     }
     button_.SetBitmap(IDB_PIECE_SIZE, RGB(255, 0, 255));
-    button_.AddMenuItem(ID_PRESET_FLOPPY, "&Floppy(1.44 MB)", MF_STRING);
+    button_.AddMenuItem(ID_PRESET_FLOPPY, "1.44 MB &floppy", MF_STRING);
     button_.AddMenuItem(ID_PRESET_10MB, "1&0 MB Chunks", MF_STRING);
     button_.AddMenuItem(ID_PRESET_100MB, "&100 MB Chunks", MF_STRING);
     button_.AddMenuItem(0, "", MF_SEPARATOR);

@@ -30,6 +30,7 @@ NamedFile ClassifyNamedFile(const std::string& path) {
         return {true, info.empty() ? upper : AsciiUpper(info)};
     }
     if (engine::IsInfoFileName(upper)) return {true, upper};
+    if (const std::string info = engine::InfoFileForRecoveryFile(upper); !info.empty()) return {true, info};
     return {false, path};
 }
 

@@ -37,6 +37,7 @@ bool StatusArea::Create(HWND parent, const RECT& place, std::string& problem) {
 }
 
 void StatusArea::SetPart(Part part, const std::string& text) {
+    texts_[part] = text;
     if (bar_) SendMessageW(bar_, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(platform::Widen(text).c_str()));
 }
 

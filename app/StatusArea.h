@@ -17,6 +17,8 @@ public:
     bool Create(HWND parent, const RECT& place, std::string& problem);
 
     void SetPart(Part part, const std::string& text);
+    // What a part shows now, as set here.
+    const std::string& PartText(Part part) const { return texts_[part]; }
     // A run's progress: shown from 0 for each new operation.
     void ShowProgress(bool visible);
     void SetProgress(int percent);
@@ -26,6 +28,7 @@ public:
 private:
     HWND bar_ = nullptr;
     HWND progress_ = nullptr;
+    std::string texts_[4];
 };
 
 }  // namespace app

@@ -137,7 +137,9 @@ bool OperationController::OnCancel() {
     if (!running_ || finished_ || workDone_) return false;
 
     gate_->Pause();
-    const Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};
+    Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};
+    question.okLabel = texts::kContinueButton;
+    question.cancelLabel = texts::kStopButton;
     // The worker may pass its last checkpoint while the question is open:
     // then the work is complete and kept, and a late Cancel lets its closing
     // message through, so that nobody takes a finished split for a stopped

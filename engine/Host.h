@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -25,12 +26,20 @@ enum class Question {
 };
 
 struct Message {
+    Message(std::string t = std::string(), std::string c = std::string(), Buttons b = Buttons::Ok,
+            Question q = Question::None)
+        : text(std::move(t)), caption(std::move(c)), buttons(b), question(q) {}
     std::string text;
     // Empty: the program's title (and, by the house style, the exclamation
     // icon); a box with a caption of its own carries no icon.
     std::string caption;
     Buttons buttons = Buttons::Ok;
     Question question = Question::None;
+    // A message that something went as asked carries the information icon.
+    bool information = false;
+    // What OK and Cancel do, said on their buttons ("Continue", "Stop");
+    // empty: OK and Cancel.
+    std::string okLabel, cancelLabel;
 };
 
 enum class FileExistsAnswer {
@@ -84,6 +93,8 @@ public:
 
     // Shorthand for a box with only OK under the program's title.
     void Tell(const std::string& text, const std::string& caption = std::string());
+    // The same for news that something went as asked.
+    void Inform(const std::string& text);
 };
 
 class Progress {

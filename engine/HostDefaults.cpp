@@ -10,10 +10,22 @@ Answer Prompts::ShowMessage(const Message& message) {
 
 FileExistsAnswer Prompts::AskFileExists(std::string&) { return FileExistsAnswer::Stop; }
 
-void Prompts::ShowVerifyReport(const VerifyReport& report) { Tell(VerifySummary(report)); }
+void Prompts::ShowVerifyReport(const VerifyReport& report) {
+    if (report.problems.empty()) {
+        Inform(VerifySummary(report));
+    } else {
+        Tell(VerifySummary(report));
+    }
+}
 
 void Prompts::Tell(const std::string& text, const std::string& caption) {
     ShowMessage(Message{text, caption, Buttons::Ok, Question::None});
+}
+
+void Prompts::Inform(const std::string& text) {
+    Message message{text, std::string(), Buttons::Ok, Question::None};
+    message.information = true;
+    ShowMessage(message);
 }
 
 void Progress::Report(std::uint64_t, std::uint64_t, const std::string&) {}

@@ -96,4 +96,15 @@ std::string InfoFileForPiece(const std::string& piecePath, const std::string& se
     return piecePath.substr(0, nameStart) + name.substr(0, secondLast) + ".sio";
 }
 
+std::string InfoFileForRecoveryFile(const std::string& path) {
+    if (!EndsWithNoCase(path, ".par2") || path.size() <= 5) return std::string();
+    std::string base = path.substr(0, path.size() - 5);
+    const std::size_t vol = base.rfind('.');
+    if (vol != std::string::npos && base.size() > vol + 4 && EndsWithNoCase(base.substr(0, vol + 4), ".vol") &&
+        base.find_first_not_of("0123456789+-", vol + 4) == std::string::npos) {
+        base.resize(vol);
+    }
+    return base + ".sio";
+}
+
 }  // namespace engine

@@ -27,5 +27,8 @@ bool IsValidUtf8(const std::string& text);
 // (film.avi.3.spl -> film.avi.sio). Empty when the name has no such suffix.
 // `separators` lists the characters that end a folder part.
 std::string InfoFileForPiece(const std::string& piecePath, const std::string& separators = "\\/");
+// The same for a recovery file: NAME.par2 and NAME.volA+B.par2 belong to
+// NAME.sio. Empty when the name is no recovery file's.
+std::string InfoFileForRecoveryFile(const std::string& path);
 
 }  // namespace engine

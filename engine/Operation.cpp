@@ -55,11 +55,11 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
     try {
         switch (mode) {
             case Mode::Split: ctx.prompts.ShowSplitNotice(std::get<SplitJob>(job).recovery.recoverySlices); break;
-            case Mode::Rejoin: ctx.prompts.Tell(texts::kCompleted); break;
+            case Mode::Rejoin: ctx.prompts.Inform(texts::kCompleted); break;
             case Mode::Verify:
             case Mode::Repair: ctx.prompts.ShowVerifyReport(report); break;
             case Mode::Protect:
-                ctx.prompts.Tell(RebuildableText(std::get<ProtectJob>(job).recovery.recoverySlices));
+                ctx.prompts.Inform(RebuildableText(std::get<ProtectJob>(job).recovery.recoverySlices));
                 break;
         }
     } catch (const OperationCancelled&) {

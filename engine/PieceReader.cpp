@@ -19,7 +19,7 @@ constexpr int kMaxDiskPrompts = 100;
 
 std::string ProblemText(const PieceProblem& problem) {
     switch (problem.kind) {
-        case PieceProblem::Kind::Missing: return texts::kFilesMissing;
+        case PieceProblem::Kind::Missing: return Fill(texts::kFilesMissingNamed, problem.path);
         case PieceProblem::Kind::NotAFile: return Fill(texts::kNotAFile, problem.path);
         case PieceProblem::Kind::WrongLength: return Fill(texts::kPieceWrongLength, problem.path);
         case PieceProblem::Kind::Damaged: return Fill(texts::kPieceDamaged, problem.path);

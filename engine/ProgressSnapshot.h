@@ -23,6 +23,10 @@ public:
         std::uint64_t reports = 0;  // how many there were: a reader sees what is new
         Clock::time_point startedAt;
         Clock::time_point at;  // when the last one came
+        // A step of the run (the pieces, then the recovery data) starts
+        // when the total changes: its speed is measured from there.
+        Clock::time_point stepAt;
+        std::uint64_t stepDone = 0;
     };
 
     // A new run: nothing done yet.
@@ -34,5 +38,14 @@ private:
     mutable std::mutex mutex_;
     View view_;
 };
+
+// What a window shows of a run's progress: "42 %", "120.0 MB of 300.0 MB",
+// "85.3 MB/s", "about 2 s left"; the last two empty until the speed can be
+// told (half a second into a step).
+struct ProgressFigures {
+    int percent = 0;
+    std::string amount, speed, timeLeft;
+};
+ProgressFigures Figures(const ProgressSnapshot::View& view, ProgressSnapshot::Clock::time_point now);
 
 }  // namespace engine

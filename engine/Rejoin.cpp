@@ -10,6 +10,7 @@
 #include "Par2Format.h"
 #include "PieceReader.h"
 #include "Recovery.h"
+#include "RejoinBatch.h"
 #include "Repair.h"
 #include "RunOutputs.h"
 #include "SetClaim.h"
@@ -76,7 +77,7 @@ private:
 }
 
 [[noreturn]] void Rejoiner::Fail(const PieceProblem& problem) {
-    if (problem.kind == PieceProblem::Kind::Missing) Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
+    if (problem.kind == PieceProblem::Kind::Missing) Fail(ProblemText(problem), texts::kFilesMissingCaption);
     if (problem.kind == PieceProblem::Kind::Unreadable && problem.code == err::kReadFault) {
         prompts_.Tell(texts::kErrorReadingFile);
         Fail(texts::kFilesMissing, texts::kFilesMissingCaption);
@@ -148,6 +149,24 @@ void Rejoiner::RemoveSet(const PieceReader& reader) {
         const ErrorCode removed =
             folder && part.folder == job_.infoFolder ? folder->Delete(part.name) : platform_.Delete(path);
         if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) failed = path;
+    }
+    // The set's own Go.bat goes with it; a Go.bat of anything else stays.
+    if (folder) {
+        std::unique_ptr<File> batch;
+        if (folder->Open("Go.bat", {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, batch) ==
+            err::kNone) {
+            std::string head(4096, '\0');
+            std::uint32_t got = 0;
+            const bool read = batch->Read(head.data(), static_cast<std::uint32_t>(head.size()), got) == err::kNone;
+            batch->Close();
+            head.resize(got);
+            if (read && BatchRejoins(platform_, head, job_.set.name)) {
+                const ErrorCode removed = folder->Delete("Go.bat");
+                if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) {
+                    failed = FolderPrefix(platform_, job_.infoFolder) + "Go.bat";
+                }
+            }
+        }
     }
     // The recovery files belong to the set too; a rebuilt piece was never
     // a file, and a damaged one stays for the user to look at.
@@ -300,7 +319,7 @@ Outcome Rejoiner::Run() {
         if (!rebuilt_.empty()) {
             std::string names;
             for (const std::string& name : rebuilt_) names += (names.empty() ? "" : ", ") + name;
-            prompts_.Tell(Fill(texts::kRebuiltPieces, names));
+            prompts_.Inform(Fill(texts::kRebuiltPieces, names));
         }
         if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet(reader);
     });

@@ -611,9 +611,10 @@ Outcome Splitter::Run() {
         prompts_.Tell(texts::kMemoryInsufficient);
         return Outcome::Stopped;
     }
-    if (platform_.Open(job_.sourcePath, kSourceMode, source_) != err::kNone) {
+    if (const ErrorCode code = platform_.Open(job_.sourcePath, kSourceMode, source_)) {
         source_.reset();
-        prompts_.Tell(texts::kErrorReadingPrefix + job_.sourcePath);
+        // Which file, and why: in use by another program, access denied, ...
+        prompts_.Tell(StandardFileText(CauseFromCode(code), job_.sourcePath));
         return Outcome::Stopped;
     }
     // The file the checks measured, untouched since.

@@ -193,6 +193,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
         return refuse(Fill(Fill(texts::kBadName, problem, "%2"), job.sourceName));
     }
 
+    if (job.sourceSize == 0) return refuse(Fill(texts::kEmptySource, source));
     const PlanCheck resolved = ResolvePieceSize(request.size, job.sourceSize, job.pieceSize);
     if (!resolved.ok) {
         Prepared r = refuse(resolved.message ? resolved.message : "");
@@ -240,7 +241,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
 // The refusal for the first problem a walk over the pieces finds: the same
 // rule a rejoin and a verification apply as they read.
 Prepared RefusalFor(const Opening& o, const PieceProblem& problem) {
-    if (problem.kind == PieceProblem::Kind::Missing) return o.Refusal(texts::kFilesMissing, texts::kFilesMissingCaption);
+    if (problem.kind == PieceProblem::Kind::Missing) return o.Refusal(ProblemText(problem), texts::kFilesMissingCaption);
     return o.Refusal(ProblemText(problem));
 }
 
@@ -333,15 +334,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
 
 std::string InfoPathFor(const Platform& platform, const std::string& path) {
     // NAME.par2 and NAME.volA+B.par2 stand for NAME.sio beside them.
-    if (EndsWithNoCase(path, ".par2")) {
-        std::string base = path.substr(0, path.size() - 5);
-        const std::size_t vol = base.rfind('.');
-        if (vol != std::string::npos && EndsWithNoCase(base.substr(0, vol + 4), ".vol") &&
-            base.find_first_not_of("0123456789+-", vol + 4) == std::string::npos && base.size() > vol + 4) {
-            base.resize(vol);
-        }
-        return base + ".sio";
-    }
+    if (const std::string info = InfoFileForRecoveryFile(path); !info.empty()) return info;
     if (!IsPieceFileName(path)) return path;
     const std::string info = InfoFileForPiece(path, std::string(1, platform.Separator()));
     return info.empty() ? path : info;

@@ -58,10 +58,17 @@ inline constexpr const char* kNoRoomCaption = "No disk space.";
 // Interrupting an operation
 inline constexpr const char* kSuspended = "The current operation is suspended.\n Continue?";
 inline constexpr const char* kSuspendedCaption = "User interruption";
+inline constexpr const char* kContinueButton = "&Continue";
+// The status bar after a run that did not complete; %1 is Split, Rejoin or Verify.
+inline constexpr const char* kStatusStopped = "%1 stopped";
+// Progress: %1 done of %2 (sizes such as "120.0 MB"); %1 a duration.
+inline constexpr const char* kProgressAmount = "%1 of %2";
+inline constexpr const char* kTimeLeft = "about %1 left";
+inline constexpr const char* kStatusFailed = "%1 failed";
+inline constexpr const char* kStopButton = "&Stop";
 
 // Split operation
 inline constexpr const char* kNoDiskInfo = "Aborting due to failure in \n obtaining disk info...";
-inline constexpr const char* kErrorReadingPrefix = "Error reading";
 inline constexpr const char* kProgressFormat = "Processed: %d\nRemaining: %d";
 inline constexpr const char* kOutOfMemory = "Out of memory.";
 // Anything that is neither a file failure nor a refusal.
@@ -105,7 +112,12 @@ inline constexpr const char* kErasing = "Erasing the removable disk...";
 // Rejoin
 inline constexpr const char* kFilesMissing =
     "Some files are missing... \r\nCopy all the files to a single location and retry the operation.";
+// The same, naming the first piece that is missing (%1, its path).
+inline constexpr const char* kFilesMissingNamed =
+    "Some files are missing... %1 was not found.\r\nCopy all the files to a single location and retry the operation.";
 inline constexpr const char* kFilesMissingCaption = "Cannot Continue";
+// %1 is the source's path.
+inline constexpr const char* kEmptySource = "%1 is empty: there is nothing to split.";
 inline constexpr const char* kErrorReadingFile = "Error reading file";
 inline constexpr const char* kCompleted = "Completed Successfully";
 // An info file that cannot be trusted is refused before anything is written;
@@ -145,6 +157,9 @@ inline constexpr const char* kRecoveryPercentRange = "The recovery data must be 
 // %1 is how many pieces.
 inline constexpr const char* kRecoveryCanRebuildOne = "The recovery data can rebuild 1 lost or damaged piece.";
 inline constexpr const char* kRecoveryCanRebuild = "The recovery data can rebuild up to %1 lost or damaged pieces.";
+// The file-exists question; %1 is the existing file's path.
+inline constexpr const char* kFileExistsQuestion =
+    "%1 already exists.\nReplace it, save under a new name, or stop with nothing changed.";
 inline constexpr const char* kRebuilding = "Rebuilding from the recovery data...";
 // The settings pane, beside the percentage: %1 is a size such as "2.9 MB".
 inline constexpr const char* kRecoveryRoom = "about %1 here";

@@ -5,6 +5,8 @@
 ; /D=<folder>, last on the line, chooses the folder.
 
 Unicode true
+ManifestDPIAware true
+ManifestSupportedOS all
 !if "${ARCH}" == "x64"
   Target amd64-unicode
   !define PROGRAM_FILES "$PROGRAMFILES64"

@@ -2,10 +2,11 @@
 # The help file holds the start page and the three topics the program opens.
 set -euo pipefail
 pages=$(chmls list "$1" 2>/dev/null)
-for page in "/index.htm" "/Splitting a file.htm" "/Joining split files.htm" "/Setting up options.htm"; do
+for page in "/index.htm" "/Splitting a file.htm" "/Joining split files.htm" "/Setting up options.htm" \
+            "/Corvane Split.hhc" "/Corvane Split.hhk"; do
   if ! grep -qF "$page" <<<"$pages"; then
     echo "missing from $1: $page" >&2
     exit 1
   fi
 done
-echo "help file: 4 pages present"
+echo "help file: 4 pages, contents and index present"

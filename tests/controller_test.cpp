@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Controller.h"
+#include "engine/ProgressSnapshot.h"
 #include "engine/SplitInfo.h"
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
@@ -375,6 +376,38 @@ TEST(StartChecks, EraseOnlyBeforeASplitToARemovableDisk) {
         EXPECT_EQ(f.Run(), Outcome::Completed);
         EXPECT_EQ(f.fs.HasFile("A:\\old.txt"), !split);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Percent, amount, speed and time left, measured from the start of the step
+// (the total changing starts one, as the recovery data does after the pieces).
+TEST(ProgressFigures, SpeedAndTimeLeftFromTheStepsStart) {
+    engine::ProgressSnapshot snapshot;
+    snapshot.Begin();
+    snapshot.Report(0, 300'000'000, "");
+    engine::ProgressSnapshot::View view = snapshot.Read();
+    engine::ProgressFigures f = engine::Figures(view, view.stepAt + std::chrono::milliseconds(100));
+    EXPECT_EQ(f.percent, 0);
+    EXPECT_EQ(f.amount, "0 bytes of 300.0 MB");
+    EXPECT_EQ(f.speed, "");  // too early to tell
+    view.done = 100'000'000;
+    f = engine::Figures(view, view.stepAt + std::chrono::seconds(2));
+    EXPECT_EQ(f.percent, 33);
+    EXPECT_EQ(f.amount, "100.0 MB of 300.0 MB");
+    EXPECT_EQ(f.speed, "50.0 MB/s");
+    EXPECT_EQ(f.timeLeft, "about 4 s left");
+    view.done = 1'000'000;
+    view.total = 2'000'000'000'000;
+    f = engine::Figures(view, view.stepAt + std::chrono::seconds(1));
+    EXPECT_EQ(f.timeLeft, "about 555 h 33 min left");
+    // A new total is a new step: its speed starts afresh.
+    snapshot.Report(5, 10, texts::kMakingRecovery);
+    view = snapshot.Read();
+    EXPECT_EQ(view.stepDone, 5u);
+    EXPECT_GE(view.stepAt, view.startedAt);
 }
 
 }  // namespace

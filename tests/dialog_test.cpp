@@ -15,32 +15,45 @@ namespace {
 HWND WaitForWindow(const char* title) { return drive::WaitForDialog(GetCurrentProcessId(), title); }
 std::string Text(HWND hwnd, int id) { return drive::ItemText(hwnd, id); }
 
-TEST(FileExistsDialog, OkTakesTheNewPathCancelKeepsTheOld) {
-    for (const bool ok : {true, false}) {
-        std::string seen, staticText, caption;
+// Three answers, each by its own button; Stop (also Esc and the close box)
+// is the default, and saving under "the new name" needs one.
+TEST(FileExistsDialog, ReplaceSaveAsOrStopAndOnlyReplaceReplaces) {
+    const struct {
+        int button;
+        const char* typed;
+        engine::FileExistsAnswer answer;
+        const char* path;
+    } cases[] = {
+        {IDOK, "C:\\out\\renamed.avi", engine::FileExistsAnswer::Rename, "C:\\out\\renamed.avi"},
+        {IDC_EXISTS_REPLACE, "C:\\out\\renamed.avi", engine::FileExistsAnswer::Overwrite, "C:\\out\\movie.avi"},
+        {IDCANCEL, "C:\\out\\renamed.avi", engine::FileExistsAnswer::Stop, "C:\\out\\movie.avi"},
+        {0, "C:\\out\\movie.avi", engine::FileExistsAnswer::Stop, "C:\\out\\movie.avi"},  // Enter, name unchanged
+    };
+    for (const auto& c : cases) {
+        std::string seen, staticText;
+        bool saveEnabledUnchanged = true;
         std::thread user([&] {
             HWND dialog = WaitForWindow("File already exists");
             ASSERT_NE(dialog, nullptr);
             seen = Text(dialog, IDC_SOURCE_PATH);
             staticText = Text(dialog, IDC_EXISTS_TEXT);
-            SetDlgItemTextA(dialog, IDC_SOURCE_PATH, "C:\\out\\renamed.avi");
-            PostMessageA(GetDlgItem(dialog, ok ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+            saveEnabledUnchanged = IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE;
+            SetDlgItemTextA(dialog, IDC_SOURCE_PATH, c.typed);
+            if (c.button) {
+                PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
+            } else {
+                PostMessageA(dialog, WM_COMMAND, LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)), 0);
+            }
         });
         std::string path = "C:\\out\\movie.avi";
         const auto answer = app::FileExistsDialog::Ask(nullptr, path);
         user.join();
         EXPECT_EQ(seen, "C:\\out\\movie.avi");
         EXPECT_EQ(staticText,
-                  "A file with the same name already exists in the path. If you choose to overwrite the current "
-                  "file click cancel. Else enter a new file name with the desired full path in the edit box and  "
-                  "click OK. ");
-        if (ok) {
-            EXPECT_EQ(answer, engine::FileExistsAnswer::Rename);
-            EXPECT_EQ(path, "C:\\out\\renamed.avi");
-        } else {
-            EXPECT_EQ(answer, engine::FileExistsAnswer::Overwrite);
-            EXPECT_EQ(path, "C:\\out\\movie.avi");
-        }
+                  "C:\\out\\movie.avi already exists.\nReplace it, save under a new name, or stop with nothing changed.");
+        EXPECT_FALSE(saveEnabledUnchanged);
+        EXPECT_EQ(answer, c.answer) << c.button;
+        EXPECT_EQ(path, c.path) << c.button;
     }
 }
 

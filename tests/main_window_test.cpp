@@ -73,15 +73,19 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
     const std::string piece = Make(dir, "\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.2.spl");
     const std::string notes = Make(dir, "notes \xe2\x82\xac.txt");
     std::string twoItems, folder, splitSource, rejoinSource, wrongType, missingInfo;
+    bool splitModeAfter = true;
     WithMainWindow([&](HWND main) {
         Drop(main, {notes, dir.path});
         twoItems = Answer();
         Drop(main, {dir.path});
         drive::WaitUntil([&] { return drive::ItemText(main, IDC_DESTINATION_PATH) == dir.path; });
         folder = drive::ItemText(main, IDC_DESTINATION_PATH);
+        // A piece dropped in Split mode is a set to rejoin.
         Drop(main, {piece});
         drive::WaitUntil([&] { return !drive::ItemText(main, IDC_SOURCE_PATH).empty(); });
         splitSource = drive::ItemText(main, IDC_SOURCE_PATH);
+        splitModeAfter = IsDlgButtonChecked(main, IDC_SPLIT_MODE) == BST_CHECKED;
+        drive::SetItemText(main, IDC_SOURCE_PATH, "");
 
         SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
         Drop(main, {piece});
@@ -94,7 +98,8 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
     });
     EXPECT_EQ(twoItems, "Drag-and-drop a single file/folder");
     EXPECT_EQ(folder, dir.path);
-    EXPECT_EQ(splitSource, piece);
+    EXPECT_EQ(splitSource, engine::AsciiUpper(dir.path + "\\\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio"));
+    EXPECT_FALSE(splitModeAfter);
     // Upper case as the program spells an info file (ASCII letters only).
     EXPECT_EQ(rejoinSource, engine::AsciiUpper(dir.path + "\\\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c\xd0\xbc.avi.sio"));
     EXPECT_EQ(wrongType, "Enter .sio or .spl file");
@@ -302,6 +307,40 @@ TEST(MainWindow, HelpTopics) {
     GetModuleFileNameW(library, loaded, MAX_PATH);
     const int length = static_cast<int>(GetSystemDirectoryW(system, MAX_PATH));
     EXPECT_EQ(CompareStringOrdinal(loaded, length, system, length, TRUE), CSTR_EQUAL) << platform::Narrow(loaded);
+}
+
+}  // namespace
+
+namespace {
+
+// A run's figures in the status bar and the caption while it goes, and how
+// it ended after it: a split of 1 GiB, stopped at the question.
+TEST(MainWindow, ProgressFiguresWhileRunningAndTheEndingAfter) {
+    drive::TempFolder dir;
+    dir.WriteSparse("big.bin", 1ull << 30);
+    std::string amount, speed, caption, question, ending;
+    WithMainWindow([&](HWND main) {
+        drive::SetItemText(main, IDC_SOURCE_PATH, dir.path + "\\big.bin");
+        drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path);
+        drive::Click(main, IDC_START);
+        HWND bar = GetDlgItem(main, IDC_STATUS_BAR);
+        drive::WaitUntil([&] {
+            amount = drive::StatusPart(bar, 1);
+            speed = drive::StatusPart(bar, 2);
+            caption = drive::TextOf(main);
+            return amount.find(" of 1.1 GB (") != std::string::npos && speed.find(" left") != std::string::npos;
+        }, 30000);
+        drive::Click(main, IDCANCEL);
+        question = drive::AnswerBox(GetCurrentProcessId(), "User interruption", IDCANCEL, 20000);
+        drive::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(main, IDC_START)) != FALSE; }, 60000);
+        drive::WaitUntil([&] { return (ending = drive::StatusPart(bar, 0)) == "Split stopped"; });
+    });
+    EXPECT_NE(amount.find(" of 1.1 GB ("), std::string::npos) << amount;
+    EXPECT_NE(speed.find("/s, about "), std::string::npos) << speed;
+    EXPECT_NE(caption.find(" % - Corvane.Split"), std::string::npos) << caption;
+    EXPECT_EQ(question, "The current operation is suspended.\n Continue?");
+    EXPECT_EQ(ending, "Split stopped");
+    EXPECT_FALSE(dir.Exists("big.bin.0.spl"));
 }
 
 }  // namespace

@@ -206,8 +206,8 @@ TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
     ASSERT_NE(main, nullptr);
     drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\back");
     Click(main, IDC_START);
-    // Overwrite the older file: it is replaced only by an exact one.
-    drive::AnswerBox(program.pid(), "File already exists", IDCANCEL);
+    // Replace the older file: it is replaced only by an exact one.
+    drive::AnswerBox(program.pid(), "File already exists", IDC_EXISTS_REPLACE);
     const std::string text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
     EXPECT_NE(text.find("movie.avi.1.spl is damaged: its checksum does not match. Nothing was rejoined."),
               std::string::npos)
@@ -270,6 +270,11 @@ TEST(ParvexWindow, CancelDuringASplit) {
         } else {
             Click(main, IDCANCEL);
         }
+        // The buttons say what they do.
+        HWND question = program.Dialog("User interruption", 20000);
+        ASSERT_NE(question, nullptr);
+        EXPECT_EQ(ItemText(question, IDOK), "&Continue");
+        EXPECT_EQ(ItemText(question, IDCANCEL), "&Stop");
         EXPECT_EQ(drive::AnswerBox(program.pid(), "User interruption", c.stop ? IDCANCEL : IDOK),
                   "The current operation is suspended.\n Continue?");
         if (c.stop) {
@@ -374,6 +379,46 @@ TEST(ParvexWindow, SettingsPaneSavesOnOkOnly) {
     EXPECT_EQ(RegistryValue("Folder Options"), "2");
     EXPECT_EQ(RegistryValue("Working Folder"), dir.path);
     EXPECT_EQ(ItemText(main, IDC_DESTINATION_PATH), dir.path);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+// The output exists: Stop leaves it byte for byte, the status bar says
+// the rejoin stopped; Replace replaces it with the exact file.
+TEST(ParvexWindow, TheFileExistsQuestionStopsWithNothingChanged) {
+    drive::TempFolder dir;
+    dir.Write("movie.avi", support::Pattern(3000000));
+    dir.MakeFolder("back");
+    dir.Write("back\\movie.avi", "the user's own file");
+    {
+        platform::Win32Platform fs;
+        engine::StartRequest request;
+        request.sourceText = dir.path + "\\movie.avi";
+        request.destinationText = dir.path;
+        request.size.presetBytes = 1000000;
+        const engine::Prepared prepared = engine::PrepareJob(request, fs, {});
+        ASSERT_TRUE(prepared.ok);
+        engine::Host quiet;
+        engine::OperationContext ctx(fs, quiet);
+        ASSERT_EQ(engine::RunJob(prepared.job, ctx), engine::Outcome::Completed);
+    }
+    Parvex program("\"" + dir.path + "\\movie.avi.2.spl\"");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\back");
+    Click(main, IDC_START);
+    HWND question = program.Dialog("File already exists", 30000);
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(GetDlgItem(question, IDCANCEL)), LOWORD(SendMessageW(question, DM_GETDEFID, 0, 0)));
+    Click(question, IDCANCEL);
+    WaitUntilUsable(main);
+    EXPECT_EQ(dir.Read("back\\movie.avi"), "the user's own file");
+    EXPECT_EQ(TextOf(GetDlgItem(main, IDC_STATUS_BAR)), "Rejoin stopped");
+    Click(main, IDC_START);
+    drive::AnswerBox(program.pid(), "File already exists", IDC_EXISTS_REPLACE, 30000);
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), "Completed Successfully");
+    WaitUntilUsable(main);
+    EXPECT_EQ(dir.Size("back\\movie.avi"), 3000000u);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
@@ -582,7 +627,7 @@ TEST(ParvexScreens, EveryWindow) {
     Click(main, IDC_START);
     HWND exists = program.Dialog("File already exists", 20000);
     shots.Snap("file-exists", exists);
-    Click(exists, IDCANCEL);
+    Click(exists, IDC_EXISTS_REPLACE);
     HWND done = program.Dialog("Corvane.Split", 60000);
     shots.Snap("completed", done);
     Click(done, IDOK);

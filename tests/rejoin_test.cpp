@@ -2,6 +2,7 @@
 
 #include "engine/FileErrors.h"
 #include "engine/Names.h"
+#include "engine/RejoinBatch.h"
 #include "engine/SplitInfo.h"
 #include "engine/Texts.h"
 #include "support/SplitFixture.h"
@@ -61,6 +62,11 @@ TEST_F(Rejoin, LargePiecesGoInBlocks) {
     EXPECT_EQ(fs.Content("F:\\out\\big.iso"), big);
 }
 
+std::string Missing(const std::string& piece) {
+    return "Some files are missing... E:\\parts\\" + piece +
+           " was not found.\r\nCopy all the files to a single location and retry the operation.";
+}
+
 TEST(RejoinPieces, OnlyTheExactSetIsRejoined) {
     const std::string wrongLength = "is damaged: its length does not match the split. Nothing was rejoined.";
     const struct {
@@ -68,9 +74,9 @@ TEST(RejoinPieces, OnlyTheExactSetIsRejoined) {
         std::function<void(fake::FakePlatform&)> damage;
         std::string message;  // empty: rejoined
     } cases[] = {
-        {"first missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.0.spl"); }, texts::kFilesMissing},
-        {"middle missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.1.spl"); }, texts::kFilesMissing},
-        {"last missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.2.spl"); }, texts::kFilesMissing},
+        {"first missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.0.spl"); }, Missing("movie.avi.0.spl")},
+        {"middle missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.1.spl"); }, Missing("movie.avi.1.spl")},
+        {"last missing", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.2.spl"); }, Missing("movie.avi.2.spl")},
         {"last short", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(4999)); },
          "E:\\parts\\movie.avi.2.spl " + wrongLength},
         {"middle longer", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.1.spl", Bytes(10001)); },
@@ -84,7 +90,7 @@ TEST(RejoinPieces, OnlyTheExactSetIsRejoined) {
              fs.Delete("E:\\parts\\movie.avi.1.spl");
              fs.AddFile("E:\\parts\\movie.avi.2.spl", Bytes(15000));
          },
-         texts::kFilesMissing},
+         Missing("movie.avi.1.spl")},
         {"a pipe in place of a piece", [](auto& fs) { fs.Delete("E:\\parts\\movie.avi.1.spl"); fs.AddSpecial("E:\\parts\\movie.avi.1.spl"); },
          "E:\\parts\\movie.avi.1.spl is not an ordinary file (it is a folder, a device or a pipe).\nNothing was written."},
         {"a fourth piece is not read", [](auto& fs) { fs.AddFile("E:\\parts\\movie.avi.3.spl", Bytes(9)); }, ""},
@@ -184,8 +190,16 @@ TEST_F(Rejoin, CraftedInfoFilesAreRefused) {
 
 TEST_F(Rejoin, RemoveSettingDeletesExactlyWhatWasRead) {
     settings.removeSplitFilesAfterRejoin = true;
+    // The set's own Go.bat goes too; the user's own stays.
+    const std::string line = RejoinBatchLine("movie.avi", 3);
+    fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
     ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
+    Lay(whole, 10000, "movie.avi");
+    fs.AddFile("E:\\parts\\Go.bat", {'@', 'e', 'c', 'h', 'o'});
+    fs.Delete("F:\\out\\movie.avi");
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_EQ(fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
     EXPECT_EQ(fs.Content("F:\\out\\movie.avi"), whole);
 }
 

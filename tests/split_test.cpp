@@ -102,7 +102,9 @@ TEST(SplitRefusal, EachRefusalTellsWhyAndChangesNothing) {
         {"free space unknown", [](auto& f) { f.Source(100); f.Preset(10); f.fs.drive('E').freeSpaceFails = true; }, texts::kNoDiskInfo},
         {"less room than the source", [](auto& f) { f.Source(5000); f.Preset(2000); f.fs.drive('E').freeBytes = 4999; }, texts::kNoRoomForSource},
         {"source as long as piece", [](auto& f) { f.Source(1457664); f.Preset(kPresetFloppy); }, texts::kChunkSame},
-        {"source shorter than piece", [](auto& f) { f.Source(0); f.Preset(kPresetFloppy); }, texts::kChunkLarger},
+        {"source shorter than piece", [](auto& f) { f.Source(1000); f.Preset(kPresetFloppy); }, texts::kChunkLarger},
+        {"empty source", [](auto& f) { f.Source(0); f.Preset(kPresetFloppy); },
+         "D:\\video\\movie.avi is empty: there is nothing to split."},
         {"one file", [](auto& f) { f.Source(1000); f.Custom("1", kUnitFiles); }, texts::kChunkLarger},
         {"zero bytes", [](auto& f) { f.Source(1000); f.Custom("0", kUnitBytes); }, texts::kChunkZero},
         {"a quote in the name", [](auto& f) { f.Source(100, "a\"b.txt"); f.Preset(10); },
@@ -147,7 +149,7 @@ TEST_F(Split, SourceLockedByAnotherProgram) {
     std::unique_ptr<File> locker;
     ASSERT_EQ(fs.Open(sourcePath, {Access::ReadWrite, Share::None, Creation::OpenExisting, false}, locker), 0u);
     EXPECT_EQ(Run(), Outcome::Stopped);
-    EXPECT_EQ(host.texts(), std::vector<std::string>{"Error readingD:\\video\\movie.avi"});
+    EXPECT_EQ(host.texts(), std::vector<std::string>{"A sharing violation occurred while accessing D:\\video\\movie.avi."});
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
     locker.reset();
     ExpectIdle();

@@ -120,7 +120,7 @@ TEST_F(Win32Files, SplitOfALockedSourceSaysErrorReading) {
     OperationContext ctx(fs, host);
     EXPECT_EQ(RunJob(prepared.job, ctx), Outcome::Stopped);
     CloseHandle(lock);
-    EXPECT_EQ(host.texts(), std::vector<std::string>{"Error reading" + request.sourceText});
+    EXPECT_EQ(host.texts(), std::vector<std::string>{"A sharing violation occurred while accessing " + request.sourceText + "."});
     EXPECT_EQ(Read(dir + "\\busy.bin.sio"), "<missing>");
 }
 

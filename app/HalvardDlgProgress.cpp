@@ -1,0 +1,77 @@
+// The main window during a run: the worker's progress read on a timer and
+// shown as a bar, a percentage in the caption, bytes done, speed and time
+// left in the status bar, and on the taskbar button; how the run ended.
+#include "app/HalvardDlg.h"
+
+#include "engine/Format.h"
+#include "engine/Texts.h"
+#include "resources/resource.h"
+#include "window/WindowText.h"
+
+namespace app {
+
+// What the worker last reported, when it is news.
+void CHalvardDlg::ShowProgress() {
+    const engine::ProgressSnapshot::View view = progress_.Read();
+    if (view.reports == progressShown_) return;
+    progressShown_ = view.reports;
+    const engine::ProgressFigures figures = engine::Figures(view, engine::ProgressSnapshot::Clock::now());
+    status_.SetProgress(figures.percent);
+    SetText(IDC_PROGRESS_TEXT, view.text);
+    status_.SetPart(StatusArea::kDestination,
+                    figures.amount.empty() ? std::string() : figures.amount + " (" + std::to_string(figures.percent) + " %)");
+    status_.SetPart(StatusArea::kSize, figures.speed.empty() ? std::string() : figures.speed + ", " + figures.timeLeft);
+    SetCaption(std::to_string(figures.percent) + " % - " + texts::kAppTitle);
+    taskbar_.Value(view.done, view.total);
+}
+
+void CHalvardDlg::Started(engine::Mode mode) {
+    EnableControls(false);
+    statusBeforeRun_[0] = status_.PartText(StatusArea::kDestination);
+    statusBeforeRun_[1] = status_.PartText(StatusArea::kSize);
+    captionBeforeRun_ = window::TextOf(hwnd());
+    status_.SetStep(10);
+    status_.ShowProgress(true);
+    progress_.Begin();
+    progressShown_ = 0;
+    taskbar_.Set(TaskbarProgress::State::Normal);
+    SetTimer(hwnd(), kProgressTimer, kProgressInterval, nullptr);
+    if (mode == engine::Mode::Split && !form_.size().custom) ShowCustomSize(false);
+}
+
+void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
+    KillTimer(hwnd(), kProgressTimer);
+    ShowProgress();
+    status_.SetPart(StatusArea::kDestination, statusBeforeRun_[0]);
+    status_.SetPart(StatusArea::kSize, statusBeforeRun_[1]);
+    SetCaption(captionBeforeRun_);
+    if (outcome == engine::Outcome::Completed && mode == engine::Mode::Split) {
+        // The resolved size stays the current one; the custom field goes.
+        status_.SetProgress(100);
+        ShowCustomSize(false);
+        form_.SplitCompleted(lastPieceSize_);
+    }
+    EnableControls(true);
+    if (outcome == engine::Outcome::Completed) RefreshStatusBar("", false);
+    status_.ShowProgress(false);
+    taskbar_.Set(outcome == engine::Outcome::Failed ? TaskbarProgress::State::Error : TaskbarProgress::State::None);
+    // A run that did not complete says so where the mode is shown, until the
+    // next one.
+    const char* name = mode == engine::Mode::Split ? "Split" : mode == engine::Mode::Verify ? "Verify" : "Rejoin";
+    if (outcome == engine::Outcome::Cancelled || outcome == engine::Outcome::Stopped) {
+        status_.SetPart(StatusArea::kMode, engine::Fill(texts::kStatusStopped, name));
+    } else if (outcome == engine::Outcome::Failed) {
+        status_.SetPart(StatusArea::kMode, engine::Fill(texts::kStatusFailed, name));
+    }
+}
+
+// The question whether to go on pauses the taskbar's progress too.
+engine::Answer CHalvardDlg::ShowMessage(const engine::Message& message) {
+    const bool suspension = message.caption == texts::kSuspendedCaption;
+    if (suspension) taskbar_.Set(TaskbarProgress::State::Paused);
+    const engine::Answer answer = WindowHost::ShowMessage(message);
+    if (suspension) taskbar_.Set(TaskbarProgress::State::Normal);
+    return answer;
+}
+
+}  // namespace app
