@@ -8,13 +8,13 @@ namespace app {
 namespace {
 
 const SizeCommand kCommands[] = {
-    {ID_PRESET_FLOPPY, false, engine::kPresetFloppy, "1.44 MB", nullptr},
-    {ID_PRESET_10MB, false, engine::kPreset10MB, "10 MB", nullptr},
-    {ID_PRESET_100MB, false, engine::kPreset100MB, "100 MB", nullptr},
-    {ID_UNIT_BYTES, true, engine::kUnitBytes, "Custom [bytes]", "In bytes:"},
-    {ID_UNIT_KB, true, engine::kUnitKB, "Custom [KB]", "In kilo bytes:"},
-    {ID_UNIT_MB, true, engine::kUnitMB, "Custom [MB]", "In mega bytes:"},
-    {ID_UNIT_FILES, true, engine::kUnitFiles, "File count", "Total files:"},
+    {ID_PRESET_FLOPPY, false, engine::kPresetFloppy, "1.44 MB", nullptr, "floppy"},
+    {ID_PRESET_10MB, false, engine::kPreset10MB, "10 MB", nullptr, "10MB"},
+    {ID_PRESET_100MB, false, engine::kPreset100MB, "100 MB", nullptr, "100MB"},
+    {ID_UNIT_BYTES, true, engine::kUnitBytes, "Custom [bytes]", "In bytes:", "bytes"},
+    {ID_UNIT_KB, true, engine::kUnitKB, "Custom [KB]", "In KB:", "KB"},
+    {ID_UNIT_MB, true, engine::kUnitMB, "Custom [MB]", "In MB:", "MB"},
+    {ID_UNIT_FILES, true, engine::kUnitFiles, "File count", "Total files:", "files"},
 };
 
 }  // namespace
@@ -39,7 +39,8 @@ unsigned SizeCommandForName(const std::string& name) {
         {"FLOPPY", ID_PRESET_FLOPPY}, {"B", ID_UNIT_BYTES},          {"BYTES", ID_UNIT_BYTES},
         {"KB", ID_UNIT_KB},           {"KILOBYTES", ID_UNIT_KB},     {"KILO BYTES", ID_UNIT_KB},
         {"MB", ID_UNIT_MB},           {"MEGABYTES", ID_UNIT_MB},     {"MEGA BYTES", ID_UNIT_MB},
-        {"FILE", ID_UNIT_FILES},      {"FILES", ID_UNIT_FILES},
+        {"FILE", ID_UNIT_FILES},      {"FILES", ID_UNIT_FILES},      {"10MB", ID_PRESET_10MB},
+        {"100MB", ID_PRESET_100MB},
     };
     const std::string upper = engine::AsciiUpper(name);
     for (const auto& entry : kNames) {
@@ -60,6 +61,7 @@ const SizeCommand* FormState::ChooseSize(unsigned command) {
     const SizeCommand* entry = FindSizeCommand(command);
     if (!entry) return nullptr;
     size_.custom = entry->custom;
+    sizeName_ = entry->name;
     if (entry->custom) {
         size_.unit = entry->value;
     } else {

@@ -27,6 +27,7 @@ struct SizeCommand {
     std::uint32_t value;  // preset bytes, or the unit
     const char* status;   // the status bar's size part
     const char* label;    // the custom field's label (units only)
+    const char* name;     // as remembered between starts, and as automation may name it
 };
 
 // The command's entry, or null for a command of another kind.
@@ -58,11 +59,14 @@ public:
     // A completed split: the custom field goes; the resolved size stays.
     void SplitCompleted(std::uint32_t pieceSize);
     const engine::SizeChoice& size() const { return size_; }
+    // The name of the command the size menu checks now.
+    const char* sizeName() const { return sizeName_; }
 
 private:
     FormMode mode_ = FormMode::Split;
     Fields other_;
     engine::SizeChoice size_;
+    const char* sizeName_ = "floppy";
 };
 
 }  // namespace app

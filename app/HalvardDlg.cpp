@@ -12,6 +12,7 @@
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
+#include "window/Dpi.h"
 #include "window/WindowText.h"
 
 namespace app {
@@ -49,6 +50,8 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_COMMAND, ID_ABOUT, &CHalvardDlg::OnAbout},
         {WM_COMMAND, ID_MOVE_TO_TRAY, &CHalvardDlg::OnMoveToTray},
         {WM_COMMAND, ID_VERIFY_SET, &CHalvardDlg::OnVerifySet},
+        {WM_COMMAND, IDC_VERIFY, &CHalvardDlg::OnVerifySet},
+        {WM_DPICHANGED, 0, &CHalvardDlg::OnDpiChanged},
         {WM_COMMAND, ID_TRAY_RESTORE, &CHalvardDlg::OnRestore},
         {WM_COMMAND, ID_TRAY_EXIT, &CHalvardDlg::OnCancelCommand},
         {WM_COMMAND, ID_HELP_CONTENTS, &CHalvardDlg::OnHelpContents},
@@ -97,6 +100,27 @@ RECT CHalvardDlg::ClientRectOf(int id) const {
     return rect;
 }
 
+// Another monitor's DPI: the dialog manager scales the controls of the
+// template; the ones made here follow their places, and the icons are made
+// again at the new size.
+INT_PTR CHalvardDlg::OnDpiChanged(WPARAM, LPARAM lParam) {
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT size = ClientRectOf(IDC_SIZE_BUTTON_PLACE);
+    MoveWindow(sizeChooser_.hwnd(), size.left, size.top, size.right - size.left, size.bottom - size.top, TRUE);
+    status_.Place(ClientRectOf(IDC_STATUS_PLACE));
+    const RECT pane = ClientRectOf(IDC_PANE_PLACE);
+    MoveWindow(pane_.hwnd(), pane.left, pane.top, pane.right - pane.left, pane.bottom - pane.top, TRUE);
+    const int dpi = window::DpiOf(hwnd());
+    bigIcon_.Reset(Icon(window::Scaled(32, dpi)));
+    smallIcon_.Reset(Icon(window::Scaled(16, dpi)));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    InvalidateRect(hwnd(), nullptr, TRUE);
+    return TRUE;
+}
+
 void CHalvardDlg::SetCaption(const std::string& text) { window::SetTextOf(hwnd(), text); }
 
 HICON CHalvardDlg::Icon(int size) const {
@@ -115,7 +139,7 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
         HMENU system = GetSystemMenu(hwnd(), FALSE);
         AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, about.c_str());
-        AppendMenuW(system, MF_STRING, IDM_ALWAYS_ON_TOP, L"Always on top");
+        AppendMenuW(system, MF_STRING, IDM_ALWAYS_ON_TOP, L"&Always on top");
     }
     bigIcon_.Reset(Icon(GetSystemMetrics(SM_CXICON)));
     smallIcon_.Reset(Icon(GetSystemMetrics(SM_CXSMICON)));
@@ -134,6 +158,8 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     ShowCustomSize(false);
     std::string problem;
     if (!status_.Create(hwnd(), ClientRectOf(IDC_STATUS_PLACE), problem)) Tell(problem);
+    // The button made here goes where its place is in the Tab order.
+    SetWindowPos(sizeChooser_.hwnd(), Item(IDC_SIZE_BUTTON_PLACE), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     sizeChooser_.Check(ID_PRESET_FLOPPY);
     status_.SetPart(StatusArea::kSize, "1.44 MB");
     status_.SetPart(StatusArea::kMode, "Split");
@@ -143,6 +169,7 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     CreateTooltips();
     InvalidateRect(hwnd(), nullptr, TRUE);
 
+    RestoreRemembered();
     if (!fileToOpen_.empty()) OpenNamedFile(fileToOpen_);
 
     if (store_.EnsureFolder(store_.record().workingFolder, texts::kCreateWorkingCaption, *this) ==
@@ -194,6 +221,7 @@ void CHalvardDlg::ApplyModeLook(bool split) {
     SetText(IDC_CHOOSE_FOLDER, "&Destination folder");
     SetText(IDC_START, split ? "S&plit" : "&Rejoin");
     sizeChooser_.Show(split);
+    ShowWindow(Item(IDC_VERIFY), split ? SW_HIDE : SW_SHOW);
     status_.ShowProgress(false);
     ShowCustomSize(split && form_.size().custom);
 }
@@ -258,7 +286,7 @@ void CHalvardDlg::UseWorkingFolder(const std::string& folder) {
 }
 
 void CHalvardDlg::EnableControls(bool enable) {
-    for (int id : {IDC_SOURCE_PATH, IDC_DESTINATION_PATH, IDC_CHOOSE_FOLDER, IDC_CHOOSE_FILE, IDC_START}) {
+    for (int id : {IDC_SOURCE_PATH, IDC_DESTINATION_PATH, IDC_CHOOSE_FOLDER, IDC_CHOOSE_FILE, IDC_START, IDC_VERIFY}) {
         EnableWindow(Item(id), enable);
     }
     sizeChooser_.Enable(enable);
@@ -288,7 +316,7 @@ bool CHalvardDlg::StartOperation() {
     request.sourceText = Text(IDC_SOURCE_PATH);
     request.destinationText = Text(IDC_DESTINATION_PATH);
     request.size = form_.size();
-    request.size.customText = Text(IDC_CUSTOM_SIZE);
+    request.size.customText = CustomSizeText();
     if (form_.split()) request.recoveryPercent = static_cast<std::uint32_t>(store_.record().recoveryPercent);
     const engine::EngineSettings settings = store_.ForEngine();
     const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
@@ -299,6 +327,12 @@ bool CHalvardDlg::StartOperation() {
         return !prepared.refusal.noSpace;
     }
     if (const auto* split = std::get_if<engine::SplitJob>(&prepared.job)) lastPieceSize_ = split->pieceSize;
+    if (form_.split()) {
+        remembered_.pieceSize = form_.sizeName();
+        remembered_.customSize = form_.size().custom ? Text(IDC_CUSTOM_SIZE) : std::string();
+    }
+    remembered_.destination = Text(IDC_DESTINATION_PATH);
+    Remember();
     controller_.Run(prepared.job, settings);
     return true;
 }

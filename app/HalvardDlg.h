@@ -124,7 +124,15 @@ private:
     INT_PTR OnContextHelp(WPARAM, LPARAM);
     INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
     INT_PTR OnWorkerCall(WPARAM, LPARAM);
+    INT_PTR OnDpiChanged(WPARAM, LPARAM);
     void ChooseSize(unsigned command);
+    // The custom field's text with the user's decimal separator as ".".
+    std::string CustomSizeText() const;
+    void SetAlwaysOnTop(bool onTop);
+    // What the window remembers between starts: brought back once, written
+    // as it changes.
+    void RestoreRemembered();
+    void Remember();
     void TogglePane();
     void ShowHelp(const std::string& topic);
 
@@ -155,6 +163,8 @@ private:
     bool paneShown_ = false;
     int margin_ = -1;
     bool alwaysOnTop_ = false;
+    std::string customAccepted_;  // the custom field's last text that passed
+    settings::Remembered remembered_;
     bool checkingUpdates_ = false;
     window::ScopedMenu trayMenu_;
     window::ScopedIcon bigIcon_;

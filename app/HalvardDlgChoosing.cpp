@@ -79,7 +79,10 @@ bool CHalvardDlg::AskForFile(const std::wstring& filterList, const wchar_t* titl
     }
     // Room for the longest path the system has.
     std::wstring path(32768, L'\0');
-    const std::wstring initial = platform::Widen(store_.record().startupFolder);
+    // Where the last file was chosen, while it is there; else the startup folder.
+    const std::string& last = remembered_.sourceFolder;
+    const std::wstring initial =
+        platform::Widen(!last.empty() && platform_.IsFolder(last) ? last : store_.record().startupFolder);
     OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
     open.hwndOwner = hwnd();
@@ -95,6 +98,11 @@ bool CHalvardDlg::AskForFile(const std::wstring& filterList, const wchar_t* titl
         return false;
     }
     chosen = platform::Narrow(path.c_str());
+    const std::size_t cut = chosen.find_last_of("\\/");
+    if (cut != std::string::npos) {
+        remembered_.sourceFolder = chosen.substr(0, cut == 2 && chosen[1] == ':' ? 3 : cut);  // C:\ stays a root
+        Remember();
+    }
     return true;
 }
 

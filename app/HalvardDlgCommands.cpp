@@ -9,10 +9,13 @@
 #include "engine/Format.h"
 #include "engine/Recovery.h"
 #include "engine/Texts.h"
+#include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "update/VersionDialog.h"
 #include "update/VersionText.h"
 #include "window/WindowText.h"
+
+#include <algorithm>
 
 namespace app {
 
@@ -29,7 +32,7 @@ std::string CHalvardDlg::RecoveryRoomText(std::uint32_t percent) {
         return std::string();
     }
     engine::SizeChoice size = form_.size();
-    size.customText = Text(IDC_CUSTOM_SIZE);
+    size.customText = CustomSizeText();
     std::uint32_t pieceSize = 0;
     if (!engine::ResolvePieceSize(size, status.size, pieceSize).ok || !engine::CheckPieceSize(status.size, pieceSize).ok) {
         return std::string();
@@ -64,14 +67,44 @@ INT_PTR CHalvardDlg::OnSizeCommand(WPARAM wParam, LPARAM) {
     return TRUE;
 }
 
-// The custom size takes digits only: anything else empties the field.
+namespace {
+std::string DecimalSeparator() {
+    wchar_t separator[8] = L".";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
+    return platform::Narrow(separator);
+}
+}  // namespace
+
+std::string CHalvardDlg::CustomSizeText() const {
+    std::string text = Text(IDC_CUSTOM_SIZE);
+    const std::string separator = DecimalSeparator();
+    if (separator.empty() || separator == ".") return text;
+    for (std::size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, at + 1)) {
+        text.replace(at, separator.size(), ".");
+    }
+    return text;
+}
+
+// The custom size takes digits and one decimal separator, in the user's
+// form or as ".". Anything else is refused as it is typed, aloud: the field
+// goes back to what it held, never to a number the user did not type.
 INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {
     if (HIWORD(wParam) != EN_CHANGE) return FALSE;
-    for (char c : Text(IDC_CUSTOM_SIZE)) {
-        if (c < '0' || c > '9') {
-            SetText(IDC_CUSTOM_SIZE, "");
-            break;
-        }
+    const std::string typed = Text(IDC_CUSTOM_SIZE);
+    const std::string normal = CustomSizeText();
+    const bool digits = normal.find_first_not_of("0123456789.") == std::string::npos &&
+                        std::count(normal.begin(), normal.end(), '.') <= 1;
+    if (digits) {
+        customAccepted_ = typed;
+        return TRUE;
+    }
+    HWND edit = Item(IDC_CUSTOM_SIZE);
+    SetText(IDC_CUSTOM_SIZE, customAccepted_);
+    SendMessageW(edit, EM_SETSEL, customAccepted_.size(), customAccepted_.size());
+    const std::wstring message = platform::Widen(engine::Fill(texts::kSizeCharacters, DecimalSeparator()));
+    EDITBALLOONTIP tip{sizeof tip, L"Piece size", message.c_str(), TTI_ERROR};
+    if (!SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip))) {
+        Tell(platform::Narrow(message.c_str()));
     }
     return TRUE;
 }
@@ -180,24 +213,38 @@ INT_PTR CHalvardDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 
 // --- system menu, help -------------------------------------------------------
 
+void CHalvardDlg::SetAlwaysOnTop(bool onTop) {
+    SetWindowPos(hwnd(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The flag follows the window's state; reading the style back is not
+    // reliable on every window manager.
+    alwaysOnTop_ = onTop;
+    remembered_.alwaysOnTop = onTop;
+    CheckMenuItem(GetSystemMenu(hwnd(), FALSE), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND | (onTop ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void CHalvardDlg::RestoreRemembered() {
+    remembered_ = store_.LoadRemembered();
+    if (remembered_.alwaysOnTop) SetAlwaysOnTop(true);
+    if (const unsigned command = SizeCommandForName(remembered_.pieceSize)) {
+        ChooseSize(command);
+        if (form_.size().custom) SetText(IDC_CUSTOM_SIZE, remembered_.customSize);
+    }
+    if (!remembered_.destination.empty() && platform_.IsFolder(remembered_.destination)) {
+        SetDestination(remembered_.destination);
+    }
+}
+
+void CHalvardDlg::Remember() { store_.Remember(remembered_); }
+
 INT_PTR CHalvardDlg::OnSysCommand(WPARAM wParam, LPARAM) {
     switch (wParam & 0xFFF0) {
         case IDM_ABOUTBOX:
             AboutDialog().DoModal(hwnd());
             return TRUE;
-        case IDM_ALWAYS_ON_TOP: {
-            // The flag follows the window's state; reading the style back is
-            // not reliable on every window manager.
-            const bool topmost = alwaysOnTop_;
-            SetWindowPos(hwnd(), topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | (topmost ? 0 : SWP_NOREDRAW));
-            alwaysOnTop_ = !alwaysOnTop_;
-            HMENU system = GetSystemMenu(hwnd(), FALSE);
-            DeleteMenu(system, IDM_ALWAYS_ON_TOP, MF_BYCOMMAND);
-            AppendMenuW(system, MF_STRING | (topmost ? MF_UNCHECKED : MF_CHECKED), IDM_ALWAYS_ON_TOP,
-                        L"&Always On Top");
+        case IDM_ALWAYS_ON_TOP:
+            SetAlwaysOnTop(!alwaysOnTop_);
+            Remember();
             return TRUE;
-        }
         default:
             return FALSE;  // the system's own handling
     }

@@ -17,23 +17,29 @@ bool StatusArea::Create(HWND parent, const RECT& place, std::string& problem) {
         problem = texts::kNoStatusBar;
         return false;
     }
-    RECT client;
-    GetClientRect(bar_, &client);
-    const int tenth = client.right * 10 / 100;
-    int edges[4] = {tenth, 5 * tenth, 7 * tenth, -1};
-    SendMessageW(bar_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
-
-    RECT part;
-    SendMessageW(bar_, SB_GETRECT, kProgress, reinterpret_cast<LPARAM>(&part));
-    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH, part.left, part.top,
-                                part.right - part.left, part.bottom - part.top, bar_,
+    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH, 0, 0, 0, 0, bar_,
                                 reinterpret_cast<HMENU>(IDC_PROGRESS_BAR), instance, nullptr);
     if (!progress_) {
         problem = texts::kNoProgressBar;
         return false;
     }
+    Place(place);
     SendMessageW(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     return true;
+}
+
+void StatusArea::Place(const RECT& place) {
+    if (!bar_) return;
+    MoveWindow(bar_, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
+    RECT client;
+    GetClientRect(bar_, &client);
+    const int tenth = client.right * 10 / 100;
+    int edges[4] = {tenth, 5 * tenth, 7 * tenth, -1};
+    SendMessageW(bar_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    if (!progress_) return;
+    RECT part;
+    SendMessageW(bar_, SB_GETRECT, kProgress, reinterpret_cast<LPARAM>(&part));
+    MoveWindow(progress_, part.left, part.top, part.right - part.left, part.bottom - part.top, TRUE);
 }
 
 void StatusArea::SetPart(Part part, const std::string& text) {

@@ -16,6 +16,8 @@ public:
     // with `problem` naming what could not be made.
     bool Create(HWND parent, const RECT& place, std::string& problem);
 
+    // Moves it to `place`, its parts and progress bar with it.
+    void Place(const RECT& place);
     void SetPart(Part part, const std::string& text);
     // What a part shows now, as set here.
     const std::string& PartText(Part part) const { return texts_[part]; }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/WideText.h"
+#include "window/Dpi.h"
 #include "window/WindowText.h"
 
 namespace controls {
@@ -12,6 +13,8 @@ window::ControlTable<MenuButton> MenuButton::Messages() {
         {WM_LBUTTONDOWN, &MenuButton::OnLButtonDown}, {WM_LBUTTONUP, &MenuButton::OnLButtonUp},
         {WM_MOUSEMOVE, &MenuButton::OnMouseMove},     {WM_SETFOCUS, &MenuButton::OnSetFocus},
         {WM_KILLFOCUS, &MenuButton::OnKillFocus},     {WM_SYSCOLORCHANGE, &MenuButton::OnSysColorChange},
+        {WM_KEYDOWN, &MenuButton::OnKeyDown},         {WM_KEYUP, &MenuButton::OnKeyUp},
+        {WM_SYSKEYDOWN, &MenuButton::OnSysKeyDown},   {WM_GETDLGCODE, &MenuButton::OnGetDlgCode},
     };
     static_assert(window::EveryRowHasAHandler(kRows));
     return kRows;
@@ -33,20 +36,38 @@ bool MenuButton::Create(const std::string& caption, DWORD style, const RECT& rec
 
 bool MenuButton::SetBitmap(UINT resourceId, COLORREF mask) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    bitmap_.Reset(LoadBitmapW(instance, MAKEINTRESOURCEW(resourceId)));
+    bitmap_.Reset(static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, 0)));
     if (!bitmap_.get()) return false;
     GetObjectW(bitmap_.get(), sizeof bitmapInfo_, &bitmapInfo_);
-    images_.Reset(ImageList_LoadImageW(instance, MAKEINTRESOURCEW(resourceId), bitmapInfo_.bmWidth, 1, mask,
-                                       IMAGE_BITMAP, 0));
     hasBitmap_ = true;
     mask_ = mask;
     COLORMAP toWhite{mask, RGB(255, 255, 255)};
     if (HBITMAP mapped = CreateMappedBitmap(instance, resourceId, 0, &toWhite, 1)) {
-        disabled_.Reset(static_cast<HBITMAP>(
-            CopyImage(mapped, IMAGE_BITMAP, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, LR_COPYDELETEORG)));
+        disabledSource_.Reset(mapped);
     }
+    imagesDpi_ = 0;
+    ScaleImages(window::DpiOf(hwnd()));
     return hasBitmap_;
 }
+
+// Nearest-neighbour stretching keeps the mask colour exact, so the scaled
+// image stays transparent where the original was.
+void MenuButton::ScaleImages(int dpi) {
+    if (!hasBitmap_ || dpi == imagesDpi_) return;
+    imagesDpi_ = dpi;
+    imageSize_ = {window::Scaled(bitmapInfo_.bmWidth, dpi), window::Scaled(bitmapInfo_.bmHeight, dpi)};
+    images_.Reset(ImageList_Create(imageSize_.cx, imageSize_.cy, ILC_COLOR24 | ILC_MASK, 1, 0));
+    if (HBITMAP scaled = static_cast<HBITMAP>(CopyImage(bitmap_.get(), IMAGE_BITMAP, imageSize_.cx, imageSize_.cy, 0))) {
+        if (images_) ImageList_AddMasked(images_.get(), scaled, mask_);
+        DeleteObject(scaled);
+    }
+    if (disabledSource_.get()) {
+        disabled_.Reset(static_cast<HBITMAP>(
+            CopyImage(disabledSource_.get(), IMAGE_BITMAP, imageSize_.cx, imageSize_.cy, 0)));
+    }
+}
+
+int MenuButton::ArrowArea() const { return window::Scaled(kArrowArea, window::DpiOf(hwnd())); }
 
 BOOL MenuButton::AddMenuItem(UINT id, const std::string& text, UINT flags) {
     const std::wstring wide = platform::Widen(text);
@@ -65,19 +86,61 @@ LRESULT MenuButton::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
     GetWindowRect(hwnd(), &rect);
     POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     ClientToScreen(hwnd(), &at);
-    if (hasMenuItems_ && at.x >= rect.right - kArrowArea && at.x < rect.right) {
-        menuShown_ = true;
-        Repaint();
-        UpdateWindow(hwnd());
-        TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_LEFTBUTTON, rect.left, rect.bottom, 0, owner_, nullptr);
-        menuShown_ = false;
-        Repaint();
+    if (hasMenuItems_ && at.x >= rect.right - ArrowArea() && at.x < rect.right) {
         // The face is not pressed by a click that opened the menu.
+        OpenMenu();
         return 0;
     }
     pressed_ = true;
     Repaint();
     return Default(WM_LBUTTONDOWN, wParam, lParam);
+}
+
+void MenuButton::OpenMenu() {
+    if (!hasMenuItems_) return;
+    RECT rect;
+    GetWindowRect(hwnd(), &rect);
+    menuShown_ = true;
+    Repaint();
+    UpdateWindow(hwnd());
+    TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_LEFTBUTTON, rect.left, rect.bottom, 0, owner_, nullptr);
+    menuShown_ = false;
+    Repaint();
+}
+
+// The keys a drop-down opens with elsewhere in Windows: F4 and Alt+Down as in
+// a combo box, and Space, since the menu holds every choice the face offers.
+LRESULT MenuButton::OnKeyDown(WPARAM wParam, LPARAM lParam) {
+    if (hasMenuItems_ && (wParam == VK_F4 || wParam == VK_SPACE)) {
+        if (!(lParam & (1 << 30))) OpenMenu();  // not again for a held key
+        return 0;
+    }
+    return Default(WM_KEYDOWN, wParam, lParam);
+}
+
+LRESULT MenuButton::OnKeyUp(WPARAM wParam, LPARAM lParam) {
+    // The button's own Space release would click the face.
+    if (hasMenuItems_ && wParam == VK_SPACE) return 0;
+    return Default(WM_KEYUP, wParam, lParam);
+}
+
+LRESULT MenuButton::OnSysKeyDown(WPARAM wParam, LPARAM lParam) {
+    if (hasMenuItems_ && (wParam == VK_DOWN || wParam == VK_UP)) {
+        OpenMenu();
+        return 0;
+    }
+    return Default(WM_SYSKEYDOWN, wParam, lParam);
+}
+
+// F4 reaches the button only if it asks for it; arrows without Alt still move
+// between controls as the dialog manager does for any button.
+LRESULT MenuButton::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
+    LRESULT code = Default(WM_GETDLGCODE, wParam, lParam);
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (hasMenuItems_ && message && message->message == WM_KEYDOWN && message->wParam == VK_F4) {
+        code |= DLGC_WANTMESSAGE;
+    }
+    return code;
 }
 
 LRESULT MenuButton::OnLButtonUp(WPARAM wParam, LPARAM lParam) {
@@ -128,7 +191,12 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
     const bool down = pressed_ && !menuShown_;
 
-    const window::ScopedSelect font(dc, GetStockObject(DEFAULT_GUI_FONT));
+    const int dpi = window::DpiOf(hwnd());
+    ScaleImages(dpi);
+    const int arrowArea = window::Scaled(kArrowArea, dpi);
+    // The dialog's own font, which follows its DPI, rather than a stock one.
+    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(owner_, WM_GETFONT, 0, 0));
+    const window::ScopedSelect font(dc, dialogFont ? static_cast<HGDIOBJ>(dialogFont) : GetStockObject(DEFAULT_GUI_FONT));
     FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
 
     RECT r = item.rcItem;
@@ -136,7 +204,7 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     RECT f = r;
     InflateRect(&f, -4, -4);
     if (!menuShown_ && pressed_) OffsetRect(&f, 1, 1);
-    f.right -= kArrowArea;
+    f.right -= arrowArea;
 
     if (!down) DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH);
     if (enabled && (isDefault || pressed_)) {
@@ -150,19 +218,20 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
 
     const int shift = pressed_ ? 1 : 0;
     if (hasBitmap_) {
-        const int x = item.rcItem.left + 6 + shift, y = item.rcItem.top + 6 + shift;
+        const int x = item.rcItem.left + window::Scaled(6, dpi) + shift;
+        const int y = (item.rcItem.top + item.rcItem.bottom - imageSize_.cy) / 2 + shift;
         if (!enabled && disabled_.get()) {
-            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(disabled_.get()), 0, x, y, bitmapInfo_.bmWidth,
-                       bitmapInfo_.bmHeight, DST_BITMAP | DSS_DISABLED);
+            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(disabled_.get()), 0, x, y, imageSize_.cx,
+                       imageSize_.cy, DST_BITMAP | DSS_DISABLED);
         } else if (images_) {
-            ImageList_DrawEx(images_.get(), 0, dc, x, y, bitmapInfo_.bmWidth, bitmapInfo_.bmHeight, CLR_DEFAULT,
-                             CLR_DEFAULT, ILD_NORMAL);
+            ImageList_DrawEx(images_.get(), 0, dc, x, y, imageSize_.cx, imageSize_.cy, CLR_DEFAULT, CLR_DEFAULT,
+                             ILD_NORMAL);
         }
     }
 
     const std::wstring caption = platform::Widen(window::TextOf(hwnd()));
     RECT text = f;
-    text.left += bitmapInfo_.bmWidth + 2;
+    text.left += imageSize_.cx + 2;
     SetBkMode(dc, TRANSPARENT);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     if (enabled) {
@@ -179,7 +248,7 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
 
     RECT d = item.rcItem;
     InflateRect(&d, -2, -2);
-    d.right -= kArrowArea;
+    d.right -= arrowArea;
     const window::ScopedGdi<HPEN> shadowPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
     const window::ScopedGdi<HPEN> lightPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
     {
@@ -193,12 +262,18 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
         LineTo(dc, d.right + 1, d.bottom);
     }
 
-    const int tipX = d.right + 1 + kArrowArea / 2 + shift;
-    const int tipY = (d.top + d.bottom) / 2 + shift;
-    SetPixel(dc, tipX, tipY, RGB(0, 0, 0));
+    // A downward triangle, as tall as the DPI makes three pixels.
+    const int rows = window::Scaled(3, dpi);
+    const int tipX = d.right + 1 + arrowArea / 2 + shift;
+    const int tipY = (d.top + d.bottom) / 2 + (rows + 1) / 2 + shift;
     const COLORREF arrow = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
-    for (int row = 1; row <= 3; ++row) {
-        for (int dx = -row; dx <= row; ++dx) SetPixel(dc, tipX + dx, tipY - row, arrow);
+    const window::ScopedGdi<HBRUSH> arrowBrush(CreateSolidBrush(arrow));
+    const window::ScopedGdi<HPEN> arrowPen(CreatePen(PS_SOLID, 1, arrow));
+    {
+        const window::ScopedSelect pen(dc, arrowPen.get());
+        const window::ScopedSelect brush(dc, arrowBrush.get());
+        const POINT corners[3] = {{tipX - rows, tipY - rows}, {tipX + rows, tipY - rows}, {tipX, tipY}};
+        Polygon(dc, corners, 3);
     }
 
     if (menuShown_ && enabled) {

@@ -37,9 +37,19 @@ private:
     LRESULT OnSetFocus(WPARAM, LPARAM);
     LRESULT OnKillFocus(WPARAM, LPARAM);
     LRESULT OnSysColorChange(WPARAM, LPARAM);
+    LRESULT OnKeyDown(WPARAM, LPARAM);
+    LRESULT OnKeyUp(WPARAM, LPARAM);
+    LRESULT OnSysKeyDown(WPARAM, LPARAM);
+    LRESULT OnGetDlgCode(WPARAM, LPARAM);
+    void OpenMenu();
     void Repaint() { InvalidateRect(hwnd(), nullptr, TRUE); }
 
+    // At 96 DPI; scaled to the window's.
     static constexpr int kArrowArea = 16;
+    int ArrowArea() const;
+    // The image list and disabled image at the window's DPI, made again when
+    // it changes (a move to another monitor).
+    void ScaleImages(int dpi);
 
     window::ScopedMenu menu_;
     window::ScopedGdi<HBITMAP> bitmap_;
@@ -52,6 +62,9 @@ private:
     HWND owner_ = nullptr;
     COLORREF mask_ = 0;
     window::ScopedGdi<HBITMAP> disabled_;
+    window::ScopedGdi<HBITMAP> disabledSource_;
+    int imagesDpi_ = 0;
+    SIZE imageSize_{};
 };
 
 }  // namespace controls

@@ -36,6 +36,45 @@ ParsedSize ParseCustomText(const std::string& text) {
     return {static_cast<std::uint32_t>(magnitude), overflow};
 }
 
+bool IsDecimalText(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of(" \t"), point = text.find('.');
+    if (begin == std::string::npos || point == std::string::npos || point < begin) return false;
+    const std::size_t end = text.find_last_not_of(" \t");
+    const std::string whole = text.substr(begin, point - begin), part = text.substr(point + 1, end - point);
+    return whole.find_first_not_of("0123456789") == std::string::npos &&
+           part.find_first_not_of("0123456789") == std::string::npos && whole.size() + part.size() > 0;
+}
+
+namespace {
+
+// "1.5" of a unit, in whole bytes: decimals past the unit's last byte must be
+// zeros, so that 1.0000005 MB is refused rather than rounded.
+bool DecimalBytes(const std::string& text, std::uint32_t unit, std::uint64_t& bytes) {
+    const std::size_t begin = text.find_first_not_of(" \t"), end = text.find_last_not_of(" \t");
+    const std::size_t point = text.find('.');
+    const std::string whole = text.substr(begin, point - begin), part = text.substr(point + 1, end - point);
+    std::uint64_t value = 0;
+    for (char c : whole) {
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > kMax32) return false;
+    }
+    value *= unit;
+    std::uint64_t scale = unit;
+    for (char c : part) {
+        if (scale >= 10) {
+            scale /= 10;
+            value += static_cast<unsigned>(c - '0') * scale;
+        } else if (c != '0') {
+            return false;
+        }
+    }
+    if (value > kMax32) return false;
+    bytes = value;
+    return true;
+}
+
+}  // namespace
+
 PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, std::uint32_t& pieceSize) {
     if (!choice.custom) {
         pieceSize = choice.presetBytes;
@@ -43,6 +82,15 @@ PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, s
     }
     if (choice.customText.empty()) return {false, nullptr};
 
+    if (IsDecimalText(choice.customText)) {
+        std::uint64_t bytes = 0;
+        if (choice.unit == kUnitBytes || choice.unit == kUnitFiles) return {false, texts::kWholeNumber};
+        if (!DecimalBytes(choice.customText, choice.unit, bytes)) return {false, texts::kCheckValues};
+        pieceSize = static_cast<std::uint32_t>(bytes);
+        return {true, nullptr};
+    }
+    // A point that makes no decimal is no size, never the digits before it.
+    if (choice.customText.find('.') != std::string::npos) return {false, texts::kCheckValues};
     const ParsedSize parsed = ParseCustomText(choice.customText);
     if (choice.unit != kUnitFiles) {
         const std::uint64_t bytes = std::uint64_t{parsed.value} * choice.unit;

@@ -49,6 +49,9 @@ struct ParsedSize {
     bool overflow;
 };
 ParsedSize ParseCustomText(const std::string& text);
+// Digits with one decimal point ("1.5", ".5", "2."), white space around: a
+// decimal size, which KB and MB take and bytes and file counts refuse.
+bool IsDecimalText(const std::string& text);
 
 // The piece size in bytes for a source of `sourceSize` bytes.
 PlanCheck ResolvePieceSize(const SizeChoice& choice, std::uint64_t sourceSize, std::uint32_t& pieceSize);

@@ -25,6 +25,10 @@ inline constexpr const char* kSettingTooLong =
 // Piece plan
 inline constexpr const char* kVerifyValues = "Verify the values entered \nand retry the operation";
 inline constexpr const char* kCheckValues = "Check the values entered.";
+inline constexpr const char* kWholeNumber = "A size in bytes or a number of files is a whole number.";
+// The custom size refuses what it cannot take as it is typed: %1 is the
+// user's decimal separator.
+inline constexpr const char* kSizeCharacters = "Only digits and one decimal separator (%1) can be typed here.";
 inline constexpr const char* kMemoryInsufficient = "Memory insufficient";
 inline constexpr const char* kChunkLarger = "Size of chunk should be lesser than source file";
 inline constexpr const char* kChunkSame =

@@ -77,7 +77,8 @@ INT_PTR CSettingsDlg::OnOk(WPARAM, LPARAM) {
     edited.workingFolder = EditText(hwnd(), IDC_WORKING_FOLDER, kPathBuffer - 1);
     edited.startupFolder = EditText(hwnd(), IDC_STARTUP_FOLDER, kPathBuffer - 1);
     edited.recoveryPercent = RecoveryPercent();
-    store_.Save(edited, host_);
+    // A folder refused stays in its field, for the user to correct.
+    if (!store_.Save(edited, host_)) return TRUE;
     PostMessageW(GetParent(hwnd()), WM_SETTINGS_DONE, 0, 0);
     return TRUE;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "engine/Format.h"
 #include "engine/Texts.h"
@@ -60,12 +62,51 @@ FolderCheck SettingsStore::EnsureFolder(const std::string& path, const std::stri
         engine::Answer::Ok) {
         return FolderCheck::Refused;
     }
-    if (folders_.CreateFolder(path) == engine::err::kNone) return FolderCheck::Created;
-    host.Tell(texts::kCannotCreateFolder + path, texts::kCannotCreateCaption);
-    return FolderCheck::Refused;
+    // The missing folders from the deepest existing one down; the walk up
+    // ends at a drive or share root, which no one creates.
+    std::vector<std::string> missing;
+    std::string at = path;
+    while (at.size() > 1 && (at.back() == '\\' || at.back() == '/')) at.pop_back();
+    while (!at.empty() && !folders_.IsFolder(at)) {
+        missing.push_back(at);
+        const std::size_t cut = at.find_last_of("\\/");
+        if (cut == std::string::npos || cut == 0 || (cut == 2 && at[1] == ':')) break;
+        at.resize(cut);
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        const engine::ErrorCode error = folders_.CreateFolder(*level);
+        if (error != engine::err::kNone && !folders_.IsFolder(*level)) {
+            host.Tell(texts::kCannotCreateFolder + *level, texts::kCannotCreateCaption);
+            return FolderCheck::Refused;
+        }
+    }
+    return FolderCheck::Created;
 }
 
-void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
+Remembered SettingsStore::LoadRemembered() {
+    Remembered remembered;
+    std::string text;
+    if (registry_.Read(kPieceSize, kOptionsBuffer, text)) remembered.pieceSize = text;
+    if (registry_.Read(kCustomSize, kSizeBuffer, text)) remembered.customSize = text;
+    remembered.alwaysOnTop = registry_.Read(kAlwaysOnTop, kOptionsBuffer, text) && text == "1";
+    if (registry_.Read(kLastSourceFolder, kPathBuffer, text)) remembered.sourceFolder = text;
+    if (registry_.Read(kLastDestination, kPathBuffer, text)) remembered.destination = text;
+    return remembered;
+}
+
+// A value that does not fit is left as it was: memory, not a setting.
+void SettingsStore::Remember(const Remembered& remembered) {
+    registry_.Write(kPieceSize, remembered.pieceSize, kOptionsBuffer);
+    registry_.Write(kCustomSize, remembered.customSize, kSizeBuffer);
+    registry_.Write(kAlwaysOnTop, remembered.alwaysOnTop ? "1" : "0", kOptionsBuffer);
+    for (const auto& [name, path] : {std::pair{kLastSourceFolder, &remembered.sourceFolder},
+                                     std::pair{kLastDestination, &remembered.destination}}) {
+        if (StoredLength(*path) < kPathBuffer) registry_.Write(name, *path, kPathBuffer);
+    }
+}
+
+bool SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
+    bool kept = true;
     const char digit = static_cast<char>('0' + 2 * (record.eraseRemovable == 1) + (record.removeAfterRejoin == 1));
     // The digit alone, no terminator.
     if (!registry_.Write(kFolderOptions, std::string(1, digit), 1)) host.Tell(engine::Fill(texts::kSettingNotSaved, kFolderOptions));
@@ -93,11 +134,16 @@ void SettingsStore::Save(const SettingsRecord& record, engine::Prompts& host) {
         // characters: a longer one is refused aloud, never cut.
         if (StoredLength(folder.path) >= kPathBuffer) {
             host.Tell(engine::Fill(texts::kSettingTooLong, folder.path));
+            kept = false;
             continue;
         }
-        if (EnsureFolder(folder.path, folder.caption, host) == FolderCheck::Refused) continue;
+        if (EnsureFolder(folder.path, folder.caption, host) == FolderCheck::Refused) {
+            kept = false;
+            continue;
+        }
         if (!registry_.Write(folder.name, folder.path, kPathBuffer)) host.Tell(engine::Fill(texts::kSettingNotSaved, folder.name));
     }
+    return kept;
 }
 
 engine::EngineSettings SettingsStore::ForEngine() const {

@@ -17,6 +17,7 @@ namespace settings {
 // terminator) is treated as missing, never cut to a different path.
 inline constexpr std::size_t kOptionsBuffer = 10;
 inline constexpr std::size_t kPathBuffer = 260;
+inline constexpr std::size_t kSizeBuffer = 32;
 
 // The settings key. Every call opens (creating) and closes it.
 class SettingsRegistry {
@@ -44,6 +45,16 @@ struct SettingsRecord {
     int recoveryPercent = 0;  // recovery data a split makes, 0 to 100
 };
 
+// What the window remembers from one start to the next: written as it
+// changes, never asked about.
+struct Remembered {
+    std::string pieceSize;   // the size command's name ("floppy", "10MB", "MB", ...)
+    std::string customSize;  // the custom field as typed
+    bool alwaysOnTop = false;
+    std::string sourceFolder;  // where the last source was chosen
+    std::string destination;   // the last destination a run used
+};
+
 enum class FolderCheck { Kept, Created, Refused };
 
 class SettingsStore {
@@ -59,10 +70,14 @@ public:
     void Reload();
     // The settings pane's OK: writes the flags, and each folder that passes
     // EnsureFolder (working folder first); then Reload picks them up.
-    void Save(const SettingsRecord& record, engine::Prompts& host);
+    // False when a folder was refused: the pane then stays open with it.
+    bool Save(const SettingsRecord& record, engine::Prompts& host);
+
+    Remembered LoadRemembered();
+    void Remember(const Remembered& remembered);
 
     // An empty or existing folder is kept; otherwise the user is asked
-    // whether to create it (one level).
+    // whether to create it, with every missing folder above it.
     FolderCheck EnsureFolder(const std::string& path, const std::string& caption, engine::Prompts& host);
 
     SettingsRecord& record() { return record_; }

@@ -21,6 +21,7 @@ namespace {
 // another, as a person would.
 template <class Prepare, class User>
 void WithMainWindow(Prepare prepare, User user) {
+    drive::ForgetRemembered();
     std::thread person([&] {
         HWND main = nullptr;
         drive::WaitUntil([&] { return (main = drive::FindMain(GetCurrentProcessId())) != nullptr; });
@@ -210,7 +211,7 @@ TEST(MainWindow, AlwaysOnTopToggles) {
             seen.push_back(platform::Narrow(text) + ((state & MF_CHECKED) ? " checked" : " unchecked"));
         }
     });
-    EXPECT_EQ(seen, (std::vector<std::string>{"&Always On Top checked", "&Always On Top unchecked"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"&Always on top checked", "&Always on top unchecked"}));
 }
 
 // The record handed to the shell, and the fallback when the shell has no
@@ -312,6 +313,26 @@ TEST(MainWindow, HelpTopics) {
 }  // namespace
 
 namespace {
+
+// Tab reaches every control a user can act on, the source and destination
+// fields among them, and none that is hidden (the folded settings pane).
+TEST(MainWindow, TabStopsAreTheVisibleControls) {
+    std::vector<int> stops;
+    bool hiddenStop = false;
+    WithMainWindow([&](HWND main) {
+        HWND first = GetDlgItem(main, IDC_SPLIT_MODE);
+        HWND at = first;
+        for (int i = 0; i < 40; ++i) {
+            if (!IsWindowVisible(at) || !IsWindowEnabled(at)) hiddenStop = true;
+            stops.push_back(GetDlgCtrlID(at));
+            at = GetNextDlgTabItem(main, at, FALSE);
+            if (at == first || !at) break;
+        }
+    });
+    EXPECT_FALSE(hiddenStop);
+    EXPECT_EQ(stops, (std::vector<int>{IDC_SPLIT_MODE, IDC_CHOOSE_FILE, IDC_CHOOSE_FOLDER, IDC_SIZE_BUTTON, IDC_START,
+                                       IDCANCEL, IDC_SOURCE_PATH, IDC_DESTINATION_PATH}));
+}
 
 // A run's figures in the status bar and the caption while it goes, and how
 // it ended after it: a split of 1 GiB, stopped at the question.

@@ -30,7 +30,15 @@ std::string ProgramPath() { return drive::WindowsPath(PARVEX_EXE); }
 
 class Parvex : public drive::Program {
 public:
-    explicit Parvex(const std::string& args = "") : Program(ProgramPath(), args) {}
+    // As at a first start, unless the test is about what an earlier one left.
+    explicit Parvex(const std::string& args = "", bool remembering = false)
+        : Program(Starting(remembering), args) {}
+
+private:
+    static std::string Starting(bool remembering) {
+        if (!remembering) drive::ForgetRemembered();
+        return ProgramPath();
+    }
 };
 
 // The main window is disabled while a box it owns is open or a run goes on.
@@ -205,6 +213,11 @@ TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
     drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\back");
+    // Verify, the button of Rejoin mode, names it first.
+    Click(main, IDC_VERIFY);
+    const std::string report = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
+    EXPECT_NE(report.find("movie.avi.1.spl"), std::string::npos) << report;
+    WaitUntilUsable(main);
     Click(main, IDC_START);
     // Replace the older file: it is replaced only by an exact one.
     drive::AnswerBox(program.pid(), "File already exists", IDC_EXISTS_REPLACE);
@@ -233,6 +246,80 @@ TEST(ParvexWindow, AFileOver4GiBShowsItsSize) {
     EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 5368709120 bytes");
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
+}
+
+// The size menu opens from the keyboard as a drop-down does: Alt+Down, F4
+// and Space; each time it closes again with Escape.
+TEST(ParvexWindow, TheSizeMenuOpensFromTheKeyboard) {
+    Parvex program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    HWND button = GetDlgItem(main, IDC_SIZE_BUTTON);
+    const struct {
+        const char* key;
+        UINT message;
+        WPARAM code;
+    } keys[] = {{"Alt+Down", WM_SYSKEYDOWN, VK_DOWN}, {"F4", WM_KEYDOWN, VK_F4}, {"Space", WM_KEYDOWN, VK_SPACE}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key);
+        PostMessageW(button, k.message, k.code, k.message == WM_SYSKEYDOWN ? (1 << 29) : 0);
+        HWND menu = nullptr;
+        EXPECT_TRUE(drive::WaitUntil([&] { return (menu = drive::FindTopLevel(program.pid(), "#32768")) != nullptr; }, 5000));
+        if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(drive::WaitUntil([&] { return !drive::FindTopLevel(program.pid(), "#32768"); }, 5000));
+    }
+    // Space opened the menu and clicked nothing: no custom field.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, IDC_CUSTOM_SIZE)));
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+// "1.5" MB makes pieces of 1,500,000 bytes; a letter typed into the size is
+// refused aloud and the field keeps what it had. The size, its unit, the
+// destination and always-on-top come back at the next start.
+TEST(ParvexWindow, DecimalSizesAndWhatTheNextStartRemembers) {
+    drive::SettingsKeyGuard settings;
+    drive::TempFolder dir;
+    dir.Write("clip.mp4", support::Pattern(3000000));
+    dir.MakeFolder("out");
+    {
+        Parvex program("\"" + dir.path + "\\clip.mp4\"");
+        HWND main = program.Main();
+        ASSERT_NE(main, nullptr);
+        drive::Command(main, ID_UNIT_MB);
+        ASSERT_TRUE(drive::WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_CUSTOM_SIZE)) != FALSE; }));
+        HWND field = GetDlgItem(main, IDC_CUSTOM_SIZE);
+        drive::SetItemText(main, IDC_CUSTOM_SIZE, "1.5");
+        SendMessageW(field, EM_SETSEL, 3, 3);
+        PostMessageW(field, WM_CHAR, 'x', 0);
+        // Wine's edit control shows no balloon: the refusal comes as a box.
+        const std::string refusal = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 5000);
+        if (refusal != "<no box>") {
+            EXPECT_NE(refusal.find("Only digits and one decimal separator"), std::string::npos) << refusal;
+        }
+        EXPECT_TRUE(drive::WaitUntil([&] { return ItemText(main, IDC_CUSTOM_SIZE) == "1.5"; }));
+        drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\out");
+        SendMessageW(main, WM_SYSCOMMAND, IDM_ALWAYS_ON_TOP, 0);
+        Click(main, IDC_START);
+        drive::AnswerBox(program.pid(), "Read This", IDOK, 60000);
+        WaitUntilUsable(main);
+        EXPECT_EQ(dir.Size("out\\clip.mp4.0.spl"), 1500000u);
+        EXPECT_EQ(dir.Size("out\\clip.mp4.1.spl"), 1500000u);
+        EXPECT_FALSE(dir.Exists("out\\clip.mp4.2.spl"));
+        Click(main, IDCANCEL);
+        EXPECT_TRUE(program.Ended());
+    }
+    Parvex again("", true);
+    HWND main = again.Main();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(main, IDC_CUSTOM_SIZE)));
+    EXPECT_EQ(ItemText(main, IDC_CUSTOM_SIZE), "1.5");
+    EXPECT_EQ(ItemText(main, IDC_UNIT_LABEL), "In MB:");
+    EXPECT_EQ(ItemText(main, IDC_DESTINATION_PATH), dir.path + "\\out");
+    // The window manager may keep the style to itself; the menu says it.
+    EXPECT_NE(GetMenuState(GetSystemMenu(main, FALSE), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(again.Ended());
 }
 
 // Cancel during a split: OK lets it complete, Cancel removes what it wrote.

@@ -78,6 +78,16 @@ const PlanCase kPlanCases[] = {
     {5ull << 30, false, "", 1, kPresetFat32, nullptr, 0xFFFFFFFFu, 2, (5ull << 30) - 0xFFFFFFFFull},
     {1ull << 40, true, "1000", kUnitFiles, 0, nullptr, 1099511629u, 1000, 1099510405u},
     {10ull << 30, true, "2", kUnitFiles, 0, texts::kCheckValues, 0, 0, 0},
+    // Decimals in KB and MB, in whole bytes; bytes and file counts are whole.
+    {3000000, true, "1.5", kUnitMB, 0, nullptr, 1500000, 2, 1500000},
+    {3000000, true, " .25 ", kUnitMB, 0, nullptr, 250000, 12, 250000},
+    {3000000, true, "2.", kUnitKB, 0, nullptr, 2000, 1500, 2000},
+    {3000000, true, "1.500", kUnitKB, 0, nullptr, 1500, 2000, 1500},
+    {3000000, true, "1.0000005", kUnitMB, 0, texts::kCheckValues, 0, 0, 0},
+    {0xFFFFFFFFull, true, "4294.967296", kUnitMB, 0, texts::kCheckValues, 0, 0, 0},
+    {3000000, true, "1.5", kUnitBytes, 0, texts::kWholeNumber, 0, 0, 0},
+    {3000000, true, "2.5", kUnitFiles, 0, texts::kWholeNumber, 0, 0, 0},
+    {3000000, true, "1.5.2", kUnitMB, 0, texts::kCheckValues, 0, 0, 0},
     // A negative value is taken as unsigned: larger than any source.
     {1000, true, "-5", kUnitBytes, 0, texts::kChunkLarger, 4294967291u, 0, 0},
 };

@@ -130,8 +130,11 @@ TEST(SettingsStore, MissingFoldersAreOfferedForCreation) {
          {"C:\\new does not exist. \n Create it?"}},
         {"declined", "C:\\new", engine::Answer::Cancel, FolderCheck::Refused,
          {"C:\\new does not exist. \n Create it?"}},
-        {"cannot be created", "C:\\no\\such\\deep", engine::Answer::Ok, FolderCheck::Refused,
-         {"C:\\no\\such\\deep does not exist. \n Create it?", "Cannot create directory C:\\no\\such\\deep"}},
+        // Every missing level, after one question.
+        {"nested", "C:\\no\\such\\deep", engine::Answer::Ok, FolderCheck::Created,
+         {"C:\\no\\such\\deep does not exist. \n Create it?"}},
+        {"cannot be created", "Q:\\no\\such", engine::Answer::Ok, FolderCheck::Refused,
+         {"Q:\\no\\such does not exist. \n Create it?", "Cannot create directory Q:\\no"}},
         {"exists", "C:\\Program Files\\Split\\Startup", engine::Answer::Ok, FolderCheck::Kept, {}},
         {"empty", "", engine::Answer::Ok, FolderCheck::Kept, {}},
     };
@@ -185,8 +188,28 @@ TEST(SettingsStore, RefusedFolderIsNotWritten) {
     s.host.answer = [](const fake::Box&) { return engine::Answer::Cancel; };
     SettingsRecord edited;
     edited.workingFolder = "C:\\elsewhere";
-    s.store.Save(edited, s.host);
+    EXPECT_FALSE(s.store.Save(edited, s.host));
     EXPECT_EQ(s.registry.values[kWorkingFolder], "C:\\old");
+}
+
+// What the window remembers comes back as it was written; a path too long
+// for the stored format leaves the older one.
+TEST(SettingsStore, RememberedComesBackAsWritten) {
+    Store s;
+    EXPECT_EQ(s.store.LoadRemembered().pieceSize, "");
+    Remembered remembered{"MB", "1,5", true, "C:\\films", "D:\\out"};
+    s.store.Remember(remembered);
+    const Remembered back = s.store.LoadRemembered();
+    EXPECT_EQ(back.pieceSize, "MB");
+    EXPECT_EQ(back.customSize, "1,5");
+    EXPECT_TRUE(back.alwaysOnTop);
+    EXPECT_EQ(back.sourceFolder, "C:\\films");
+    EXPECT_EQ(back.destination, "D:\\out");
+    remembered.destination = "D:\\" + std::string(300, 'x');
+    remembered.alwaysOnTop = false;
+    s.store.Remember(remembered);
+    EXPECT_EQ(s.store.LoadRemembered().destination, "D:\\out");
+    EXPECT_FALSE(s.store.LoadRemembered().alwaysOnTop);
 }
 
 }  // namespace

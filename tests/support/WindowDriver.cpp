@@ -389,6 +389,17 @@ void SettingsKeyGuard::Set(const std::string& name, const std::string& value) {
     RegCloseKey(key);
 }
 
+void ForgetRemembered() {
+    HKEY key;
+    const std::wstring path = platform::Widen(settings::kKeyPath);
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    for (const char* name : {settings::kPieceSize, settings::kCustomSize, settings::kAlwaysOnTop,
+                             settings::kLastSourceFolder, settings::kLastDestination}) {
+        RegDeleteValueW(key, platform::Widen(name).c_str());
+    }
+    RegCloseKey(key);
+}
+
 void SettingsKeyGuard::Clear() { RegDeleteTreeW(HKEY_CURRENT_USER, platform::Widen(settings::kKeyPath).c_str()); }
 
 }  // namespace drive

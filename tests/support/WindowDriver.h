@@ -107,6 +107,10 @@ private:
 
 // The settings key of the current user as it was when this was made,
 // restored on every way out of the test.
+// Removes what the window remembers between starts (size, unit, folders,
+// always-on-top), so that a test starts it as a first start would.
+void ForgetRemembered();
+
 class SettingsKeyGuard {
 public:
     SettingsKeyGuard();
