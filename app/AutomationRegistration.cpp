@@ -50,6 +50,8 @@ bool RegisterAutomation(const std::string& programPath, bool onlyIfMissing) {
     return Write(kMachine, programPath) || Write(kUser, programPath);
 }
 
+bool RegisterAutomationForUser(const std::string& programPath) { return Write(kUser, programPath); }
+
 bool UnregisterAutomation(const std::string& programPath) {
     bool removed = true;
     for (const auto& [root, prefix] : {kMachine, kUser}) {

@@ -13,6 +13,8 @@ namespace app {
 // uninstaller could not reach in other users' profiles). False when neither
 // could be written.
 bool RegisterAutomation(const std::string& programPath, bool onlyIfMissing);
+// For the user alone (a per-user setup): nothing machine-wide is written.
+bool RegisterAutomationForUser(const std::string& programPath);
 // Removes the registrations of the machine and of this user, but only those
 // that name this program (or none): another copy may own them by now. False
 // when one of them could not be removed.

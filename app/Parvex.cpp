@@ -12,6 +12,7 @@
 
 #include "app/AutoProxy.h"
 #include "app/AutomationRegistration.h"
+#include "app/UserPath.h"
 #include "app/StartupRules.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
@@ -62,9 +63,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (line.registration != app::RegistrationSwitch::None) {
         // The setup program reads the exit code: 1 when the registry could
         // not be changed.
-        const bool done = line.registration == app::RegistrationSwitch::Register
-                              ? app::RegisterAutomation(program, false)
-                              : app::UnregisterAutomation(program);
+        bool done = false;
+        switch (line.registration) {
+            case app::RegistrationSwitch::Register: done = app::RegisterAutomation(program, false); break;
+            case app::RegistrationSwitch::RegisterForUser: done = app::RegisterAutomationForUser(program); break;
+            default: done = app::UnregisterAutomation(program); break;
+        }
+        OleUninitialize();
+        return done ? 0 : 1;
+    }
+    if (line.path != app::PathSwitch::None) {
+        const std::string folder = program.substr(0, program.find_last_of("\\/"));
+        const bool done = app::SetFolderOnUserPath(folder, line.path == app::PathSwitch::Add);
         OleUninitialize();
         return done ? 0 : 1;
     }

@@ -10,17 +10,28 @@ namespace app {
 // "RegServer" and "UnregServer", the usual switches of a local COM server,
 // let a setup program write or remove the automation registration without
 // the window ever showing.
-enum class RegistrationSwitch { None, Register, Unregister };
+// "RegServerPerUser" registers for the user alone, as a per-user setup needs.
+enum class RegistrationSwitch { None, Register, RegisterForUser, Unregister };
+// "AddToPath" and "RemoveFromPath": the setup's option to put the program's
+// folder (and so parvex-cli.exe) on the user's PATH, and the uninstaller's
+// taking it off again.
+enum class PathSwitch { None, Add, Remove };
 
 struct CommandLine {
     std::string file;         // the first argument that is not a switch
     bool automation = false;  // started by the automation system
     RegistrationSwitch registration = RegistrationSwitch::None;
+    PathSwitch path = PathSwitch::None;
 };
 
 // Arguments after the program name. A switch begins with '-' or '/'; the
 // registration switches are compared without regard to case.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// A PATH value with `folder` in it once (`present`) or not at all: entries
+// compare without regard to case or a final backslash, every other entry
+// stays as it was, in its place.
+std::string WithFolderInPath(const std::string& value, const std::string& folder, bool present);
 
 struct NamedFile {
     bool rejoin;             // a piece or an info file

@@ -107,10 +107,21 @@ struct Key {
 const wchar_t kHandlerKey[] = L"*\\shellex\\contextmenuhandlers\\Corvane.Split";
 const wchar_t kApprovedKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
-std::vector<Key> ClassesEntries() {
+// Where the registration goes: the machine's classes (regsvr32), or the
+// user's own (regsvr32 /n /i:user), which Windows merges over them and which
+// need no administrator.
+struct Scope {
+    HKEY root;            // of the classes
+    const wchar_t* base;  // the classes' key under it
+    HKEY approvalRoot;
+};
+const Scope kMachineScope{HKEY_CLASSES_ROOT, L"", HKEY_LOCAL_MACHINE};
+const Scope kUserScope{HKEY_CURRENT_USER, L"Software\\Classes\\", HKEY_CURRENT_USER};
+
+std::vector<Key> ClassesEntries(const Scope& scope) {
     const std::wstring clsid = Wide(kClsidText);
     const std::wstring clsidKey = L"CLSID\\" + clsid;
-    return {
+    std::vector<Key> entries = {
         {HKEY_CLASSES_ROOT, kHandlerKey, {{nullptr, clsid}}},
         {HKEY_CLASSES_ROOT, L"Glimber.SplitContext.1", {{nullptr, L"SplitContext Class"}}},
         {HKEY_CLASSES_ROOT, L"Glimber.SplitContext.1\\CLSID", {{nullptr, clsid}}},
@@ -125,6 +136,11 @@ std::vector<Key> ClassesEntries() {
          {{nullptr, ShortPath(ModulePath())}, {L"ThreadingModel", L"Apartment"}}},
         {HKEY_CLASSES_ROOT, clsidKey + L"\\TypeLib", {{nullptr, Wide(kLibidText)}}},
     };
+    for (Key& entry : entries) {
+        entry.root = scope.root;
+        entry.path = scope.base + entry.path;
+    }
+    return entries;
 }
 
 bool SubkeysOrValues(HKEY root, const std::wstring& path, bool countValues) {
@@ -151,21 +167,22 @@ void RemoveShared(HKEY root, const std::wstring& path) {
     if (Exists(root, path) && !SubkeysOrValues(root, path, true)) RegDeleteKeyW(root, path.c_str());
 }
 
-void RemoveClassesEntries() {
-    const HKEY root = HKEY_CLASSES_ROOT;
-    if (Exists(root, L"*")) {
-        RemoveOwned(root, kHandlerKey);
-        RemoveShared(root, L"*\\shellex\\contextmenuhandlers");
-        RemoveShared(root, L"*\\shellex");
-        RemoveShared(root, L"*");
+void RemoveClassesEntries(const Scope& scope) {
+    const HKEY root = scope.root;
+    const std::wstring base = scope.base;
+    if (Exists(root, base + L"*")) {
+        RemoveOwned(root, base + kHandlerKey);
+        RemoveShared(root, base + L"*\\shellex\\contextmenuhandlers");
+        RemoveShared(root, base + L"*\\shellex");
+        RemoveShared(root, base + L"*");
     }
     for (const wchar_t* progId : {L"Glimber.SplitContext.1", L"Glimber.SplitContext"}) {
-        if (!Exists(root, progId)) continue;
-        RemoveOwned(root, std::wstring(progId) + L"\\CLSID");
-        RemoveOwned(root, std::wstring(progId) + L"\\CurVer");
-        RemoveOwned(root, progId);
+        if (!Exists(root, base + progId)) continue;
+        RemoveOwned(root, base + progId + L"\\CLSID");
+        RemoveOwned(root, base + progId + L"\\CurVer");
+        RemoveOwned(root, base + progId);
     }
-    const std::wstring clsidKey = L"CLSID\\" + Wide(kClsidText);
+    const std::wstring clsidKey = base + L"CLSID\\" + Wide(kClsidText);
     if (Exists(root, clsidKey)) {
         window::ScopedKey inproc;
         if (RegOpenKeyExW(root, (clsidKey + L"\\InprocServer32").c_str(), 0, KEY_SET_VALUE, inproc.Receive()) ==
@@ -180,15 +197,15 @@ void RemoveClassesEntries() {
     }
 }
 
-void RemoveApproval() {
+void RemoveApproval(HKEY approvalRoot) {
     {
         window::ScopedKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExW(approvalRoot, kApprovedKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) return;
         RegDeleteValueW(key.get(), Wide(kClsidText).c_str());
     }
     std::wstring path = kApprovedKey;
     for (;;) {
-        RemoveShared(HKEY_LOCAL_MACHINE, path);
+        RemoveShared(approvalRoot, path);
         const std::size_t cut = path.rfind(L'\\');
         if (cut == std::wstring::npos) break;
         path.resize(cut);
@@ -276,16 +293,28 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     return g_factory->QueryInterface(iid, object);
 }
 
-STDAPI DllRegisterServer() {
-    for (const Key& entry : ClassesEntries()) {
+namespace {
+
+using TypeLibCall = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+using TypeLibUnregister = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+
+// Looked up by name: the per-user forms are newer than the import library.
+template <class Function>
+Function Oleaut(const char* name) {
+    HMODULE automation = GetModuleHandleW(L"oleaut32.dll");
+    return automation ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(automation, name))) : nullptr;
+}
+
+HRESULT Register(const Scope& scope) {
+    for (const Key& entry : ClassesEntries(scope)) {
         if (!WriteKey(entry)) {
-            RemoveClassesEntries();
+            RemoveClassesEntries(scope);
             return DISP_E_EXCEPTION;
         }
     }
     const std::wstring clsid = Wide(kClsidText);
-    if (!WriteKey({HKEY_LOCAL_MACHINE, kApprovedKey, {{clsid.c_str(), L"Corvane.Split ContextMenuHandler"}}})) {
-        RemoveApproval();
+    if (!WriteKey({scope.approvalRoot, kApprovedKey, {{clsid.c_str(), L"Corvane.Split ContextMenuHandler"}}})) {
+        RemoveApproval(scope.approvalRoot);
         return DISP_E_EXCEPTION;
     }
     window::ComPtr<ITypeLib> library;
@@ -293,26 +322,40 @@ STDAPI DllRegisterServer() {
     if (FAILED(result)) return result;
     std::wstring path = ModulePath();
     std::wstring folder = path.substr(0, path.find_last_of(L"\\/:") + 1);
-    return RegisterTypeLib(library.get(), path.data(), folder.data());
+    const TypeLibCall registerLibrary =
+        scope.root == HKEY_CURRENT_USER ? Oleaut<TypeLibCall>("RegisterTypeLibForUser") : &RegisterTypeLib;
+    return registerLibrary ? registerLibrary(library.get(), path.data(), folder.data()) : E_NOTIMPL;
 }
 
-STDAPI DllUnregisterServer() {
-    RemoveClassesEntries();
-    RemoveApproval();
+HRESULT Unregister(const Scope& scope) {
+    RemoveClassesEntries(scope);
+    RemoveApproval(scope.approvalRoot);
     window::ComPtr<ITypeLib> library;
     if (SUCCEEDED(LoadOwnTypeLib(library.Receive()))) {
         TLIBATTR* attributes = nullptr;
         if (SUCCEEDED(library->GetLibAttr(&attributes))) {
-            using Unregister = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
-            if (HMODULE automation = GetModuleHandleW(L"oleaut32.dll")) {
-                if (auto unregister = reinterpret_cast<Unregister>(
-                        reinterpret_cast<void*>(GetProcAddress(automation, "UnRegisterTypeLib")))) {
-                    unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
-                               attributes->syskind);
-                }
+            const auto unregister = Oleaut<TypeLibUnregister>(
+                scope.root == HKEY_CURRENT_USER ? "UnRegisterTypeLibForUser" : "UnRegisterTypeLib");
+            if (unregister) {
+                unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                           attributes->syskind);
             }
             library->ReleaseTLibAttr(attributes);
         }
     }
     return S_OK;
+}
+
+}  // namespace
+
+STDAPI DllRegisterServer() { return Register(kMachineScope); }
+
+STDAPI DllUnregisterServer() { return Unregister(kMachineScope); }
+
+// regsvr32 /n /i:user registers for the user alone, as a per-user setup
+// needs; anything else on the line means the machine, as DllRegisterServer.
+STDAPI DllInstall(BOOL install, LPCWSTR line) {
+    const bool user = line && CompareStringOrdinal(line, -1, L"user", -1, TRUE) == CSTR_EQUAL;
+    const Scope& scope = user ? kUserScope : kMachineScope;
+    return install ? Register(scope) : Unregister(scope);
 }

@@ -10,14 +10,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 x86_64-w64-mingw32-objdump -f "$setup" | grep -q "file format $format" || fail "$setup is not $format"
 listing=$(7z l -slt "$setup")
 7z l "$setup" | sed -n '/^-----/,/^-----/p'
-for name in Parvex.exe Glimber.dll "Corvane Split.chm" ReadMe.txt Uninstall.exe; do
+for name in Parvex.exe parvex-cli.exe Glimber.dll "Corvane Split.chm" ReadMe.txt Uninstall.exe; do
   echo "$listing" | grep -qx "Path = $name" || fail "$name is missing from $setup"
 done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-7z x -y -o"$work" "$setup" Parvex.exe Glimber.dll "Corvane Split.chm" >/dev/null
-for binary in Parvex.exe Glimber.dll; do
+7z x -y -o"$work" "$setup" Parvex.exe parvex-cli.exe Glimber.dll "Corvane Split.chm" >/dev/null
+for binary in Parvex.exe parvex-cli.exe Glimber.dll; do
   x86_64-w64-mingw32-objdump -f "$work/$binary" | grep -q "file format $format" || fail "$binary in $setup is not $format"
 done
 head -c 4 "$work/Corvane Split.chm" | grep -q ITSF || fail "the help file in $setup is not a compiled help file"

@@ -115,7 +115,8 @@ void InstallUseAndUninstall(const std::string& chosen) {
     const std::string shortcut = Folder(CSIDL_COMMON_PROGRAMS) + "\\Corvane Split.lnk";
     const std::string clsidKey = std::string("CLSID\\") + glimber::kClsidText;
     const std::string automationKey = std::string("CLSID\\") + kAutomationClsid;
-    const char* const ourFiles[] = {"Parvex.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt", "Uninstall.exe"};
+    const char* const ourFiles[] = {"Parvex.exe", "parvex-cli.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt",
+                                    "Uninstall.exe"};
 
     ASSERT_EQ(drive::RunAndWait(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
@@ -133,7 +134,12 @@ void InstallUseAndUninstall(const std::string& chosen) {
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Corvane Split (64-bit)");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "6.5");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"), "Corvane Software");
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstall.exe\"");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstall.exe\" /AllUsers");
+    // A double-click on an info file opens it in the installed program.
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\.sio", nullptr), "CorvaneSplit.Set");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\CorvaneSplit.Set\\shell\\open\\command", nullptr),
+              "\"" + folder + "\\Parvex.exe\" \"%1\"");
+    EXPECT_EQ(drive::RunAndWait("\"" + folder + "\\parvex-cli.exe\" --help"), 0u);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
     EXPECT_GE(std::stoul("0" + Value(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize")), 100u);  // kilobytes
     EXPECT_TRUE(Exists(shortcut));
@@ -217,6 +223,8 @@ void InstallUseAndUninstall(const std::string& chosen) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Halvard.Application"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kActiveSetupKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CorvaneSplit.Set"));
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".sio", nullptr), "<no key>");
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Another.Tool", nullptr), kForeignClsid);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, kForeignClsid), "Another tool");
 }
@@ -224,6 +232,56 @@ void InstallUseAndUninstall(const std::string& chosen) {
 TEST(Setup, SilentInstallIntoProgramFilesThenUninstall) { InstallUseAndUninstall(""); }
 
 TEST(Setup, SilentInstallIntoAChosenFolderThenUninstall) { InstallUseAndUninstall("C:\\Tools\\Split Here"); }
+
+// The machine's keys a per-user install must leave alone.
+std::vector<std::pair<HKEY, std::string>> MachineKeys() {
+    return {{HKEY_LOCAL_MACHINE, kUninstallKey},
+            {HKEY_LOCAL_MACHINE, kActiveSetupKey},
+            {HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\CLSID\\") + glimber::kClsidText},
+            {HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\CLSID\\") + kAutomationClsid},
+            {HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kHandlers + "\\Corvane.Split"},
+            {HKEY_LOCAL_MACHINE, "Software\\Classes\\CorvaneSplit.Set"},
+            {HKEY_LOCAL_MACHINE, "Software\\Classes\\Halvard.Application"}};
+}
+
+// For the user alone: the user's own programs folder and keys, the folder on
+// the user's PATH, the context menu and .sio from the user's classes; nothing
+// machine-wide, before or after the uninstall.
+TEST(Setup, PerUserSilentInstallWritesNothingMachineWide) {
+    const std::string folder = Folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Corvane Split";
+    const std::string user = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane Split";
+    SetValue(HKEY_CURRENT_USER, "Environment", "Path", "C:\\mine");
+    ASSERT_EQ(drive::RunAndWait("\"" + drive::WindowsPath(SETUP_EXE) + "\" /S /CurrentUser /AddToPath"), 0u);
+    for (const char* name : {"Parvex.exe", "parvex-cli.exe", "Glimber.dll", "Uninstall.exe"}) {
+        EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
+    }
+    for (const auto& [root, key] : MachineKeys()) EXPECT_FALSE(KeyExists(root, key)) << key;
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, glimber::kClsidText), "<missing>");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, user, "UninstallString"), "\"" + folder + "\\Uninstall.exe\" /CurrentUser");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, "Installed Path"), folder);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, std::string("Software\\Classes\\") + kHandlers + "\\Corvane.Split", nullptr),
+              glimber::kClsidText);
+    EXPECT_TRUE(SamePath(Value(HKEY_CURRENT_USER,
+                               std::string("Software\\Classes\\CLSID\\") + glimber::kClsidText + "\\InprocServer32", nullptr),
+                         folder + "\\Glimber.dll"));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kApproved, glimber::kClsidText),
+              "Corvane.Split ContextMenuHandler");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, std::string("Software\\Classes\\CLSID\\") + kAutomationClsid + "\\LocalServer32",
+                    nullptr),
+              "\"" + folder + "\\Parvex.exe\"");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, "Software\\Classes\\.sio", nullptr), "CorvaneSplit.Set");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, "Environment", "Path"), "C:\\mine;" + folder);
+    EXPECT_EQ(drive::RunAndWait("\"" + folder + "\\parvex-cli.exe\" --help"), 0u);
+
+    EXPECT_EQ(drive::RunAndWait(Value(HKEY_CURRENT_USER, user, "QuietUninstallString")), 0u);
+    EXPECT_TRUE(drive::WaitUntil([&] { return !KeyExists(HKEY_CURRENT_USER, user) && !Exists(folder + "\\Parvex.exe"); },
+                                 60000));
+    for (const auto& [root, key] : MachineKeys()) EXPECT_FALSE(KeyExists(root, key)) << key;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\CorvaneSplit.Set"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.sio"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string("Software\\Classes\\CLSID\\") + glimber::kClsidText));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, "Environment", "Path"), "C:\\mine");
+}
 
 // NSIS's wizard (with its page inside, control 1018) or one of its message
 // boxes, by caption.
@@ -264,6 +322,16 @@ bool WaitForMainButton(HWND wizard, const std::string& label, int timeoutMs = 60
     }, timeoutMs);
 }
 
+// The next page: its header (control 1037) changes and its main button is
+// enabled again.
+bool NextPage(HWND wizard) {
+    const std::string before = drive::TextOf(GetDlgItem(wizard, 1037));
+    PressMain(wizard);
+    return drive::WaitUntil([&] {
+        return drive::TextOf(GetDlgItem(wizard, 1037)) != before && IsWindowEnabled(GetDlgItem(wizard, IDOK));
+    }, 20000);
+}
+
 // Every page of the setup and the uninstaller, for scripts/screenshots.sh.
 TEST(SetupScreens, EveryPage) {
     support::Shots shots;
@@ -274,7 +342,11 @@ TEST(SetupScreens, EveryPage) {
     HWND wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
     shots.Snap("setup-welcome", wizard);
-    PressMain(wizard);
+    ASSERT_TRUE(NextPage(wizard));
+    shots.Snap("setup-mode", wizard);
+    ASSERT_TRUE(NextPage(wizard));
+    shots.Snap("setup-components", wizard);
+    ASSERT_TRUE(NextPage(wizard));
     ASSERT_TRUE(WaitForMainButton(wizard, "&Install"));
     shots.Snap("setup-folder", wizard);
     PressMain(wizard);
@@ -291,7 +363,7 @@ TEST(SetupScreens, EveryPage) {
     ASSERT_TRUE(again.started());
     wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
-    PressMain(wizard);
+    for (int page = 0; page < 3; ++page) ASSERT_TRUE(NextPage(wizard));
     ASSERT_TRUE(WaitForMainButton(wizard, "&Install"));
     PressMain(wizard);
     HWND question = WaitForTitled("Corvane Split 6.5 Setup", false);

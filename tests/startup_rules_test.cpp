@@ -25,6 +25,8 @@ TEST(StartupRules, CommandLineSwitchesAndFile) {
         {{"/UnregServer"}, "", false, RegistrationSwitch::Unregister},
         {{"/UNREGSERVER", "x.txt"}, "x.txt", false, RegistrationSwitch::Unregister},
         {{"/Reg"}, "", false, RegistrationSwitch::None},
+        {{"/RegServerPerUser"}, "", false, RegistrationSwitch::RegisterForUser},
+        {{"/UnregServerPerUser"}, "", false, RegistrationSwitch::Unregister},
     };
     for (const auto& c : cases) {
         const CommandLine line = ParseCommandLine(c.args);
@@ -32,6 +34,31 @@ TEST(StartupRules, CommandLineSwitchesAndFile) {
         EXPECT_EQ(line.automation, c.automation);
         EXPECT_EQ(line.registration, c.registration);
     }
+}
+
+// The setup's PATH option: the folder once, at the end, every other entry
+// as it was; taken off again whatever its case or final backslash.
+TEST(StartupRules, TheProgramFolderOnTheUsersPath) {
+    const struct {
+        std::string value;
+        bool present;
+        std::string result;
+    } cases[] = {
+        {"", true, "C:\\Apps\\Split"},
+        {"C:\\bin", true, "C:\\bin;C:\\Apps\\Split"},
+        {"C:\\bin;", true, "C:\\bin;C:\\Apps\\Split"},
+        {"c:\\apps\\split\\;C:\\bin", true, "c:\\apps\\split\\;C:\\bin"},
+        {"C:\\bin;C:\\Apps\\Split;%USERPROFILE%\\x;C:\\APPS\\SPLIT", true, "C:\\bin;C:\\Apps\\Split;%USERPROFILE%\\x"},
+        {"C:\\bin;C:\\Apps\\Split\\;;D:\\y", false, "C:\\bin;;D:\\y"},
+        {"C:\\Apps\\Split", false, ""},
+        {"C:\\Apps\\Splitter;C:\\Apps", false, "C:\\Apps\\Splitter;C:\\Apps"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WithFolderInPath(c.value, "C:\\Apps\\Split", c.present), c.result) << c.value;
+    }
+    const CommandLine add = ParseCommandLine({"/AddToPath"}), remove = ParseCommandLine({"-removefrompath"});
+    EXPECT_EQ(add.path, PathSwitch::Add);
+    EXPECT_EQ(remove.path, PathSwitch::Remove);
 }
 
 TEST(StartupRules, NamedFilesChooseTheMode) {
