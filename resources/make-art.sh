@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Draws the program's artwork with ImageMagick: the piece-size button's bitmap
 # (16 x 15, 16 colours: a folder with a magnifying glass on light grey) and the
-# application icon (a page cut in two, 16 and 32 pixels), Glimber's menu
+# application icon (a page cut in two, at 16, 20, 24, 32, 48 and 256 pixels), Glimber's menu
 # bitmap and the setup program's side picture. The results are
 # committed; run this only to change them.
 set -euo pipefail
@@ -12,22 +12,24 @@ convert -size 16x15 xc:'#c0c0c0' \
   -fill '#ffffff' -stroke '#000000' -draw 'circle 11,8 13,10' \
   -stroke '#000000' -draw 'line 13,11 15,14' \
   -colors 16 -type Palette BMP3:PieceSize.bmp
-for size in 16 32; do
-  s=$((size - 1)); h=$((size / 2)); q=$((size / 4))
-  convert -size ${size}x${size} xc:none \
-    -fill '#ffffff' -stroke '#000080' -draw "rectangle $q,0 $((s - q)),$((h - 2))" \
-    -fill '#c0d8ff' -stroke '#000080' -draw "rectangle $q,$((h + 1)) $((s - q)),$s" \
+# Drawn at each size rather than scaled, so that every one is sharp; the
+# lines grow with the size.
+for size in 16 20 24 32 48 256; do
+  s=$((size - 1)); h=$((size / 2)); q=$((size / 4)); w=$(( size >= 48 ? size / 24 : 1 ))
+  convert -size ${size}x${size} xc:none -strokewidth $w \
+    -fill '#ffffff' -stroke '#000080' -draw "rectangle $q,$((w / 2)) $((s - q)),$((h - 2 - w))" \
+    -fill '#c0d8ff' -stroke '#000080' -draw "rectangle $q,$((h + 1 + w)) $((s - q)),$((s - w / 2))" \
     -stroke '#ff0000' -draw "line 0,$h $s,$h" \
     "icon$size.png"
 done
-convert icon16.png icon32.png Parvex.ico
+convert icon16.png icon20.png icon24.png icon32.png icon48.png icon256.png Parvex.ico
 # Glimber's menu bitmap: 10 x 14, 16 colours, scissors (red blades, dark blue
 # handles) on menu grey.
 convert -size 10x14 xc:'#c0c0c0' \
   -stroke '#ff0000' -draw 'line 2,0 6,8' -draw 'line 7,0 3,8' \
   -stroke '#000080' -fill none -draw 'circle 2,11 2,9' -draw 'circle 7,11 7,9' \
   -colors 16 -type Palette BMP3:../shellext/Scissors.bmp
-rm icon16.png icon32.png
+rm icon16.png icon20.png icon24.png icon32.png icon48.png icon256.png
 # The setup program's side picture on its first and last pages: 164 x 314,
 # the icon's page cut in two, large, on a blue gradient.
 convert -size 164x314 gradient:'#1c3f8f'-'#0a1a40' \

@@ -12,10 +12,9 @@ mkdir -p "$out"
 . scripts/wine-testbed.sh
 wine_testbed_start "$root/build/wineprefix"
 trap wine_testbed_stop EXIT
-export PARVEX_SHOTS="Z:${out//\//\\}"
-
 # Runs a command; each <name>.ready it leaves in $out becomes <name>.png.
 shoot_while() {
+  export PARVEX_SHOTS="Z:${out//\//\\}"
   "$@" >>"$out/run.log" 2>&1 &
   local runner=$! ready name
   while kill -0 $runner 2>/dev/null; do
@@ -34,4 +33,23 @@ shoot_while "$WINE64" build/win-x86_64/tests/parvex_tests.exe \
   --gtest_filter='ParvexScreens.*:Glimber.ContextMenuOnScreen'
 # The setup program's pages, on a machine of their own.
 shoot_while tests/in_fresh_prefix.sh build/win-x86_64/tests/installer_tests.exe --gtest_filter='SetupScreens.*'
+ls "$out"/*.png
+
+# The program's windows again at 144 DPI (150 %), which Wine reads at each
+# program's start; the prefix gets its own setting back afterwards.
+all=$out
+out=$all/144dpi
+mkdir -p "$out"
+desktop='HKCU\Control Panel\Desktop'
+earlier=$("$WINE64" reg query "$desktop" /v LogPixels 2>/dev/null | awk '/LogPixels/ {print $3}' | tr -d '\r' || true)
+restore_dpi() {
+  if [ -n "$earlier" ]; then
+    "$WINE64" reg add "$desktop" /v LogPixels /t REG_DWORD /d $((earlier)) /f >/dev/null 2>&1
+  else
+    "$WINE64" reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
+  fi
+}
+trap 'restore_dpi; wine_testbed_stop' EXIT
+"$WINE64" reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+shoot_while "$WINE64" build/win-x86_64/tests/parvex_tests.exe --gtest_filter='ParvexScreens.*'
 ls "$out"/*.png

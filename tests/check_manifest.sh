@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The manifest built into a program: common controls 6, per-monitor DPI
-# awareness (v2, with v1 for older systems), long paths, Windows 7 to 11.
+# awareness (v2, with v1 for older systems), long paths, Windows 7 to 11;
+# and the program's icon in every size.
 #   check_manifest.sh PROGRAM.exe
 set -euo pipefail
 for needle in 'Microsoft.Windows.Common-Controls" version="6.0.0.0' '>true/pm</dpiAware>' \
@@ -12,4 +13,10 @@ for needle in 'Microsoft.Windows.Common-Controls" version="6.0.0.0' '>true/pm</d
     exit 1
   fi
 done
-echo "manifest of $(basename "$1"): controls 6, per-monitor DPI v2, long paths, Windows 7 to 11"
+# The icon at 16, 20, 24, 32, 48 and 256 pixels: sharp wherever Windows shows it.
+icons=$(7z l "$1" 2>/dev/null | grep -c '\.rsrc/ICON/' || true)
+if [ "$icons" -lt 6 ]; then
+  echo "$1 has $icons icon images, not the 6 sizes" >&2
+  exit 1
+fi
+echo "manifest of $(basename "$1"): controls 6, per-monitor DPI v2, long paths, Windows 7 to 11; icons in $icons sizes"
