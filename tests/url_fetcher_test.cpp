@@ -120,16 +120,20 @@ TEST_F(Fetch, VersionDialogShowsTheFirstLineAndOpensTheUpdatePage) {
         stillOpen = IsWindowVisible(dialog) != FALSE;
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
-    update::CheckForUpdates(nullptr, At(ports.a, ""), [&](const std::string& page) { opened.push_back(page); });
+    update::CheckForUpdates(nullptr, At(ports.a, ""), [&](const std::string& page) {
+        opened.push_back(page);
+        return true;
+    });
     user.join();
     EXPECT_EQ(shown, "7.0");
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(opened, std::vector<std::string>(2, At(ports.a, "/updatecenter/Split/index.htm")));
 }
 
-// The message is read whole, not selected, with the focus on OK.
+// The message is read whole, not selected, with the focus on OK; "Get
+// latest" that cannot open the page gives its address instead of nothing.
 TEST_F(Fetch, NothingReadShowsDataUnavailable) {
-    std::string shown;
+    std::string shown, notOpened;
     DWORD selectionStart = 1, selectionEnd = 2;
     HWND focus = nullptr, ok = nullptr;
     std::thread user([&] {
@@ -143,10 +147,14 @@ TEST_F(Fetch, NothingReadShowsDataUnavailable) {
         GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
         focus = gui.hwndFocus;
         ok = GetDlgItem(dialog, IDOK);
+        PostMessageA(dialog, WM_COMMAND, IDC_GET_LATEST, 0);
+        notOpened = drive::AnswerBox(GetCurrentProcessId(), "Check for Updates", IDOK);
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
-    update::CheckForUpdates(nullptr, At(ports.closed, ""), [](const std::string&) {});
+    update::CheckForUpdates(nullptr, At(ports.closed, ""), [](const std::string&) { return false; });
     user.join();
+    EXPECT_EQ(notOpened, "The update page could not be opened here.\nIts address is " +
+                             At(ports.closed, "/updatecenter/Split/index.htm"));
     EXPECT_EQ(shown, "Data unavailable from server");
     EXPECT_EQ(selectionStart, selectionEnd);
     EXPECT_EQ(focus, ok);

@@ -15,8 +15,11 @@
 
 namespace update {
 
-void OpenWithShell(const std::string& address) {
-    ShellExecuteW(nullptr, L"open", platform::Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool OpenWithShell(const std::string& address) {
+    const HINSTANCE result =
+        ShellExecuteW(nullptr, L"open", platform::Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // ShellExecute's documented success: a value greater than 32.
+    return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 window::MessageTable<VersionDialog> VersionDialog::Messages() {
@@ -48,7 +51,13 @@ INT_PTR VersionDialog::OnInitDialog(WPARAM, LPARAM) {
 }
 
 INT_PTR VersionDialog::OnGetLatest(WPARAM, LPARAM) {
-    opener_(updatePage_);  // the dialog stays open
+    // The dialog stays open either way.
+    if (!opener_(updatePage_)) {
+        std::string text = kPageNotOpened;
+        text.replace(text.find("%1"), 2, updatePage_);
+        MessageBoxW(hwnd(), platform::Widen(text).c_str(), platform::Widen(kPageNotOpenedCaption).c_str(),
+                    MB_OK | MB_ICONINFORMATION);
+    }
     return TRUE;
 }
 

@@ -9,9 +9,10 @@
 
 namespace update {
 
-// Opens an address in the user's browser (the shell's "open" verb).
-using PageOpener = std::function<void(const std::string& address)>;
-void OpenWithShell(const std::string& address);
+// Opens an address in the user's browser (the shell's "open" verb); false
+// when nothing could open it (no browser, a refused address).
+using PageOpener = std::function<bool(const std::string& address)>;
+bool OpenWithShell(const std::string& address);
 
 class VersionDialog : public window::DialogImpl<VersionDialog> {
 public:
