@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <map>
 #include <thread>
 
 #include "app/HalvardDlg.h"
@@ -14,6 +15,7 @@
 #include "resources/resource.h"
 #include "support/SplitFixture.h"
 #include "support/WindowDriver.h"
+#include "window/WindowText.h"
 
 namespace {
 
@@ -332,6 +334,39 @@ TEST(MainWindow, TabStopsAreTheVisibleControls) {
     EXPECT_FALSE(hiddenStop);
     EXPECT_EQ(stops, (std::vector<int>{IDC_SPLIT_MODE, IDC_CHOOSE_FILE, IDC_CHOOSE_FOLDER, IDC_SIZE_BUTTON, IDC_START,
                                        IDCANCEL, IDC_SOURCE_PATH, IDC_DESTINATION_PATH}));
+}
+
+// The letter after '&' of each visible control and of the menu bar: none is
+// used twice, in either mode, and a control keeps its letter in both.
+TEST(MainWindow, MnemonicsAreUniqueAndFixed) {
+    std::map<int, char> letterOf[2];
+    std::vector<std::string> clashes;
+    WithMainWindow([&](HWND main) {
+        for (int mode = 0; mode < 2; ++mode) {
+            SendMessageW(main, WM_COMMAND, mode ? IDC_REJOIN_MODE : IDC_SPLIT_MODE, 0);
+            std::map<char, std::string> owner;
+            const auto take = [&](const std::string& text, const std::string& who, int id) {
+                const std::size_t at = text.find('&');
+                if (at == std::string::npos || at + 1 >= text.size()) return;
+                const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(text[at + 1])));
+                if (owner.count(letter)) clashes.push_back(owner[letter] + " and " + who);
+                owner[letter] = who;
+                if (id) letterOf[mode][id] = letter;
+            };
+            HMENU bar = GetMenu(main);
+            for (int i = 0; i < GetMenuItemCount(bar); ++i) take(platform::Narrow(window::MenuText(bar, i).c_str()), "menu", 0);
+            for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                if (IsWindowVisible(child)) take(drive::TextOf(child), drive::TextOf(child), GetDlgCtrlID(child));
+            }
+        }
+    });
+    EXPECT_TRUE(clashes.empty()) << clashes.front();
+    // The start button alone says the mode's verb: "S&plit" or "&Rejoin".
+    for (const auto& [id, letter] : letterOf[0]) {
+        if (id != IDC_START && letterOf[1].count(id)) {
+            EXPECT_EQ(letterOf[1][id], letter) << id;
+        }
+    }
 }
 
 // A run's figures in the status bar and the caption while it goes, and how
