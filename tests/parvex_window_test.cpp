@@ -184,6 +184,20 @@ TEST(ParvexWindow, NamesInAnyScriptOnALongPath) {
     EXPECT_TRUE(program.Ended());
 }
 
+// A set made by the engine itself, quietly, for a test that starts from one.
+bool SplitBeforehand(const std::string& source, const std::string& folder, std::uint32_t pieceSize) {
+    platform::Win32Platform fs;
+    engine::StartRequest request;
+    request.sourceText = source;
+    request.destinationText = folder;
+    request.size.presetBytes = pieceSize;
+    const engine::Prepared prepared = engine::PrepareJob(request, fs, {});
+    if (!prepared.ok) return false;
+    engine::Host quiet;
+    engine::OperationContext ctx(fs, quiet);
+    return engine::RunJob(prepared.job, ctx) == engine::Outcome::Completed;
+}
+
 // A piece with one byte changed: the window names it in a box and rejoins
 // nothing; an existing file of the output's name stays as it was.
 TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
@@ -191,18 +205,7 @@ TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
     dir.Write("movie.avi", support::Pattern(3000000));
     dir.MakeFolder("back");
     dir.Write("back\\movie.avi", "old");
-    {
-        platform::Win32Platform fs;
-        engine::StartRequest request;
-        request.sourceText = dir.path + "\\movie.avi";
-        request.destinationText = dir.path;
-        request.size.presetBytes = 1000000;
-        const engine::Prepared prepared = engine::PrepareJob(request, fs, {});
-        ASSERT_TRUE(prepared.ok);
-        engine::Host quiet;
-        engine::OperationContext ctx(fs, quiet);
-        ASSERT_EQ(engine::RunJob(prepared.job, ctx), engine::Outcome::Completed);
-    }
+    ASSERT_TRUE(SplitBeforehand(dir.path + "\\movie.avi", dir.path, 1000000));
     support::Bytes piece = support::Pattern(3000000);
     piece.erase(piece.begin(), piece.begin() + 1000000);
     piece.resize(1000000);
@@ -477,18 +480,7 @@ TEST(ParvexWindow, TheFileExistsQuestionStopsWithNothingChanged) {
     dir.Write("movie.avi", support::Pattern(3000000));
     dir.MakeFolder("back");
     dir.Write("back\\movie.avi", "the user's own file");
-    {
-        platform::Win32Platform fs;
-        engine::StartRequest request;
-        request.sourceText = dir.path + "\\movie.avi";
-        request.destinationText = dir.path;
-        request.size.presetBytes = 1000000;
-        const engine::Prepared prepared = engine::PrepareJob(request, fs, {});
-        ASSERT_TRUE(prepared.ok);
-        engine::Host quiet;
-        engine::OperationContext ctx(fs, quiet);
-        ASSERT_EQ(engine::RunJob(prepared.job, ctx), engine::Outcome::Completed);
-    }
+    ASSERT_TRUE(SplitBeforehand(dir.path + "\\movie.avi", dir.path, 1000000));
     Parvex program("\"" + dir.path + "\\movie.avi.2.spl\"");
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
