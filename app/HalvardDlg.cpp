@@ -333,7 +333,7 @@ bool CHalvardDlg::StartOperation() {
     }
     remembered_.destination = Text(IDC_DESTINATION_PATH);
     Remember();
-    controller_.Run(prepared.job, settings);
+    RunToEnd(prepared.job, settings);
     return true;
 }
 

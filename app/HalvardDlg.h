@@ -125,6 +125,9 @@ private:
     INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
     INT_PTR OnWorkerCall(WPARAM, LPARAM);
     INT_PTR OnDpiChanged(WPARAM, LPARAM);
+    // Runs the job on the worker, the window responsive meanwhile; the
+    // controls come back only once the worker has ended.
+    void RunToEnd(const engine::Job& job, const engine::EngineSettings& settings);
     void ChooseSize(unsigned command);
     // The custom field's text with the user's decimal separator as ".".
     std::string CustomSizeText() const;

@@ -68,7 +68,7 @@ INT_PTR CHalvardDlg::OnVerifySet(WPARAM, LPARAM) {
         if (!prepared.refusal.silent) Tell(prepared.refusal.text, prepared.refusal.caption);
         return TRUE;
     }
-    controller_.Run(prepared.job, settings);
+    RunToEnd(prepared.job, settings);
     return TRUE;
 }
 

@@ -25,6 +25,11 @@ void CHalvardDlg::ShowProgress() {
     taskbar_.Value(view.done, view.total);
 }
 
+void CHalvardDlg::RunToEnd(const engine::Job& job, const engine::EngineSettings& settings) {
+    controller_.Run(job, settings);
+    EnableControls(true);
+}
+
 void CHalvardDlg::Started(engine::Mode mode) {
     EnableControls(false);
     statusBeforeRun_[0] = status_.PartText(StatusArea::kDestination);
@@ -51,7 +56,8 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
         ShowCustomSize(false);
         form_.SplitCompleted(lastPieceSize_);
     }
-    EnableControls(true);
+    // The controls come back in RunToEnd, once the worker is gone: a click
+    // on Start now would find the run still going and do nothing.
     if (outcome == engine::Outcome::Completed) RefreshStatusBar("", false);
     status_.ShowProgress(false);
     taskbar_.Set(outcome == engine::Outcome::Failed ? TaskbarProgress::State::Error : TaskbarProgress::State::None);
