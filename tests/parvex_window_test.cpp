@@ -121,8 +121,9 @@ TEST(ParvexWindow, SplitsAndRejoinsThroughTheWindow) {
     HWND notice = program.Dialog("Read This", 60000);
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(ItemText(notice, IDC_NOTICE_1).rfind("Successfully sliced. ", 0), 0u);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_START)));
     Click(notice, IDOK);
+    // Usable again once the notice, the run's last word, is answered.
+    EXPECT_TRUE(WaitUntilUsable(main));
     EXPECT_EQ(dir.Size("movie.avi.0.spl"), 10000000u);
     EXPECT_EQ(dir.Size("movie.avi.2.spl"), 5000000u);
     // The record every reader knows, then the trailer with the name and a
