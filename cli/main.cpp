@@ -53,6 +53,7 @@ const char kUsage[] =
     "  --100mb       pieces of 100,000,000 bytes\n"
     "  --fat32       pieces of 4,294,967,295 bytes, the largest file FAT32 holds\n"
     "  --bytes N     pieces of N bytes; --kb N and --mb N count 1,000 and 1,000,000 bytes\n"
+    "                and take decimals with a point (--mb 1.5)\n"
     "  --files N     about N pieces of equal size\n"
     "  --recovery PERCENT  also write PAR2 recovery files (SOURCE.par2, SOURCE.vol*.par2)\n"
     "                of PERCENT % of the file (0 to 100, default 0): that many pieces'\n"
@@ -154,8 +155,15 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
                 continue;
             }
             if (++i == args.size()) return arg + " needs a number";
+            // Digits, with a decimal point for KB and MB: "1,5" is no size
+            // here, never the 1 before the comma.
+            const std::string& number = args[i];
+            if (number.empty() || number.find_first_not_of("0123456789.") != std::string::npos ||
+                (number.find('.') != std::string::npos && !engine::IsDecimalText(number))) {
+                return arg + " needs a number, such as 1500 or 1.5";
+            }
             o.size.unit = size->value;
-            o.size.customText = args[i];
+            o.size.customText = number;
         } else if (arg == "--to" && writes) {
             if (++i == args.size()) return "--to needs a folder";
             o.folder = args[i];

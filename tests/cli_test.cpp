@@ -206,6 +206,8 @@ TEST_F(Cli, RefusalsPrintTheExactTextAndFail) {
         {"split sample.dat --mb 5000", 1, std::string(texts::kCheckValues) + "\n"},
         {"split sample.dat", 1, std::string(texts::kChunkLarger) + "\n"},
         {"split empty.dat", 1, dir + "/empty.dat is empty: there is nothing to split.\n"},
+        {"split sample.dat --bytes 1.5", 1, std::string(texts::kWholeNumber) + "\n"},
+        {"split sample.dat --kb 1.0005", 1, std::string(texts::kCheckValues) + "\n"},
     };
     // A larger piece than the file leaves an earlier set of that name alone.
     ASSERT_EQ(Parvex("split sample.dat --bytes 5000").status, 0);
@@ -223,7 +225,7 @@ TEST_F(Cli, RefusalsPrintTheExactTextAndFail) {
 TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
     ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
-    ASSERT_EQ(Parvex("split sample.dat --to parts --kb 7").status, 0);
+    ASSERT_EQ(Parvex("split sample.dat --to parts --kb 7.0").status, 0);
 
     Result run = Parvex("info parts/sample.dat.sio");
     EXPECT_EQ(run.status, 0);
@@ -262,7 +264,8 @@ TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
 TEST_F(Cli, UsageErrors) {
     for (const char* args : {"", "frob x", "split", "join", "info", "verify", "join a --bytes 5", "info a --to b",
                              "verify a --yes", "split a b", "split a --bytes", "split a --kb 1 --mb 2",
-                             "split a --frobnicate", "split a --yes --no", "split a --codepage nonesuch"}) {
+                             "split a --frobnicate", "split a --yes --no", "split a --codepage nonesuch",
+                             "split a --mb 1,5", "split a --kb 1.5.2", "split a --bytes -5", "split a --kb ."}) {
         const Result run = Parvex(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("usage: parvex split SOURCE"), std::string::npos) << args;
