@@ -131,6 +131,8 @@ private:
     void ChooseSize(unsigned command);
     // The custom field's text with the user's decimal separator as ".".
     std::string CustomSizeText() const;
+    // Digits with at most one ".": what the custom field lets through.
+    static bool IsSizeText(const std::string& normal);
     void SetAlwaysOnTop(bool onTop);
     // What the window remembers between starts: brought back once, written
     // as it changes.

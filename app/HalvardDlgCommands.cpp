@@ -73,16 +73,23 @@ std::string DecimalSeparator() {
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
     return platform::Narrow(separator);
 }
-}  // namespace
 
-std::string CHalvardDlg::CustomSizeText() const {
-    std::string text = Text(IDC_CUSTOM_SIZE);
+// A size as typed, with the user's decimal separator as ".".
+std::string WithPoint(std::string text) {
     const std::string separator = DecimalSeparator();
     if (separator.empty() || separator == ".") return text;
     for (std::size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, at + 1)) {
         text.replace(at, separator.size(), ".");
     }
     return text;
+}
+}  // namespace
+
+std::string CHalvardDlg::CustomSizeText() const { return WithPoint(Text(IDC_CUSTOM_SIZE)); }
+
+bool CHalvardDlg::IsSizeText(const std::string& normal) {
+    return normal.find_first_not_of("0123456789.") == std::string::npos &&
+           std::count(normal.begin(), normal.end(), '.') <= 1;
 }
 
 // The custom size takes digits and one decimal separator, in the user's
@@ -91,10 +98,7 @@ std::string CHalvardDlg::CustomSizeText() const {
 INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {
     if (HIWORD(wParam) != EN_CHANGE) return FALSE;
     const std::string typed = Text(IDC_CUSTOM_SIZE);
-    const std::string normal = CustomSizeText();
-    const bool digits = normal.find_first_not_of("0123456789.") == std::string::npos &&
-                        std::count(normal.begin(), normal.end(), '.') <= 1;
-    if (digits) {
+    if (IsSizeText(CustomSizeText())) {
         customAccepted_ = typed;
         return TRUE;
     }
@@ -227,7 +231,11 @@ void CHalvardDlg::RestoreRemembered() {
     if (remembered_.alwaysOnTop) SetAlwaysOnTop(true);
     if (const unsigned command = SizeCommandForName(remembered_.pieceSize)) {
         ChooseSize(command);
-        if (form_.size().custom) SetText(IDC_CUSTOM_SIZE, remembered_.customSize);
+        // A stored text the field would refuse (a hand-edited value) is not
+        // brought back: no question at every start.
+        if (form_.size().custom && IsSizeText(WithPoint(remembered_.customSize))) {
+            SetText(IDC_CUSTOM_SIZE, remembered_.customSize);
+        }
     }
     if (!remembered_.destination.empty() && platform_.IsFolder(remembered_.destination)) {
         SetDestination(remembered_.destination);

@@ -344,6 +344,29 @@ TEST(MainWindow, TabStopsAreTheVisibleControls) {
                                        IDCANCEL, IDC_SOURCE_PATH, IDC_DESTINATION_PATH}));
 }
 
+// A move to a monitor of another DPI: the window takes the rectangle Windows
+// suggests, and what it made itself goes where the template's places are.
+TEST(MainWindow, ADpiChangeTakesTheSuggestedRectangle) {
+    RECT window{}, button{}, place{}, bar{}, statusPlace{};
+    RECT suggested{40, 30, 0, 0};
+    WithMainWindow([&](HWND main) {
+        RECT now;
+        GetWindowRect(main, &now);
+        suggested.right = suggested.left + (now.right - now.left) * 3 / 2;
+        suggested.bottom = suggested.top + (now.bottom - now.top) * 3 / 2;
+        SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(main, &window);
+        GetWindowRect(GetDlgItem(main, IDC_SIZE_BUTTON), &button);
+        GetWindowRect(GetDlgItem(main, IDC_SIZE_BUTTON_PLACE), &place);
+        GetWindowRect(GetDlgItem(main, IDC_STATUS_BAR), &bar);
+        GetWindowRect(GetDlgItem(main, IDC_STATUS_PLACE), &statusPlace);
+    });
+    EXPECT_EQ(window.left, suggested.left);
+    EXPECT_EQ(window.right - window.left, suggested.right - suggested.left);
+    EXPECT_TRUE(EqualRect(&button, &place));
+    EXPECT_TRUE(EqualRect(&bar, &statusPlace));
+}
+
 // The letter after '&' of each visible control and of the menu bar: none is
 // used twice, in either mode, and a control keeps its letter in both.
 TEST(MainWindow, MnemonicsAreUniqueAndFixed) {

@@ -324,6 +324,14 @@ TEST(ParvexWindow, DecimalSizesAndWhatTheNextStartRemembers) {
     EXPECT_NE(GetMenuState(GetSystemMenu(main, FALSE), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND) & MF_CHECKED, 0u);
     Click(main, IDCANCEL);
     EXPECT_TRUE(again.Ended());
+    // A stored size the field would refuse is left out, without a question.
+    settings.Set("Custom Size", "1x5");
+    Parvex third("", true);
+    main = third.Main();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ItemText(main, IDC_CUSTOM_SIZE), "0");  // what the field starts with
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(third.Ended());
 }
 
 // Cancel during a split: OK lets it complete, Cancel removes what it wrote.
