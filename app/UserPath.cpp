@@ -24,8 +24,10 @@ bool SetFolderOnUserPath(const std::string& folder, bool present) {
     while (!wide.empty() && wide.back() == L'\0') wide.pop_back();
     const std::string before = platform::Narrow(wide);
     const std::string after = WithFolderInPath(before, folder, present);
-    if (after == before && read == ERROR_SUCCESS) return true;
-    if (after.empty() && read == ERROR_SUCCESS) {
+    // Nothing to change, also no value and nothing to take off: no empty
+    // value is made.
+    if (after == before) return true;
+    if (after.empty()) {
         if (RegDeleteValueW(key.get(), L"Path") != ERROR_SUCCESS) return false;
     } else {
         const std::wstring value = platform::Widen(after);

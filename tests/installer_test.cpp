@@ -118,6 +118,9 @@ void InstallUseAndUninstall(const std::string& chosen) {
     const char* const ourFiles[] = {"Parvex.exe", "parvex-cli.exe", "Glimber.dll", "Corvane Split.chm", "ReadMe.txt",
                                     "Uninstall.exe"};
 
+    // Without the PATH option the user's PATH stays as it was, through the
+    // uninstall too (which takes the folder off only where it is).
+    const std::string path = Value(HKEY_CURRENT_USER, "Environment", "Path");
     ASSERT_EQ(drive::RunAndWait(setup), 0u);
     for (const char* name : ourFiles) EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     // Once more over itself, as an update or a repair would.
@@ -224,6 +227,7 @@ void InstallUseAndUninstall(const std::string& chosen) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kActiveSetupKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CorvaneSplit.Set"));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, "Environment", "Path"), path);
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".sio", nullptr), "<no key>");
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, std::string(kHandlers) + "\\Another.Tool", nullptr), kForeignClsid);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kApproved, kForeignClsid), "Another tool");
