@@ -112,6 +112,11 @@ void MenuButton::OpenMenu() {
 // a combo box, and Space, since the menu holds every choice the face offers.
 LRESULT MenuButton::OnKeyDown(WPARAM wParam, LPARAM lParam) {
     if (hasMenuItems_ && (wParam == VK_F4 || wParam == VK_SPACE)) {
+        // The space the key also typed waits in the queue: the menu would
+        // take it for an item's letter, find none and close (or beep).
+        MSG typed;
+        while (PeekMessageW(&typed, hwnd(), WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        }
         if (!(lParam & (1 << 30))) OpenMenu();  // not again for a held key
         return 0;
     }

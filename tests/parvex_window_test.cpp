@@ -253,7 +253,8 @@ TEST(ParvexWindow, AFileOver4GiBShowsItsSize) {
 }
 
 // The size menu opens from the keyboard as a drop-down does: Alt+Down, F4
-// and Space; each time it closes again with Escape.
+// and Space; each time it closes again with Escape. (The space a key types
+// once closed the menu it had just opened, before the menu could be seen.)
 TEST(ParvexWindow, TheSizeMenuOpensFromTheKeyboard) {
     Parvex program;
     HWND main = program.Main();
