@@ -22,6 +22,10 @@ wine_testbed_start() {
     "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     "$WINESERVER" -w
   fi
+  # A program that crashes ends at once, its test failing, instead of
+  # waiting behind Wine's crash dialog for someone to close it.
+  "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  "$WINESERVER" -w
   # One server for the whole run, started apart from the test runner's pipes:
   # services it spawns would otherwise hold them open.
   "$WINESERVER" -p 300 </dev/null >/dev/null 2>&1 || true  # one may be running already

@@ -11,5 +11,6 @@ trap '"$WINESERVER" -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
 "$WINESERVER" -w
 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+"$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 "$WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
 "$WINE64" "$@"

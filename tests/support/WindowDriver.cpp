@@ -1,6 +1,7 @@
 #include "support/WindowDriver.h"
 
 #include <chrono>
+#include <cwchar>
 #include <thread>
 
 #include <commctrl.h>
@@ -139,11 +140,18 @@ bool WaitUntilStill(HWND hwnd, int timeoutMs) {
         timeoutMs);
 }
 
+// SB_GETTEXT takes no buffer size, and a running window may make the text
+// longer between the two calls: the buffer has room to spare, and a text that
+// filled it is read again (a bounded number of times).
 std::string StatusPart(HWND bar, int part) {
-    const LRESULT length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
-    return platform::Narrow(text.c_str());
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const auto length = static_cast<std::size_t>(LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0)));
+        std::wstring text(length + 1024, L'\0');
+        SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+        const std::size_t got = std::wcslen(text.c_str());
+        if (got < text.size() - 1) return platform::Narrow(text.c_str());
+    }
+    return std::string();
 }
 
 std::string WindowsPath(const char* linuxPath) {
