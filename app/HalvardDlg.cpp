@@ -290,7 +290,8 @@ void CHalvardDlg::EnableControls(bool enable) {
         EnableWindow(Item(id), enable);
     }
     sizeChooser_.Enable(enable);
-    ShowWindow(Item(IDC_PROGRESS_TEXT), enable ? SW_HIDE : SW_SHOW);
+    // The piece counts belong to a run, not to the update check's wait.
+    ShowWindow(Item(IDC_PROGRESS_TEXT), !enable && controller_.running() ? SW_SHOW : SW_HIDE);
     // Settings and the update check change nothing while an operation runs.
     HMENU menu = GetMenu(hwnd());
     for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES}) {

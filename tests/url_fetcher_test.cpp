@@ -133,13 +133,14 @@ TEST_F(Fetch, VersionDialogShowsTheFirstLineAndOpensTheUpdatePage) {
 // The message is read whole, not selected, with the focus on OK; "Get
 // latest" that cannot open the page gives its address instead of nothing.
 TEST_F(Fetch, NothingReadShowsDataUnavailable) {
-    std::string shown, notOpened;
+    std::string shown, notOpened, problem;
     DWORD selectionStart = 1, selectionEnd = 2;
     HWND focus = nullptr, ok = nullptr;
     std::thread user([&] {
         HWND dialog = WaitForTitle("Version dialog box");
         ASSERT_NE(dialog, nullptr);
         shown = drive::ItemText(dialog, IDC_LATEST_VERSION);
+        problem = drive::ItemText(dialog, IDC_VERSION_PROBLEM);
         SendMessageW(GetDlgItem(dialog, IDC_LATEST_VERSION), EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
                      reinterpret_cast<LPARAM>(&selectionEnd));
         GUITHREADINFO gui{};
@@ -156,6 +157,10 @@ TEST_F(Fetch, NothingReadShowsDataUnavailable) {
     EXPECT_EQ(notOpened, "The update page could not be opened here.\nIts address is " +
                              At(ports.closed, "/updatecenter/Split/index.htm"));
     EXPECT_EQ(shown, "Data unavailable from server");
+    // The cause, ended by one full stop.
+    ASSERT_GE(problem.size(), 2u);
+    EXPECT_EQ(problem.back(), '.');
+    EXPECT_NE(problem.substr(problem.size() - 2), "..");
     EXPECT_EQ(selectionStart, selectionEnd);
     EXPECT_EQ(focus, ok);
 }

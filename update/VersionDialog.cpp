@@ -79,7 +79,11 @@ void CheckForUpdates(HWND owner, const std::string& server, PageOpener opener, u
     window::PumpUntil(owner, fetched.get(), [&] { return done.load(); });
     fetch.join();
     std::string problem;
-    if (fetcher.body().empty() && !fetcher.errorText().empty()) problem = fetcher.errorText() + ".";
+    if (fetcher.body().empty() && !fetcher.errorText().empty()) {
+        problem = fetcher.errorText();
+        // The system's own texts often end in a full stop already.
+        if (problem.back() != '.') problem += '.';
+    }
     VersionDialog dialog(LatestVersionText(fetcher.body()), server + kUpdatePagePath, std::move(opener), problem);
     dialog.DoModal(owner);
 }
