@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace engine::gf16 {
@@ -38,5 +39,17 @@ struct Matrix {
 // the inverse of the square matrix they make, with the rows it used in
 // `used`. False when the candidates do not determine every unknown.
 bool SelectAndInvert(const Matrix& candidates, std::vector<std::size_t>& used, Matrix& inverse);
+
+// The same over `rows` candidate rows made one at a time by `row` (which
+// fills `columns` cells), so that only the square it keeps is in memory:
+// 4 × columns² bytes. `checkpoint` is called between row operations and may
+// throw to stop.
+using RowSource = std::function<void(std::size_t r, std::uint16_t* cells)>;
+bool SelectAndInvert(std::size_t rows, std::size_t columns, const RowSource& row, std::vector<std::size_t>& used,
+                     Matrix& inverse, const std::function<void()>& checkpoint);
+
+// The most unknowns a solve takes on: its square and the rebuild's tables
+// stay within a few hundred megabytes.
+inline constexpr std::size_t kMaxUnknowns = 8192;
 
 }  // namespace engine::gf16

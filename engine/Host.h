@@ -60,8 +60,19 @@ struct PieceProblem {
 };
 
 // What the set's recovery files can do.
+// Why recovery files beside a set were not used.
+enum class RecoveryProblem {
+    None,
+    OtherFile,    // they confirm none of the pieces present
+    Disagrees,    // with the info file, or with a piece proven intact
+    Conflicting,  // two sound copies of one thing say different things
+    Incomplete,   // a file of theirs is not described
+    TooLarge,     // more than the format, or the memory, allows
+};
+
 struct RecoveryState {
-    bool found = false;                 // recovery files describe the set
+    bool found = false;                 // recovery files describe the set and are confirmed by it
+    RecoveryProblem problem = RecoveryProblem::None;  // with found false: why none serve
     std::uint32_t blocksNeeded = 0;     // slices lost from the pieces
     std::uint32_t blocksAvailable = 0;  // intact recovery slices
     std::uint32_t wholePieces = 0;      // pieces that many slices rebuild, if lost

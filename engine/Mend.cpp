@@ -28,7 +28,11 @@ public:
 
     Outcome Run();
     void Write(std::uint32_t piece, std::uint64_t offset, const unsigned char* data, std::uint32_t size) override {
+        // Only into a piece this repair rebuilds, and only within its length.
+        if (piece >= rebuilt_.size() || !rebuilt_[piece]) throw RebuiltOutOfRange{piece};
         Rebuilt& r = *rebuilt_[piece];
+        const std::uint64_t length = PieceLength(job_.set.size, job_.set.pieceCount, pieceSize_, piece);
+        if (offset > length || size > length - offset) throw RebuiltOutOfRange{piece};
         SeekOrThrow(*r.file, r.path, offset);
         WriteOrThrow(*r.file, r.path, data, size);
     }
@@ -68,7 +72,12 @@ void Repairer::Prepare(std::uint32_t piece, const PieceReader& reader) {
     if (folder.empty()) folder = job_.infoFolder;
     r->path = FolderPrefix(platform_, folder) + r->name;
     if (const ErrorCode code = platform_.OpenFolder(folder, r->folder)) Fail(StandardFileText(CauseFromCode(code), r->path));
-    if (const ErrorCode code = outputs_.CreateTemporary(*r->folder, job_.set.name, r->temporary, r->file)) {
+    // The rebuilt piece keeps the mode of the one it replaces.
+    FileStatus status;
+    const std::uint32_t permissions =
+        platform_.Status(r->path, status) == err::kNone && status.kind == FileKind::Regular ? status.permissions : 0;
+    if (const ErrorCode code =
+            outputs_.CreateTemporary(*r->folder, job_.set.name, r->temporary, r->file, permissions)) {
         Fail(StandardFileText(CauseFromCode(code), r->path));
     }
     rebuilt_[piece] = std::move(r);
@@ -101,7 +110,7 @@ void Repairer::Prove(Rebuilt& r, SetRepair& repair) {
     back->Close();
     const bool exact = now == length && done == length && md5->Final() == repair.RecordedMd5(r.piece) &&
                        (!job_.set.hasChecksums || sum.Digest() == job_.set.pieces[r.piece]);
-    if (!exact) Fail(Fill(texts::kRebuiltNotExact, r.path));
+    if (!exact) Fail(Fill(RebuiltNotExactText(job_.set), r.path));
 }
 
 Outcome Repairer::Run() {
@@ -118,6 +127,7 @@ Outcome Repairer::Run() {
             ctx_.CheckPoint();
         });
         AssessRecovery(job_, ctx_, reader, report_, &repair);
+        if (pieceSize_ == 0) pieceSize_ = repair.pieceSize();
         if (report_.problems.empty()) return;
         const bool wholeOnly = std::all_of(report_.problems.begin(), report_.problems.end(),
                                            [](const PieceProblem& p) { return p.piece == PieceProblem::kNoPiece; });
@@ -143,6 +153,8 @@ Outcome Repairer::Run() {
             }
         } catch (const FileError& failure) {
             Fail(StandardFileText(failure.cause, failure.path));
+        } catch (const RebuiltOutOfRange& wrong) {
+            Fail(Fill(RebuiltNotExactText(job_.set), PieceName(platform_, job_.infoFolder, job_.set.name, wrong.piece)));
         }
         for (auto& r : rebuilt_) {
             if (r) Prove(*r, repair);

@@ -88,15 +88,21 @@ std::uint32_t WindowFor(std::uint64_t sliceSize, std::size_t outputs, std::size_
     return static_cast<std::uint32_t>(window / kAlign * kAlign);
 }
 
-void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
-             const InputObservers& observe, const OutputSink& sink, const ComputeProgress& progress,
-             std::size_t memory) {
+namespace {
+
+void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
+          const gf16::Matrix* then, const InputObservers& observe, const OutputSink& sink,
+          const ComputeProgress& progress, std::size_t memory) {
     const std::size_t outputs = factors.rows;
-    const std::uint32_t window = WindowFor(sliceSize, outputs, memory);
+    const std::size_t finals = then ? then->rows : 0;
+    const std::uint32_t window = WindowFor(sliceSize, outputs + finals, memory);
     TransferBuffer in;
-    std::vector<TransferBuffer> out(outputs);
+    std::vector<TransferBuffer> out(outputs), last(finals);
     if (!in.Allocate(window)) throw std::bad_alloc();
     for (TransferBuffer& o : out) {
+        if (!o.Allocate(window)) throw std::bad_alloc();
+    }
+    for (TransferBuffer& o : last) {
         if (!o.Allocate(window)) throw std::bad_alloc();
     }
     std::uint64_t total = 0;
@@ -127,8 +133,32 @@ void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, co
             done += have;
             if (progress) progress(done, total);
         }
-        for (std::size_t m = 0; m < outputs; ++m) sink(m, at, out[m].get(), span);
+        if (!then) {
+            for (std::size_t m = 0; m < outputs; ++m) sink(m, at, out[m].get(), span);
+            continue;
+        }
+        const std::uint32_t even = (span + 1) & ~1u;
+        for (std::size_t m = 0; m < finals; ++m) {
+            std::memset(last[m].get(), 0, even);
+            for (std::size_t t = 0; t < outputs; ++t) gf16::MultiplyAdd(out[t].get(), last[m].get(), even, then->at(m, t));
+            sink(m, at, last[m].get(), span);
+            if (progress) progress(done, total);
+        }
     }
+}
+
+}  // namespace
+
+void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
+             const InputObservers& observe, const OutputSink& sink, const ComputeProgress& progress,
+             std::size_t memory) {
+    Sums(sliceSize, inputs, factors, nullptr, observe, sink, progress, memory);
+}
+
+void CombineThen(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
+                 const gf16::Matrix& then, const OutputSink& sink, const ComputeProgress& progress,
+                 std::size_t memory) {
+    Sums(sliceSize, inputs, factors, &then, {}, sink, progress, memory);
 }
 
 }  // namespace engine::par2

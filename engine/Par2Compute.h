@@ -51,4 +51,11 @@ void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, co
              const InputObservers& observe, const OutputSink& sink, const ComputeProgress& progress,
              std::size_t memory = kComputeMemory);
 
+// outputs[m] = sum over t of then.at(m, t) × (sum over k of factors.at(t, k)
+// × inputs[k]): a rebuild, whose second matrix (the inverse) is square and
+// small beside the first, so that the first is made in one pass of powers.
+void CombineThen(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
+                 const gf16::Matrix& then, const OutputSink& sink, const ComputeProgress& progress,
+                 std::size_t memory = kComputeMemory);
+
 }  // namespace engine::par2

@@ -109,14 +109,29 @@ struct Found {
     }
 };
 
-void TakeSmallPacket(Found& found, const Hash& set, const unsigned char* type, const unsigned char* body,
+bool SameChecks(const std::vector<SliceCheck>& a, const std::vector<SliceCheck>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].md5 != b[i].md5 || a[i].crc != b[i].crc) return false;
+    }
+    return true;
+}
+
+void TakeSmallPacket(Found& found, Md5& md5, const Hash& set, const unsigned char* type, const unsigned char* body,
                      std::uint64_t size) {
-    RecoverySet& s = found.Of(set);
     if (IsType(type, kMainType)) {
-        if (s.hasMain || size < 12) return;
+        // The set's ID is the MD5 of its main packet's body: a copy that is
+        // not that body, however sound its own MD5, is not this set's.
+        if (size < 12 || Md5Of(md5, body, static_cast<std::size_t>(size)) != set) return;
+        RecoverySet& s = found.Of(set);
+        if (s.hasMain) return;
         const std::uint64_t slice = GetU64(body);
         const std::uint32_t count = GetU32(body + 8);
         if (slice == 0 || slice % 4 != 0 || 12 + std::uint64_t{count} * 16 > size) return;
+        if (count > kMaxInputSlices) {
+            s.flaw = SetFlaw::TooLarge;
+            return;
+        }
         s.hasMain = true;
         s.sliceSize = slice;
         for (std::uint32_t i = 0; i < count; ++i) s.files.push_back(GetHash(body + 12 + 16 * i));
@@ -124,24 +139,39 @@ void TakeSmallPacket(Found& found, const Hash& set, const unsigned char* type, c
         if (size < 56) return;
         FileDescription file;
         file.id = GetHash(body);
-        if (s.Describe(file.id)) return;
         file.md5 = GetHash(body + 16);
         file.md5Head = GetHash(body + 32);
         file.length = GetU64(body + 48);
         file.name.assign(reinterpret_cast<const char*>(body + 56), static_cast<std::size_t>(size - 56));
         while (!file.name.empty() && file.name.back() == '\0') file.name.pop_back();
+        // The ID is the MD5 of the fields after it: a copy whose length or
+        // name was changed, even under a sound packet MD5, proves nothing.
+        if (FileId(md5, file.md5Head, file.length, file.name, true) != file.id &&
+            FileId(md5, file.md5Head, file.length, file.name, false) != file.id) {
+            return;
+        }
+        RecoverySet& s = found.Of(set);
+        if (const FileDescription* known = s.Describe(file.id)) {
+            if (known->md5 != file.md5) s.flaw = SetFlaw::Conflicting;
+            return;
+        }
         s.descriptions.push_back(std::move(file));
     } else if (IsType(type, kChecksType)) {
         if (size < 16 || (size - 16) % 20 != 0) return;
         const Hash file = GetHash(body);
-        if (s.ChecksOf(file)) return;
         std::vector<SliceCheck> checks(static_cast<std::size_t>((size - 16) / 20));
         for (std::size_t i = 0; i < checks.size(); ++i) {
             checks[i].md5 = GetHash(body + 16 + 20 * i);
             checks[i].crc = GetU32(body + 16 + 20 * i + 16);
         }
+        RecoverySet& s = found.Of(set);
+        if (const std::vector<SliceCheck>* known = s.ChecksOf(file)) {
+            if (!SameChecks(*known, checks)) s.flaw = SetFlaw::Conflicting;
+            return;
+        }
         s.checks.emplace_back(file, std::move(checks));
     } else if (IsType(type, kCreatorType)) {
+        RecoverySet& s = found.Of(set);
         if (s.creator.empty()) s.creator.assign(reinterpret_cast<const char*>(body), static_cast<std::size_t>(size));
         while (!s.creator.empty() && s.creator.back() == '\0') s.creator.pop_back();
     }
@@ -198,9 +228,15 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
                 continue;
             }
             RecoverySet& s = found.Of(set);
-            const bool known = std::any_of(s.recovery.begin(), s.recovery.end(),
-                                           [&](const RecoverySlice& r) { return r.exponent == e; });
-            if (!known) s.recovery.push_back({e, path, at + kRecoveryOverhead, size - kRecoveryOverhead});
+            const auto known = std::find_if(s.recovery.begin(), s.recovery.end(),
+                                            [&](const RecoverySlice& r) { return r.exponent == e; });
+            if (known == s.recovery.end()) {
+                s.recovery.push_back({e, path, at + kRecoveryOverhead, size - kRecoveryOverhead, packetMd5});
+            } else if (checkSlices && known->packet != packetMd5) {
+                // Two proven blocks of one exponent that differ: one of them
+                // was made to mislead.
+                s.flaw = SetFlaw::Conflicting;
+            }
             at += size;
             continue;
         }
@@ -222,7 +258,7 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
             at += 1;
             continue;
         }
-        TakeSmallPacket(found, set, type, bytes + kHeaderSize, size - kHeaderSize);
+        TakeSmallPacket(found, *md5, set, type, bytes + kHeaderSize, size - kHeaderSize);
         at += size;
     }
 }
@@ -259,12 +295,12 @@ const std::vector<SliceCheck>* RecoverySet::ChecksOf(const Hash& file) const {
     return nullptr;
 }
 
-Hash FileId(Md5& md5, const Hash& head, std::uint64_t length, const std::string& name) {
+Hash FileId(Md5& md5, const Hash& head, std::uint64_t length, const std::string& name, bool padded) {
     std::string bytes;
     PutHash(bytes, head);
     PutU64(bytes, length);
     bytes += name;
-    Pad4(bytes);
+    if (padded) Pad4(bytes);
     return Md5Of(md5, bytes.data(), bytes.size());
 }
 

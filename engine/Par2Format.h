@@ -42,6 +42,18 @@ struct RecoverySlice {
     std::string path;
     std::uint64_t offset = 0;  // of its data in the file
     std::uint64_t size = 0;
+    Hash packet{};  // the packet's MD5: two copies of one exponent must agree
+};
+
+// Why a recovery set that was read cannot be used, whatever the files it
+// describes hold.
+enum class SetFlaw {
+    None,
+    // Two sound packets say different things of one file, one file's slices
+    // or one exponent: there is no telling which is the set's.
+    Conflicting,
+    // More files or slices than the format allows.
+    TooLarge,
 };
 
 // What the recovery files found say about one recovery set.
@@ -54,6 +66,7 @@ struct RecoverySet {
     std::vector<std::pair<Hash, std::vector<SliceCheck>>> checks;
     std::vector<RecoverySlice> recovery;  // one per exponent, in the order found
     std::string creator;
+    SetFlaw flaw = SetFlaw::None;
 
     const FileDescription* Describe(const Hash& file) const;
     const std::vector<SliceCheck>* ChecksOf(const Hash& file) const;
@@ -67,7 +80,10 @@ bool IdLess(const Hash& a, const Hash& b);
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
 Hash Md5Of(Md5& md5, const void* data, std::size_t size);
 
-Hash FileId(Md5& md5, const Hash& head, std::uint64_t length, const std::string& name);
+// The file ID as this program writes it: the name padded to 4 bytes, as it
+// stands in the packet. Some tools hash the name without its padding;
+// `padded` false gives theirs.
+Hash FileId(Md5& md5, const Hash& head, std::uint64_t length, const std::string& name, bool padded = true);
 std::string MainBody(std::uint64_t sliceSize, std::vector<Hash> ids);
 std::string FileDescriptionBody(const FileDescription& file);
 std::string SliceChecksBody(const Hash& file, const std::vector<SliceCheck>& checks);
@@ -99,7 +115,10 @@ bool IsRecoveryFileOf(const std::string& entry, const std::string& setName, bool
 // Reads every packet of the files; `checkSlices` also proves each recovery
 // slice by its MD5 (off only where its data is not going to be used).
 // `checkpoint` is called between megabytes. Files that cannot be opened
-// are passed over.
+// are passed over. A packet is taken only when it proves itself: its MD5,
+// a main packet whose MD5 is the set's ID, a file description whose ID is
+// the MD5 of its fields; a damaged copy gives way to a sound one, and two
+// sound ones that differ mark the set Conflicting.
 std::vector<RecoverySet> ReadRecoveryFiles(Platform& platform, const std::vector<std::string>& paths,
                                            bool checkSlices, const std::function<void()>& checkpoint);
 

@@ -55,12 +55,16 @@ private:
     std::vector<std::string> rebuilt_;
 };
 
-// Rebuilt pieces go to their place in the rejoined file.
+// Rebuilt pieces go to their place in the rejoined file, and nowhere else:
+// a byte past a piece's end would overwrite the next piece or lengthen the
+// file.
 class OutputTarget : public RebuildTarget {
 public:
-    OutputTarget(File& file, const std::string& path, std::uint64_t pieceSize)
-        : file_(file), path_(path), pieceSize_(pieceSize) {}
+    OutputTarget(File& file, const std::string& path, const SetInfo& set, std::uint64_t pieceSize)
+        : file_(file), path_(path), set_(set), pieceSize_(pieceSize) {}
     void Write(std::uint32_t piece, std::uint64_t offset, const unsigned char* data, std::uint32_t size) override {
+        const std::uint64_t length = PieceLength(set_.size, set_.pieceCount, pieceSize_, piece);
+        if (piece >= set_.pieceCount || offset > length || size > length - offset) throw RebuiltOutOfRange{piece};
         SeekOrThrow(file_, path_, piece * pieceSize_ + offset);
         WriteOrThrow(file_, path_, data, size);
     }
@@ -68,6 +72,7 @@ public:
 private:
     File& file_;
     const std::string& path_;
+    const SetInfo& set_;
     std::uint64_t pieceSize_;
 };
 
@@ -191,7 +196,7 @@ void Rejoiner::Rebuild(const PieceReader& reader, const std::vector<PieceProblem
         ctx_.CheckPoint();
     });
     RecoveryState state;
-    if (repair.Load()) state = repair.Assess(bad, reader.PartsByPiece(), reader.checksums());
+    if (repair.Load()) state = repair.Assess(bad, reader.PartsByPiece(), reader.checksums(), reader.pieceSize());
     if (!state.canRebuild) {
         const std::size_t count = static_cast<std::size_t>(std::count(bad.begin(), bad.end(), true));
         const std::string first = problems.front().kind == PieceProblem::Kind::Missing
@@ -200,11 +205,13 @@ void Rejoiner::Rebuild(const PieceReader& reader, const std::vector<PieceProblem
         Fail(first + "\n" + RecoverySentence(state, count));
     }
     try {
-        OutputTarget target(*file_, outputPath_, reader.pieceSize());
+        OutputTarget target(*file_, outputPath_, job_.set, reader.pieceSize());
         repair.Rebuild(target);
         if (const ErrorCode code = file_->Flush()) throw FileError(code, outputPath_);
     } catch (const FileError& failure) {
         Fail(StandardFileText(failure.cause, failure.path.empty() ? outputPath_ : failure.path));
+    } catch (const RebuiltOutOfRange& wrong) {
+        Fail(Fill(RebuiltNotExactText(job_.set), PieceName(platform_, job_.infoFolder, job_.set.name, wrong.piece)));
     }
     ProveRebuilt(repair, folder, temporary, reader.pieceSize());
     for (std::uint32_t piece : repair.toRebuild()) rebuilt_.push_back(PieceFileName(job_.set.name, piece));
@@ -248,7 +255,11 @@ void Rejoiner::ProveRebuilt(SetRepair& repair, Folder& folder, const std::string
         }
         const bool exact = (!rebuilt[i] || md5->Final() == repair.RecordedMd5(i)) &&
                            (!set.hasChecksums || piece.Digest() == set.pieces[i]);
-        if (!exact) Fail(Fill(texts::kRebuiltNotExact, PieceName(platform_, job_.infoFolder, set.name, i)));
+        if (!exact) {
+            // An intact piece is read as it was: only a rebuilt one can be wrong.
+            if (!rebuilt[i]) Fail(Fill(texts::kPieceDamaged, PieceName(platform_, job_.infoFolder, set.name, i)));
+            Fail(Fill(RebuiltNotExactText(set), PieceName(platform_, job_.infoFolder, set.name, i)));
+        }
     }
     if (set.hasChecksums && whole.Digest() != set.whole) Fail(Fill(texts::kWholeDamaged, job_.infoPath));
     back->Close();
@@ -304,9 +315,13 @@ Outcome Rejoiner::Run() {
             });
         if (!problems.empty()) Rebuild(reader, problems, *folder, temporary);
         // On the disk before it has its name, and its name on the disk
-        // before anything it replaces, or the pieces, can go.
+        // before anything it replaces, or the pieces, can go; and only at
+        // the length the set records, whatever wrote it.
         try {
             if (const ErrorCode code = file_->Flush()) throw FileError(code, outputPath_);
+            std::uint64_t length = 0;
+            if (const ErrorCode code = file_->Length(length)) throw FileError(code, outputPath_);
+            if (length != job_.set.size) Fail(Fill(texts::kOutputWrongLength, outputPath_));
             CloseOrThrow(file_, outputPath_);
         } catch (const FileError& failure) {
             Fail(StandardFileText(failure.cause, outputPath_));
@@ -365,12 +380,14 @@ void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceRead
     SetRepair local(job, ctx.platform, [&] { ctx.CheckPoint(); }, nullptr);
     SetRepair& repair = keep ? *keep : local;
     if (!repair.Load()) return;
-    report.recovery = repair.Assess(bad, reader.PartsByPiece(), reader.checksums());
+    report.recovery = repair.Assess(bad, reader.PartsByPiece(), reader.checksums(), reader.pieceSize());
     // Slices the recovery files find damaged in a piece that looked intact
     // (a set that records no checksums): that piece is damaged too.
     for (std::uint32_t piece : repair.toRebuild()) {
         if (bad[piece]) continue;
-        PieceProblem problem{PieceProblem::Kind::Damaged, PieceName(ctx.platform, job.infoFolder, job.set.name, piece)};
+        const std::string path = PieceName(ctx.platform, job.infoFolder, job.set.name, piece);
+        PieceProblem problem{Exists(ctx.platform, path) ? PieceProblem::Kind::Damaged : PieceProblem::Kind::Missing,
+                             path};
         problem.piece = piece;
         report.problems.push_back(problem);
     }
@@ -406,10 +423,13 @@ std::string VerifySummary(const VerifyReport& report) {
         if (problem.piece != PieceProblem::kNoPiece) ++badPieces;
     }
     // A set without recovery files is reported as it always was.
-    if (badPieces > 0 && report.rebuilt.empty() && report.recovery.found) {
+    const bool recoveryFiles = report.recovery.found || report.recovery.problem != RecoveryProblem::None;
+    if (badPieces > 0 && report.rebuilt.empty() && recoveryFiles) {
         out += RecoverySentence(report.recovery, badPieces) + "\n";
     } else if (report.recovery.found && report.rebuilt.empty()) {
         out += RebuildableText(report.recovery.wholePieces) + "\n";
+    } else if (report.rebuilt.empty() && recoveryFiles) {
+        out += RecoveryProblemLine(report.recovery) + "\n";
     }
     for (const std::string& name : report.rebuilt) out += "rebuilt: " + name + "\n";
     return out;

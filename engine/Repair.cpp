@@ -17,6 +17,11 @@ namespace {
 constexpr std::uint64_t kHeadSize = 16 * 1024;
 constexpr std::uint32_t kChunk = 1u << 20;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+// A slice larger than every piece only adds padding to hash: beyond this
+// much, a slice size no piece needs is not this set's.
+constexpr std::uint64_t kSmallSlice = 1u << 20;
+// The rebuild's table of factors, one per lost slice and input.
+constexpr std::uint64_t kMaxFactorCells = 64ull << 20;
 
 }  // namespace
 
@@ -40,6 +45,7 @@ struct SetRepair::State {
     std::vector<std::size_t> used;     // the recovery slices that do it
     gf16::Matrix inverse{0, 0};
     std::unique_ptr<PartsReader> reader;
+    std::uint32_t pieceSize = 0;  // as the set chosen agrees with
 };
 
 PartsReader::PartsReader(Platform& platform) : platform_(platform) {}
@@ -86,16 +92,48 @@ void PartsReader::Read(const std::vector<PiecePart>& parts, std::uint64_t offset
     }
 }
 
-std::string RecoverySentence(const RecoveryState& state, std::size_t badPieces) {
-    std::string text = badPieces == 1 ? std::string(texts::kOneBadPiece)
-                                      : Fill(texts::kBadPiecesCount, std::to_string(badPieces));
-    if (!state.found) return text + texts::kNoRecoveryData;
-    if (state.canRebuild) return text + (badPieces == 1 ? texts::kRecoveryRebuildsIt : texts::kRecoveryRebuildsThem);
-    if (state.notCovered > 0) return text + texts::kRecoveryNotCovering;
-    if (state.blocksNeeded > state.blocksAvailable) {
-        return text + Fill(texts::kRecoveryNeedsMore, std::to_string(state.blocksNeeded - state.blocksAvailable));
+namespace {
+
+const char* ProblemPhrase(RecoveryProblem problem) {
+    switch (problem) {
+        case RecoveryProblem::None: return "";
+        case RecoveryProblem::OtherFile: return texts::kRecoveryOtherFile;
+        case RecoveryProblem::Disagrees: return texts::kRecoveryDisagrees;
+        case RecoveryProblem::Conflicting: return texts::kRecoveryConflicting;
+        case RecoveryProblem::Incomplete: return texts::kRecoveryIncomplete;
+        case RecoveryProblem::TooLarge: return texts::kRecoveryTooLarge;
     }
-    return text + texts::kRecoveryCannotSolve;
+    return "";
+}
+
+}  // namespace
+
+std::string RecoverySentence(const RecoveryState& state, std::size_t badPieces) {
+    const bool one = badPieces == 1;
+    std::string text = one ? std::string(texts::kOneBadPiece) : Fill(texts::kBadPiecesCount, std::to_string(badPieces));
+    if (!state.found) {
+        if (state.problem != RecoveryProblem::None) return text + "; " + ProblemPhrase(state.problem) + ".";
+        return text + texts::kNoRecoveryData;
+    }
+    if (state.canRebuild) return text + (one ? texts::kRecoveryRebuildsIt : texts::kRecoveryRebuildsThem);
+    if (state.notCovered > 0) return text + (one ? texts::kRecoveryNotCoveringOne : texts::kRecoveryNotCovering);
+    if (state.blocksNeeded > state.blocksAvailable) {
+        const std::uint32_t more = state.blocksNeeded - state.blocksAvailable;
+        if (more == 1) return text + (one ? texts::kRecoveryNeedsOneMoreOne : texts::kRecoveryNeedsOneMore);
+        return text + Fill(one ? texts::kRecoveryNeedsMoreOne : texts::kRecoveryNeedsMore, std::to_string(more));
+    }
+    return text + (one ? texts::kRecoveryCannotSolveOne : texts::kRecoveryCannotSolve);
+}
+
+const char* RebuiltNotExactText(const SetInfo& set) {
+    return set.hasChecksums ? texts::kRebuiltNotExact : texts::kRebuiltNotAsRecorded;
+}
+
+std::string RecoveryProblemLine(const RecoveryState& state) {
+    if (state.found || state.problem == RecoveryProblem::None) return std::string();
+    std::string line = ProblemPhrase(state.problem);
+    if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = static_cast<char>(line[0] - 'a' + 'A');
+    return line + ".";
 }
 
 std::vector<std::string> RecoveryFilesOf(Platform& platform, const RejoinJob& job) {
@@ -143,17 +181,6 @@ SetRepair::SetRepair(const RejoinJob& job, Platform& platform, std::function<voi
 
 SetRepair::~SetRepair() = default;
 
-bool SetRepair::Load() {
-    state_->sets = par2::ReadRecoveryFiles(platform_, RecoveryFilesOf(platform_, job_), true, checkpoint_);
-    for (const par2::RecoverySet& s : state_->sets) {
-        for (const par2::FileDescription& d : s.descriptions) {
-            std::uint64_t index = 0;
-            if (IsPieceOf(d.name, job_.set.name, true, &index) && index < job_.set.pieceCount) return true;
-        }
-    }
-    return false;
-}
-
 namespace {
 
 std::uint64_t LengthOf(const std::vector<PiecePart>& parts) {
@@ -162,20 +189,93 @@ std::uint64_t LengthOf(const std::vector<PiecePart>& parts) {
     return total;
 }
 
+// The piece size a recovery set's descriptions give a set that records
+// none: from any piece but the last its length, from the last what is left
+// for the others. 0 when they give none that makes a plan of the set.
+std::uint32_t PieceSizeFrom(const par2::RecoverySet& s, const SetInfo& set) {
+    const std::uint32_t count = set.pieceCount;
+    for (const par2::FileDescription& d : s.descriptions) {
+        std::uint64_t index = 0;
+        if (!IsPieceOf(d.name, set.name, true, &index) || index >= count) continue;
+        std::uint64_t size = d.length;
+        if (count == 1) return d.length == set.size ? MeasuredPieceSize(set.size, 1, d.length) : 0;
+        if (index + 1 == count) {
+            if (d.length > set.size || (set.size - d.length) % (count - 1) != 0) continue;
+            size = (set.size - d.length) / (count - 1);
+        }
+        const std::uint32_t measured = MeasuredPieceSize(set.size, count, size);
+        if (measured != 0 && PieceLength(set.size, count, measured, static_cast<std::uint32_t>(index)) == d.length) {
+            return measured;
+        }
+    }
+    return 0;
+}
+
+std::vector<std::string> FoldersOf(const RejoinJob& job) {
+    std::vector<std::string> folders{job.infoFolder};
+    folders.insert(folders.end(), job.laterFolders.begin(), job.laterFolders.end());
+    return folders;
+}
+
 }  // namespace
 
-RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& parts, bool proven) {
+std::uint32_t SettlePieceSize(Platform& platform, const RejoinJob& job) {
+    const SetInfo& set = job.set;
+    const std::vector<std::string> folders = FoldersOf(job);
+    // The length of each piece present, wherever it is first found.
+    std::vector<std::optional<std::uint64_t>> lengths(set.pieceCount);
+    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
+        for (const std::string& folder : folders) {
+            FileStatus status;
+            if (platform.Status(PieceName(platform, folder, set.name, i), status) == err::kNone &&
+                status.kind == FileKind::Regular) {
+                lengths[i] = status.size;
+                break;
+            }
+        }
+    }
+    std::vector<std::uint32_t> candidates;
+    if (lengths[0]) candidates.push_back(MeasuredPieceSize(set.size, set.pieceCount, *lengths[0]));
+    for (const par2::RecoverySet& s : par2::ReadRecoveryFiles(platform, RecoveryFilesOf(platform, job), false, nullptr)) {
+        candidates.push_back(PieceSizeFrom(s, set));
+    }
+    std::uint32_t best = 0;
+    int bestAgree = 0;
+    for (std::uint32_t size : candidates) {
+        if (size == 0) continue;
+        int agree = 0;
+        for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
+            if (lengths[i] && *lengths[i] == PieceLength(set.size, set.pieceCount, size, i)) ++agree;
+        }
+        if (best == 0 || agree > bestAgree) {
+            best = size;
+            bestAgree = agree;
+        }
+    }
+    return best;
+}
+
+bool SetRepair::Load() {
+    state_->sets = par2::ReadRecoveryFiles(platform_, RecoveryFilesOf(platform_, job_), true, checkpoint_);
+    return !state_->sets.empty();
+}
+
+RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& parts, bool proven,
+                                std::uint32_t pieceSize) {
     State& st = *state_;
     RecoveryState result;
-    const std::uint32_t count = job_.set.pieceCount;
+    const SetInfo& info = job_.set;
+    const std::uint32_t count = info.pieceCount;
+    st.set = nullptr;
+    st.files.clear();
+    st.fileOfPiece.assign(count, kNone);
     const auto read = [&](const std::vector<PiecePart>& at, std::uint64_t offset, unsigned char* data,
                           std::uint32_t size) { st.reader->Read(at, offset, data, size); };
     std::unique_ptr<Md5> md5 = platform_.NewMd5();
 
     // Where each piece lies: as read, or for a bad one, its file wherever it
     // is first found (a piece damaged or cut short still has slices to give).
-    std::vector<std::string> folders{job_.infoFolder};
-    folders.insert(folders.end(), job_.laterFolders.begin(), job_.laterFolders.end());
+    const std::vector<std::string> folders = FoldersOf(job_);
     const auto locate = [&](const std::string& name) {
         std::vector<PiecePart> at;
         for (const std::string& folder : folders) {
@@ -189,56 +289,143 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
         return at;
     };
     std::vector<std::vector<PiecePart>> where(count);
+    bool anyPresent = false;
     for (std::uint32_t i = 0; i < count; ++i) {
-        where[i] = !bad[i] && i < parts.size() && !parts[i].empty() ? parts[i] : locate(PieceFileName(job_.set.name, i));
+        where[i] = !bad[i] && i < parts.size() && !parts[i].empty() ? parts[i] : locate(PieceFileName(info.name, i));
+        anyPresent = anyPresent || !where[i].empty();
     }
-    // The identity the format gives each intact piece: name, length, head.
-    std::vector<std::optional<par2::Hash>> idOf(count);
-    const auto identity = [&](std::uint32_t i) -> std::optional<par2::Hash> {
-        if (idOf[i] || where[i].empty()) return idOf[i];
-        const std::uint64_t length = LengthOf(where[i]);
-        std::vector<unsigned char> head(static_cast<std::size_t>(std::min(length, kHeadSize)));
-        try {
-            read(where[i], 0, head.data(), static_cast<std::uint32_t>(head.size()));
-        } catch (const FileError&) {
-            return std::nullopt;
+    // What a description says of a piece that can be compared cheaply: its
+    // length and the MD5 of its first 16 KiB (its name is how it was found).
+    std::vector<std::optional<par2::Hash>> headOf(count);
+    std::vector<bool> headRead(count, false);
+    const auto matches = [&](std::uint32_t i, const par2::FileDescription& d) {
+        if (where[i].empty() || LengthOf(where[i]) != d.length) return false;
+        if (!headRead[i]) {
+            headRead[i] = true;
+            std::vector<unsigned char> head(static_cast<std::size_t>(std::min(d.length, kHeadSize)));
+            try {
+                read(where[i], 0, head.data(), static_cast<std::uint32_t>(head.size()));
+                headOf[i] = par2::Md5Of(*md5, head.data(), head.size());
+            } catch (const FileError&) {
+            }
         }
-        const par2::Hash h = par2::Md5Of(*md5, head.data(), head.size());
-        idOf[i] = par2::FileId(*md5, h, length, PieceFileName(job_.set.name, i));
-        return idOf[i];
+        return headOf[i] == d.md5Head;
     };
 
-    // The recovery set that describes most of the intact pieces as they are.
+    // Each recovery set read is judged against the info file, then by how
+    // many pieces present it describes as they are.
+    RecoveryProblem firstProblem = RecoveryProblem::None;
+    const auto note = [&](RecoveryProblem p) {
+        if (firstProblem == RecoveryProblem::None || firstProblem == RecoveryProblem::OtherFile) firstProblem = p;
+    };
     int bestScore = -1;
+    std::uint32_t bestPieceSize = 0;
     for (const par2::RecoverySet& s : st.sets) {
-        if (!s.hasMain) continue;
-        bool complete = true;
-        int score = 0, named = 0;
+        if (s.flaw == par2::SetFlaw::Conflicting) {
+            note(RecoveryProblem::Conflicting);
+            continue;
+        }
+        if (s.flaw == par2::SetFlaw::TooLarge) {
+            note(RecoveryProblem::TooLarge);
+            continue;
+        }
+        if (!s.hasMain) {
+            // Packets of a set whose main packet is lost or unsound.
+            if (!s.descriptions.empty() || !s.recovery.empty()) note(RecoveryProblem::Incomplete);
+            continue;
+        }
+        const std::uint32_t size = pieceSize != 0 ? pieceSize : PieceSizeFrom(s, info);
+        RecoveryProblem problem = RecoveryProblem::None;
+        std::vector<bool> named(count, false);
+        std::vector<const par2::FileDescription*> seen;
+        std::uint64_t slices = 0, longest = 0;
+        int score = 0, pieces = 0, contradicted = 0;
         for (const par2::Hash& f : s.files) {
             const par2::FileDescription* d = s.Describe(f);
             if (!d) {
-                complete = false;
+                problem = RecoveryProblem::Incomplete;
+                break;
+            }
+            if (std::find(seen.begin(), seen.end(), d) != seen.end()) {
+                problem = RecoveryProblem::Conflicting;
+                break;
+            }
+            seen.push_back(d);
+            const std::uint64_t fileSlices = d->length / s.sliceSize + (d->length % s.sliceSize != 0);
+            if (fileSlices > par2::kMaxInputSlices || slices + fileSlices > par2::kMaxInputSlices) {
+                problem = RecoveryProblem::TooLarge;
+                break;
+            }
+            slices += fileSlices;
+            longest = std::max(longest, d->length);
+            const std::vector<par2::SliceCheck>* checks = s.ChecksOf(f);
+            if (checks && checks->size() != fileSlices) {
+                problem = RecoveryProblem::Disagrees;
                 break;
             }
             std::uint64_t index = 0;
-            if (!IsPieceOf(d->name, job_.set.name, true, &index) || index >= count) continue;
-            ++named;
+            if (!IsPieceOf(d->name, info.name, true, &index)) {
+                // A file beside the pieces that a PAR2 tool was given with
+                // them: read, never written. Anything that is no plain name
+                // in the set's folder is not this set's.
+                if (!IsPlainFileName(d->name)) problem = RecoveryProblem::Disagrees;
+                if (problem != RecoveryProblem::None) break;
+                continue;
+            }
+            if (index >= count) {
+                problem = RecoveryProblem::Disagrees;
+                break;
+            }
             const auto i = static_cast<std::uint32_t>(index);
-            if (!bad[i] && identity(i) == d->id) ++score;
+            if (named[i]) {
+                problem = RecoveryProblem::Conflicting;
+                break;
+            }
+            named[i] = true;
+            ++pieces;
+            const std::optional<std::uint64_t> expected =
+                count == 1 ? std::optional<std::uint64_t>(info.size)
+                : size == 0 ? std::nullopt
+                            : std::optional<std::uint64_t>(PieceLength(info.size, count, size, i));
+            if (!expected || *expected != d->length) {
+                problem = RecoveryProblem::Disagrees;
+                break;
+            }
+            if (matches(i, *d)) {
+                ++score;
+            } else if (proven && !bad[i]) {
+                ++contradicted;  // proven intact by its checksum, and described otherwise
+            }
         }
-        if (!complete || named == 0) continue;
-        const int total = score * 65536 + named;
-        if (total > bestScore) {
-            bestScore = total;
+        if (problem == RecoveryProblem::None && contradicted > 0) {
+            problem = score == 0 ? RecoveryProblem::OtherFile : RecoveryProblem::Disagrees;
+        }
+        if (problem == RecoveryProblem::None && pieces == 0) problem = RecoveryProblem::OtherFile;
+        if (problem == RecoveryProblem::None && s.sliceSize > std::max(kSmallSlice, (longest + 3) / 4 * 4)) {
+            problem = RecoveryProblem::Disagrees;
+        }
+        // Only a set proven by its checksums may be rebuilt from recovery
+        // data that no piece can confirm: when none is there to.
+        if (problem == RecoveryProblem::None && score == 0 && !(proven && !anyPresent)) {
+            problem = RecoveryProblem::OtherFile;
+        }
+        if (problem != RecoveryProblem::None) {
+            note(problem);
+            continue;
+        }
+        if (score > bestScore) {
+            bestScore = score;
             st.set = &s;
+            bestPieceSize = size;
         }
     }
-    if (!st.set) return result;
+    if (!st.set) {
+        result.problem = firstProblem;
+        return result;
+    }
     const par2::RecoverySet& set = *st.set;
-    result.found = true;
+    st.pieceSize = bestPieceSize;
 
-    st.files.clear();
-    st.fileOfPiece.assign(count, kNone);
     std::uint64_t slices = 0, widest = 1;
     for (const par2::Hash& f : set.files) {
         State::FileAt at;
@@ -248,23 +435,19 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
         at.slices = set.SlicesOf(at.description->length);
         slices += at.slices;
         std::uint64_t index = 0;
-        if (IsPieceOf(at.description->name, job_.set.name, true, &index) && index < count) {
+        if (IsPieceOf(at.description->name, info.name, true, &index)) {
             at.piece = static_cast<std::size_t>(index);
             st.fileOfPiece[at.piece] = st.files.size();
             at.parts = where[at.piece];
             widest = std::max(widest, at.slices);
-        } else if (IsPlainFileName(at.description->name)) {
+        } else {
             at.parts = locate(at.description->name);
         }
         st.files.push_back(std::move(at));
     }
-    if (slices > par2::kMaxInputSlices) {
-        st.set = nullptr;
-        result.found = false;
-        return result;
-    }
 
-    // Which slices are intact.
+    // Which slices are intact: every slice of a piece its checksum proved,
+    // and of any other what its slice checksums say.
     st.known.assign(static_cast<std::size_t>(slices), false);
     std::vector<unsigned char> buffer(kChunk);
     const std::vector<unsigned char> zeros(kChunk, 0);
@@ -292,28 +475,49 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
             md5->Update(zeros.data(), part);
             crc = par2::Crc32(crc, zeros.data(), part);
             left -= part;
+            if (checkpoint_) checkpoint_();
         }
         const par2::Hash digest = md5->Final();
         return crc == (*at.checks)[static_cast<std::size_t>(k)].crc &&
                digest == (*at.checks)[static_cast<std::size_t>(k)].md5;
     };
+    std::vector<std::uint64_t> agreeing(count, 0);
+    std::uint64_t agreeingAll = 0;
+    std::vector<bool> disputed(count, false);
     for (const State::FileAt& at : st.files) {
-        const bool wholeAsRecorded = at.piece != kNone && !bad[at.piece] && proven &&
-                                     identity(static_cast<std::uint32_t>(at.piece)) == at.description->id;
+        const bool piece = at.piece != kNone;
+        const bool provenIntact = piece && proven && !bad[at.piece];
         for (std::uint64_t k = 0; k < at.slices; ++k) {
-            st.known[static_cast<std::size_t>(at.firstSlice + k)] = wholeAsRecorded || sliceIntact(at, k);
+            const bool intact = provenIntact || (!at.parts.empty() && sliceIntact(at, k));
+            st.known[static_cast<std::size_t>(at.firstSlice + k)] = intact;
+            if (!piece) continue;
+            if (intact) {
+                ++agreeing[at.piece];
+                ++agreeingAll;
+            } else if (!bad[at.piece]) {
+                disputed[at.piece] = true;
+            }
         }
     }
-
+    // A set without checksums has only the recovery data's word that a
+    // piece is damaged: it counts where the other pieces bear it out.
     toWrite_.clear();
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::size_t f = st.fileOfPiece[i];
-        bool lostHere = false;
-        for (std::uint64_t k = 0; f != kNone && k < st.files[f].slices; ++k) {
-            if (!st.known[static_cast<std::size_t>(st.files[f].firstSlice + k)]) lostHere = true;
+        if (disputed[i] && agreeingAll == agreeing[i]) {
+            result.problem = RecoveryProblem::OtherFile;
+            st.set = nullptr;
+            return result;
         }
-        if (!bad[i] && !lostHere) continue;
-        if (f == kNone) {
+    }
+    if (!proven && anyPresent && agreeingAll == 0) {
+        result.problem = RecoveryProblem::OtherFile;
+        st.set = nullptr;
+        return result;
+    }
+    result.found = true;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!bad[i] && !disputed[i]) continue;
+        if (st.fileOfPiece[i] == kNone) {
             ++result.notCovered;
         } else {
             toWrite_.push_back(i);
@@ -327,17 +531,25 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
     result.blocksAvailable = static_cast<std::uint32_t>(set.recovery.size());
     result.wholePieces = static_cast<std::uint32_t>(set.recovery.size() / widest);
     if (result.notCovered > 0 || st.lost.size() > set.recovery.size()) return result;
+    if (st.lost.size() > gf16::kMaxUnknowns ||
+        std::uint64_t{st.lost.size()} * (st.known.size() + 1) > kMaxFactorCells) {
+        result.found = false;
+        result.problem = RecoveryProblem::TooLarge;
+        st.set = nullptr;
+        return result;
+    }
 
     // The lost slices from the recovery slices: a square system over the
-    // field, from rows that are independent.
-    gf16::Matrix candidates(set.recovery.size(), st.lost.size());
-    for (std::size_t r = 0; r < set.recovery.size(); ++r) {
-        for (std::size_t u = 0; u < st.lost.size(); ++u) {
-            candidates.at(r, u) = gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(st.lost[u])),
-                                              set.recovery[r].exponent);
-        }
-    }
-    result.canRebuild = gf16::SelectAndInvert(candidates, st.used, st.inverse);
+    // field, from rows that are independent, made one at a time.
+    const std::size_t unknowns = st.lost.size();
+    result.canRebuild = gf16::SelectAndInvert(
+        set.recovery.size(), unknowns,
+        [&](std::size_t r, std::uint16_t* cells) {
+            for (std::size_t u = 0; u < unknowns; ++u) {
+                cells[u] = gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(st.lost[u])), set.recovery[r].exponent);
+            }
+        },
+        st.used, st.inverse, checkpoint_);
     return result;
 }
 
@@ -378,22 +590,21 @@ void SetRepair::Rebuild(RebuildTarget& target) {
         };
         inputs.push_back(std::move(s));
     }
-    // lost[m] = sum over t of inverse(m, t) × (recovery t + sum over intact
-    // g of constant(g)^e(t) × slice g), gathered into one factor per input.
-    const std::size_t outputs = st.lost.size();
-    gf16::Matrix factors(outputs, inputs.size());
-    for (std::size_t t = 0; t < st.used.size(); ++t) {
+    // What each recovery slice used lacks of the intact slices' share:
+    // recovery t + sum over intact g of constant(g)^e(t) × slice g; the
+    // inverse then turns those into the lost slices.
+    const std::size_t used = st.used.size();
+    gf16::Matrix factors(used, inputs.size());
+    for (std::size_t t = 0; t < used; ++t) {
         const std::uint32_t e = set.recovery[st.used[t]].exponent;
         for (std::size_t k = 0; k < knownCount; ++k) {
-            const std::uint16_t power =
-                gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(inputSlice[k])), e);
-            for (std::size_t m = 0; m < outputs; ++m) {
-                factors.at(m, k) ^= gf16::Multiply(st.inverse.at(m, t), power);
-            }
+            factors.at(t, k) = gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(inputSlice[k])), e);
         }
-        for (std::size_t m = 0; m < outputs; ++m) factors.at(m, knownCount + t) = st.inverse.at(m, t);
+        factors.at(t, knownCount + t) = 1;
+        if (checkpoint_) checkpoint_();
     }
     // Which file and slice each output is.
+    const std::size_t outputs = st.lost.size();
     std::vector<const State::FileAt*> outFile(outputs);
     std::vector<std::uint64_t> outSlice(outputs);
     for (std::size_t m = 0; m < outputs; ++m) {
@@ -404,6 +615,8 @@ void SetRepair::Rebuild(RebuildTarget& target) {
             }
         }
     }
+    // Every byte goes inside its piece: the description's length is the
+    // info file's (Assess refused any other).
     const auto sink = [&](std::size_t m, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         const State::FileAt& at = *outFile[m];
         // A file of the recovery set that is no piece is solved for, not kept.
@@ -413,7 +626,7 @@ void SetRepair::Rebuild(RebuildTarget& target) {
         const auto keep = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, at.description->length - start));
         target.Write(static_cast<std::uint32_t>(at.piece), start, data, keep);
     };
-    par2::Combine(slice, inputs, factors, {}, sink, progress_);
+    par2::CombineThen(slice, inputs, factors, st.inverse, sink, progress_);
 
     // The intact slices of the pieces rebuilt come from what is left of them.
     std::vector<unsigned char> buffer(kChunk);
@@ -440,5 +653,7 @@ std::optional<Md5Digest> SetRepair::RecordedMd5(std::uint32_t piece) const {
     if (!st.set || piece >= st.fileOfPiece.size() || st.fileOfPiece[piece] == kNone) return std::nullopt;
     return st.files[st.fileOfPiece[piece]].description->md5;
 }
+
+std::uint32_t SetRepair::pieceSize() const { return state_->set ? state_->pieceSize : 0; }
 
 }  // namespace engine

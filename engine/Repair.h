@@ -43,6 +43,15 @@ private:
     std::unique_ptr<File> open_;
 };
 
+// A rebuilt byte that would lie outside its piece: refused, never written.
+struct RebuiltOutOfRange {
+    std::uint32_t piece;
+};
+
+// "The piece rebuilt for %1 does not match ...": the set's checksums, or
+// for a set without them, the recovery files' record.
+const char* RebuiltNotExactText(const SetInfo& set);
+
 // Takes the rebuilt pieces' bytes, every byte of every piece to rebuild.
 class RebuildTarget {
 public:
@@ -65,6 +74,14 @@ RecoveryFilesSummary SummarizeRecoveryFiles(Platform& platform, const RejoinJob&
 // "2 pieces damaged or missing; the recovery data can rebuild them." and
 // its other endings.
 std::string RecoverySentence(const RecoveryState& state, std::size_t badPieces);
+// Why recovery files found were not used, as a line of its own; empty when
+// they were, or when there were none.
+std::string RecoveryProblemLine(const RecoveryState& state);
+
+// The piece size of a set that records none, where piece 0 cannot give it
+// (missing, or cut): the one that the most pieces present agree with, of
+// piece 0's and the recovery files' descriptions. 0 when none fits.
+std::uint32_t SettlePieceSize(Platform& platform, const RejoinJob& job);
 
 class SetRepair {
 public:
@@ -76,16 +93,25 @@ public:
     bool Load();
     // Judges the pieces. `bad` marks those the reading found wrong; `parts`
     // says where the others lie; `proven` that their checksums were compared
-    // (otherwise their slices are checked here).
-    RecoveryState Assess(const std::vector<bool>& bad, const PieceParts& parts, bool proven);
-    // Writes every byte of each piece to rebuild to `target`. Only after an
-    // Assess that found the recovery data enough.
+    // (otherwise their slices are checked here); `pieceSize` what every
+    // piece but the last holds (0: unknown). A recovery set is used only
+    // when it agrees with the info file and the pieces present confirm it;
+    // a piece proven by its checksum is intact whatever it says, and one of
+    // a set without checksums is damaged only on its word when the other
+    // pieces agree with it.
+    RecoveryState Assess(const std::vector<bool>& bad, const PieceParts& parts, bool proven,
+                         std::uint32_t pieceSize);
+    // Writes every byte of each piece to rebuild to `target`, each only
+    // within the piece's length. Only after an Assess that found the
+    // recovery data enough.
     void Rebuild(RebuildTarget& target);
     // The whole piece's MD5 as the recovery data records it.
     std::optional<Md5Digest> RecordedMd5(std::uint32_t piece) const;
     // The pieces to rebuild: those marked bad that the recovery files
     // describe, and any whose slices the recovery files found damaged.
     const std::vector<std::uint32_t>& toRebuild() const { return toWrite_; }
+    // The piece size the recovery set chosen agrees with (0 before).
+    std::uint32_t pieceSize() const;
 
 private:
     struct State;

@@ -272,6 +272,11 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
         return o.Refusal(StandardFileText(failure.cause, failure.path));
     }
     job.pieceSize = job.set.pieceSize;
+    // A set that records no piece size has it from piece 0, or where piece 0
+    // is lost or cut, from its recovery files.
+    if (job.pieceSize == 0 && !job.asksForDisks && !RecoveryFilesOf(platform, job).empty()) {
+        job.pieceSize = SettlePieceSize(platform, job);
+    }
     if (request.mode == Mode::Verify || request.mode == Mode::Repair) {
         // Both report every bad piece themselves; a repair rebuilds from
         // files that are all in reach at once.
@@ -299,9 +304,11 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     if (request.mode == Mode::Protect) {
         if (request.recoveryPercent > kMaxRecoveryPercent) return o.Refusal(texts::kRecoveryPercentRange);
         if (job.asksForDisks || walk.needsAnotherDisk()) return o.Refusal(texts::kRepairFromDisks);
+        // As a split at 0 % makes no recovery files, neither does this.
+        if (request.recoveryPercent == 0) return o.Refusal(texts::kNoRecoveryFilesMade);
         ProtectJob protect{job, {}};
         const std::string why = PlanRecovery(job.set.name, job.set.size, job.set.pieceCount, job.pieceSize,
-                                             std::max<std::uint32_t>(1, request.recoveryPercent), protect.recovery);
+                                             request.recoveryPercent, protect.recovery);
         if (!why.empty()) return o.Refusal(why);
         if (platform.NameTooLong(protect.recovery.LongestName())) return o.Refusal(texts::kNameTooLong);
         std::uint64_t room = 0;

@@ -179,15 +179,41 @@ inline constexpr const char* kRecoveryRebuildsIt = "; the recovery data can rebu
 // %1 how many more recovery blocks the rebuild would need.
 inline constexpr const char* kRecoveryNeedsMore =
     "; the recovery data cannot rebuild them: it needs %1 more recovery blocks.";
+inline constexpr const char* kRecoveryNeedsMoreOne =
+    "; the recovery data cannot rebuild it: it needs %1 more recovery blocks.";
+inline constexpr const char* kRecoveryNeedsOneMore =
+    "; the recovery data cannot rebuild them: it needs 1 more recovery block.";
+inline constexpr const char* kRecoveryNeedsOneMoreOne =
+    "; the recovery data cannot rebuild it: it needs 1 more recovery block.";
 inline constexpr const char* kRecoveryNotCovering =
     "; the recovery files do not cover every damaged piece.";
+inline constexpr const char* kRecoveryNotCoveringOne = "; the recovery files do not cover it.";
 inline constexpr const char* kRecoveryCannotSolve =
     "; the recovery blocks found cannot rebuild them together.";
+inline constexpr const char* kRecoveryCannotSolveOne = "; the recovery blocks found cannot rebuild it.";
+// Recovery files that are there but not used, said after "; " or on a line
+// of their own.
+inline constexpr const char* kRecoveryOtherFile = "recovery files found, but they belong to another file";
+inline constexpr const char* kRecoveryDisagrees =
+    "recovery files found, but they do not agree with the info file or with the intact pieces";
+inline constexpr const char* kRecoveryConflicting =
+    "recovery files found, but they contradict themselves (one file, slice or recovery block described twice, "
+    "differently)";
+inline constexpr const char* kRecoveryIncomplete =
+    "recovery files found, but the packets that describe the pieces are missing or damaged";
+inline constexpr const char* kRecoveryTooLarge =
+    "recovery files found, but the rebuild they would need is larger than this program takes on";
+inline constexpr const char* kNoRecoveryFilesMade = "No recovery files were made: the recovery data is 0 %.";
 inline constexpr const char* kNoRecoveryData = "; there are no recovery files for this set.";
 inline constexpr const char* kNothingToRepair = "Every piece is intact: nothing to repair.";
 // %1 is the piece's full path.
 inline constexpr const char* kRebuiltNotExact =
     "The piece rebuilt for %1 does not match the set's checksums. Nothing was changed.";
+inline constexpr const char* kRebuiltNotAsRecorded =
+    "The piece rebuilt for %1 does not match what the recovery files record. Nothing was changed.";
+// %1 is the output's path.
+inline constexpr const char* kOutputWrongLength =
+    "%1 did not come out at the length the info file records. Nothing was changed.";
 inline constexpr const char* kRepairFromDisks =
     "A set on removable disks can be repaired only from copies of its disks: copy each disk into a "
     "folder of its own and name those folders for the later disks.";
