@@ -19,8 +19,13 @@ namespace {
 
 constexpr std::size_t kTypeSize = 16;
 // Packets other than recovery slices are small: a main packet of 32768
-// files is half a megabyte. Anything claiming more is damage.
-constexpr std::uint64_t kMaxSmallPacket = 64ull << 20;
+// files, or the slice checksums of a file of 32768 slices, is well under a
+// megabyte. Anything claiming more is damage (or made to be hashed).
+constexpr std::uint64_t kMaxSmallPacket = 2ull << 20;
+// Distinct recovery blocks a set can use: exponents repeat beyond 65535.
+constexpr std::size_t kMaxRecoverySlices = 65536;
+// Packets taken between checkpoints when they are small.
+constexpr unsigned kPacketsPerCheckpoint = 4096;
 constexpr std::uint32_t kScanBuffer = 1u << 20;
 // Searched at a time for the next packet: well inside the buffer, so that
 // one read serves many small packets.
@@ -98,6 +103,9 @@ bool HashRange(ScanReader& reader, Md5& md5, std::uint64_t from, std::uint64_t n
 struct Found {
     std::map<Hash, RecoverySet> sets;
     std::vector<Hash> order;  // sets in the order first seen
+    // Where each set's recovery block of an exponent is, so that a file of
+    // a million tiny packets costs no quadratic search.
+    std::map<std::pair<Hash, std::uint32_t>, std::size_t> exponents;
     RecoverySet& Of(const Hash& id) {
         auto it = sets.find(id);
         if (it == sets.end()) {
@@ -186,7 +194,11 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
     ScanReader reader(*file, length);
     std::unique_ptr<Md5> md5 = platform.NewMd5();
     std::uint64_t at = 0;
+    unsigned candidates = 0;
+    std::uint64_t wasted = 0;
+    const std::uint64_t budget = 4 * length + (64ull << 20);
     while (at + kHeaderSize <= length) {
+        if (checkpoint && ++candidates % kPacketsPerCheckpoint == 0) checkpoint();
         // The next magic sequence, wherever it lies: damage may have moved
         // what follows off its 4-byte places.
         const auto window = static_cast<std::uint32_t>(std::min<std::uint64_t>(kSearchWindow, length - at));
@@ -224,15 +236,21 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
                 intact = HashRange(reader, *md5, at + 32, size - 32, checkpoint) && md5->Final() == packetMd5;
             }
             if (!intact) {
+                // Bytes hashed for nothing: a file made of overlapping
+                // packets that fail would otherwise cost its length squared.
+                wasted += size;
+                if (wasted > budget) return;
                 at += 1;
                 continue;
             }
             RecoverySet& s = found.Of(set);
-            const auto known = std::find_if(s.recovery.begin(), s.recovery.end(),
-                                            [&](const RecoverySlice& r) { return r.exponent == e; });
-            if (known == s.recovery.end()) {
-                s.recovery.push_back({e, path, at + kRecoveryOverhead, size - kRecoveryOverhead, packetMd5});
-            } else if (checkSlices && known->packet != packetMd5) {
+            const auto known = found.exponents.find({set, e});
+            if (known == found.exponents.end()) {
+                if (s.recovery.size() < kMaxRecoverySlices) {
+                    found.exponents.emplace(std::make_pair(set, e), s.recovery.size());
+                    s.recovery.push_back({e, path, at + kRecoveryOverhead, size - kRecoveryOverhead, packetMd5});
+                }
+            } else if (checkSlices && s.recovery[known->second].packet != packetMd5) {
                 // Two proven blocks of one exponent that differ: one of them
                 // was made to mislead.
                 s.flaw = SetFlaw::Conflicting;
@@ -251,10 +269,13 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
                 break;
             }
             packet.append(reinterpret_cast<const char*>(q), part);
+            if (checkpoint) checkpoint();
             done += part;
         }
         const auto* bytes = reinterpret_cast<const unsigned char*>(packet.data());
         if (!readable || Md5Of(*md5, bytes + 32, packet.size() - 32) != packetMd5) {
+            wasted += size;
+            if (wasted > budget) return;
             at += 1;
             continue;
         }

@@ -642,6 +642,83 @@ TEST_F(Cli, FilesOf5GiBSplitAndJoinExactly) {
     }
 }
 
+// Another file's recovery files of the same name and size beside an old
+// set (no checksums) and beside a set with them: nothing changes, and
+// verify and repair say whose they are. A rebuilt piece keeps its mode, and
+// protect at 0 % makes no recovery files, as a split at 0 % does not.
+TEST_F(Cli, RecoveryFilesOfAnotherFileNeverReplaceIntactPieces) {
+    std::string other = data;
+    for (char& c : other) c = static_cast<char>(c ^ 0x33);
+    for (const char* folder : {"a", "b", "c"}) ASSERT_EQ(mkdir((dir + "/" + folder).c_str(), 0755), 0);
+    Write("b/sample.dat", other);
+    ASSERT_EQ(Parvex("split b/sample.dat --to b --bytes 4000 --recovery 70").status, 0);
+    for (const bool old : {true, false}) {
+        SCOPED_TRACE(old ? "an old set" : "a set with checksums");
+        std::system(("rm -f '" + dir + "'/a/*").c_str());
+        ASSERT_EQ(Parvex("split sample.dat --to a --bytes 4000").status, 0);
+        if (old) {
+            ASSERT_EQ(truncate((dir + "/a/sample.dat.sio").c_str(), 268), 0);
+        }
+        ASSERT_EQ(std::system(("cp '" + dir + "'/b/*.par2 '" + dir + "/a/'").c_str()), 0);
+        const auto before = Listing(dir + "/a");
+        const Result verified = Parvex("verify a/sample.dat.sio");
+        EXPECT_NE(verified.out.find("Recovery files found, but they belong to another file."), std::string::npos)
+            << verified.out;
+        const Result repaired = Parvex("repair a/sample.dat.sio");
+        EXPECT_EQ(Listing(dir + "/a"), before) << repaired.out << repaired.err;
+        EXPECT_NE((repaired.out + repaired.err).find("belong to another file"), std::string::npos) << repaired.out;
+    }
+    Write("c/sample.dat", data);
+    ASSERT_EQ(Parvex("split c/sample.dat --to c --bytes 4000 --recovery 30").status, 0);
+    const std::string piece = dir + "/c/sample.dat.2.spl";
+    const std::string intact = Slurp(piece);
+    std::string bad = intact;
+    bad[10] ^= 1;
+    Write("c/sample.dat.2.spl", bad);
+    ASSERT_EQ(chmod(piece.c_str(), 0440), 0);
+    const Result repaired = Parvex("repair c/sample.dat.sio");
+    ASSERT_EQ(repaired.status, 0) << repaired.out << repaired.err;
+    EXPECT_EQ(Slurp(piece), intact);
+    struct stat st {};
+    ASSERT_EQ(stat(piece.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0440u);
+    std::system(("rm -f '" + dir + "'/c/*.par2").c_str());
+    const Result none = Parvex("protect c/sample.dat.sio --recovery 0");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE((none.out + none.err).find("No recovery files were made"), std::string::npos) << none.err;
+    EXPECT_EQ(Count(dir + "/c", ".par2"), 0);
+}
+
+// A rebuild that takes long (thousands of lost pieces to solve for at once)
+// ends within a second of Ctrl-C or SIGTERM, and changes nothing.
+TEST_F(Cli, ALongRebuildStopsAtOnce) {
+    std::string big(2560000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+    Write("many.bin", big);
+    ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("split many.bin --to parts --bytes 1024 --recovery 60").status, 0);
+    for (int i = 0; i < 2500; i += 2) {
+        std::remove((dir + "/parts/many.bin." + std::to_string(i) + ".spl").c_str());
+    }
+    for (int i = 1; i < 2500; i += 16) {
+        std::remove((dir + "/parts/many.bin." + std::to_string(i) + ".spl").c_str());
+    }
+    const auto before = Listing(dir + "/parts");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t pid = Start({"repair", "parts/many.bin.sio"});
+        // Once the pieces are read, the solve is under way for seconds.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        const auto sent = std::chrono::steady_clock::now();
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+        EXPECT_LT(took, 1.0) << "signal " << signal;
+        EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(Listing(dir + "/parts"), before);
+    }
+}
+
 }  // namespace
 
 // Recovery files that par2cmdline, the reference PAR2 program, reads and

@@ -611,4 +611,125 @@ INSTANTIATE_TEST_SUITE_P(Recovery, HostileRecovery,
                                     (mode == Mode::Rejoin ? "_Join" : mode == Mode::Repair ? "_Repair" : "_Verify");
                          });
 
+// One fault at a time, or a stop at every checkpoint, while a set with a
+// lost piece and a damaged one is repaired in place or rejoined with a
+// rebuild. Success means exact; anything else leaves every piece as it was
+// (or, for a repair that got that far, exact) and nothing else behind.
+struct RecoveryFaultRow {
+    std::string what;
+    std::function<void(RecoveryFixture&)> arrange;
+};
+
+void DamageForFaults(RecoveryFixture& f) {
+    f.fs.Delete(f.Piece(3));
+    Bytes b = f.fs.Content(f.Piece(6));
+    b[100] ^= 1;
+    f.fs.AddFile(f.Piece(6), b);
+}
+
+int RecoveryCheckpoints(Mode mode) {
+    struct Counting : Checkpoint {
+        int calls = 0;
+        bool ShouldStop() override {
+            ++calls;
+            return false;
+        }
+    };
+    class Counter : public RecoveryFixture {
+    public:
+        void TestBody() override {}
+    } f;
+    f.SetUp();
+    DamageForFaults(f);
+    Counting counting;
+    f.checkpoint = &counting;
+    EXPECT_EQ(f.Again(mode), Outcome::Completed);
+    return counting.calls;
+}
+
+std::vector<RecoveryFaultRow> RecoveryFaultRows(Mode mode) {
+    std::vector<RecoveryFaultRow> rows;
+    const auto fault = [&](const std::string& what, fake::Op op, const char* part, ErrorCode code, std::uint64_t at) {
+        rows.push_back({what, [=](RecoveryFixture& f) { f.fs.AddFault({op, part, code, at, 1}); }});
+    };
+    fault("a recovery file unreadable", fake::Op::Read, ".vol1", err::kReadFault, 100);
+    fault("the index unreadable", fake::Op::Read, "film.mkv.par2", err::kReadFault, 0);
+    fault("a recovery file cannot be opened", fake::Op::Open, ".vol0", err::kSharingViolation, 0);
+    fault("an intact piece unreadable", fake::Op::Read, ".2.spl", err::kReadFault, 1000);
+    fault("the damaged piece unreadable", fake::Op::Read, ".6.spl", err::kReadFault, 0);
+    for (std::uint64_t at : {0, 1, 2599, 2600, 20000}) {
+        fault("a write at " + std::to_string(at), fake::Op::Write, "~pvx", err::kDiskFull, at);
+    }
+    fault("the flush of what was rebuilt", fake::Op::Flush, "~pvx", err::kIoDevice, 0);
+    fault("closing what was rebuilt", fake::Op::Close, "~pvx", err::kDiskFull, 0);
+    fault("the flush of the folder", fake::Op::Flush, mode == Mode::Repair ? "E:\\PARTS" : "F:\\OUT", err::kIoDevice, 0);
+    fault("a piece cannot take its name", fake::Op::Rename, ".6.spl", err::kAccessDenied, 0);
+    fault("the output cannot take its name", fake::Op::Rename, "film.mkv", err::kAccessDenied, 0);
+    const int checkpoints = RecoveryCheckpoints(mode);
+    for (int calls = 0; calls < checkpoints; calls += std::max(1, checkpoints / 40)) {
+        rows.push_back({"stopped at checkpoint " + std::to_string(calls),
+                        [=](RecoveryFixture& f) { f.checkpoint = new fake::StopAfter(calls); }});
+    }
+    rows.push_back({"no fault", [](RecoveryFixture&) {}});
+    return rows;
+}
+
+class RecoveryFaults : public RecoveryFixture, public ::testing::WithParamInterface<std::tuple<RecoveryFaultRow, Mode>> {};
+
+TEST_P(RecoveryFaults, SuccessMeansExactAndAnythingElseLeavesThePiecesAsTheyWere) {
+    const auto& [row, mode] = GetParam();
+    DamageForFaults(*this);
+    row.arrange(*this);
+    std::unique_ptr<Checkpoint> owned(checkpoint);
+    const auto before = support::FilesOn(fs, "E:\\");
+    const Outcome outcome = Again(mode);
+    checkpoint = nullptr;
+    const auto after = support::FilesOn(fs, "E:\\");
+    if (row.what == "no fault") {
+        EXPECT_EQ(outcome, Outcome::Completed);
+    }
+    if (mode == Mode::Rejoin) {
+        EXPECT_EQ(after, before);
+        if (outcome == Outcome::Completed) {
+            EXPECT_EQ(fs.Content("F:\\out\\film.mkv"), source);
+        } else {
+            EXPECT_TRUE(fs.FilesUnder("F:\\").empty());
+        }
+    } else {
+        // A piece proven and put in place stays, whatever happens to the next.
+        auto rest = after, restBefore = before;
+        for (std::uint32_t i = 0; i < 10; ++i) {
+            rest.erase(AsciiUpper(Piece(i)));
+            restBefore.erase(AsciiUpper(Piece(i)));
+            if (outcome == Outcome::Completed) {
+                EXPECT_EQ(fs.Content(Piece(i)), original[i]) << i;
+                continue;
+            }
+            const auto was = before.find(AsciiUpper(Piece(i)));
+            if (!fs.HasFile(Piece(i))) {
+                EXPECT_EQ(was, before.end()) << i;
+                continue;
+            }
+            const Bytes& now = fs.Content(Piece(i));
+            EXPECT_TRUE((was != before.end() && now == was->second) || now == original[i]) << i;
+        }
+        EXPECT_EQ(rest, restBefore);  // no temporary file, nothing else changed
+    }
+    ExpectIdle();
+}
+
+std::vector<std::tuple<RecoveryFaultRow, Mode>> AllRecoveryFaultRows() {
+    std::vector<std::tuple<RecoveryFaultRow, Mode>> all;
+    for (Mode mode : {Mode::Repair, Mode::Rejoin}) {
+        for (auto& row : RecoveryFaultRows(mode)) all.emplace_back(row, mode);
+    }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultMatrix, RecoveryFaults, ::testing::ValuesIn(AllRecoveryFaultRows()),
+                         [](const auto& info) {
+                             return support::TestName(std::get<0>(info.param).what) +
+                                    (std::get<1>(info.param) == Mode::Repair ? "_Repair" : "_Join");
+                         });
+
 }  // namespace
