@@ -67,7 +67,8 @@ engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
     WriteErr(path + " already exists.\n");
     if (!interactive_) {
         const bool overwrite = preset_ == engine::Answer::Ok;
-        WriteErr(overwrite ? "-> to be replaced once the new file is complete\n" : "-> kept\n");
+        WriteErr(overwrite ? "-> to be replaced once the new file is complete\n"
+                           : "-> kept, and nothing was written (--yes replaces it)\n");
         return overwrite ? engine::FileExistsAnswer::Overwrite : engine::FileExistsAnswer::Stop;
     }
     WriteErr("Type a new full path, or press Enter to overwrite: ");

@@ -52,6 +52,7 @@ struct SplitJob {
     std::uint32_t pieceCount = 0;
     DriveType driveType = DriveType::Unknown;
     RecoveryPlan recovery;  // empty: none
+    std::uint32_t recoveryPercent = 0;  // what the plan was made for
 };
 
 struct RejoinJob {

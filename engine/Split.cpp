@@ -48,6 +48,9 @@ private:
     void EraseDestination();
     void EraseInside(const std::string& folder, bool top);
     bool RejoinsThisSet(const std::string& name);
+    std::string ExistingSetFile();
+    void ConfirmReplacing();
+    bool Rename(const std::string& chosen);
     void ChooseBatchName();
     void CreateWithRetry(const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file);
     void ClearOldSet();
@@ -73,7 +76,8 @@ private:
         return mode;
     }
 
-    const SplitJob& job_;
+    // A copy: the user may choose another name for the set at the start.
+    SplitJob job_;
     OperationContext& ctx_;
     Platform& platform_;
     Prompts& prompts_;
@@ -181,6 +185,76 @@ bool Splitter::RejoinsThisSet(const std::string& name) {
     file->Close();
     head.resize(got);
     return read == err::kNone && BatchRejoins(platform_, head, job_.sourceName);
+}
+
+// A file of a set of this name in the destination (its info file first,
+// else a piece, else a recovery file), or an empty name.
+std::string Splitter::ExistingSetFile() {
+    std::vector<FolderEntry> entries;
+    if (folder_->List(entries) != err::kNone) return std::string();
+    const bool exact = platform_.CaseSensitiveNames();
+    std::string piece, recovery;
+    for (const FolderEntry& entry : entries) {
+        if (entry.isFolder) continue;
+        if (exact ? entry.name == infoName_ : AsciiUpper(entry.name) == AsciiUpper(infoName_)) return entry.name;
+        if (piece.empty() && IsPieceOf(entry.name, job_.sourceName, exact)) piece = entry.name;
+        if (recovery.empty() && par2::IsRecoveryFileOf(entry.name, job_.sourceName, exact)) recovery = entry.name;
+    }
+    return piece.empty() ? recovery : piece;
+}
+
+// A set of this name already in the destination may be another file's
+// (pieces someone sent, whose original is elsewhere): it is replaced only
+// when the user says so, or the new set takes another name beside it.
+void Splitter::ConfirmReplacing() {
+    for (int asked = 0;; ++asked) {
+        const std::string existing = ExistingSetFile();
+        if (existing.empty()) return;
+        if (asked >= kMaxBatchQuestions) throw RunStopped{};
+        std::string path = PathOf(existing);
+        const FileExistsAnswer answer = prompts_.AskFileExists(path);
+        if (answer == FileExistsAnswer::Stop) throw RunStopped{};
+        if (answer == FileExistsAnswer::Overwrite) return;
+        if (!Rename(path)) prompts_.Tell(texts::kSetNameBesidePieces);
+    }
+}
+
+// The set takes the name chosen (given as the set's name, its info file's
+// or a piece's) in the same folder; false when that cannot be.
+bool Splitter::Rename(const std::string& chosen) {
+    if (!SameFile(platform_, FolderPart(platform_, chosen), job_.destinationFolder)) return false;
+    std::string name = FileNamePart(platform_, chosen);
+    if (EndsWithNoCase(name, ".sio") && name.size() > 4) name.resize(name.size() - 4);
+    if (EndsWithNoCase(name, ".spl")) {
+        const std::string info = InfoFileForPiece(name, std::string(1, platform_.Separator()));
+        if (!info.empty()) name = info.substr(0, info.size() - 4);
+    }
+    if (!NameProblem(name).empty() || platform_.NameTooLong(PieceFileName(name, job_.pieceCount - 1)) ||
+        platform_.NameTooLong(name + ".sio")) {
+        return false;
+    }
+    RecoveryPlan plan;
+    if (!PlanRecovery(name, job_.sourceSize, job_.pieceCount, job_.pieceSize, job_.recoveryPercent, plan).empty() ||
+        (!plan.empty() && platform_.NameTooLong(plan.LongestName()))) {
+        return false;
+    }
+    // No name of the new set may be the source itself.
+    const auto isSource = [&](const std::string& n) { return SameFile(platform_, PathOf(n), job_.sourcePath); };
+    if (isSource(name + ".sio")) return false;
+    for (std::uint32_t i = 0; i < job_.pieceCount; ++i) {
+        if (isSource(PieceFileName(name, i))) return false;
+    }
+    std::unique_ptr<Lock> claim;
+    const ErrorCode claimed = ClaimSet(*folder_, name, claim);
+    if (claimed == err::kSharingViolation) {
+        prompts_.Tell(Fill(texts::kSetInUse, PathOf(name)));
+        throw RunStopped{};
+    }
+    lock_ = std::move(claim);
+    job_.sourceName = name;
+    job_.recovery = plan;
+    infoName_ = name + ".sio";
+    return true;
 }
 
 // A Go.bat that rejoins this set is this set's own and is replaced silently;
@@ -633,7 +707,11 @@ Outcome Splitter::Run() {
 
     const Outcome outcome = EndingOf([&] {
         OpenDestination();
-        if (removable_ && ctx_.settings.eraseRemovableBeforeSplit) EraseDestination();
+        if (removable_ && ctx_.settings.eraseRemovableBeforeSplit) {
+            EraseDestination();
+        } else {
+            ConfirmReplacing();
+        }
         ChooseBatchName();
         if (removable_) {
             // The first disk carries the info file and Go.bat, so that a set

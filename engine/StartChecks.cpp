@@ -206,6 +206,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     if (count > kMaxPieces) return refuse(texts::kTooManyPieces);
     job.pieceCount = static_cast<std::uint32_t>(count);
     if (request.recoveryPercent > kMaxRecoveryPercent) return refuse(texts::kRecoveryPercentRange);
+    job.recoveryPercent = request.recoveryPercent;
     const std::string noRecovery = PlanRecovery(job.sourceName, job.sourceSize, job.pieceCount, job.pieceSize,
                                                 request.recoveryPercent, job.recovery);
     if (!noRecovery.empty()) return refuse(noRecovery);

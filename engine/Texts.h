@@ -221,6 +221,9 @@ inline constexpr const char* kRepairFromDisks =
 inline constexpr const char* kPieceNotAsRecorded =
     "%1 does not match the set's checksums, so no recovery data was made for the set.";
 
+inline constexpr const char* kSetNameBesidePieces =
+    "The new set goes in the same folder under another name: choose a name there that Windows can store.";
+
 // End-of-split notice ("Read This")
 inline constexpr const char* kNoticeLine1 =
     "Successfully sliced. \n____________________________________________________________";

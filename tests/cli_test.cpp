@@ -358,7 +358,7 @@ TEST_F(Cli, LinksAtOutputNamesAreReplacedNeverFollowed) {
     ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
     symlink("../elsewhere/kept", (dir + "/parts/sample.dat.1.spl").c_str());
     symlink("../elsewhere/new", (dir + "/parts/sample.dat.2.spl").c_str());
-    run = Parvex("split sample.dat --to parts --bytes 10000");
+    run = Parvex("split sample.dat --to parts --bytes 10000 --yes");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Slurp(dir + "/elsewhere/kept"), "kept");
     EXPECT_FALSE(Exists(dir + "/elsewhere/new"));
@@ -479,8 +479,8 @@ TEST_F(Cli, OneRunOfASetAtATime) {
         EXPECT_EQ(Listing(dir + "/cc").size(), 1u);  // the other run's lock
     }
     for (int trial = 0; trial < 6; ++trial) {
-        const pid_t a = Start({"split", "c.bin", "--to", "cc", "--10mb"});
-        const pid_t b = Start({"split", "c.bin", "--to", "cc", "--mb", "7"});
+        const pid_t a = Start({"split", "c.bin", "--to", "cc", "--10mb", "--yes"});
+        const pid_t b = Start({"split", "c.bin", "--to", "cc", "--mb", "7", "--yes"});
         int sa = 0, sb = 0;
         waitpid(a, &sa, 0);
         waitpid(b, &sb, 0);
@@ -640,6 +640,29 @@ TEST_F(Cli, FilesOf5GiBSplitAndJoinExactly) {
         std::remove((dir + "/back/disk.img").c_str());
         EXPECT_TRUE(Listing(dir + "/parts").empty());  // Go.bat went with the set
     }
+}
+
+// A set of that name already in the destination is another file's as far
+// as a split can tell: without a terminal, and with --no, it stays and the
+// split ends with 1 saying why; --yes replaces it.
+TEST_F(Cli, ASplitNeverReplacesAnotherSetUnasked) {
+    for (const char* folder : {"a", "b", "x"}) ASSERT_EQ(mkdir((dir + "/" + folder).c_str(), 0755), 0);
+    Write("a/movie.mkv", data);
+    Write("b/movie.mkv", data.substr(0, 15000) + "different");
+    ASSERT_EQ(Parvex("split a/movie.mkv --to x --bytes 10000").status, 0);
+    const auto first = Listing(dir + "/x");
+    for (const char* answer : {"", " --no"}) {
+        const Result run = Parvex(std::string("split b/movie.mkv --to x --bytes 4000") + answer);
+        EXPECT_EQ(run.status, 1) << answer;
+        EXPECT_NE(run.err.find(dir + "/x/movie.mkv.sio already exists."), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
+        EXPECT_EQ(Listing(dir + "/x"), first);
+    }
+    const Result replaced = Parvex("split b/movie.mkv --to x --bytes 4000 --yes");
+    ASSERT_EQ(replaced.status, 0) << replaced.err;
+    ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
+    ASSERT_EQ(Parvex("join x/movie.mkv.sio --to back").status, 0);
+    EXPECT_EQ(Slurp(dir + "/back/movie.mkv"), data.substr(0, 15000) + "different");
 }
 
 // Another file's recovery files of the same name and size beside an old

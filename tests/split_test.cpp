@@ -325,6 +325,74 @@ TEST(SplitBatch, TheUsersOwnGoBatIsAskedAbout) {
     EXPECT_EQ(f.Run(), Outcome::Completed);
 }
 
+// A set of the source's name already in the destination (another file's
+// pieces, say, whose original is not here) is replaced only when the user
+// says so; or the new set takes another name beside it; or nothing changes.
+TEST(SplitOverASet, AnExistingSetIsAskedAbout) {
+    const struct {
+        const char* what;
+        std::vector<const char*> existing;  // files of the older set
+        std::vector<std::string> answers;   // "stop", "replace", or a new path
+        Outcome outcome;
+        const char* setName;  // the name of the set made, or null
+        int tellings;
+    } cases[] = {
+        {"its info file, kept", {"movie.avi.sio"}, {"stop"}, Outcome::Stopped, nullptr, 0},
+        {"a piece only, kept", {"movie.avi.4.spl"}, {"stop"}, Outcome::Stopped, nullptr, 0},
+        {"a recovery file only, kept", {"movie.avi.vol0+1.par2"}, {"stop"}, Outcome::Stopped, nullptr, 0},
+        {"replaced", {"movie.avi.sio", "movie.avi.0.spl", "movie.avi.1.spl"}, {"replace"}, Outcome::Completed,
+         "movie.avi", 0},
+        {"under a new name", {"movie.avi.sio", "movie.avi.0.spl"}, {"E:\\parts\\movie (2).avi"}, Outcome::Completed,
+         "movie (2).avi", 0},
+        {"a new name given as its info file", {"movie.avi.0.spl"}, {"E:\\parts\\second.avi.sio"}, Outcome::Completed,
+         "second.avi", 0},
+        {"another folder, then kept", {"movie.avi.sio"}, {"E:\\elsewhere\\movie.avi", "stop"}, Outcome::Stopped,
+         nullptr, 1},
+        {"a name Windows cannot store, then replaced", {"movie.avi.sio"}, {"E:\\parts\\a?b", "replace"},
+         Outcome::Completed, "movie.avi", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        support::SplitCase f;
+        f.fs.AddFolder("E:\\elsewhere");
+        f.Source(9000);
+        f.Preset(4000);
+        for (const char* name : c.existing) f.fs.AddFile(std::string("E:\\parts\\") + name, {'o', 'l', 'd'});
+        const auto before = support::FilesOn(f.fs, "E:\\");
+        std::size_t asked = 0;
+        f.host.fileExists = [&](std::string& path) {
+            const std::string answer = c.answers.at(asked++);
+            if (answer == "stop") return FileExistsAnswer::Stop;
+            if (answer == "replace") return FileExistsAnswer::Overwrite;
+            path = answer;
+            return FileExistsAnswer::Rename;
+        };
+        EXPECT_EQ(f.Run(), c.outcome);
+        EXPECT_EQ(asked, c.answers.size());
+        EXPECT_EQ(f.host.boxes.size(), static_cast<std::size_t>(c.tellings));
+        if (!c.setName) {
+            EXPECT_EQ(support::FilesOn(f.fs, "E:\\"), before);
+            f.ExpectIdle();
+            continue;
+        }
+        const std::string name = c.setName;
+        Bytes joined;
+        for (std::uint32_t i = 0; i < 3; ++i) {
+            const Bytes& piece = f.fs.Content("E:\\parts\\" + name + "." + std::to_string(i) + ".spl");
+            joined.insert(joined.end(), piece.begin(), piece.end());
+        }
+        EXPECT_EQ(joined, f.source);
+        EXPECT_EQ(DecodeSplitInfo(f.fs.Content("E:\\parts\\" + name + ".sio").data()).fileName, name);
+        if (name != "movie.avi") {
+            // The older set is as it was.
+            for (const char* old : c.existing) {
+                EXPECT_EQ(f.fs.Content(std::string("E:\\parts\\") + old), (Bytes{'o', 'l', 'd'}));
+            }
+        }
+        f.ExpectIdle();
+    }
+}
+
 // Pieces, info file and Go.bat may be read by whoever may read the source;
 // the set is named as the file system stores the source's name.
 TEST_F(Split, TheSetKeepsTheSourcesPermissionsAndStoredName) {
