@@ -344,14 +344,26 @@ INT_PTR CHalvardDlg::OnWorkerCall(WPARAM, LPARAM call) {
     return TRUE;
 }
 
+// Enter and Esc in the settings pane are its own OK and Cancel: the dialog
+// manager sends them to the window's default and cancel buttons whatever
+// child dialog the focus is in.
+bool CHalvardDlg::ForwardToPane(int command) {
+    HWND focus = GetFocus();
+    if (!paneShown_ || !focus || !IsChild(pane_.hwnd(), focus)) return false;
+    SendMessageW(pane_.hwnd(), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    return true;
+}
+
 INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
+    if (ForwardToPane(IDOK)) return TRUE;
     StartOperation();
     return TRUE;
 }
 
 void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) { ReadThisDialog(rebuildable).DoModal(hwnd()); }
 
-INT_PTR CHalvardDlg::OnCancelCommand(WPARAM, LPARAM) {
+INT_PTR CHalvardDlg::OnCancelCommand(WPARAM wParam, LPARAM) {
+    if (LOWORD(wParam) == IDCANCEL && ForwardToPane(IDCANCEL)) return TRUE;
     if (controller_.OnCancel()) return TRUE;
     // A client holds the automation object: the window only hides.
     if (automation_) {

@@ -139,6 +139,7 @@ private:
     void RestoreRemembered();
     void Remember();
     void TogglePane();
+    bool ForwardToPane(int command);
     void ShowHelp(const std::string& topic);
 
     platform::Win32Platform platform_;

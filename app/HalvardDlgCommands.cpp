@@ -136,6 +136,12 @@ void CHalvardDlg::TogglePane() {
     const int change = p.bottom - p.top + margin_;
     paneShown_ = paneExpanded_;
     if (paneExpanded_) pane_.FillFolders();
+    // Focus never stays on a hidden control: the dialog manager would look
+    // for the next one among hidden windows for ever.
+    HWND focus = GetFocus();
+    if (!paneExpanded_ && focus && IsChild(pane_.hwnd(), focus)) {
+        SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetNextDlgTabItem(hwnd(), nullptr, FALSE)), TRUE);
+    }
     ShowWindow(pane_.hwnd(), paneExpanded_ ? SW_SHOW : SW_HIDE);
     slide_.Start(hwnd(), paneExpanded_ ? change : -change);
 }

@@ -483,6 +483,57 @@ TEST(ParvexWindow, SettingsPaneSavesOnOkOnly) {
     EXPECT_TRUE(program.Ended());
 }
 
+// Enter in the settings pane is the pane's OK and Esc its Cancel, typed as
+// a user types them (Alt+V to the recovery field, digits, the key): neither
+// starts a split nor ends the program, and the window answers its keys
+// afterwards (focus left on a hidden control would hang it).
+TEST(ParvexWindow, EnterAndEscInTheSettingsPaneAreItsOwn) {
+    drive::SettingsKeyGuard settings;
+    settings.Clear();
+    drive::TempFolder dir;
+    dir.Write("movie.avi", support::Pattern(300000));
+    Parvex program;
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    drive::SetItemText(main, IDC_SOURCE_PATH, dir.path + "\\movie.avi");
+    drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path);
+    const DWORD thread = GetWindowThreadProcessId(main, nullptr);
+    const auto focus = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    };
+    HWND pane = FindWindowExW(main, nullptr, L"#32770", nullptr);
+    ASSERT_NE(pane, nullptr);
+    HWND field = GetDlgItem(pane, IDC_RECOVERY_PERCENT);
+    for (const UINT key : {VK_ESCAPE, VK_RETURN}) {
+        SCOPED_TRACE(key == VK_RETURN ? "Enter" : "Esc");
+        drive::Command(main, ID_GENERAL_SETTINGS);
+        ASSERT_TRUE(drive::WaitUntil([&] { return IsWindowVisible(pane) != FALSE; }));
+        drive::WaitUntilStill(main);
+        PostMessageW(main, WM_SYSCHAR, 'v', 1 << 29);
+        ASSERT_TRUE(drive::WaitUntil([&] { return focus() == field; })) << "Alt+V did not reach the field";
+        SendMessageW(field, EM_SETSEL, 0, -1);
+        for (const char c : std::string(key == VK_RETURN ? "30" : "55")) PostMessageW(field, WM_CHAR, c, 0);
+        EXPECT_TRUE(drive::WaitUntil([&] { return ItemText(pane, IDC_RECOVERY_PERCENT) == (key == VK_RETURN ? "30" : "55"); }));
+        PostMessageW(field, WM_KEYDOWN, key, 0);
+        PostMessageW(field, WM_KEYUP, key, 0xC0000000);
+        EXPECT_TRUE(drive::WaitUntil([&] { return IsWindowVisible(pane) == FALSE; }));
+        EXPECT_EQ(RegistryValue("Recovery Percent"), key == VK_RETURN ? "30" : "<missing>");
+        EXPECT_FALSE(program.Ended(0)) << "Esc ended the program";
+        HWND now = focus();
+        EXPECT_TRUE(now == nullptr || !IsChild(pane, now)) << "the focus stayed in the hidden pane";
+        // A mnemonic afterwards is answered, and nothing was split.
+        PostMessageW(main, WM_SYSCHAR, 'o', 1 << 29);
+        DWORD_PTR answer = 0;
+        EXPECT_NE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer), 0) << "the window hangs";
+        EXPECT_FALSE(dir.Exists("movie.avi.sio"));
+        EXPECT_FALSE(dir.Exists("movie.avi.0.spl"));
+    }
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
 // The output exists: Stop leaves it byte for byte, the status bar says
 // the rejoin stopped; Replace replaces it with the exact file.
 TEST(ParvexWindow, TheFileExistsQuestionStopsWithNothingChanged) {
