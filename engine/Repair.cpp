@@ -168,6 +168,7 @@ RecoveryFilesSummary SummarizeRecoveryFiles(Platform& platform, const RejoinJob&
         if (widest == 0 || s.recovery.size() <= summary.blocks) continue;
         summary.blocks = static_cast<std::uint32_t>(s.recovery.size());
         summary.wholePieces = static_cast<std::uint32_t>(s.recovery.size() / widest);
+        summary.slicesPerPiece = static_cast<std::uint32_t>(std::min<std::uint64_t>(widest, UINT32_MAX));
     }
     return summary;
 }

@@ -68,6 +68,7 @@ struct RecoveryFilesSummary {
     std::uint32_t files = 0;
     std::uint32_t blocks = 0;
     std::uint32_t wholePieces = 0;
+    std::uint32_t slicesPerPiece = 1;  // of the widest piece
 };
 RecoveryFilesSummary SummarizeRecoveryFiles(Platform& platform, const RejoinJob& job);
 

@@ -246,6 +246,20 @@ Prepared RefusalFor(const Opening& o, const PieceProblem& problem) {
     return o.Refusal(ProblemText(problem));
 }
 
+// Every piece that is missing is named, not only the first.
+Prepared RefusalFor(const Opening& o, const std::vector<PieceProblem>& problems) {
+    std::vector<std::string> missing;
+    for (const PieceProblem& problem : problems) {
+        if (problem.kind == PieceProblem::Kind::Missing) missing.push_back(problem.path);
+    }
+    if (missing.size() < 2) return RefusalFor(o, problems.front());
+    constexpr std::size_t kNamed = 10;
+    std::string names;
+    for (std::size_t i = 0; i < missing.size() && i < kNamed; ++i) names += (i ? ", " : "") + missing[i];
+    if (missing.size() > kNamed) names += Fill(texts::kAndMore, std::to_string(missing.size() - kNamed));
+    return o.Refusal(Fill(texts::kFilesMissingNamedMany, names), texts::kFilesMissingCaption);
+}
+
 Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const EngineSettings& settings) {
     Opening o = CheckSourceAndDestination(request, platform, settings,
                                           InfoPathFor(platform, TrimTrailingBlanks(request.sourceText)));
@@ -293,14 +307,33 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     // Every piece in reach has its place and length before anything is
     // written; on a removable drive the walk stops at the end of the disk.
     // A set with recovery files may lack pieces: the rejoin rebuilds them.
-    std::optional<PieceProblem> first;
+    std::vector<PieceProblem> problems;
     PieceReader walk(job, platform);
-    walk.ReadAll(nullptr, [&](const PieceProblem& problem) {
-        if (!first) first = problem;
-    });
+    walk.ReadAll(nullptr, [&](const PieceProblem& problem) { problems.push_back(problem); });
     const bool mayRebuild = request.mode == Mode::Rejoin && !job.asksForDisks &&
                             !RecoveryFilesOf(platform, job).empty() && walk.pieceSize() != 0;
-    if (first && !mayRebuild) return RefusalFor(o, *first);
+    if (!problems.empty() && !mayRebuild) return RefusalFor(o, problems);
+    // What the recovery files hold at the most, against what the bad pieces
+    // need at the least: a rebuild that cannot succeed is refused before
+    // any question or write.
+    if (!problems.empty() && request.mode == Mode::Rejoin) {
+        const RecoveryFilesSummary recovery = SummarizeRecoveryFiles(platform, job);
+        std::uint64_t needed = 0;
+        for (const PieceProblem& problem : problems) {
+            needed += problem.kind == PieceProblem::Kind::Missing ? recovery.slicesPerPiece : 1;
+        }
+        if (recovery.blocks == 0 || needed > recovery.blocks) {
+            Prepared r = RefusalFor(o, problems);
+            RecoveryState state;
+            state.found = true;  // recovery files are there, if with too few blocks
+            state.blocksNeeded = static_cast<std::uint32_t>(std::min<std::uint64_t>(needed, UINT32_MAX));
+            state.blocksAvailable = recovery.blocks;
+            std::size_t bad = 0;
+            for (const PieceProblem& problem : problems) bad += problem.piece != PieceProblem::kNoPiece;
+            r.refusal.text += "\n" + RecoverySentence(state, bad);
+            return r;
+        }
+    }
     job.pieceSize = walk.pieceSize();
     if (request.mode == Mode::Protect) {
         if (request.recoveryPercent > kMaxRecoveryPercent) return o.Refusal(texts::kRecoveryPercentRange);

@@ -119,6 +119,11 @@ inline constexpr const char* kFilesMissing =
 // The same, naming the first piece that is missing (%1, its path).
 inline constexpr const char* kFilesMissingNamed =
     "Some files are missing... %1 was not found.\r\nCopy all the files to a single location and retry the operation.";
+// The same, naming every piece that is missing (%1, their paths).
+inline constexpr const char* kFilesMissingNamedMany =
+    "Some files are missing... %1 were not found.\r\nCopy all the files to a single location and retry the operation.";
+// After the first names of a long list; %1 how many more.
+inline constexpr const char* kAndMore = " and %1 more";
 inline constexpr const char* kFilesMissingCaption = "Cannot Continue";
 // %1 is the source's path.
 inline constexpr const char* kEmptySource = "%1 is empty: there is nothing to split.";

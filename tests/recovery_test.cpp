@@ -270,6 +270,32 @@ TEST_F(RecoveryFixture, VerifySaysWhatTheRecoveryDataCanRebuild) {
     EXPECT_NE(host.texts().back().find("it needs 1 more recovery block."), std::string::npos) << host.texts().back();
 }
 
+// A rejoin that cannot succeed says so before any question or write, and
+// names every piece that is missing; so does one without recovery files.
+TEST_F(RecoveryFixture, ARejoinThatCannotSucceedIsRefusedBeforeItAsksOrWrites) {
+    fs.AddFile("F:\\out\\film.mkv", {'m', 'i', 'n', 'e'});
+    for (std::uint32_t i : {2, 5, 7}) fs.Delete(Piece(i));
+    for (const bool recovery : {true, false}) {
+        SCOPED_TRACE(recovery ? "with recovery files" : "without");
+        if (!recovery) {
+            fs.Delete("E:\\parts\\film.mkv.par2");
+            fs.Delete(Volume(0));
+            fs.Delete(Volume(1));
+        }
+        const auto before = support::FilesOn(fs, "F:\\");
+        host.existsAsked.clear();
+        EXPECT_EQ(Again(Mode::Rejoin), Outcome::Stopped);
+        EXPECT_TRUE(refused);
+        EXPECT_TRUE(host.existsAsked.empty());
+        EXPECT_EQ(support::FilesOn(fs, "F:\\"), before);
+        const std::string said = host.texts().back();
+        for (std::uint32_t i : {2, 5, 7}) EXPECT_NE(said.find(Piece(i)), std::string::npos) << said;
+        if (recovery) {
+            EXPECT_NE(said.find("it needs 1 more recovery block."), std::string::npos) << said;
+        }
+    }
+}
+
 TEST_F(RecoveryFixture, AFailureWhileRebuildingInPlaceLeavesEachPieceAsItWasOrExact) {
     for (std::uint32_t i : {3, 6}) {
         Bytes b = fs.Content(Piece(i));
