@@ -324,7 +324,7 @@ bool CHalvardDlg::StartOperation() {
     if (!prepared.workingFolderUsed.empty()) UseWorkingFolder(prepared.workingFolderUsed);
     if (prepared.sourceSizeKnown && form_.split()) ShowSourceSize(prepared.sourceSize);
     if (!prepared.ok) {
-        if (!prepared.refusal.silent) Tell(prepared.refusal.text, prepared.refusal.caption);
+        if (!prepared.refusal.silent) Tell(engine::RefusalMessage(prepared.refusal), prepared.refusal.caption);
         return !prepared.refusal.noSpace;
     }
     if (const auto* split = std::get_if<engine::SplitJob>(&prepared.job)) lastPieceSize_ = split->pieceSize;

@@ -65,7 +65,7 @@ INT_PTR CHalvardDlg::OnVerifySet(WPARAM, LPARAM) {
     const engine::EngineSettings settings = store_.ForEngine();
     const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
     if (!prepared.ok) {
-        if (!prepared.refusal.silent) Tell(prepared.refusal.text, prepared.refusal.caption);
+        if (!prepared.refusal.silent) Tell(engine::RefusalMessage(prepared.refusal), prepared.refusal.caption);
         return TRUE;
     }
     RunToEnd(prepared.job, settings);

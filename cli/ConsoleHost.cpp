@@ -7,16 +7,29 @@
 
 namespace cli {
 
+namespace {
+
+// The program's texts break lines where a message box needs them ("Source
+// file not defined \n or is not correct"); a terminal keeps a sentence on
+// one line, and a new line for a new sentence.
+std::string ForTerminal(std::string text) {
+    for (std::size_t at; (at = text.find(" \n ")) != std::string::npos;) text.replace(at, 3, " ");
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
+    return text;
+}
+
+}  // namespace
+
 void ConsoleHost::Say(const std::string& text) {
     ClearBar();
-    WriteErr(text + "\n");
+    WriteErr(ForTerminal(text) + "\n");
 }
 
 engine::Answer ConsoleHost::ShowMessage(const engine::Message& message) {
     ClearBar();
     std::string line;
     if (!message.caption.empty()) line = "[" + message.caption + "] ";
-    WriteErr(line + message.text + "\n");
+    WriteErr(line + ForTerminal(message.text) + "\n");
     if (message.buttons == engine::Buttons::Ok) return engine::Answer::Ok;
 
     if (!interactive_) {

@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
 #include "engine/FileErrors.h"
+#include "engine/Names.h"
 #include "engine/Operation.h"
 #include "engine/PiecePlan.h"
 #include "engine/Recovery.h"
@@ -34,6 +35,10 @@ namespace {
 #define CODEPAGE_HELP                                                                          \
     "  --codepage CP the Windows code page of the name in the info file (default 1252),\n"     \
     "                so that sets move between this system and Windows\n"
+#endif
+
+#ifndef PARVEX_VERSION
+#define PARVEX_VERSION ""
 #endif
 
 const char kUsage[] =
@@ -75,14 +80,38 @@ const char kUsage[] =
     "protect writes recovery files for a set that has none (default 10 %).\n"
     "info   prints the piece count, name and size recorded in an info file.\n"
     "  --yes, --no   answer questions when not on a terminal: --yes lets join replace\n"
-    "                an existing file (and split a Go.bat of another kind), --no (or\n"
-    "                neither) keeps it and stops; a retry or a disk change is never\n"
-    "                answered for you\n" CODEPAGE_HELP
+    "                an existing file and split an existing set of the name (or a\n"
+    "                Go.bat of another kind), --no (or neither) keeps it and stops;\n"
+    "                a retry or a disk change is never answered for you\n" CODEPAGE_HELP
     "Exit status: 0 done (verify: every piece good), 1 refused or failed, 2 usage error.\n";
 
+// The program as the user ran it: parvex, or parvex-cli on Windows.
+std::string g_program = "parvex";
+
+std::string ProgramName(const char* argv0) {
+    std::string name = argv0 ? argv0 : "";
+    const std::size_t cut = name.find_last_of("/\\");
+    if (cut != std::string::npos) name = name.substr(cut + 1);
+    if (name.size() > 4 && engine::EndsWithNoCase(name, ".exe")) name.resize(name.size() - 4);
+    return name.empty() ? std::string("parvex") : name;
+}
+
+// The usage with the name the program was run by.
+std::string UsageText() {
+    std::string text = kUsage;
+    for (const char* lead : {"usage: ", "       "}) {
+        const std::string from = std::string(lead) + "parvex ";
+        const std::string to = std::string(lead) + g_program + " ";
+        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+            text.replace(at, from.size(), to);
+        }
+    }
+    return text;
+}
+
 int Usage(const std::string& problem) {
-    if (!problem.empty()) cli::WriteErr("parvex: " + problem + "\n");
-    cli::WriteErr(kUsage);
+    if (!problem.empty()) cli::WriteErr(g_program + ": " + problem + "\n");
+    cli::WriteErr(UsageText());
     return 2;
 }
 
@@ -234,9 +263,14 @@ int PrintInfo(NativePlatform& platform, const std::string& path, cli::ConsoleHos
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args = cli::Arguments(argc, argv);
+    g_program = ProgramName(argc > 0 ? argv[0] : nullptr);
     if (args.empty()) return Usage("");
-    if (args[0] == "--help" || args[0] == "-h") {
-        cli::WriteOut(kUsage);
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "/?" || args[0] == "-?" || args[0] == "help") {
+        cli::WriteOut(UsageText());
+        return 0;
+    }
+    if (args[0] == "--version" || args[0] == "-V" || args[0] == "version") {
+        cli::WriteOut(g_program + " " PARVEX_VERSION " (" + std::string(texts::kAppTitle) + ")\n");
         return 0;
     }
     Options o;
@@ -273,7 +307,7 @@ int main(int argc, char** argv) {
 
     const engine::Prepared prepared = engine::PrepareJob(request, platform, settings);
     if (!prepared.ok) {
-        if (!prepared.refusal.silent) host.ShowMessage({prepared.refusal.text, prepared.refusal.caption});
+        if (!prepared.refusal.silent) host.ShowMessage({engine::RefusalMessage(prepared.refusal), prepared.refusal.caption});
         return 1;
     }
     InterruptCheckpoint checkpoint;

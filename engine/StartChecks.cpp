@@ -141,7 +141,14 @@ Opening CheckSourceAndDestination(const StartRequest& request, Platform& platfor
         o.found = o.Refusal(std::move(text));
         return o;
     };
-    if (o.source.empty() || !Exists(platform, o.source)) return refuse(texts::kSourceNotDefined);
+    // Which file, and why, beside the text the program has always shown.
+    const auto refuseWith = [&o](std::string text, std::string detail) {
+        o.found = o.Refusal(std::move(text));
+        o.found.refusal.detail = std::move(detail);
+        return o;
+    };
+    if (o.source.empty()) return refuse(texts::kSourceNotDefined);
+    if (!Exists(platform, o.source)) return refuseWith(texts::kSourceNotDefined, Fill(texts::kCauseNotFound, o.source));
     // Only a split and a rejoin write a file of their own elsewhere.
     if (request.mode == Mode::Split || request.mode == Mode::Rejoin) {
         o.destination = request.destinationText;
@@ -149,14 +156,17 @@ Opening CheckSourceAndDestination(const StartRequest& request, Platform& platfor
             o.destination = settings.workingFolder;
             o.found.workingFolderUsed = o.destination;
         }
-        if (o.destination.empty() || !IsFolderOrRoot(platform, o.destination)) {
-            return refuse(texts::kDestinationNotDefined);
+        if (o.destination.empty()) return refuse(texts::kDestinationNotDefined);
+        if (!IsFolderOrRoot(platform, o.destination)) {
+            return refuseWith(texts::kDestinationNotDefined,
+                              Fill(Exists(platform, o.destination) ? texts::kFileNotFolder : texts::kCauseNotFound,
+                                   o.destination));
         }
     }
-    if (platform.Status(o.source, o.status) != err::kNone || o.status.kind == FileKind::Missing ||
-        o.status.kind == FileKind::Folder) {
-        return refuse(texts::kSourceNotDefined);
+    if (platform.Status(o.source, o.status) != err::kNone || o.status.kind == FileKind::Missing) {
+        return refuseWith(texts::kSourceNotDefined, Fill(texts::kCauseNotFound, o.source));
     }
+    if (o.status.kind == FileKind::Folder) return refuseWith(texts::kSourceNotDefined, Fill(texts::kIsAFolder, o.source));
     if (o.status.kind != FileKind::Regular) return refuse(Fill(texts::kNotAFile, o.source));
     o.found.sourceSizeKnown = true;
     o.found.sourceSize = o.status.size;
@@ -282,7 +292,12 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     try {
         job.set = ReadInfoFile(platform, source);
     } catch (const InvalidSplitInfo& bad) {
-        return o.Refusal(bad.what());
+        // Only a rejoin would have rejoined; and a file that is no set's
+        // at all (Go.bat, the source) is told what to choose instead.
+        if (request.mode == Mode::Rejoin) return o.Refusal(bad.what());
+        Prepared r = o.Refusal(Fill(texts::kNotAnInfoFile, source));
+        if (!EndsWithNoCase(source, ".sio")) r.refusal.detail = texts::kChooseASetFile;
+        return r;
     } catch (const FileError& failure) {
         return o.Refusal(StandardFileText(failure.cause, failure.path));
     }
@@ -372,6 +387,10 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
 }
 
 }  // namespace
+
+std::string RefusalMessage(const Refusal& refusal) {
+    return refusal.detail.empty() ? refusal.text : refusal.text + "\n" + refusal.detail;
+}
 
 std::string InfoPathFor(const Platform& platform, const std::string& path) {
     // NAME.par2 and NAME.volA+B.par2 stand for NAME.sio beside them.

@@ -11,6 +11,9 @@ namespace engine {
 
 struct Refusal {
     std::string text;
+    // Which file and why, on a line after the text (the texts the program
+    // has always shown stay as they are): "D:\\x.avi was not found."
+    std::string detail;
     std::string caption;  // empty: the program's title
     bool noSpace = false; // the destination lacks room (automation's Run answers false)
     bool silent = false;  // nothing to say (an empty custom-size field)
@@ -26,6 +29,9 @@ struct Prepared {
     bool sourceSizeKnown = false;
     std::uint64_t sourceSize = 0;
 };
+
+// The text and its detail, as a message box or a terminal shows them.
+std::string RefusalMessage(const Refusal& refusal);
 
 // Validates the request and returns a job, or a refusal. It changes no file:
 // what it finds to do (the erase of a removable disk included) is the run's.

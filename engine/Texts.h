@@ -246,6 +246,12 @@ inline constexpr const char* kUnnamedFile = "an unnamed file";
 inline constexpr const char* kCauseNone = "No error occurred.";
 inline constexpr const char* kCauseGeneric = "An unknown error occurred while accessing %1.";
 inline constexpr const char* kCauseNotFound = "%1 was not found.";
+inline constexpr const char* kFileNotFolder = "%1 is a file, not a folder.";
+inline constexpr const char* kIsAFolder = "%1 is a folder, not a file.";
+// A verification, repair or protect started from a file that is no set's.
+inline constexpr const char* kNotAnInfoFile = "%1 is not a valid split info file.";
+inline constexpr const char* kChooseASetFile =
+    "Choose the set's info file (.sio), one of its pieces (.spl) or one of its recovery files (.par2).";
 inline constexpr const char* kCauseBadPath = "%1 contains an invalid path.";
 inline constexpr const char* kCauseTooManyOpen =
     "%1 could not be opened because there are too many open files.";

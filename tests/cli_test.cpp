@@ -199,8 +199,14 @@ TEST_F(Cli, RefusalsPrintTheExactTextAndFail) {
         int status;
         std::string err;
     } cases[] = {
-        {"split missing.dat", 1, std::string(texts::kSourceNotDefined) + "\n"},
-        {"split sample.dat --to nowhere", 1, std::string(texts::kDestinationNotDefined) + "\n"},
+        // The program's texts on one line each, then which file and why.
+        {"split missing.dat", 1, "Source file not defined or is not correct\n" + dir + "/missing.dat was not found.\n"},
+        {"split sample.dat --to nowhere", 1,
+         "Destination folder is not defined or is wrong\n" + dir + "/nowhere was not found.\n"},
+        {"split sample.dat --to sample.dat", 1,
+         "Destination folder is not defined or is wrong\n" + dir + "/sample.dat is a file, not a folder.\n"},
+        {"verify Go.bat", 1,
+         dir + "/Go.bat is not a valid split info file.\n" + texts::kChooseASetFile + "\n"},
         {"split sample.dat --files 0", 1, std::string(texts::kVerifyValues) + "\n"},
         {"split sample.dat --bytes 25000", 1, std::string(texts::kChunkSame) + "\n"},
         {"split sample.dat --mb 5000", 1, std::string(texts::kCheckValues) + "\n"},
@@ -212,6 +218,7 @@ TEST_F(Cli, RefusalsPrintTheExactTextAndFail) {
     // A larger piece than the file leaves an earlier set of that name alone.
     ASSERT_EQ(Parvex("split sample.dat --bytes 5000").status, 0);
     Write("empty.dat", "");
+    Write("Go.bat", "copy /B sample.dat.0.spl sample.dat");
     const auto before = Listing(dir);
     for (const auto& c : cases) {
         const Result run = Parvex(c.args);
@@ -270,7 +277,25 @@ TEST_F(Cli, UsageErrors) {
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("usage: parvex split SOURCE"), std::string::npos) << args;
     }
-    EXPECT_EQ(Parvex("--help").status, 0);
+    // Help as Windows and Unix users ask for it, and the version.
+    for (const char* args : {"--help", "-h", "help", "'/?'"}) {
+        const Result run = Parvex(args);
+        EXPECT_EQ(run.status, 0) << args;
+        EXPECT_EQ(run.out.find("usage: parvex split SOURCE"), 0u) << args;
+    }
+    const Result version = Parvex("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.find("parvex "), 0u) << version.out;
+    EXPECT_NE(version.out.find("(Corvane.Split)"), std::string::npos) << version.out;
+    // The usage names the program as it was run.
+    ASSERT_EQ(symlink(PARVEX_CLI, (dir + "/parvex-cli.exe").c_str()), 0);
+    const std::string command = "cd '" + dir + "' && ./parvex-cli.exe frob 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[256] = {};
+    const std::size_t got = fread(buffer, 1, sizeof buffer - 1, pipe);
+    pclose(pipe);
+    EXPECT_NE(std::string(buffer, got).find("usage: parvex-cli split SOURCE"), std::string::npos) << buffer;
 }
 
 // A piece of 1,000 bytes takes a page of 4 KiB on a tmpfs: the room the
