@@ -61,6 +61,8 @@ public:
     void Started(engine::Mode mode) override;
     engine::Answer ShowMessage(const engine::Message& message) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
+    // A script that drives the window is never held up by an offer.
+    bool OffersRepair() const override { return !startedForAutomation_; }
     void ShowSplitNotice(std::uint32_t rebuildable) override;
 
 protected:

@@ -23,7 +23,10 @@ INT_PTR ReadThisDialog::OnInitDialog(WPARAM, LPARAM) {
     window::SetItemText(hwnd(), IDC_NOTICE_1, texts::kNoticeLine1);
     window::SetItemText(hwnd(), IDC_NOTICE_2, texts::kNoticeLine2);
     window::SetItemText(hwnd(), IDC_NOTICE_3, texts::kNoticeLine3);
-    if (rebuildable_ > 0) window::SetItemText(hwnd(), IDC_NOTICE_RECOVERY, engine::RebuildableText(rebuildable_));
+    if (rebuildable_ > 0) {
+        window::SetItemText(hwnd(), IDC_NOTICE_RECOVERY, engine::RebuildableText(rebuildable_));
+        window::SetItemText(hwnd(), IDC_NOTICE_RECOVERY_FILES, texts::kNoticeRecoveryFiles);
+    }
     return TRUE;
 }
 

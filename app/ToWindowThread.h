@@ -26,6 +26,7 @@ public:
     engine::Answer ShowMessage(const engine::Message& message) override;
     engine::FileExistsAnswer AskFileExists(std::string& path) override;
     void ShowSplitNotice(std::uint32_t rebuildable) override;
+    bool OffersRepair() const override { return target_.OffersRepair(); }
     void Started(engine::Mode mode) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
 

@@ -95,7 +95,7 @@ engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
 void ConsoleHost::ShowSplitNotice(std::uint32_t rebuildable) {
     ClearBar();
     WriteOut(std::string(texts::kNoticeLine1) + "\n" + texts::kNoticeLine2 + "\n" + texts::kNoticeLine3 + "\n");
-    if (rebuildable > 0) WriteOut(engine::RebuildableText(rebuildable) + "\n");
+    if (rebuildable > 0) WriteOut(engine::RebuildableText(rebuildable) + "\n" + texts::kNoticeRecoveryFiles + "\n");
 }
 
 }  // namespace cli

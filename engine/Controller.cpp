@@ -67,6 +67,7 @@ public:
         Pass();
         prompts_.ShowSplitNotice(rebuildable);
     }
+    bool OffersRepair() const override { return prompts_.OffersRepair(); }
 
 private:
     void Pass() {

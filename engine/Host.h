@@ -102,6 +102,11 @@ public:
     // The closing message of a verification: what it found.
     virtual void ShowVerifyReport(const VerifyReport& report);
 
+    // Whether the front end offers to repair the pieces in place after a
+    // verification or a rejoin found them damaged (the window does; the
+    // command line has `repair` for it).
+    virtual bool OffersRepair() const { return false; }
+
     // Shorthand for a box with only OK under the program's title.
     void Tell(const std::string& text, const std::string& caption = std::string());
     // The same for news that something went as asked.

@@ -23,16 +23,33 @@ int Percent(std::uint64_t done, std::uint64_t total) {
     return static_cast<int>(done * 100 / total);
 }
 
+namespace {
+
+// After a verification or a rejoin that found pieces damaged and the
+// recovery data enough, the window offers what MultiPar offers: the repair
+// of the pieces in place, as a run of its own on the same set.
+void OfferRepair(const RejoinJob& set, OperationContext& ctx) {
+    if (!ctx.prompts.OffersRepair() || set.asksForDisks) return;
+    Message offer{texts::kOfferRepair, std::string(), Buttons::OkCancel, Question::Proceed};
+    offer.okLabel = texts::kRepairButton;
+    offer.cancelLabel = texts::kNotNowButton;
+    if (ctx.prompts.ShowMessage(offer) != Answer::Ok) return;
+    RunJob(RepairJob{set}, ctx);
+}
+
+}  // namespace
+
 Outcome RunJob(const Job& job, OperationContext& ctx) {
     const Mode mode = ModeOf(job);
     ctx.events.Started(mode);
     Outcome outcome = Outcome::Failed;
     VerifyReport report;
+    std::vector<std::string> rebuilt;
     try {
         if (const auto* split = std::get_if<SplitJob>(&job)) {
             outcome = SplitOperation(*split, ctx);
         } else if (const auto* rejoin = std::get_if<RejoinJob>(&job)) {
-            outcome = RejoinOperation(*rejoin, ctx);
+            outcome = RejoinOperation(*rejoin, ctx, &rebuilt);
         } else if (const auto* verify = std::get_if<VerifyJob>(&job)) {
             outcome = VerifyOperation(verify->set, ctx, report);
         } else if (const auto* repair = std::get_if<RepairJob>(&job)) {
@@ -55,8 +72,18 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
     try {
         switch (mode) {
             case Mode::Split: ctx.prompts.ShowSplitNotice(std::get<SplitJob>(job).recovery.recoverySlices); break;
-            case Mode::Rejoin: ctx.prompts.Inform(texts::kCompleted); break;
+            case Mode::Rejoin:
+                ctx.prompts.Inform(texts::kCompleted);
+                if (!rebuilt.empty()) OfferRepair(std::get<RejoinJob>(job), ctx);
+                break;
             case Mode::Verify:
+                ctx.prompts.ShowVerifyReport(report);
+                if (report.recovery.canRebuild &&
+                    std::any_of(report.problems.begin(), report.problems.end(),
+                                [](const PieceProblem& p) { return p.piece != PieceProblem::kNoPiece; })) {
+                    OfferRepair(std::get<VerifyJob>(job).set, ctx);
+                }
+                break;
             case Mode::Repair: ctx.prompts.ShowVerifyReport(report); break;
             case Mode::Protect:
                 ctx.prompts.Inform(RebuildableText(std::get<ProtectJob>(job).recovery.recoverySlices));

@@ -28,6 +28,7 @@ public:
           output_(ctx.platform, ctx.prompts), outputs_(ctx.platform) {}
 
     Outcome Run();
+    const std::vector<std::string>& rebuilt() const { return rebuilt_; }
 
 private:
     [[noreturn]] void Fail(const std::string& text, const std::string& caption = std::string());
@@ -334,7 +335,8 @@ Outcome Rejoiner::Run() {
         if (!rebuilt_.empty()) {
             std::string names;
             for (const std::string& name : rebuilt_) names += (names.empty() ? "" : ", ") + name;
-            prompts_.Inform(Fill(texts::kRebuiltPieces, names));
+            // The file is whole; the pieces are as they were, and are said to be.
+            prompts_.Inform(Fill(Fill(texts::kRebuiltPieces, names, "%2"), outputPath_));
         }
         if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet(reader);
     });
@@ -393,7 +395,12 @@ void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceRead
     }
 }
 
-Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx) { return Rejoiner(job, ctx).Run(); }
+Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx, std::vector<std::string>* rebuilt) {
+    Rejoiner rejoiner(job, ctx);
+    const Outcome outcome = rejoiner.Run();
+    if (rebuilt) *rebuilt = rejoiner.rebuilt();
+    return outcome;
+}
 
 Outcome VerifyOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report) {
     return Verifier(job, ctx, report).Run();

@@ -7,13 +7,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Operation.h"
 
 namespace engine {
 
-// Runs on the worker. Completed only for an exact file under its final name.
-Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx);
+// Runs on the worker. Completed only for an exact file under its final name;
+// `rebuilt`, when given, names the pieces the recovery data stood in for.
+Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx, std::vector<std::string>* rebuilt = nullptr);
 
 // Checks every piece (present, length, checksum) and the whole file without
 // writing anything. Completed when every piece was looked at, whatever it

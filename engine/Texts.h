@@ -175,7 +175,13 @@ inline constexpr const char* kRecoveryRoom = "about %1 here";
 inline constexpr const char* kRecoveryNotHere = "too many pieces";
 inline constexpr const char* kMakingRecovery = "Making the recovery data...";
 // %1 is the list of pieces.
-inline constexpr const char* kRebuiltPieces = "Rebuilt from the recovery data: %1";
+// %1 the rejoined file, %2 the pieces.
+inline constexpr const char* kRebuiltPieces =
+    "%1 is complete: the recovery data stood in for %2.\nThose pieces were left as they were; Repair rebuilds them "
+    "in place.";
+inline constexpr const char* kOfferRepair = "Repair the pieces in place now, from the recovery data?";
+inline constexpr const char* kRepairButton = "Repair";
+inline constexpr const char* kNotNowButton = "Not now";
 // %1 the bad pieces' count; the second part says what the recovery data can do.
 inline constexpr const char* kBadPiecesCount = "%1 pieces damaged or missing";
 inline constexpr const char* kOneBadPiece = "1 piece damaged or missing";
@@ -230,6 +236,9 @@ inline constexpr const char* kSetNameBesidePieces =
     "The new set goes in the same folder under another name: choose a name there that Windows can store.";
 
 // End-of-split notice ("Read This")
+inline constexpr const char* kNoticeRecoveryFiles =
+    "Keep the recovery files (*.par2) with the pieces, and send them along: with them, lost or damaged "
+    "pieces are rebuilt.";
 inline constexpr const char* kNoticeLine1 =
     "Successfully sliced. \n____________________________________________________________";
 inline constexpr const char* kNoticeLine2 =

@@ -84,6 +84,7 @@
 #define IDC_RECOVERY_ROOM 1053
 #define IDC_EXISTS_REPLACE 1054
 #define IDC_VERIFY 1055
+#define IDC_NOTICE_RECOVERY_FILES 1056
 
 // "Read This" notice
 #define IDC_NOTICE_1 1040

@@ -12,6 +12,7 @@
 #include "engine/Names.h"
 #include "engine/Operation.h"
 #include "engine/StartChecks.h"
+#include "engine/Texts.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WideText.h"
 #include "settings/SettingsStore.h"
@@ -611,14 +612,22 @@ TEST(ParvexWindow, RecoveryDataFromTheSettingsRebuildsALostPiece) {
     drive::Command(main, ID_VERIFY_SET);
     std::string text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
     EXPECT_NE(text.find("1 piece damaged or missing; the recovery data can rebuild it."), std::string::npos) << text;
+    // The repair is offered; not now.
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDCANCEL, 60000), std::string(texts::kOfferRepair));
     WaitUntilUsable(main);
     Click(main, IDC_START);
     text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
-    EXPECT_EQ(text, "Rebuilt from the recovery data: movie.avi.1.spl");
+    EXPECT_EQ(text, dir.path + "\\back\\movie.avi is complete: the recovery data stood in for movie.avi.1.spl.\n"
+                    "Those pieces were left as they were; Repair rebuilds them in place.");
     EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), "Completed Successfully");
-    WaitUntilUsable(main);
     EXPECT_TRUE(dir.Read("back\\movie.avi") == std::string(data.begin(), data.end()));
     EXPECT_FALSE(dir.Exists("movie.avi.1.spl"));  // a rejoin never mends the pieces
+    // Offered again after the rejoin: Repair rebuilds the piece in place.
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), std::string(texts::kOfferRepair));
+    text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
+    EXPECT_NE(text.find("rebuilt: movie.avi.1.spl"), std::string::npos) << text;
+    WaitUntilUsable(main);
+    EXPECT_TRUE(dir.Exists("movie.avi.1.spl"));
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }

@@ -296,6 +296,41 @@ TEST_F(RecoveryFixture, ARejoinThatCannotSucceedIsRefusedBeforeItAsksOrWrites) {
     }
 }
 
+// A front end that offers the repair (the window) gets the question after a
+// verification or a rejoin that found damage the recovery data covers; its
+// answer repairs the pieces in place, or changes nothing.
+TEST_F(RecoveryFixture, AVerificationOrARejoinOffersTheRepair) {
+    host.offersRepair = true;
+    for (const Mode mode : {Mode::Verify, Mode::Rejoin}) {
+        for (const Answer answer : {Answer::Cancel, Answer::Ok}) {
+            SCOPED_TRACE(std::string(mode == Mode::Verify ? "verify" : "rejoin") + (answer == Answer::Ok ? ", repair" : ", not now"));
+            fs.Delete(Piece(4));
+            fs.Delete("F:\\out\\film.mkv");
+            int offers = 0;
+            host.answer = [&](const fake::Box& box) {
+                if (box.text != texts::kOfferRepair) return Answer::Ok;
+                ++offers;
+                return answer;
+            };
+            ASSERT_EQ(Again(mode), Outcome::Completed);
+            EXPECT_EQ(offers, 1);
+            EXPECT_EQ(fs.HasFile(Piece(4)), answer == Answer::Ok);
+            if (answer == Answer::Ok) {
+                EXPECT_EQ(fs.Content(Piece(4)), original[4]);
+            }
+            ExpectIdle();
+        }
+    }
+    // Nothing to repair, nothing offered.
+    int offers = 0;
+    host.answer = [&](const fake::Box& box) {
+        offers += box.text == texts::kOfferRepair;
+        return Answer::Ok;
+    };
+    ASSERT_EQ(Again(Mode::Verify), Outcome::Completed);
+    EXPECT_EQ(offers, 0);
+}
+
 TEST_F(RecoveryFixture, AFailureWhileRebuildingInPlaceLeavesEachPieceAsItWasOrExact) {
     for (std::uint32_t i : {3, 6}) {
         Bytes b = fs.Content(Piece(i));

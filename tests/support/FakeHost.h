@@ -35,6 +35,9 @@ public:
     // Runs on the worker after each progress report, so that a test can
     // hold the worker at a chosen load.
     std::function<void()> onLoad;
+    // Whether the host offers a repair after a verification or a rejoin.
+    bool offersRepair = false;
+    bool OffersRepair() const override { return offersRepair; }
 
     engine::Answer ShowMessage(const engine::Message& message) override {
         const Box box{message.text, message.caption, message.buttons, message.question};
