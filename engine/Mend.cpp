@@ -119,11 +119,14 @@ Outcome Repairer::Run() {
         report_ = VerifyReport{};
         report_.pieces = job_.set.pieceCount;
         PieceReader reader(job_, ctx_);
+        // The rebuild counts on from where the reading ends, as much again.
+        const std::uint64_t size = job_.set.size;
+        reader.CountInto(2 * size);
         reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report_.problems.push_back(problem); });
         report_.checksums = reader.checksums();
         pieceSize_ = reader.pieceSize();
         SetRepair repair(job_, platform_, [&] { ctx_.CheckPoint(); }, [&](std::uint64_t done, std::uint64_t total) {
-            ctx_.progress.Report(done, total, texts::kRebuilding);
+            ctx_.progress.Report(size + Scaled(done, total, size), 2 * size, texts::kRebuilding);
             ctx_.CheckPoint();
         });
         AssessRecovery(job_, ctx_, reader, report_, &repair);

@@ -39,6 +39,13 @@ void OfferRepair(const RejoinJob& set, OperationContext& ctx) {
 
 }  // namespace
 
+std::uint64_t Scaled(std::uint64_t done, std::uint64_t of, std::uint64_t to) {
+    if (of == 0) return 0;
+    if (done >= of) return to;
+    return static_cast<std::uint64_t>(static_cast<long double>(done) / static_cast<long double>(of) *
+                                      static_cast<long double>(to));
+}
+
 Outcome RunJob(const Job& job, OperationContext& ctx) {
     const Mode mode = ModeOf(job);
     ctx.events.Started(mode);

@@ -66,6 +66,10 @@ struct OperationContext {
 // `done` of `total` as a whole percentage, for any 64-bit sizes.
 int Percent(std::uint64_t done, std::uint64_t total);
 
+// `done` of `of` as the same share of `to` (0 when `of` is 0), for a phase
+// of a run that reports its own units but counts into the run's one figure.
+std::uint64_t Scaled(std::uint64_t done, std::uint64_t of, std::uint64_t to);
+
 // The line under the progress bar: pieces done and pieces still to do.
 std::string ProgressText(std::uint64_t done, std::uint64_t remaining);
 

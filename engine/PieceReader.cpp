@@ -225,7 +225,7 @@ std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std
         sinceReport += got;
         if (sinceReport >= kTransferBlock) {
             sinceReport = 0;
-            ctx_->progress.Report(done_, job_.set.size, ProgressText(index + std::uint64_t{1}, count - index - 1));
+            ctx_->progress.Report(done_, progressTotal_ ? progressTotal_ : job_.set.size, ProgressText(index + std::uint64_t{1}, count - index - 1));
             ctx_->CheckPoint();
         }
     }
@@ -280,7 +280,7 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
         readWhole_[index] = true;
         damagedPath_[index] = firstPath;
         const std::uint32_t count = set.pieceCount;
-        ctx_->progress.Report(done_, set.size, ProgressText(index + std::uint64_t{1}, count - index - 1));
+        ctx_->progress.Report(done_, progressTotal_ ? progressTotal_ : set.size, ProgressText(index + std::uint64_t{1}, count - index - 1));
     }
     return std::nullopt;
 }

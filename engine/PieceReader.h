@@ -56,6 +56,10 @@ public:
     // file's checksum. The pieces read, by location, for their removal.
     void ReadAll(const Sink& sink, const OnProblem& onProblem);
 
+    // The run's progress counts the pieces' bytes against `total` (more than
+    // the set's size when a phase follows the reading).
+    void CountInto(std::uint64_t total) { progressTotal_ = total; }
+
     // Whether the walk of the start checks stopped for the next disk.
     bool needsAnotherDisk() const { return needsDisk_; }
     // The set's piece size: recorded, or measured on piece 0 (0 when not).
@@ -113,6 +117,7 @@ private:
     std::vector<std::string> foundIn_;
     bool allGood_ = true;
     std::uint64_t done_ = 0;
+    std::uint64_t progressTotal_ = 0;  // 0: the set's size
     ChecksumState piece_;
     ChecksumState whole_;
     TransferBuffer buffer_;

@@ -21,6 +21,10 @@ namespace engine {
 
 namespace {
 
+// The share of a rejoin's progress kept for a rebuild from the recovery
+// data, which only the reading can tell is needed.
+std::uint64_t RebuildShare(std::uint64_t size) { return size / 4; }
+
 class Rejoiner {
 public:
     Rejoiner(const RejoinJob& job, OperationContext& ctx)
@@ -192,8 +196,9 @@ void Rejoiner::Rebuild(const PieceReader& reader, const std::vector<PieceProblem
     for (const PieceProblem& problem : problems) {
         if (problem.piece < bad.size()) bad[problem.piece] = true;
     }
+    const std::uint64_t size = job_.set.size;
     SetRepair repair(job_, platform_, [&] { ctx_.CheckPoint(); }, [&](std::uint64_t done, std::uint64_t total) {
-        ctx_.progress.Report(done, total, texts::kRebuilding);
+        ctx_.progress.Report(size + Scaled(done, total, RebuildShare(size)), size + RebuildShare(size), texts::kRebuilding);
         ctx_.CheckPoint();
     });
     RecoveryState state;
@@ -295,6 +300,8 @@ Outcome Rejoiner::Run() {
         // With recovery files beside the set, the pieces that are wrong are
         // rebuilt into the output once the others are in place.
         const bool mayRebuild = !job_.asksForDisks && !RecoveryFilesOf(platform_, job_).empty();
+        // A rebuild, when one follows, counts on from where the reading ends.
+        if (mayRebuild) reader.CountInto(job_.set.size + RebuildShare(job_.set.size));
         std::vector<PieceProblem> problems;
         std::uint64_t position = 0;
         reader.ReadAll(

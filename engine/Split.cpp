@@ -71,6 +71,9 @@ private:
     void ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size);
     void CheckSourceUnchanged();
     void CloseAll();
+    // What the run's progress counts: the pieces' bytes, and as many again
+    // for the recovery data (which reads them all once more).
+    std::uint64_t RunWork() const { return job_.recovery.empty() ? job_.sourceSize : 2 * job_.sourceSize; }
     OpenMode WithPermissions(OpenMode mode) const {
         mode.permissions = permissions_;
         return mode;
@@ -535,7 +538,7 @@ void Splitter::CopyPiece(std::uint32_t index) {
             const std::uint32_t want = std::min(bufferSize_, planned - inPiece);
             if (MoveLoad(want) != want) Abort(shorter);
             inPiece += want;
-            ctx_.progress.Report(processed_, job_.sourceSize,
+            ctx_.progress.Report(processed_, RunWork(),
                                  ProgressText(index + std::uint64_t{1}, job_.pieceCount - index - 1));
         }
     }
@@ -633,8 +636,11 @@ void Splitter::MakeRecoveryFiles() {
     const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data, std::uint32_t size) {
         ReadSource(std::uint64_t{index} * job_.pieceSize + offset, data, size);
     };
+    // The recovery data counts on from where the pieces end: one figure for
+    // the whole run that never goes back.
     const auto progress = [&](std::uint64_t done, std::uint64_t total) {
-        ctx_.progress.Report(done, total, texts::kMakingRecovery);
+        ctx_.progress.Report(job_.sourceSize + Scaled(done, total, RunWork() - job_.sourceSize), RunWork(),
+                             texts::kMakingRecovery);
         ctx_.CheckPoint();
     };
     for (int attempt = 0;; ++attempt) {

@@ -331,6 +331,33 @@ TEST_F(RecoveryFixture, AVerificationOrARejoinOffersTheRepair) {
     EXPECT_EQ(offers, 0);
 }
 
+// A run with several phases (the pieces, then the recovery data or a
+// rebuild) shows one figure that never goes back and ends at the end.
+TEST_F(RecoveryFixture, ProgressIsOneFigureThatNeverGoesBack) {
+    const auto monotonic = [&](const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_FALSE(host.progress.empty());
+        EXPECT_TRUE(std::is_sorted(host.progress.begin(), host.progress.end()));
+        EXPECT_EQ(host.progress.back(), 100);
+        host.progress.clear();
+    };
+    host.progress.clear();
+    request = StartRequest{};
+    request.sourceText = sourcePath;
+    request.destinationText = "E:\\parts";
+    Custom("2600", kUnitBytes);
+    request.recoveryPercent = 20;
+    ASSERT_EQ(Run(), Outcome::Completed);
+    EXPECT_NE(std::find(host.progressTexts.begin(), host.progressTexts.end(), texts::kMakingRecovery),
+              host.progressTexts.end());
+    monotonic("a split with recovery data");
+    fs.Delete(Piece(5));
+    ASSERT_EQ(Again(Mode::Rejoin), Outcome::Completed);
+    monotonic("a rejoin that rebuilds");
+    ASSERT_EQ(Again(Mode::Repair), Outcome::Completed);
+    monotonic("a repair");
+}
+
 TEST_F(RecoveryFixture, AFailureWhileRebuildingInPlaceLeavesEachPieceAsItWasOrExact) {
     for (std::uint32_t i : {3, 6}) {
         Bytes b = fs.Content(Piece(i));
