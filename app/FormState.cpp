@@ -11,6 +11,9 @@ const SizeCommand kCommands[] = {
     {ID_PRESET_FLOPPY, false, engine::kPresetFloppy, "1.44 MB", nullptr, "floppy"},
     {ID_PRESET_10MB, false, engine::kPreset10MB, "10 MB", nullptr, "10MB"},
     {ID_PRESET_100MB, false, engine::kPreset100MB, "100 MB", nullptr, "100MB"},
+    {ID_PRESET_CD, false, engine::kPresetCd, "700 MB", nullptr, "CD"},
+    // The largest piece there is: a DVD takes one, and so does FAT32.
+    {ID_PRESET_FAT32, false, engine::kPresetFat32, "4 GB", nullptr, "FAT32"},
     {ID_UNIT_BYTES, true, engine::kUnitBytes, "Custom [bytes]", "In bytes:", "bytes"},
     {ID_UNIT_KB, true, engine::kUnitKB, "Custom [KB]", "In KB:", "KB"},
     {ID_UNIT_MB, true, engine::kUnitMB, "Custom [MB]", "In MB:", "MB"},
@@ -19,8 +22,9 @@ const SizeCommand kCommands[] = {
 
 }  // namespace
 
-const unsigned kSizeMenuCommands[8] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_ALT, ID_PRESET_10MB,
-                                       ID_UNIT_KB,       ID_UNIT_MB,      ID_UNIT_BYTES,      ID_UNIT_FILES};
+const unsigned kSizeMenuCommands[10] = {ID_PRESET_FLOPPY, ID_PRESET_100MB, ID_UNIT_BYTES_ALT, ID_PRESET_10MB,
+                                        ID_UNIT_KB,       ID_UNIT_MB,      ID_UNIT_BYTES,      ID_UNIT_FILES,
+                                        ID_PRESET_CD,     ID_PRESET_FAT32};
 
 const SizeCommand* FindSizeCommand(unsigned command) {
     // The button's own face and its second "bytes" item mean bytes.
@@ -40,7 +44,8 @@ unsigned SizeCommandForName(const std::string& name) {
         {"KB", ID_UNIT_KB},           {"KILOBYTES", ID_UNIT_KB},     {"KILO BYTES", ID_UNIT_KB},
         {"MB", ID_UNIT_MB},           {"MEGABYTES", ID_UNIT_MB},     {"MEGA BYTES", ID_UNIT_MB},
         {"FILE", ID_UNIT_FILES},      {"FILES", ID_UNIT_FILES},      {"10MB", ID_PRESET_10MB},
-        {"100MB", ID_PRESET_100MB},
+        {"100MB", ID_PRESET_100MB},   {"CD", ID_PRESET_CD},          {"DVD", ID_PRESET_FAT32},
+        {"FAT32", ID_PRESET_FAT32},
     };
     const std::string upper = engine::AsciiUpper(name);
     for (const auto& entry : kNames) {

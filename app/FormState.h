@@ -36,7 +36,7 @@ const SizeCommand* FindSizeCommand(unsigned command);
 // case): the command they stand for, or 0.
 unsigned SizeCommandForName(const std::string& name);
 // The commands whose menu items carry check marks.
-extern const unsigned kSizeMenuCommands[8];
+extern const unsigned kSizeMenuCommands[10];
 
 class FormState {
 public:
@@ -52,6 +52,9 @@ public:
     void UseWorkingFolder(const std::string& folder, const std::string& previous) {
         if (other_.destination.empty() || other_.destination == previous) other_.destination = folder;
     }
+
+    // The destination the other mode shows when it is switched to.
+    void SetOtherDestination(const std::string& folder) { other_.destination = folder; }
 
     // A preset or unit chosen from the menu or by automation; null when the
     // command is none of them.

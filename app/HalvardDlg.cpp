@@ -3,11 +3,14 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/AutoProxy.h"
 #include "app/ReadThisDialog.h"
 #include "engine/Format.h"
+#include "engine/PiecePlan.h"
+#include "engine/Recovery.h"
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
@@ -32,6 +35,8 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_COMMAND, ID_PRESET_FLOPPY, &CHalvardDlg::OnSizeCommand},
         {WM_COMMAND, ID_PRESET_10MB, &CHalvardDlg::OnSizeCommand},
         {WM_COMMAND, ID_PRESET_100MB, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_PRESET_CD, &CHalvardDlg::OnSizeCommand},
+        {WM_COMMAND, ID_PRESET_FAT32, &CHalvardDlg::OnSizeCommand},
         {WM_COMMAND, ID_UNIT_BYTES, &CHalvardDlg::OnSizeCommand},
         {WM_COMMAND, ID_UNIT_KB, &CHalvardDlg::OnSizeCommand},
         {WM_COMMAND, ID_UNIT_MB, &CHalvardDlg::OnSizeCommand},
@@ -257,7 +262,11 @@ void CHalvardDlg::RefreshStatusBar(const std::string& sizeText, bool showSize) {
     if (showSize) status_.SetPart(StatusArea::kSize, sizeText);
     status_.SetPart(StatusArea::kDestination, Compact(Text(IDC_DESTINATION_PATH), 26));
     SetCaption(std::string(texts::kAppTitle) + " " + Compact(Text(IDC_SOURCE_PATH), 26));
-    if (form_.split()) RefreshFileSize(Text(IDC_SOURCE_PATH));
+    if (form_.split()) {
+        RefreshFileSize(Text(IDC_SOURCE_PATH));
+    } else {
+        RefreshPlan();
+    }
 }
 
 void CHalvardDlg::RefreshFileSize(const std::string& path) {
@@ -265,13 +274,50 @@ void CHalvardDlg::RefreshFileSize(const std::string& path) {
     // Nothing to show for a path whose status cannot be read; Start refuses it.
     if (path.empty() || platform_.Status(path, status) != engine::err::kNone || status.kind != engine::FileKind::Regular) {
         SetText(IDC_FILE_SIZE, "");
+        sourceSizeKnown_ = false;
+        RefreshPlan();
         return;
     }
     ShowSourceSize(status.size);
 }
 
+namespace {
+std::string ThousandsSeparator() {
+    wchar_t separator[8] = L",";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
+    return platform::Narrow(separator);
+}
+}  // namespace
+
 void CHalvardDlg::ShowSourceSize(std::uint64_t bytes) {
-    SetText(IDC_FILE_SIZE, engine::Fill(texts::kFileSizeFormat, std::to_string(bytes), "%u"));
+    sourceSize_ = bytes;
+    sourceSizeKnown_ = true;
+    SetText(IDC_FILE_SIZE, engine::Fill(texts::kFileSizeFormat, engine::Grouped(bytes, ThousandsSeparator()), "%u"));
+    RefreshPlan();
+}
+
+// What a split will make of the chosen file, before it starts: the pieces,
+// their size, and whether recovery data comes with them.
+void CHalvardDlg::RefreshPlan() {
+    std::string text;
+    if (form_.split() && sourceSizeKnown_ && !controller_.running()) {
+        engine::SizeChoice choice = form_.size();
+        choice.customText = CustomSizeText();
+        std::uint32_t pieceSize = 0;
+        if (engine::ResolvePieceSize(choice, sourceSize_, pieceSize).ok &&
+            engine::CheckPieceSize(sourceSize_, pieceSize).ok) {
+            const std::uint64_t count = engine::CountPieces(sourceSize_, pieceSize);
+            const std::string size = engine::ReadableSize(std::min<std::uint64_t>(pieceSize, sourceSize_));
+            text = count == 1 ? engine::Fill(texts::kPlanOnePiece, size, "%2")
+                              : engine::Fill(engine::Fill(texts::kPlanPieces, engine::Grouped(count, ThousandsSeparator())),
+                                             size, "%2");
+            const int percent = store_.record().recoveryPercent;
+            text += "\n";
+            text += percent > 0 ? engine::Fill(texts::kPlanRecovery, std::to_string(percent)) : texts::kPlanNoRecovery;
+        }
+    }
+    SetText(IDC_PLAN_TEXT, text);
+    ShowWindow(Item(IDC_PLAN_TEXT), text.empty() ? SW_HIDE : SW_SHOW);
 }
 
 void CHalvardDlg::ShowCustomSize(bool visible) {
@@ -290,8 +336,14 @@ void CHalvardDlg::EnableControls(bool enable) {
         EnableWindow(Item(id), enable);
     }
     sizeChooser_.Enable(enable);
-    // The piece counts belong to a run, not to the update check's wait.
+    // The piece counts belong to a run, not to the update check's wait; the
+    // plan line to the time before one.
     ShowWindow(Item(IDC_PROGRESS_TEXT), !enable && controller_.running() ? SW_SHOW : SW_HIDE);
+    if (enable) {
+        RefreshPlan();
+    } else {
+        ShowWindow(Item(IDC_PLAN_TEXT), SW_HIDE);
+    }
     // Settings and the update check change nothing while an operation runs.
     HMENU menu = GetMenu(hwnd());
     for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES}) {
@@ -332,7 +384,12 @@ bool CHalvardDlg::StartOperation() {
         remembered_.pieceSize = form_.sizeName();
         remembered_.customSize = form_.size().custom ? Text(IDC_CUSTOM_SIZE) : std::string();
     }
-    remembered_.destination = Text(IDC_DESTINATION_PATH);
+    // Each mode remembers its own; the rejoin's only when the user chose it.
+    if (form_.split()) {
+        remembered_.destination = Text(IDC_DESTINATION_PATH);
+    } else if (rejoinDestinationChosen_) {
+        remembered_.rejoinDestination = Text(IDC_DESTINATION_PATH);
+    }
     Remember();
     RunToEnd(prepared.job, settings);
     return true;

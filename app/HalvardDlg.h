@@ -142,6 +142,8 @@ private:
     void Remember();
     void TogglePane();
     bool ForwardToPane(int command);
+    void RefreshPlan();
+    void DefaultRejoinDestination(const std::string& setFile);
     void ShowHelp(const std::string& topic);
 
     platform::Win32Platform platform_;
@@ -178,6 +180,11 @@ private:
     window::ScopedIcon bigIcon_;
     window::ScopedIcon smallIcon_;
     std::uint32_t lastPieceSize_ = 0;  // of the split running or last run
+    // The chosen file's size, as last measured, for the plan line.
+    std::uint64_t sourceSize_ = 0;
+    bool sourceSizeKnown_ = false;
+    // The user chose the rejoin's destination (now or at an earlier start).
+    bool rejoinDestinationChosen_ = false;
     class CHalvardDlgAutoProxy* automation_ = nullptr;
     bool startedForAutomation_ = false;
     std::string fileToOpen_;

@@ -50,7 +50,17 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
     }
     SetCaption(std::string(texts::kAppTitle) + ": " + Compact(chosen, 30));
     if (split) RefreshFileSize(chosen);
+    if (!split) DefaultRejoinDestination(chosen);
     return TRUE;
+}
+
+// A rejoin goes beside its set unless the user chose where, as an archiver
+// extracts beside the archive.
+void CHalvardDlg::DefaultRejoinDestination(const std::string& setFile) {
+    if (form_.split() || rejoinDestinationChosen_) return;
+    const std::size_t cut = setFile.find_last_of("\\/");
+    if (cut == std::string::npos) return;
+    SetDestination(setFile.substr(0, cut == 2 && setFile[1] == ':' ? 3 : cut));
 }
 
 // "Verify a set...": the set in the Rejoin field, or one chosen now; the
@@ -113,13 +123,16 @@ void CHalvardDlg::SetDestination(const std::string& folder) {
 
 INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
     status_.ShowProgress(false);
-    std::string folder;
+    std::string folder = Text(IDC_DESTINATION_PATH);
     const window::Browsed browsed =
         window::BrowseForFolder(hwnd(),
                                 form_.split() ? "Choose a folder for keeping split files"
                                               : "Choose a folder to keep rejoined file ",
                                 folder);
-    if (browsed == window::Browsed::Chosen) SetDestination(folder);
+    if (browsed == window::Browsed::Chosen) {
+        SetDestination(folder);
+        if (!form_.split()) rejoinDestinationChosen_ = true;
+    }
     if (browsed == window::Browsed::NoPath) Tell(texts::kPathTooLong);
     return TRUE;
 }
@@ -189,6 +202,7 @@ void CHalvardDlg::OpenNamedFile(const std::string& path) {
     if (named.rejoin) {
         SwitchMode(FormMode::Rejoin);
         SetText(IDC_SOURCE_PATH, named.sourceText);
+        DefaultRejoinDestination(path);  // as the user spelled it
         if (engine::Exists(platform_, named.sourceText)) {
             SetCaption(named.sourceText);
         } else {

@@ -57,7 +57,8 @@ void CHalvardDlg::ChooseSize(unsigned command) {
         SetText(IDC_UNIT_LABEL, entry->label);
         SetFocus(Item(IDC_CUSTOM_SIZE));
     } else {
-        SetFocus(hwnd());
+        // Back where the menu was opened from, as a drop-down leaves it.
+        SetFocus(sizeChooser_.hwnd());
     }
 }
 
@@ -100,6 +101,7 @@ INT_PTR CHalvardDlg::OnCustomSizeChange(WPARAM wParam, LPARAM) {
     const std::string typed = Text(IDC_CUSTOM_SIZE);
     if (IsSizeText(CustomSizeText())) {
         customAccepted_ = typed;
+        RefreshPlan();
         return TRUE;
     }
     HWND edit = Item(IDC_CUSTOM_SIZE);
@@ -149,6 +151,11 @@ void CHalvardDlg::TogglePane() {
 INT_PTR CHalvardDlg::OnSettingsDone(WPARAM wParam, LPARAM) {
     if (paneShown_) TogglePane();
     if (wParam == settings::kSettingsCancelled) return TRUE;
+    // The recovery share may have changed: the plan line says it.
+    struct Refresh {
+        CHalvardDlg& dlg;
+        ~Refresh() { dlg.RefreshPlan(); }
+    } refresh{*this};
     // A destination the user chose stays; one that was the working folder
     // (or none) follows the new working folder.
     const std::string previous = store_.record().workingFolder;
@@ -245,6 +252,14 @@ void CHalvardDlg::RestoreRemembered() {
     }
     if (!remembered_.destination.empty() && platform_.IsFolder(remembered_.destination)) {
         SetDestination(remembered_.destination);
+    }
+    if (!remembered_.rejoinDestination.empty() && platform_.IsFolder(remembered_.rejoinDestination)) {
+        rejoinDestinationChosen_ = true;
+        if (form_.split()) {
+            form_.SetOtherDestination(remembered_.rejoinDestination);
+        } else {
+            SetDestination(remembered_.rejoinDestination);
+        }
     }
 }
 

@@ -14,6 +14,8 @@ bool PieceSizeChooser::Create(HWND parent, const RECT& place) {
     button_.AddMenuItem(ID_PRESET_FLOPPY, "1.44 MB &floppy", MF_STRING);
     button_.AddMenuItem(ID_PRESET_10MB, "1&0 MB Chunks", MF_STRING);
     button_.AddMenuItem(ID_PRESET_100MB, "&100 MB Chunks", MF_STRING);
+    button_.AddMenuItem(ID_PRESET_CD, "&CD (700 MB)", MF_STRING);
+    button_.AddMenuItem(ID_PRESET_FAT32, "&DVD or FAT32 (4 GB)", MF_STRING);
     button_.AddMenuItem(0, "", MF_SEPARATOR);
     window::ScopedMenu units(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_UNITS_MENU)));
     if (units.get()) {

@@ -2,14 +2,37 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "engine/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 
 namespace app {
 
+namespace {
+
+// A window's device context for measuring, given back on every path.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+}  // namespace
+
 bool StatusArea::Create(HWND parent, const RECT& place, std::string& problem) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
+    parent_ = parent;
     bar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE,
                            place.left, place.top, place.right - place.left, place.bottom - place.top, parent,
                            reinterpret_cast<HMENU>(IDC_STATUS_BAR), instance, nullptr);
@@ -30,11 +53,36 @@ bool StatusArea::Create(HWND parent, const RECT& place, std::string& problem) {
 
 void StatusArea::Place(const RECT& place) {
     if (!bar_) return;
+    // The window's own font, which follows its DPI, as its controls have.
+    if (parent_) SendMessageW(bar_, WM_SETFONT, SendMessageW(parent_, WM_GETFONT, 0, 0), FALSE);
     MoveWindow(bar_, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
+    Layout();
+}
+
+int StatusArea::TextWidth(const std::string& text) const {
+    WindowDc dc(bar_);
+    if (!dc.get()) return 0;
+    const HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(bar_, WM_GETFONT, 0, 0)));
+    const std::wstring wide = platform::Widen(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+    if (old) SelectObject(dc.get(), old);
+    return size.cx;
+}
+
+// Each part as wide as its text (the mode and the size, speed and time left
+// never cut), the progress bar at least a fifth, the destination what is
+// left: at every DPI, since the widths are measured in the font shown.
+void StatusArea::Layout() {
     RECT client;
     GetClientRect(bar_, &client);
-    const int tenth = client.right * 10 / 100;
-    int edges[4] = {tenth, 5 * tenth, 7 * tenth, -1};
+    const int width = client.right;
+    const int pad = TextWidth("MM");
+    const int mode = std::max(TextWidth(texts_[kMode]), TextWidth("Rejoin")) + pad;
+    const int size = std::max(TextWidth(texts_[kSize]), TextWidth("1.44 MB")) + pad;
+    const int progress = std::max(width / 5, 1);
+    const int destination = std::max(width - mode - size - progress, width / 6);
+    int edges[4] = {mode, mode + destination, std::min(mode + destination + size, width - 1), -1};
     SendMessageW(bar_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     if (!progress_) return;
     RECT part;
@@ -43,8 +91,11 @@ void StatusArea::Place(const RECT& place) {
 }
 
 void StatusArea::SetPart(Part part, const std::string& text) {
+    const bool wider = TextWidth(text) > TextWidth(texts_[part]);
     texts_[part] = text;
-    if (bar_) SendMessageW(bar_, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(platform::Widen(text).c_str()));
+    if (!bar_) return;
+    SendMessageW(bar_, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(platform::Widen(text).c_str()));
+    if ((part == kMode || part == kSize) && wider) Layout();
 }
 
 void StatusArea::ShowProgress(bool visible) {

@@ -28,6 +28,10 @@ public:
     HWND bar() const { return bar_; }
 
 private:
+    void Layout();
+    int TextWidth(const std::string& text) const;
+
+    HWND parent_ = nullptr;
     HWND bar_ = nullptr;
     HWND progress_ = nullptr;
     std::string texts_[4];

@@ -43,7 +43,7 @@ namespace {
 
 const char kUsage[] =
     "usage: parvex split SOURCE [--to FOLDER]\n"
-    "                    [--floppy | --10mb | --100mb | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
+    "                    [--floppy | --10mb | --100mb | --cd | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
     "                    [--recovery PERCENT] [--yes | --no]" CODEPAGE_USAGE "\n"
     "       parvex join INFO [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
     "       parvex verify INFO [--from FOLDER...]" CODEPAGE_USAGE "\n"
@@ -56,7 +56,9 @@ const char kUsage[] =
     "  --floppy      pieces of 1,457,664 bytes (default)\n"
     "  --10mb        pieces of 10,000,000 bytes\n"
     "  --100mb       pieces of 100,000,000 bytes\n"
-    "  --fat32       pieces of 4,294,967,295 bytes, the largest file FAT32 holds\n"
+    "  --cd          pieces of 700,000,000 bytes, one on each CD-R\n"
+    "  --fat32       pieces of 4,294,967,295 bytes, the largest file FAT32 holds (and\n"
+    "                the largest piece, one on each DVD)\n"
     "  --bytes N     pieces of N bytes; --kb N and --mb N count 1,000 and 1,000,000 bytes\n"
     "                and take decimals with a point (--mb 1.5)\n"
     "  --files N     about N pieces of equal size\n"
@@ -148,6 +150,7 @@ struct SizeOption {
 const SizeOption kSizes[] = {
     {"--floppy", false, engine::kPresetFloppy}, {"--10mb", false, engine::kPreset10MB},
     {"--100mb", false, engine::kPreset100MB},   {"--fat32", false, engine::kPresetFat32},
+    {"--cd", false, engine::kPresetCd},
     {"--bytes", true, engine::kUnitBytes},      {"--kb", true, engine::kUnitKB},
     {"--mb", true, engine::kUnitMB},            {"--files", true, engine::kUnitFiles},
 };

@@ -11,4 +11,14 @@ std::string Fill(const std::string& pattern, const std::string& value, const cha
     return text;
 }
 
+std::string Grouped(std::uint64_t value, const std::string& separator) {
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
+        out += digits[i];
+    }
+    return out;
+}
+
 }  // namespace engine

@@ -2,10 +2,14 @@
 // text is replaced by the value, at its first place.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace engine {
 
 std::string Fill(const std::string& pattern, const std::string& value, const char* marker = "%1");
+
+// 12,345,678: digits in groups of three, with `separator` between them.
+std::string Grouped(std::uint64_t value, const std::string& separator = ",");
 
 }  // namespace engine

@@ -13,6 +13,8 @@ namespace engine {
 inline constexpr std::uint32_t kPresetFloppy = 1457664;
 inline constexpr std::uint32_t kPreset10MB = 10000000;
 inline constexpr std::uint32_t kPreset100MB = 100000000;
+// A CD-R of 80 minutes holds 737,280,000 bytes: a piece of 700 MB fits.
+inline constexpr std::uint32_t kPresetCd = 700000000;
 // The largest file FAT32 holds, and so the largest piece.
 inline constexpr std::uint32_t kPresetFat32 = 0xFFFFFFFFu;
 

@@ -40,6 +40,12 @@ inline constexpr const char* kFilesNotExact =
 
 // The main window
 inline constexpr const char* kFileSizeFormat = "File size is %u bytes";
+// What a split of the chosen file will make: %1 the count, %2 the size.
+inline constexpr const char* kPlanPieces = "\xE2\x86\x92 %1 pieces of %2";
+inline constexpr const char* kPlanOnePiece = "\xE2\x86\x92 1 piece of %2";
+// %1 the share of the file.
+inline constexpr const char* kPlanRecovery = "with recovery data of %1 %";
+inline constexpr const char* kPlanNoRecovery = "without recovery data";
 inline constexpr const char* kNoStatusBar = "Could not create status bar";
 inline constexpr const char* kNoProgressBar = "Progress Bar not created";
 inline constexpr const char* kFileMissing = "File does not exist or\ncould not be accessed";

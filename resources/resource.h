@@ -57,6 +57,8 @@
 #define ID_PRESET_100MB 43
 #define ID_UNIT_BYTES_ALT 44
 #define ID_PRESET_10MB 45
+#define ID_PRESET_CD 46
+#define ID_PRESET_FAT32 47
 #define ID_UNIT_KB 32777
 #define ID_UNIT_MB 32778
 #define ID_UNIT_BYTES 32779
@@ -85,6 +87,7 @@
 #define IDC_EXISTS_REPLACE 1054
 #define IDC_VERIFY 1055
 #define IDC_NOTICE_RECOVERY_FILES 1056
+#define IDC_PLAN_TEXT 1057
 
 // "Read This" notice
 #define IDC_NOTICE_1 1040

@@ -16,5 +16,6 @@ inline constexpr const char* kCustomSize = "Custom Size";
 inline constexpr const char* kAlwaysOnTop = "Always On Top";
 inline constexpr const char* kLastSourceFolder = "Last Source Folder";
 inline constexpr const char* kLastDestination = "Last Destination";
+inline constexpr const char* kLastRejoinDestination = "Last Rejoin Destination";
 
 }  // namespace settings

@@ -91,6 +91,7 @@ Remembered SettingsStore::LoadRemembered() {
     remembered.alwaysOnTop = registry_.Read(kAlwaysOnTop, kOptionsBuffer, text) && text == "1";
     if (registry_.Read(kLastSourceFolder, kPathBuffer, text)) remembered.sourceFolder = text;
     if (registry_.Read(kLastDestination, kPathBuffer, text)) remembered.destination = text;
+    if (registry_.Read(kLastRejoinDestination, kPathBuffer, text)) remembered.rejoinDestination = text;
     return remembered;
 }
 
@@ -100,7 +101,8 @@ void SettingsStore::Remember(const Remembered& remembered) {
     registry_.Write(kCustomSize, remembered.customSize, kSizeBuffer);
     registry_.Write(kAlwaysOnTop, remembered.alwaysOnTop ? "1" : "0", kOptionsBuffer);
     for (const auto& [name, path] : {std::pair{kLastSourceFolder, &remembered.sourceFolder},
-                                     std::pair{kLastDestination, &remembered.destination}}) {
+                                     std::pair{kLastDestination, &remembered.destination},
+                                     std::pair{kLastRejoinDestination, &remembered.rejoinDestination}}) {
         if (StoredLength(*path) < kPathBuffer) registry_.Write(name, *path, kPathBuffer);
     }
 }

@@ -52,7 +52,10 @@ struct Remembered {
     std::string customSize;  // the custom field as typed
     bool alwaysOnTop = false;
     std::string sourceFolder;  // where the last source was chosen
-    std::string destination;   // the last destination a run used
+    std::string destination;   // the last destination a split used
+    // The rejoin's own, kept only when the user chose one; without it a
+    // rejoin goes beside its set, as an archiver extracts beside the archive.
+    std::string rejoinDestination;
 };
 
 enum class FolderCheck { Kept, Created, Refused };

@@ -89,9 +89,17 @@ TEST(ParvexWindow, StartsWithAFileInSplitModeOrSaysItIsMissing) {
         HWND main = program.Main();
         ASSERT_NE(main, nullptr);
         EXPECT_EQ(ItemText(main, IDC_SOURCE_PATH), dir.path + "\\notes.txt");
-        EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 12345 bytes");
+        EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 12,345 bytes");
         EXPECT_EQ(TextOf(main).rfind("Corvane.Split: ", 0), 0u);
         EXPECT_EQ(IsDlgButtonChecked(main, IDC_SPLIT_MODE), BST_CHECKED);
+        // What a split will make, before it starts: nothing at a piece size
+        // the split would refuse (larger than the file), then its pieces.
+        EXPECT_EQ(ItemText(main, IDC_PLAN_TEXT), "");
+        drive::Command(main, ID_UNIT_BYTES);
+        drive::SetItemText(main, IDC_CUSTOM_SIZE, "5000");
+        EXPECT_TRUE(drive::WaitUntil([&] {
+            return ItemText(main, IDC_PLAN_TEXT) == "\xE2\x86\x92 3 pieces of 5.0 KB\nwithout recovery data";
+        })) << ItemText(main, IDC_PLAN_TEXT);
         PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_TRUE(program.Ended());
     }
@@ -248,7 +256,17 @@ TEST(ParvexWindow, AFileOver4GiBShowsItsSize) {
     Parvex program("\"" + dir.path + "\\disk.img\"");
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 5368709120 bytes");
+    EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 5,368,709,120 bytes");
+    EXPECT_EQ(ItemText(main, IDC_PLAN_TEXT), "\xE2\x86\x92 3,684 pieces of 1.5 MB\nwithout recovery data");
+    drive::Command(main, ID_PRESET_FAT32);
+    EXPECT_TRUE(drive::WaitUntil([&] {
+        return ItemText(main, IDC_PLAN_TEXT) == "\xE2\x86\x92 2 pieces of 4.3 GB\nwithout recovery data";
+    })) << ItemText(main, IDC_PLAN_TEXT);
+    // The menu's item leaves the focus on the size button.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    EXPECT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) &&
+                info.hwndFocus == GetDlgItem(main, IDC_SIZE_BUTTON));
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
@@ -410,7 +428,7 @@ TEST(ParvexWindow, FileChooserFillsTheSource) {
     Click(chooser, IDOK);
     drive::WaitUntil([&] { return !ItemText(main, IDC_SOURCE_PATH).empty(); });
     EXPECT_EQ(ItemText(main, IDC_SOURCE_PATH), dir.path + "\\song.wav");
-    EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 4321 bytes");
+    EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 4,321 bytes");
     EXPECT_EQ(TextOf(main).rfind("Corvane.Split: ", 0), 0u);
     EXPECT_LE(TextOf(main).size(), std::string("Corvane.Split: ").size() + 29);
 
@@ -628,6 +646,26 @@ TEST(ParvexWindow, RecoveryDataFromTheSettingsRebuildsALostPiece) {
     EXPECT_NE(text.find("rebuilt: movie.avi.1.spl"), std::string::npos) << text;
     WaitUntilUsable(main);
     EXPECT_TRUE(dir.Exists("movie.avi.1.spl"));
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+// A rejoin goes beside its set until the user chooses where (as an
+// archiver extracts beside the archive); split keeps its own destination.
+TEST(ParvexWindow, ARejoinGoesBesideItsSetUnlessTheUserChoseWhere) {
+    drive::SettingsKeyGuard settings;
+    settings.Clear();
+    drive::TempFolder dir;
+    dir.Write("movie.avi", support::Pattern(300000));
+    dir.MakeFolder("parts");
+    ASSERT_TRUE(SplitBeforehand(dir.path + "\\movie.avi", dir.path + "\\parts", 100000));
+    Parvex program("\"" + dir.path + "\\parts\\movie.avi.1.spl\"");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(IsDlgButtonChecked(main, IDC_REJOIN_MODE), BST_CHECKED);
+    EXPECT_EQ(ItemText(main, IDC_DESTINATION_PATH), dir.path + "\\parts");
+    SendMessageW(main, WM_COMMAND, IDC_SPLIT_MODE, 0);
+    EXPECT_NE(ItemText(main, IDC_DESTINATION_PATH), dir.path + "\\parts");
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }

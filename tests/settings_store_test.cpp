@@ -197,7 +197,7 @@ TEST(SettingsStore, RefusedFolderIsNotWritten) {
 TEST(SettingsStore, RememberedComesBackAsWritten) {
     Store s;
     EXPECT_EQ(s.store.LoadRemembered().pieceSize, "");
-    Remembered remembered{"MB", "1,5", true, "C:\\films", "D:\\out"};
+    Remembered remembered{"MB", "1,5", true, "C:\\films", "D:\\out", "E:\\back"};
     s.store.Remember(remembered);
     const Remembered back = s.store.LoadRemembered();
     EXPECT_EQ(back.pieceSize, "MB");
@@ -205,6 +205,7 @@ TEST(SettingsStore, RememberedComesBackAsWritten) {
     EXPECT_TRUE(back.alwaysOnTop);
     EXPECT_EQ(back.sourceFolder, "C:\\films");
     EXPECT_EQ(back.destination, "D:\\out");
+    EXPECT_EQ(back.rejoinDestination, "E:\\back");  // apart from the split's
     remembered.destination = "D:\\" + std::string(300, 'x');
     remembered.alwaysOnTop = false;
     s.store.Remember(remembered);

@@ -13,6 +13,7 @@ enum class Browsed {
     Cancelled,  // the user closed the dialog
     NoPath,     // the choice has no path the system can give (too long)
 };
+// `folder` on entry, when it names one, is where the dialog opens.
 Browsed BrowseForFolder(HWND owner, const char* title, std::string& folder);
 
 }  // namespace window
