@@ -273,6 +273,17 @@ TEST_F(Split, CheckpointStopsBetweenLoadsAndTheRunCleansUp) {
 // A Go.bat that rejoins this set is replaced without a word; any other is
 // the user's, and the user decides: keep it and stop, replace it, or give
 // the new one another name beside the pieces.
+// The file-exists question answered in turn: "stop", "replace", or a new path.
+std::function<FileExistsAnswer(std::string&)> Answering(const std::vector<std::string>& answers, std::size_t& asked) {
+    return [&answers, &asked](std::string& path) {
+        const std::string answer = answers.at(asked++);
+        if (answer == "stop") return FileExistsAnswer::Stop;
+        if (answer == "replace") return FileExistsAnswer::Overwrite;
+        path = answer;
+        return FileExistsAnswer::Rename;
+    };
+}
+
 TEST(SplitBatch, TheUsersOwnGoBatIsAskedAbout) {
     const Bytes mine = {'e', 'c', 'h', 'o', ' ', 'h', 'i'};
     const struct {
@@ -295,13 +306,7 @@ TEST(SplitBatch, TheUsersOwnGoBatIsAskedAbout) {
         f.Preset(4000);
         f.fs.AddFile("E:\\parts\\Go.bat", mine);
         std::size_t asked = 0;
-        f.host.fileExists = [&](std::string& path) {
-            const std::string answer = c.answers.at(asked++);
-            if (answer == "stop") return FileExistsAnswer::Stop;
-            if (answer == "replace") return FileExistsAnswer::Overwrite;
-            path = answer;
-            return FileExistsAnswer::Rename;
-        };
+        f.host.fileExists = Answering(c.answers, asked);
         EXPECT_EQ(f.Run(), c.outcome);
         EXPECT_EQ(asked, c.answers.size());
         EXPECT_EQ(f.host.boxes.size(), static_cast<std::size_t>(c.tellings));
@@ -360,13 +365,7 @@ TEST(SplitOverASet, AnExistingSetIsAskedAbout) {
         for (const char* name : c.existing) f.fs.AddFile(std::string("E:\\parts\\") + name, {'o', 'l', 'd'});
         const auto before = support::FilesOn(f.fs, "E:\\");
         std::size_t asked = 0;
-        f.host.fileExists = [&](std::string& path) {
-            const std::string answer = c.answers.at(asked++);
-            if (answer == "stop") return FileExistsAnswer::Stop;
-            if (answer == "replace") return FileExistsAnswer::Overwrite;
-            path = answer;
-            return FileExistsAnswer::Rename;
-        };
+        f.host.fileExists = Answering(c.answers, asked);
         EXPECT_EQ(f.Run(), c.outcome);
         EXPECT_EQ(asked, c.answers.size());
         EXPECT_EQ(f.host.boxes.size(), static_cast<std::size_t>(c.tellings));
