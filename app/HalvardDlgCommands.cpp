@@ -64,6 +64,12 @@ void CHalvardDlg::ChooseSize(unsigned command) {
 
 // A preset or a unit, from the size button's menu or its click.
 INT_PTR CHalvardDlg::OnSizeCommand(WPARAM wParam, LPARAM) {
+    // The button's mnemonic (Alt held) only takes the focus there, as a
+    // label's does: the size stays what it was.
+    if (LOWORD(wParam) == IDC_SIZE_BUTTON && GetKeyState(VK_MENU) < 0) {
+        SetFocus(sizeChooser_.hwnd());
+        return TRUE;
+    }
     if (form_.split()) ChooseSize(LOWORD(wParam));
     return TRUE;
 }

@@ -216,10 +216,9 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
         FrameRect(dc, &item.rcItem, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         if (down) FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    if (!menuShown_) {
-        if (focused || pressed_) DrawFocusRect(dc, &f);
-        if (item.itemAction & ODA_FOCUS) DrawFocusRect(dc, &f);
-    }
+    // The whole face was just painted: one focus mark, never a second one
+    // that would wipe it out again.
+    if (!menuShown_ && (focused || pressed_)) DrawFocusRect(dc, &f);
 
     const int shift = pressed_ ? 1 : 0;
     if (hasBitmap_) {

@@ -106,6 +106,10 @@ private:
     ChecksumState whole_;
     ChecksumState pieceSum_;
     std::vector<Checksum> sums_;
+    // The names this run made on each disk taken out of the drive, and on
+    // the one in it.
+    std::vector<std::vector<std::string>> leftOnDisks_;
+    std::vector<std::string> onThisDisk_;
     // Pieces written and closed, not yet flushed: they are flushed together,
     // once the disk has had time to take most of them.
     std::vector<std::pair<std::string, FileId>> unflushed_;
@@ -147,6 +151,10 @@ void Splitter::OpenDestination() {
 void Splitter::SwitchDisk() {
     lock_.reset();
     AwaitNewDisk();
+    // What stays on the disk taken out is out of reach from now on: should
+    // the split stop, the user is told what lies where.
+    leftOnDisks_.push_back(std::move(onThisDisk_));
+    onThisDisk_.clear();
     outputs_.Forget(*folder_);
     folder_.reset();
     OpenDestination();
@@ -290,7 +298,10 @@ void Splitter::ChooseBatchName() {
 void Splitter::CreateWithRetry(const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file) {
     for (int attempt = 0;; ++attempt) {
         const ErrorCode code = outputs_.Create(*folder_, name, mode, file);
-        if (code == err::kNone) return;
+        if (code == err::kNone) {
+            if (removable_) onThisDisk_.push_back(name);
+            return;
+        }
         if (attempt >= kMaxRetries) Abort(FileError(code, PathOf(name)));
         if (const char* text = SystemErrorText(code)) prompts_.Tell(text);
         const Message question{DriveRetryText(job_.destinationFolder, job_.driveType), texts::kDriveCaption,
@@ -747,6 +758,19 @@ Outcome Splitter::Run() {
     CloseAll();
     const std::vector<std::string> kept = outputs_.Discard();
     if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
+    // A split stopped after a disk change has left the start of the set on
+    // disks it can no longer reach: what is where, and that it is no set.
+    if (outcome != Outcome::Completed && !leftOnDisks_.empty()) {
+        std::string where;
+        for (std::size_t disk = 0; disk < leftOnDisks_.size(); ++disk) {
+            std::string names;
+            for (const std::string& name : leftOnDisks_[disk]) {
+                if (names.find(name) == std::string::npos) names += (names.empty() ? "" : ", ") + name;
+            }
+            if (!names.empty()) where += Fill(Fill(texts::kLeftOnDisk, names, "%2"), std::to_string(disk + 1)) + "\n";
+        }
+        if (!where.empty()) prompts_.Tell(Fill(texts::kStoppedAcrossDisks, where));
+    }
     return outcome;
 }
 

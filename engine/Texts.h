@@ -238,6 +238,12 @@ inline constexpr const char* kRepairFromDisks =
 inline constexpr const char* kPieceNotAsRecorded =
     "%1 does not match the set's checksums, so no recovery data was made for the set.";
 
+// %1 the lines of kLeftOnDisk.
+inline constexpr const char* kStoppedAcrossDisks =
+    "The split was stopped before the set was complete. These files of it stay on the disks taken out, and "
+    "they cannot be rejoined: delete them, or split the file again.\n%1";
+// %1 the disk's number, %2 its files.
+inline constexpr const char* kLeftOnDisk = "Disk %1: %2";
 inline constexpr const char* kSetNameBesidePieces =
     "The new set goes in the same folder under another name: choose a name there that Windows can store.";
 

@@ -155,6 +155,23 @@ TEST_F(Spanning, AFileLargerThanADiskSpansDisksAndTheFirstMustHoldItsStart) {
     EXPECT_EQ(joined, source);
 }
 
+// A split stopped after a disk change cannot reach what it left on the
+// earlier disks: it says which files lie on which disk, and that they are
+// no set.
+TEST_F(Spanning, AStopAfterADiskChangeSaysWhatIsLeftWhere) {
+    Source(3000);
+    Preset(400);
+    fs.drive('A').freeBytes = FirstDiskOverhead() + 600;
+    nextDiskFree = 700;
+    cancelAtPrompt = 1;
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    const std::string said = host.texts().back();
+    EXPECT_NE(said.find("cannot be rejoined"), std::string::npos) << said;
+    EXPECT_NE(said.find("Disk 1: movie.avi.sio, Go.bat, movie.avi.0.spl, movie.avi.1.spl"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Disk 2"), std::string::npos) << said;  // the disk in the drive is cleaned
+    ExpectIdle();
+}
+
 TEST_F(Spanning, CancelAtThePromptRemovesOnlyWhatThisRunWroteOnTheDisk) {
     for (bool removeSetting : {false, true}) {
         SCOPED_TRACE(removeSetting);
