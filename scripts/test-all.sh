@@ -13,11 +13,13 @@ for flavour in native sanitize win-x86_64 win-i686; do
   build_flavour $flavour
 done
 
+# The native suites run on both cores: every entry is a process of its own,
+# on files of its own.
 echo "== test native"
-ctest --test-dir build/native --output-on-failure
+ctest --test-dir build/native --output-on-failure -j "$(nproc)"
 echo "== test native with AddressSanitizer and UndefinedBehaviorSanitizer"
 # The 5 GiB round trip is the same code at sanitizer speed: it runs in the plain build.
-ctest --test-dir build/sanitize --output-on-failure -E 5GiB
+ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)" -E 5GiB
 
 echo "== test Windows x86_64 under wine64"
 . scripts/wine-testbed.sh

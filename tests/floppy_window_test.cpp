@@ -76,7 +76,8 @@ TEST(FloppyWindow, SplitsOntoDisksAndRejoinsFromThem) {
     dir.Write("film.bin", data);
     dir.MakeFolder("back");
     drive::Program program(drive::WindowsPath(PARVEX_EXE));
-    HWND main = program.Main();
+    // The first start in a prefix made moments before may take a while.
+    HWND main = program.Main(60000);
     ASSERT_NE(main, nullptr);
     drive::Command(main, ID_PRESET_FLOPPY);
     drive::SetItemText(main, IDC_SOURCE_PATH, dir.path + "\\film.bin");
