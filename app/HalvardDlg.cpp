@@ -56,6 +56,8 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_COMMAND, ID_MOVE_TO_TRAY, &CHalvardDlg::OnMoveToTray},
         {WM_COMMAND, ID_VERIFY_SET, &CHalvardDlg::OnVerifySet},
         {WM_COMMAND, IDC_VERIFY, &CHalvardDlg::OnVerifySet},
+        {WM_COMMAND, ID_REPAIR_SET, &CHalvardDlg::OnRepairSet},
+        {WM_COMMAND, ID_PROTECT_SET, &CHalvardDlg::OnProtectSet},
         {WM_DPICHANGED, 0, &CHalvardDlg::OnDpiChanged},
         {WM_COMMAND, ID_TRAY_RESTORE, &CHalvardDlg::OnRestore},
         {WM_COMMAND, ID_TRAY_EXIT, &CHalvardDlg::OnCancelCommand},
@@ -112,8 +114,7 @@ INT_PTR CHalvardDlg::OnDpiChanged(WPARAM, LPARAM lParam) {
     const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
     SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT size = ClientRectOf(IDC_SIZE_BUTTON_PLACE);
-    MoveWindow(sizeChooser_.hwnd(), size.left, size.top, size.right - size.left, size.bottom - size.top, TRUE);
+    PlaceSizeButton();
     status_.Place(ClientRectOf(IDC_STATUS_PLACE));
     const RECT pane = ClientRectOf(IDC_PANE_PLACE);
     MoveWindow(pane_.hwnd(), pane.left, pane.top, pane.right - pane.left, pane.bottom - pane.top, TRUE);
@@ -323,6 +324,15 @@ void CHalvardDlg::RefreshPlan() {
 void CHalvardDlg::ShowCustomSize(bool visible) {
     ShowWindow(Item(IDC_CUSTOM_SIZE), visible ? SW_SHOW : SW_HIDE);
     ShowWindow(Item(IDC_UNIT_LABEL), visible ? SW_SHOW : SW_HIDE);
+    PlaceSizeButton();
+}
+
+// A preset's name needs more room than "Custom size": the button takes the
+// custom field's place while that is hidden.
+void CHalvardDlg::PlaceSizeButton() {
+    RECT size = ClientRectOf(IDC_SIZE_BUTTON_PLACE);
+    if (!(GetWindowLongW(Item(IDC_CUSTOM_SIZE), GWL_STYLE) & WS_VISIBLE)) size.right = ClientRectOf(IDC_CUSTOM_SIZE).right;
+    MoveWindow(sizeChooser_.hwnd(), size.left, size.top, size.right - size.left, size.bottom - size.top, TRUE);
 }
 
 void CHalvardDlg::UseWorkingFolder(const std::string& folder) {
@@ -346,7 +356,7 @@ void CHalvardDlg::EnableControls(bool enable) {
     }
     // Settings and the update check change nothing while an operation runs.
     HMENU menu = GetMenu(hwnd());
-    for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES}) {
+    for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES, ID_VERIFY_SET, ID_REPAIR_SET, ID_PROTECT_SET}) {
         EnableMenuItem(menu, command, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
     }
     if (enable) {

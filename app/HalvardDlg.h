@@ -89,6 +89,7 @@ private:
     void RefreshFileSize(const std::string& path);
     void ShowSourceSize(std::uint64_t bytes);
     void ShowCustomSize(bool visible);
+    void PlaceSizeButton();
     void UseWorkingFolder(const std::string& folder);
     void SetCaption(const std::string& text);
     std::string Text(int id) const;
@@ -101,6 +102,9 @@ private:
     // HalvardDlgChoosing.cpp
     INT_PTR OnChooseFile(WPARAM, LPARAM);
     INT_PTR OnVerifySet(WPARAM, LPARAM);
+    INT_PTR OnRepairSet(WPARAM, LPARAM);
+    INT_PTR OnProtectSet(WPARAM, LPARAM);
+    void RunOnSet(engine::Mode mode, const wchar_t* title);
     bool AskForFile(const std::wstring& filters, const wchar_t* title, std::string& chosen);
     // "about 2.9 MB for this file": the room recovery data of `percent` %
     // takes for the file in the Split field; empty when it is not known.

@@ -20,6 +20,8 @@ namespace app {
 using window::Compact;
 
 namespace {
+// The share a set is protected with while the settings make no recovery data.
+constexpr int kDefaultProtectPercent = 10;
 // What the Rejoin chooser, the Verify command and a typed path take as a set:
 // its info file, any of its pieces, its recovery files.
 constexpr const wchar_t* kSetFilters =
@@ -63,22 +65,42 @@ void CHalvardDlg::DefaultRejoinDestination(const std::string& setFile) {
     SetDestination(setFile.substr(0, cut == 2 && setFile[1] == ':' ? 3 : cut));
 }
 
-// "Verify a set...": the set in the Rejoin field, or one chosen now; the
-// report names every bad piece and what the recovery files can rebuild.
-INT_PTR CHalvardDlg::OnVerifySet(WPARAM, LPARAM) {
-    if (controller_.running() || checkingUpdates_) return TRUE;
+// "Verify a set...", "Repair a set..." and "Protect this set...": the set
+// in the Rejoin field, or one chosen now, through the same start checks,
+// worker and questions as a split or rejoin.
+void CHalvardDlg::RunOnSet(engine::Mode mode, const wchar_t* title) {
+    if (controller_.running() || checkingUpdates_) return;
+    if (paneShown_) TogglePane();
     std::string path = form_.split() ? std::string() : Text(IDC_SOURCE_PATH);
-    if (path.empty() && !AskForFile(kSetFilters, L"Choose a split set to verify", path)) return TRUE;
+    if (path.empty() && !AskForFile(kSetFilters, title, path)) return;
     engine::StartRequest request;
-    request.mode = engine::Mode::Verify;
+    request.mode = mode;
     request.sourceText = path;
+    // Protect makes what a split with the settings' share would; a set is
+    // protected at the usual 10 % while that share is off.
+    const int percent = store_.record().recoveryPercent;
+    request.recoveryPercent = static_cast<std::uint32_t>(percent > 0 ? percent : kDefaultProtectPercent);
     const engine::EngineSettings settings = store_.ForEngine();
     const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
     if (!prepared.ok) {
         if (!prepared.refusal.silent) Tell(engine::RefusalMessage(prepared.refusal), prepared.refusal.caption);
-        return TRUE;
+        return;
     }
     RunToEnd(prepared.job, settings);
+}
+
+INT_PTR CHalvardDlg::OnVerifySet(WPARAM, LPARAM) {
+    RunOnSet(engine::Mode::Verify, L"Choose a split set to verify");
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnRepairSet(WPARAM, LPARAM) {
+    RunOnSet(engine::Mode::Repair, L"Choose a split set to repair");
+    return TRUE;
+}
+
+INT_PTR CHalvardDlg::OnProtectSet(WPARAM, LPARAM) {
+    RunOnSet(engine::Mode::Protect, L"Choose a split set to protect");
     return TRUE;
 }
 

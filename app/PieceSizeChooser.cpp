@@ -2,6 +2,7 @@
 
 #include "app/FormState.h"
 #include "resources/resource.h"
+#include "window/WindowText.h"
 #include "window/ScopedWin.h"
 
 namespace app {
@@ -29,6 +30,14 @@ bool PieceSizeChooser::Create(HWND parent, const RECT& place) {
 void PieceSizeChooser::Check(unsigned command) {
     for (unsigned id : kSizeMenuCommands) CheckMenuItem(button_.menu(), id, MF_BYCOMMAND | MF_UNCHECKED);
     CheckMenuItem(button_.menu(), command, MF_BYCOMMAND | MF_CHECKED);
+    // The face names a preset, so that the size is seen without opening the
+    // menu; a custom size is in the field beside it. The mnemonic stays.
+    const SizeCommand* entry = FindSizeCommand(command);
+    const std::string caption = entry && !entry->custom ? std::string("Si&ze: ") + entry->status : "Custom si&ze";
+    if (window::TextOf(button_.hwnd()) != caption) {
+        window::SetTextOf(button_.hwnd(), caption);
+        InvalidateRect(button_.hwnd(), nullptr, TRUE);
+    }
 }
 
 }  // namespace app

@@ -258,10 +258,12 @@ TEST(ParvexWindow, AFileOver4GiBShowsItsSize) {
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 5,368,709,120 bytes");
     EXPECT_EQ(ItemText(main, IDC_PLAN_TEXT), "\xE2\x86\x92 3,684 pieces of 1.5 MB\nwithout recovery data");
+    EXPECT_EQ(ItemText(main, IDC_SIZE_BUTTON), "Si&ze: 1.44 MB");
     drive::Command(main, ID_PRESET_FAT32);
     EXPECT_TRUE(drive::WaitUntil([&] {
         return ItemText(main, IDC_PLAN_TEXT) == "\xE2\x86\x92 2 pieces of 4.3 GB\nwithout recovery data";
     })) << ItemText(main, IDC_PLAN_TEXT);
+    EXPECT_EQ(ItemText(main, IDC_SIZE_BUTTON), "Si&ze: 4 GB");  // the button names the size chosen
     // The menu's item leaves the focus on the size button.
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -650,6 +652,35 @@ TEST(ParvexWindow, RecoveryDataFromTheSettingsRebuildsALostPiece) {
     EXPECT_TRUE(program.Ended());
 }
 
+// An existing set is protected and then repaired from the File menu, through
+// the same worker and questions as a split: the recovery files come at the
+// usual share while the settings make none, and Repair mends a lost piece.
+TEST(ParvexWindow, ProtectAndRepairASetFromTheMenu) {
+    drive::SettingsKeyGuard settings;
+    settings.Clear();
+    drive::TempFolder dir;
+    const support::Bytes data = support::Pattern(3000000);
+    dir.Write("movie.avi", data);
+    ASSERT_TRUE(SplitBeforehand(dir.path + "\\movie.avi", dir.path, 300000));
+    Parvex program("\"" + dir.path + "\\movie.avi.sio\"");
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    drive::Command(main, ID_PROTECT_SET);
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000),
+              "The recovery data can rebuild 1 lost or damaged piece.");
+    WaitUntilUsable(main);
+    EXPECT_TRUE(dir.Exists("movie.avi.par2"));
+    EXPECT_TRUE(dir.Exists("movie.avi.vol0+1.par2"));
+    ASSERT_TRUE(DeleteFileW(platform::Widen(dir.path + "\\movie.avi.4.spl").c_str()));
+    drive::Command(main, ID_REPAIR_SET);
+    const std::string text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
+    EXPECT_NE(text.find("rebuilt: movie.avi.4.spl"), std::string::npos) << text;
+    WaitUntilUsable(main);
+    EXPECT_EQ(dir.Size("movie.avi.4.spl"), 300000u);
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
 // A rejoin goes beside its set until the user chooses where (as an
 // archiver extracts beside the archive); split keeps its own destination.
 TEST(ParvexWindow, ARejoinGoesBesideItsSetUnlessTheUserChoseWhere) {
@@ -670,36 +701,35 @@ TEST(ParvexWindow, ARejoinGoesBesideItsSetUnlessTheUserChoseWhere) {
     EXPECT_TRUE(program.Ended());
 }
 
+// The folder chooser is the shell's item dialog, opening at the current
+// destination; a folder typed into its name box is the choice.
 TEST(ParvexWindow, FolderChooserSetsTheDestination) {
     drive::TempFolder dir;
+    dir.MakeFolder("chosen");
+    const std::string chosen = dir.path + "\\chosen";
     Parvex program;
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.pid());
-    void* remote = VirtualAllocEx(process, nullptr, dir.path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(process, remote, dir.path.c_str(), dir.path.size() + 1, nullptr);
-    // Wine's folder tree fills in at its own pace and may drop a selection
-    // made before it is ready: select again until the OK button has taken it
-    // and the chooser is gone with it.
-    for (int attempt = 1; attempt <= 5 && ItemText(main, IDC_DESTINATION_PATH) != dir.path; ++attempt) {
-        Click(main, IDC_CHOOSE_FOLDER);
-        HWND browse = drive::WaitForDialog(program.pid(), "", 5000, main);
-        ASSERT_NE(browse, nullptr);
-        // The selection message carries a pointer: the path lives in the
-        // program's own memory. OK is enabled once a folder is selected.
-        drive::WaitUntil(
-            [&] {
-                SendMessageW(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
-                return IsWindowEnabled(GetDlgItem(browse, IDOK)) != FALSE;
-            },
-            2000 * attempt);
-        Click(browse, IDOK);
-        drive::WaitUntil([&] { return !IsWindow(browse); });
-        drive::WaitUntil([&] { return ItemText(main, IDC_DESTINATION_PATH) == dir.path; }, 1000);
-    }
-    EXPECT_EQ(ItemText(main, IDC_DESTINATION_PATH), dir.path);
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
+    drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path);
+    Click(main, IDC_CHOOSE_FOLDER);
+    HWND browse = drive::WaitForDialog(program.pid(), "Choose a folder for keeping split files", 10000, main);
+    ASSERT_NE(browse, nullptr);
+    HWND name = nullptr;
+    EnumChildWindows(
+        browse,
+        [](HWND child, LPARAM found) {
+            char cls[64] = "";
+            GetClassNameA(child, cls, sizeof cls);
+            if (std::string(cls) == "Edit" && !*reinterpret_cast<HWND*>(found)) *reinterpret_cast<HWND*>(found) = child;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&name));
+    ASSERT_NE(name, nullptr);
+    drive::SetItemText(GetParent(name), GetDlgCtrlID(name), chosen);
+    Click(browse, IDOK);
+    EXPECT_TRUE(drive::WaitUntil([&] { return !IsWindow(browse); }));
+    EXPECT_TRUE(drive::WaitUntil([&] { return ItemText(main, IDC_DESTINATION_PATH) == chosen; }))
+        << ItemText(main, IDC_DESTINATION_PATH);
     WaitUntilUsable(main);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());

@@ -1,5 +1,5 @@
-// The shell's folder-browse dialog, rooted at the desktop, file-system
-// folders only; COM is initialised around it.
+// The folder chooser: the shell's item dialog picking folders, or its
+// folder tree where the system has none; COM is initialised around it.
 #pragma once
 
 #include <string>
