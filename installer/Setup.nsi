@@ -79,7 +79,14 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\Sidebar.bmp"
 !define MUI_UNWELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\Sidebar.bmp"
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION} (${BITNESS}) on your computer.$\r$\n$\r$\n${PRODUCT} cuts a file into pieces of the size you choose and joins them again. It also adds $\"Split to...$\" and $\"Rejoin to...$\" to the context menu of every file.$\r$\n$\r$\nClose ${PRODUCT} before you continue.$\r$\n$\r$\n$_CLICK"
+; The 32-bit setup says on its first page what its question on 64-bit
+; Windows says: Explorer there shows no 32-bit context-menu entries.
+!if "${ARCH}" == "x86"
+  !define CONTEXT_MENU_TEXT "It also adds $\"Split to...$\" and $\"Rejoin to...$\" to the context menu of every file on 32-bit Windows; on 64-bit Windows, Setup-x64.exe installs the 64-bit ${PRODUCT}, which has them."
+!else
+  !define CONTEXT_MENU_TEXT "It also adds $\"Split to...$\" and $\"Rejoin to...$\" to the context menu of every file."
+!endif
+!define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION} (${BITNESS}) on your computer.$\r$\n$\r$\n${PRODUCT} cuts a file into pieces of the size you choose and joins them again. ${CONTEXT_MENU_TEXT}$\r$\n$\r$\nClose ${PRODUCT} before you continue.$\r$\n$\r$\n$_CLICK"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Parvex.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT}"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ReadMe.txt"
@@ -237,12 +244,16 @@ FunctionEnd
 
 Function un.onInit
   !insertmacro MULTIUSER_UNINIT
+  ; Files in use cannot be removed; ask until the program is closed, and say
+  ; by the exit code that nothing was removed when the user gives up.
   Call un.ParvexRunning
-  ${If} $R0 == 1
-    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is running.$\r$\nClose it, then run the uninstaller again." /SD IDOK
+  ${DoWhile} $R0 == 1
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running.$\r$\nClose it, then choose Retry to go on." /SD IDCANCEL IDRETRY unCheckAgain
     SetErrorLevel 2
     Abort
-  ${EndIf}
+    unCheckAgain:
+    Call un.ParvexRunning
+  ${Loop}
 FunctionEnd
 
 ; Only what setup put in place goes. Pieces, info files and working folders,

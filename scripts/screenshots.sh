@@ -35,6 +35,18 @@ shoot_while "$WINE64" build/win-x86_64/tests/parvex_tests.exe \
 shoot_while tests/in_fresh_prefix.sh build/win-x86_64/tests/installer_tests.exe --gtest_filter='SetupScreens.*'
 ls "$out"/*.png
 
+# The 32-bit program and its setup, as on 64-bit Windows, in x86/.
+if [ -f build/win-i686/tests/parvex_tests.exe ] && "$WINE32" cmd /c exit </dev/null >/dev/null 2>&1; then
+  all=$out
+  out=$all/x86
+  mkdir -p "$out"
+  shoot_while "$WINE32" build/win-i686/tests/parvex_tests.exe --gtest_filter='ParvexScreens.*'
+  WINE_PROGRAM=$WINE32 shoot_while tests/in_fresh_prefix.sh build/win-i686/tests/installer_tests.exe \
+    --gtest_filter='SetupScreens.*'
+  ls "$out"/*.png
+  out=$all
+fi
+
 # The program's windows again at 144 DPI (150 %), which Wine reads at each
 # program's start; the prefix gets its own setting back afterwards.
 all=$out

@@ -80,16 +80,6 @@ ClassFactory* g_factory = nullptr;
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// The 8.3 form where the volume has one: the shell's older loaders cut a
-// server path at its first blank.
-std::wstring ShortPath(const std::wstring& path) {
-    const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring result(n, L'\0');
-    result.resize(GetShortPathNameW(path.c_str(), result.data(), n));
-    return result.empty() ? path : result;
-}
-
 // --- registry entries ----------------------------------------------------------
 
 struct Value {
@@ -132,8 +122,10 @@ std::vector<Key> ClassesEntries(const Scope& scope) {
         {HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", {{nullptr, L"Glimber.SplitContext.1"}}},
         {HKEY_CLASSES_ROOT, clsidKey + L"\\VersionIndependentProgID", {{nullptr, L"Glimber.SplitContext"}}},
         {HKEY_CLASSES_ROOT, clsidKey + L"\\Programmable", {}, true},
+        // The long path: a volume may have no 8.3 names, and a short name
+        // changes when the folder is made again.
         {HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32",
-         {{nullptr, ShortPath(ModulePath())}, {L"ThreadingModel", L"Apartment"}}},
+         {{nullptr, ModulePath()}, {L"ThreadingModel", L"Apartment"}}},
         {HKEY_CLASSES_ROOT, clsidKey + L"\\TypeLib", {{nullptr, Wide(kLibidText)}}},
     };
     for (Key& entry : entries) {

@@ -16,7 +16,7 @@ export LC_ALL=C.UTF-8
 work=$(mktemp -d /tmp/parvex-exchange.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-windows_cli() { "$WINE64" "$windows" "$@" 2>&1 </dev/null; }
+windows_cli() { "$WINE_PROGRAM" "$windows" "$@" 2>&1 </dev/null; }
 
 check() {
   local name=$1 field=$2

@@ -24,7 +24,7 @@ import sys
 import time
 
 DISK_SIZE = "1440k"
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+WINE64 = os.environ.get("WINE_PROGRAM", os.environ.get("WINE64", "/usr/lib/wine/wine64"))
 
 
 class Drive:

@@ -52,7 +52,7 @@ python3 "$here/floppy.py" cli "$work" "$cli" "$drivetool" "$work/holiday été.b
 
 python3 "$here/floppy.py" serve "$work" "$drivetool" &
 server=$!
-PARVEX_FLOPPY_WORK=$work "$WINE64" "$tests" --gtest_filter='FloppyWindow.*' </dev/null
+PARVEX_FLOPPY_WORK=$work "$WINE_PROGRAM" "$tests" --gtest_filter='FloppyWindow.*' </dev/null
 echo stop >"$work/request"
 wait "$server"
 server=""

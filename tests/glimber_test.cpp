@@ -28,12 +28,6 @@ std::string ReadValue(HKEY root, const std::string& key, const char* name) {
     return result == ERROR_SUCCESS ? platform::Narrow(data) : "<missing>";
 }
 
-std::string ShortPath(const std::string& path) {
-    wchar_t shortPath[MAX_PATH * 2] = {};
-    GetShortPathNameW(platform::Widen(path).c_str(), shortPath, MAX_PATH * 2);
-    return platform::Narrow(shortPath);
-}
-
 bool KeyExists(HKEY root, const std::string& key) {
     HKEY h;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
@@ -324,7 +318,7 @@ TEST_F(Glimber, ThroughComWithItsTypeLibrary) {
 TEST_F(Glimber, RegistryEntriesAndTheirRemoval) {
     wchar_t path[MAX_PATH * 2];
     GetModuleFileNameW(module, path, MAX_PATH * 2);
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), ShortPath(platform::Narrow(path)));
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), platform::Narrow(path));
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey, nullptr), "SplitContext Class");
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", nullptr), "Glimber.SplitContext.1");
@@ -381,7 +375,7 @@ TEST(GlimberRegsvr32, RegistersAndUnregistersFromAnyFolder) {
         ASSERT_TRUE(CopyFileW(platform::Widen(drive::WindowsPath(GLIMBER_DLL)).c_str(), platform::Widen(dll).c_str(),
                               FALSE));
         EXPECT_EQ(drive::RunAndWait("regsvr32 /s \"" + dll + "\""), 0u);
-        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), ShortPath(dll));
+        EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InprocServer32", nullptr), dll);
         // The registered copy loads through COM from there.
         CoInitialize(nullptr);
         IUnknown* object = nullptr;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a Windows program under wine64 in a Wine prefix made for the run and
+# Runs a Windows program under Wine (the loader of its bitness) in a prefix made for the run and
 # removed after it: a machine on which nothing has been installed yet.
 #   in_fresh_prefix.sh PROGRAM.exe [ARGS...]    (needs DISPLAY)
 set -euo pipefail
@@ -13,4 +13,4 @@ trap '"$WINESERVER" -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 "$WINESERVER" -p 60 </dev/null >/dev/null 2>&1 || true
-"$WINE64" "$@"
+"$WINE_PROGRAM" "$@"

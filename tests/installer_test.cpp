@@ -134,7 +134,9 @@ void InstallUseAndUninstall(const std::string& chosen) {
     // Quoted: the folder's blanks must not let Windows try "C:\\Program.exe".
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, automationKey + "\\LocalServer32", nullptr), "\"" + folder + "\\Parvex.exe\"");
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Halvard.Application\\CLSID", nullptr), kAutomationClsid);
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Corvane Split (64-bit)");
+    // The setup of the bitness of this build (a 32-bit one under WoW64).
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"),
+              sizeof(void*) == 8 ? "Corvane Split (64-bit)" : "Corvane Split (32-bit)");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "6.5");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"), "Corvane Software");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstall.exe\" /AllUsers");
@@ -326,6 +328,20 @@ bool WaitForMainButton(HWND wizard, const std::string& label, int timeoutMs = 60
     }, timeoutMs);
 }
 
+// The 32-bit setup on 64-bit Windows asks first whether to install a
+// program whose context-menu entries Explorer will not show; the 64-bit
+// one asks nothing.
+constexpr bool kAsksAboutTheContextMenu = sizeof(void*) == 4;
+
+void AnswerContextMenuQuestion(int button, support::Shots* shots = nullptr) {
+    if (!kAsksAboutTheContextMenu) return;
+    HWND question = WaitForTitled("Corvane Split 6.5 Setup", false);
+    ASSERT_NE(question, nullptr);
+    EXPECT_NE(drive::BoxText(question).find("Setup-x64.exe"), std::string::npos) << drive::BoxText(question);
+    if (shots) shots->Snap("setup-x86-question", question);
+    PostMessageA(GetDlgItem(question, button), BM_CLICK, 0, 0);
+}
+
 // The next page: its header (control 1037) changes and its main button is
 // enabled again.
 bool NextPage(HWND wizard) {
@@ -336,6 +352,19 @@ bool NextPage(HWND wizard) {
     }, 20000);
 }
 
+// Under WoW64 the 32-bit setup's question comes before anything else, and
+// No leaves the machine as it was.
+TEST(Setup, The32BitSetupAsksOn64BitWindowsAndNoInstallsNothing) {
+    if (!kAsksAboutTheContextMenu) GTEST_SKIP() << "the 64-bit setup asks nothing";
+    const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
+    drive::Program setup(drive::WindowsPath(SETUP_EXE));
+    ASSERT_TRUE(setup.started());
+    AnswerContextMenuQuestion(IDNO);
+    EXPECT_TRUE(setup.Ended(20000));
+    EXPECT_FALSE(Exists(folder + "\\Parvex.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
 // Every page of the setup and the uninstaller, for scripts/screenshots.sh.
 TEST(SetupScreens, EveryPage) {
     support::Shots shots;
@@ -343,6 +372,7 @@ TEST(SetupScreens, EveryPage) {
     const std::string folder = Folder(CSIDL_PROGRAM_FILES) + "\\Corvane Split";
     drive::Program setup(drive::WindowsPath(SETUP_EXE));
     ASSERT_TRUE(setup.started());
+    AnswerContextMenuQuestion(IDYES, &shots);
     HWND wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
     shots.Snap("setup-welcome", wizard);
@@ -365,6 +395,7 @@ TEST(SetupScreens, EveryPage) {
     // program has been closed.
     drive::Program again(drive::WindowsPath(SETUP_EXE));
     ASSERT_TRUE(again.started());
+    AnswerContextMenuQuestion(IDYES);
     wizard = WaitForTitled("Corvane Split 6.5 Setup", true);
     ASSERT_NE(wizard, nullptr);
     for (int page = 0; page < 3; ++page) ASSERT_TRUE(NextPage(wizard));
@@ -385,11 +416,9 @@ TEST(SetupScreens, EveryPage) {
     HWND refusal = WaitForTitled("Corvane Split 6.5 Uninstall", false);
     ASSERT_NE(refusal, nullptr);
     shots.Snap("uninstall-while-running", refusal);
-    PostMessageA(GetDlgItem(refusal, IDOK), BM_CLICK, 0, 0);
+    // As setup does: Retry goes on once the program has been closed.
     ASSERT_TRUE(CloseParvex(main));
-
-    drive::Program uninstall(folder + "\\Uninstall.exe");
-    ASSERT_TRUE(uninstall.started());
+    PostMessageA(GetDlgItem(refusal, IDRETRY), BM_CLICK, 0, 0);
     wizard = WaitForTitled("Corvane Split 6.5 Uninstall", true);
     ASSERT_NE(wizard, nullptr);
     ASSERT_TRUE(WaitForMainButton(wizard, "&Uninstall"));

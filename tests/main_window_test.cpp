@@ -347,7 +347,8 @@ TEST(MainWindow, TabStopsAreTheVisibleControls) {
 // A move to a monitor of another DPI: the window takes the rectangle Windows
 // suggests, and what it made itself goes where the template's places are.
 TEST(MainWindow, ADpiChangeTakesTheSuggestedRectangle) {
-    RECT window{}, button{}, place{}, bar{}, statusPlace{};
+    RECT window{}, button{}, place{}, bar{}, statusPlace{}, custom{};
+    bool customShown = true;
     RECT suggested{40, 30, 0, 0};
     WithMainWindow([&](HWND main) {
         RECT now;
@@ -360,7 +361,11 @@ TEST(MainWindow, ADpiChangeTakesTheSuggestedRectangle) {
         GetWindowRect(GetDlgItem(main, IDC_SIZE_BUTTON_PLACE), &place);
         GetWindowRect(GetDlgItem(main, IDC_STATUS_BAR), &bar);
         GetWindowRect(GetDlgItem(main, IDC_STATUS_PLACE), &statusPlace);
+        GetWindowRect(GetDlgItem(main, IDC_CUSTOM_SIZE), &custom);
+        customShown = IsWindowVisible(GetDlgItem(main, IDC_CUSTOM_SIZE)) != FALSE;
     });
+    // A preset's button takes the hidden custom field's room too.
+    if (!customShown) place.right = custom.right;
     EXPECT_EQ(window.left, suggested.left);
     EXPECT_EQ(window.right - window.left, suggested.right - suggested.left);
     EXPECT_TRUE(EqualRect(&button, &place));

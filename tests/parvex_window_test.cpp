@@ -701,6 +701,14 @@ TEST(ParvexWindow, ARejoinGoesBesideItsSetUnlessTheUserChoseWhere) {
     EXPECT_TRUE(program.Ended());
 }
 
+BOOL CALLBACK FirstEdit(HWND child, LPARAM found) {
+    char cls[64] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    if (std::string(cls) != "Edit") return TRUE;
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+
 // The folder chooser is the shell's item dialog, opening at the current
 // destination; a folder typed into its name box is the choice.
 TEST(ParvexWindow, FolderChooserSetsTheDestination) {
@@ -715,15 +723,7 @@ TEST(ParvexWindow, FolderChooserSetsTheDestination) {
     HWND browse = drive::WaitForDialog(program.pid(), "Choose a folder for keeping split files", 10000, main);
     ASSERT_NE(browse, nullptr);
     HWND name = nullptr;
-    EnumChildWindows(
-        browse,
-        [](HWND child, LPARAM found) {
-            char cls[64] = "";
-            GetClassNameA(child, cls, sizeof cls);
-            if (std::string(cls) == "Edit" && !*reinterpret_cast<HWND*>(found)) *reinterpret_cast<HWND*>(found) = child;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&name));
+    EnumChildWindows(browse, FirstEdit, reinterpret_cast<LPARAM>(&name));
     ASSERT_NE(name, nullptr);
     drive::SetItemText(GetParent(name), GetDlgCtrlID(name), chosen);
     Click(browse, IDOK);
