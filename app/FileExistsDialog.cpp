@@ -1,7 +1,7 @@
 #include "app/FileExistsDialog.h"
 
-#include "engine/Format.h"
-#include "engine/Texts.h"
+#include "engine/base/Format.h"
+#include "engine/base/Texts.h"
 #include "resources/resource.h"
 #include "window/WindowText.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/Host.h"
+#include "engine/job/Host.h"
 #include "window/Dialog.h"
 
 namespace app {

@@ -1,6 +1,6 @@
 #include "app/FormState.h"
 
-#include "engine/Names.h"
+#include "engine/base/Names.h"
 #include "resources/resource.h"
 
 namespace app {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/PiecePlan.h"
+#include "engine/set/PiecePlan.h"
 
 namespace app {
 

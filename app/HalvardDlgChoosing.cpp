@@ -6,10 +6,10 @@
 #include <cderr.h>
 #include <shellapi.h>
 
-#include "engine/Names.h"
-#include "engine/SetFiles.h"
-#include "engine/StartChecks.h"
-#include "engine/Texts.h"
+#include "engine/base/Names.h"
+#include "engine/set/SetFiles.h"
+#include "engine/ops/Prepare.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "window/Choosers.h"

@@ -3,8 +3,8 @@
 // left in the status bar, and on the taskbar button; how the run ended.
 #include "app/HalvardDlg.h"
 
-#include "engine/Format.h"
-#include "engine/Texts.h"
+#include "engine/base/Format.h"
+#include "engine/base/Texts.h"
 #include "resources/resource.h"
 #include "window/WindowText.h"
 

@@ -14,7 +14,7 @@
 #include "app/AutomationRegistration.h"
 #include "app/UserPath.h"
 #include "app/StartupRules.h"
-#include "engine/Texts.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "window/ScopedWin.h"

@@ -1,7 +1,7 @@
 #include "app/ReadThisDialog.h"
 
-#include "engine/Recovery.h"
-#include "engine/Texts.h"
+#include "engine/set/RecoveryPlan.h"
+#include "engine/base/Texts.h"
 #include "resources/resource.h"
 #include "window/WindowText.h"
 

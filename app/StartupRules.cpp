@@ -1,7 +1,7 @@
 #include "app/StartupRules.h"
 
-#include "engine/Names.h"
-#include "engine/SetFiles.h"
+#include "engine/base/Names.h"
+#include "engine/set/SetFiles.h"
 
 namespace app {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "engine/Texts.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 

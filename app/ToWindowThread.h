@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "engine/Host.h"
+#include "engine/job/Host.h"
 #include "platform/win32/WinApi.h"
 
 namespace app {

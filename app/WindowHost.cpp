@@ -1,7 +1,7 @@
 #include "app/WindowHost.h"
 
 #include "app/FileExistsDialog.h"
-#include "engine/Texts.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/WideText.h"
 #include "window/MessagePump.h"
 

@@ -4,8 +4,8 @@
 // controls.
 #pragma once
 
-#include "engine/Controller.h"
-#include "engine/Host.h"
+#include "engine/worker/Controller.h"
+#include "engine/job/Host.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinApi.h"
 

@@ -1,9 +1,9 @@
-#include "ConsoleHost.h"
+#include "cli/ConsoleHost.h"
 
 #include "cli/Console.h"
-#include "engine/Operation.h"
-#include "engine/Rejoin.h"
-#include "engine/Texts.h"
+#include "engine/ops/RunJob.h"
+#include "engine/ops/Rejoin.h"
+#include "engine/base/Texts.h"
 
 namespace cli {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/Platform.h"
+#include "engine/base/Platform.h"
 
 namespace platform {
 

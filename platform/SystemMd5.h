@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "engine/Md5.h"
+#include "engine/base/Md5.h"
 
 namespace platform {
 

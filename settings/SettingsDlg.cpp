@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/Texts.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "window/Choosers.h"

@@ -1,4 +1,4 @@
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Format.h"
-#include "engine/Texts.h"
+#include "engine/base/Format.h"
+#include "engine/base/Texts.h"
 
 namespace settings {
 

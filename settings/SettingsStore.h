@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/Host.h"
-#include "engine/Job.h"
+#include "engine/job/Host.h"
+#include "engine/job/Job.h"
 #include "platform/DesktopFolders.h"
 #include "settings/SettingsKey.h"
 

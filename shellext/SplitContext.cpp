@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "engine/SetFiles.h"
+#include "engine/set/SetFiles.h"
 #include "platform/win32/Registry.h"
 #include "settings/SettingsKey.h"
 #include "shellext/Module.h"

@@ -21,10 +21,10 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/Checksum.h"
-#include "engine/FileErrors.h"
-#include "engine/RunOutputs.h"
-#include "engine/Texts.h"
+#include "engine/base/Checksum.h"
+#include "engine/base/FileErrors.h"
+#include "engine/io/RunOutputs.h"
+#include "engine/base/Texts.h"
 #include "platform/posix/PosixPlatform.h"
 #include "support/SplitFixture.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/Checksum.h"
+#include "engine/base/Checksum.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/Pattern.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "engine/Controller.h"
-#include "engine/ProgressSnapshot.h"
-#include "engine/SplitInfo.h"
-#include "engine/StartChecks.h"
-#include "engine/Texts.h"
+#include "engine/worker/Controller.h"
+#include "engine/worker/ProgressSnapshot.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/ops/Prepare.h"
+#include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 #include "support/TestName.h"
 

@@ -9,10 +9,10 @@
 #include <functional>
 #include <optional>
 
-#include "engine/Names.h"
-#include "engine/RejoinBatch.h"
-#include "engine/SplitInfo.h"
-#include "engine/StartChecks.h"
+#include "engine/base/Names.h"
+#include "engine/set/RejoinBatch.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/ops/Prepare.h"
 #include "support/SplitFixture.h"
 
 using namespace engine;

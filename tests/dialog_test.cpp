@@ -80,8 +80,8 @@ TEST(FileExistsDialog, LongAndNonAsciiPathsComeBackWhole) {
 }  // namespace
 
 #include "app/WindowHost.h"
-#include "engine/Controller.h"
-#include "engine/StartChecks.h"
+#include "engine/worker/Controller.h"
+#include "engine/ops/Prepare.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace {

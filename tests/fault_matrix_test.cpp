@@ -9,10 +9,10 @@
 #include <map>
 #include <sstream>
 
-#include "engine/Names.h"
-#include "engine/RejoinBatch.h"
-#include "engine/SplitInfo.h"
-#include "engine/StartChecks.h"
+#include "engine/base/Names.h"
+#include "engine/set/RejoinBatch.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/ops/Prepare.h"
 #include "support/SplitFixture.h"
 #include "support/TestName.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/FileErrors.h"
-#include "engine/Texts.h"
+#include "engine/base/FileErrors.h"
+#include "engine/base/Texts.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/Texts.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/WinApi.h"
 #include "resources/resource.h"
 #include "support/Pattern.h"

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/Operation.h"
-#include "engine/Par2Format.h"
-#include "engine/SplitInfo.h"
-#include "engine/StartChecks.h"
+#include "engine/ops/RunJob.h"
+#include "engine/par2/Packets.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/ops/Prepare.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 #include "support/Pattern.h"

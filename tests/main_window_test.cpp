@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/HalvardDlg.h"
-#include "engine/Names.h"
+#include "engine/base/Names.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 #include "support/SplitFixture.h"

@@ -9,10 +9,10 @@
 
 #include <shlobj.h>
 
-#include "engine/Names.h"
-#include "engine/Operation.h"
-#include "engine/StartChecks.h"
-#include "engine/Texts.h"
+#include "engine/base/Names.h"
+#include "engine/ops/RunJob.h"
+#include "engine/ops/Prepare.h"
+#include "engine/base/Texts.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WideText.h"
 #include "settings/SettingsStore.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/PiecePlan.h"
-#include "engine/Texts.h"
+#include "engine/set/PiecePlan.h"
+#include "engine/base/Texts.h"
 #include "support/FakePlatform.h"
 #include "support/TestName.h"
 
@@ -184,7 +184,7 @@ TEST(PiecePlan, NamesFollowTheFolderRule) {
 
 }  // namespace
 
-#include "engine/Operation.h"
+#include "engine/ops/RunJob.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "engine/Operation.h"
-#include "engine/StartChecks.h"
-#include "engine/RejoinBatch.h"
+#include "engine/ops/RunJob.h"
+#include "engine/ops/Prepare.h"
+#include "engine/set/RejoinBatch.h"
 #include "platform/posix/PosixPlatform.h"
 #include "support/FakeHost.h"
 #include "support/SplitFixture.h"

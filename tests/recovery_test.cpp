@@ -4,12 +4,12 @@
 
 #include <random>
 
-#include "engine/Galois.h"
-#include "engine/Names.h"
-#include "engine/Par2Compute.h"
-#include "engine/Par2Format.h"
-#include "engine/Recovery.h"
-#include "engine/Texts.h"
+#include "engine/par2/Field.h"
+#include "engine/base/Names.h"
+#include "engine/par2/Compute.h"
+#include "engine/par2/Packets.h"
+#include "engine/set/RecoveryPlan.h"
+#include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 #include "support/TestName.h"
 

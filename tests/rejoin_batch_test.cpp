@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/RejoinBatch.h"
+#include "engine/set/RejoinBatch.h"
 #include "support/FakePlatform.h"
 
 using namespace engine;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "engine/FileErrors.h"
-#include "engine/Names.h"
-#include "engine/RejoinBatch.h"
-#include "engine/SplitInfo.h"
-#include "engine/Texts.h"
+#include "engine/base/FileErrors.h"
+#include "engine/base/Names.h"
+#include "engine/set/RejoinBatch.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 
 using namespace engine;

@@ -5,10 +5,10 @@
 
 #include <map>
 
-#include "engine/FileErrors.h"
-#include "engine/RunOutputs.h"
-#include "engine/SplitInfo.h"
-#include "engine/Texts.h"
+#include "engine/base/FileErrors.h"
+#include "engine/io/RunOutputs.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 
 using namespace engine;

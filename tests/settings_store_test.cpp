@@ -2,7 +2,7 @@
 // the Windows build, against the real registry (settings_registry_test).
 #include <gtest/gtest.h>
 
-#include "engine/Texts.h"
+#include "engine/base/Texts.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "engine/FileErrors.h"
-#include "engine/RejoinBatch.h"
-#include "engine/SplitInfo.h"
-#include "engine/StartChecks.h"
-#include "engine/Texts.h"
+#include "engine/base/FileErrors.h"
+#include "engine/set/RejoinBatch.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/ops/Prepare.h"
+#include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 
 using namespace engine;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/FileErrors.h"
-#include "engine/SplitInfo.h"
+#include "engine/base/FileErrors.h"
+#include "engine/set/SplitInfo.h"
 #include "support/FakePlatform.h"
 
 using namespace engine;
@@ -41,8 +41,8 @@ TEST(SplitInfo, RoundTripsNamesUpToTheField) {
 #include <functional>
 #include <random>
 
-#include "engine/Checksum.h"
-#include "engine/Names.h"
+#include "engine/base/Checksum.h"
+#include "engine/base/Names.h"
 
 namespace {
 

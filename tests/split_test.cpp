@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/RejoinBatch.h"
-#include "engine/SplitInfo.h"
-#include "engine/Texts.h"
+#include "engine/set/RejoinBatch.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 
 using namespace engine;

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 
-#include "engine/Operation.h"
-#include "engine/RejoinBatch.h"
-#include "engine/StartChecks.h"
+#include "engine/ops/RunJob.h"
+#include "engine/set/RejoinBatch.h"
+#include "engine/ops/Prepare.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/FakeHost.h"
 #include "support/SplitFixture.h"
@@ -141,7 +141,7 @@ TEST_F(Win32Files, RootsDrivesAndFreeSpace) {
 
 }  // namespace
 
-#include "engine/Controller.h"
+#include "engine/worker/Controller.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PosixPlatform.h"
+#include "platform/posix/PosixPlatform.h"
 
 #include <dirent.h>
 #include <fcntl.h>

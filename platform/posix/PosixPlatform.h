@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/Platform.h"
+#include "engine/base/Platform.h"
 #include "platform/DesktopFolders.h"
 #include "platform/SystemMd5.h"
 

@@ -5,7 +5,7 @@
 
 #include "platform/win32/WinApi.h"
 
-#include "engine/Platform.h"
+#include "engine/base/Platform.h"
 #include "platform/DesktopFolders.h"
 #include "platform/SystemMd5.h"
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Controller.h"
-#include "engine/Host.h"
+#include "engine/worker/Controller.h"
+#include "engine/job/Host.h"
 
 namespace fake {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "engine/Names.h"
+#include "engine/base/Names.h"
 
 namespace fake {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Platform.h"
+#include "engine/base/Platform.h"
 #include "platform/DesktopFolders.h"
 
 #include "support/Pattern.h"

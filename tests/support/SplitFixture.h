@@ -7,11 +7,11 @@
 
 #include <map>
 
-#include "engine/Checksum.h"
-#include "engine/Operation.h"
-#include "engine/PiecePlan.h"
-#include "engine/SplitInfo.h"
-#include "engine/StartChecks.h"
+#include "engine/base/Checksum.h"
+#include "engine/ops/RunJob.h"
+#include "engine/set/PiecePlan.h"
+#include "engine/set/SplitInfo.h"
+#include "engine/ops/Prepare.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 

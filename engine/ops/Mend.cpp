@@ -1,0 +1,295 @@
+// The repair of a set in place, and recovery files made for a set.
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "engine/base/FileErrors.h"
+#include "engine/par2/Packets.h"
+#include "engine/set/PiecePlan.h"
+#include "engine/io/PieceReader.h"
+#include "engine/set/RecoveryPlan.h"
+#include "engine/ops/Rejoin.h"
+#include "engine/io/SetRepair.h"
+#include "engine/io/RunOutputs.h"
+#include "engine/io/SetClaim.h"
+#include "engine/base/Texts.h"
+
+namespace engine {
+
+namespace {
+
+constexpr OpenMode kReadBack{Access::Read, Share::ReadWrite, Creation::OpenExisting, true};
+
+class Repairer : public RebuildTarget {
+public:
+    Repairer(const RejoinJob& job, OperationContext& ctx, VerifyReport& report)
+        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), report_(report),
+          set_(ctx.platform, ctx.prompts), outputs_(ctx.platform) {}
+
+    Outcome Run();
+    void Write(std::uint32_t piece, std::uint64_t offset, const unsigned char* data, std::uint32_t size) override {
+        // Only into a piece this repair rebuilds, and only within its length.
+        if (piece >= rebuilt_.size() || !rebuilt_[piece]) throw RebuiltOutOfRange{piece};
+        Rebuilt& r = *rebuilt_[piece];
+        const std::uint64_t length = PieceLength(job_.set.size, job_.set.pieceCount, pieceSize_, piece);
+        if (offset > length || size > length - offset) throw RebuiltOutOfRange{piece};
+        SeekOrThrow(*r.file, r.path, offset);
+        WriteOrThrow(*r.file, r.path, data, size);
+    }
+
+private:
+    struct Rebuilt {
+        std::uint32_t piece = 0;
+        std::unique_ptr<Folder> folder;
+        std::string name, path, temporary;
+        std::unique_ptr<File> file;
+    };
+    [[noreturn]] void Fail(const std::string& text) {
+        prompts_.Tell(text);
+        throw RunFailed{};
+    }
+    void Prepare(std::uint32_t piece, const PieceReader& reader);
+    void Prove(Rebuilt& r, SetRepair& repair);
+
+    const RejoinJob& job_;
+    OperationContext& ctx_;
+    Platform& platform_;
+    Prompts& prompts_;
+    VerifyReport& report_;
+    SetClaim set_;
+    RunOutputs outputs_;
+    std::vector<std::unique_ptr<Rebuilt>> rebuilt_;  // by piece
+    std::uint32_t pieceSize_ = 0;
+};
+
+// A piece is rebuilt beside where it was found, or for one that is missing,
+// beside the info file.
+void Repairer::Prepare(std::uint32_t piece, const PieceReader& reader) {
+    auto r = std::make_unique<Rebuilt>();
+    r->piece = piece;
+    r->name = PieceFileName(job_.set.name, piece);
+    std::string folder = reader.FolderOf(piece);
+    if (folder.empty()) folder = job_.infoFolder;
+    r->path = FolderPrefix(platform_, folder) + r->name;
+    if (const ErrorCode code = platform_.OpenFolder(folder, r->folder)) Fail(StandardFileText(CauseFromCode(code), r->path));
+    // The rebuilt piece keeps the mode of the one it replaces.
+    FileStatus status;
+    const std::uint32_t permissions =
+        platform_.Status(r->path, status) == err::kNone && status.kind == FileKind::Regular ? status.permissions : 0;
+    if (const ErrorCode code =
+            outputs_.CreateTemporary(*r->folder, job_.set.name, r->temporary, r->file, permissions)) {
+        Fail(StandardFileText(CauseFromCode(code), r->path));
+    }
+    rebuilt_[piece] = std::move(r);
+}
+
+void Repairer::Prove(Rebuilt& r, SetRepair& repair) {
+    std::unique_ptr<File> back;
+    if (const ErrorCode code = r.folder->Open(r.temporary, kReadBack, back)) Fail(StandardFileText(CauseFromCode(code), r.path));
+    const std::uint64_t length = PieceLength(job_.set.size, job_.set.pieceCount, pieceSize_, r.piece);
+    std::uint64_t now = 0;
+    TransferBuffer buffer;
+    if (!buffer.Allocate(kSlice)) throw std::bad_alloc();
+    std::unique_ptr<Md5> md5 = platform_.NewMd5();
+    ChecksumState sum;
+    std::uint64_t done = 0;
+    try {
+        if (const ErrorCode code = back->Length(now)) throw FileError(code, r.path);
+        for (;;) {
+            std::uint32_t got = 0;
+            ReadOrThrow(*back, r.path, buffer.get(), kSlice, got);
+            if (got == 0) break;
+            md5->Update(buffer.get(), got);
+            sum.Update(buffer.get(), got);
+            done += got;
+            ctx_.CheckPoint();
+        }
+    } catch (const FileError& failure) {
+        Fail(StandardFileText(failure.cause, r.path));
+    }
+    back->Close();
+    const bool exact = now == length && done == length && md5->Final() == repair.RecordedMd5(r.piece) &&
+                       (!job_.set.hasChecksums || sum.Digest() == job_.set.pieces[r.piece]);
+    if (!exact) Fail(Fill(RebuiltNotExactText(job_.set), r.path));
+}
+
+Outcome Repairer::Run() {
+    const Outcome outcome = EndingOf([&] {
+        set_.Claim(job_.infoFolder, job_.set.name);
+        report_ = VerifyReport{};
+        report_.pieces = job_.set.pieceCount;
+        PieceReader reader(job_, ctx_);
+        // The rebuild counts on from where the reading ends, as much again.
+        const std::uint64_t size = job_.set.size;
+        reader.CountInto(2 * size);
+        reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report_.problems.push_back(problem); });
+        report_.checksums = reader.checksums();
+        pieceSize_ = reader.pieceSize();
+        SetRepair repair(job_, platform_, [&] { ctx_.CheckPoint(); }, [&](std::uint64_t done, std::uint64_t total) {
+            ctx_.progress.Report(size + Scaled(done, total, size), 2 * size, texts::kRebuilding);
+            ctx_.CheckPoint();
+        });
+        AssessRecovery(job_, ctx_, reader, report_, &repair);
+        if (pieceSize_ == 0) pieceSize_ = repair.pieceSize();
+        if (report_.problems.empty()) return;
+        const bool wholeOnly = std::all_of(report_.problems.begin(), report_.problems.end(),
+                                           [](const PieceProblem& p) { return p.piece == PieceProblem::kNoPiece; });
+        if (wholeOnly) Fail(ProblemText(report_.problems.front()));
+        if (!report_.recovery.canRebuild) {
+            std::string text = VerifySummary(report_);
+            if (!report_.recovery.found) {
+                const auto bad = std::count_if(report_.problems.begin(), report_.problems.end(),
+                                               [](const PieceProblem& p) { return p.piece != PieceProblem::kNoPiece; });
+                text += RecoverySentence(report_.recovery, static_cast<std::size_t>(bad));
+            }
+            Fail(text);
+        }
+
+        rebuilt_.resize(job_.set.pieceCount);
+        for (std::uint32_t piece : repair.toRebuild()) Prepare(piece, reader);
+        try {
+            repair.Rebuild(*this);
+            for (auto& r : rebuilt_) {
+                if (!r) continue;
+                if (const ErrorCode code = r->file->Flush()) throw FileError(code, r->path);
+                CloseOrThrow(r->file, r->path);
+            }
+        } catch (const FileError& failure) {
+            Fail(StandardFileText(failure.cause, failure.path));
+        } catch (const RebuiltOutOfRange& wrong) {
+            Fail(Fill(RebuiltNotExactText(job_.set), PieceName(platform_, job_.infoFolder, job_.set.name, wrong.piece)));
+        }
+        for (auto& r : rebuilt_) {
+            if (r) Prove(*r, repair);
+        }
+        // Proven: each takes its place, the damaged file it replaces going
+        // only then, and stays whatever happens to the next.
+        for (auto& r : rebuilt_) {
+            if (!r) continue;
+            if (const ErrorCode code = outputs_.Publish(*r->folder, r->temporary, r->name)) {
+                Fail(StandardFileText(CauseFromCode(code), r->path));
+            }
+            if (const ErrorCode code = r->folder->Flush()) Fail(StandardFileText(CauseFromCode(code), r->path));
+            outputs_.Keep(*r->folder, r->name);
+            report_.rebuilt.push_back(r->name);
+        }
+        outputs_.Keep();
+    });
+    for (auto& r : rebuilt_) {
+        if (r) CloseQuietly(r->file);
+    }
+    const std::vector<std::string> kept = outputs_.Discard();
+    if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
+    return outcome;
+}
+
+class Protector : public RecoveryFiles {
+public:
+    Protector(const ProtectJob& job, OperationContext& ctx)
+        : job_(job), set(job.set), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts),
+          claim_(ctx.platform, ctx.prompts), outputs_(ctx.platform), parts_(ctx.platform) {}
+
+    Outcome Run();
+    File& Create(std::size_t which, const std::string& name, std::uint64_t size) override {
+        if (which >= files_.size()) {
+            files_.resize(which + 1);
+            names_.resize(which + 1);
+            temporaries_.resize(which + 1);
+        }
+        names_[which] = name;
+        const std::string path = FolderPrefix(platform_, set.infoFolder) + name;
+        if (const ErrorCode code = outputs_.CreateTemporary(*folder_, set.set.name, temporaries_[which], files_[which])) {
+            throw FileError(code, path);
+        }
+        files_[which]->Reserve(size);
+        return *files_[which];
+    }
+    void Complete(std::size_t which) override {
+        const std::string path = FolderPrefix(platform_, set.infoFolder) + names_[which];
+        if (const ErrorCode code = files_[which]->Flush()) throw FileError(code, path);
+        CloseOrThrow(files_[which], path);
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& text) {
+        prompts_.Tell(text);
+        throw RunFailed{};
+    }
+
+    const ProtectJob& job_;
+    const RejoinJob& set;
+    OperationContext& ctx_;
+    Platform& platform_;
+    Prompts& prompts_;
+    SetClaim claim_;
+    RunOutputs outputs_;
+    PartsReader parts_;
+    std::unique_ptr<Folder> owned_;
+    Folder* folder_ = nullptr;
+    std::vector<std::string> names_, temporaries_;
+    std::vector<std::unique_ptr<File>> files_;
+};
+
+Outcome Protector::Run() {
+    const Outcome outcome = EndingOf([&] {
+        claim_.Claim(set.infoFolder, set.set.name);
+        folder_ = claim_.folder();
+        if (!folder_) {
+            if (const ErrorCode code = platform_.OpenFolder(set.infoFolder, owned_)) {
+                Fail(StandardFileText(CauseFromCode(code), set.infoPath));
+            }
+            folder_ = owned_.get();
+        }
+        // Recovery data over a damaged piece would rebuild the damage.
+        PieceReader reader(set, ctx_);
+        std::vector<PieceProblem> problems;
+        reader.ReadAll(nullptr, [&](const PieceProblem& problem) { problems.push_back(problem); });
+        if (!problems.empty()) Fail(ProblemText(problems.front()));
+        const PieceParts where = reader.PartsByPiece();
+        const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data, std::uint32_t size) {
+            parts_.Read(where[index], offset, data, size);
+        };
+        const auto progress = [&](std::uint64_t done, std::uint64_t total) {
+            ctx_.progress.Report(done, total, texts::kMakingRecovery);
+            ctx_.CheckPoint();
+        };
+        try {
+            MakeRecovery(job_.recovery, set.set.name, set.set.size, set.set.pieceCount, reader.pieceSize(), read,
+                         set.set.hasChecksums ? &set.set.pieces : nullptr, platform_, *this, progress);
+        } catch (const PieceNotAsRecorded& changed) {
+            Fail(Fill(texts::kPieceNotAsRecorded, PieceName(platform_, set.infoFolder, set.set.name, changed.index)));
+        } catch (const FileError& failure) {
+            Fail(StandardFileText(failure.cause, failure.path));
+        }
+        parts_.Close();
+        // The new files take their names; recovery files of the set that
+        // they do not replace describe it no longer and go.
+        std::vector<FolderEntry> entries;
+        folder_->List(entries);
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            if (const ErrorCode code = outputs_.Publish(*folder_, temporaries_[i], names_[i])) {
+                Fail(StandardFileText(CauseFromCode(code), FolderPrefix(platform_, set.infoFolder) + names_[i]));
+            }
+        }
+        for (const FolderEntry& e : entries) {
+            if (e.isFolder || !par2::IsRecoveryFileOf(e.name, set.set.name, platform_.CaseSensitiveNames())) continue;
+            if (std::find(names_.begin(), names_.end(), e.name) == names_.end()) folder_->Delete(e.name);
+        }
+        if (const ErrorCode code = folder_->Flush()) Fail(StandardFileText(CauseFromCode(code), set.infoPath));
+        outputs_.Keep();
+    });
+    for (auto& f : files_) CloseQuietly(f);
+    const std::vector<std::string> kept = outputs_.Discard();
+    if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
+    return outcome;
+}
+
+}  // namespace
+
+Outcome RepairOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report) {
+    return Repairer(job, ctx, report).Run();
+}
+
+Outcome ProtectOperation(const ProtectJob& job, OperationContext& ctx) { return Protector(job, ctx).Run(); }
+
+}  // namespace engine

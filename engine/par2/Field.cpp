@@ -1,0 +1,162 @@
+#include "engine/par2/Field.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+extern "C" {
+#include <gf_complete.h>
+}
+
+namespace engine::gf16 {
+
+namespace {
+
+// The field is set up once and only read afterwards, from any thread.
+struct Field {
+    gf_t gf{};
+    std::vector<std::uint16_t> constants;
+    // Logarithms to the base 2, a generator of the field: the solve and the
+    // powers multiply word by word, where a call per word would dominate.
+    std::vector<std::uint16_t> log;
+    std::vector<std::uint16_t> exp;  // twice over, so that log a + log b needs no reduction
+    Field() {
+        // GF-Complete's default for w = 16 is PAR2's polynomial 0x1100B.
+        if (!gf_init_hard(&gf, 16, GF_MULT_DEFAULT, GF_REGION_DEFAULT, GF_DIVIDE_DEFAULT, 0x1100B, 0, 0, nullptr,
+                          nullptr)) {
+            throw std::runtime_error("The Galois field could not be set up.");
+        }
+        constants.reserve(kConstants);
+        std::uint32_t power = 1;  // 2^n
+        for (std::uint32_t n = 1; constants.size() < kConstants; ++n) {
+            power = gf.multiply.w32(&gf, power, 2);
+            if (n % 3 != 0 && n % 5 != 0 && n % 17 != 0 && n % 257 != 0) {
+                constants.push_back(static_cast<std::uint16_t>(power));
+            }
+        }
+        log.assign(65536, 0);
+        exp.assign(2 * 65535, 0);
+        std::uint32_t x = 1;
+        for (std::uint32_t n = 0; n < 65535; ++n) {
+            exp[n] = exp[n + 65535] = static_cast<std::uint16_t>(x);
+            log[x] = static_cast<std::uint16_t>(n);
+            x = gf.multiply.w32(&gf, x, 2);
+        }
+    }
+    ~Field() { gf_free(&gf, 1); }
+};
+
+Field& TheField() {
+    static Field field;
+    return field;
+}
+
+}  // namespace
+
+std::uint16_t Multiply(std::uint16_t a, std::uint16_t b) {
+    if (a == 0 || b == 0) return 0;
+    const Field& f = TheField();
+    return f.exp[std::size_t{f.log[a]} + f.log[b]];
+}
+
+std::uint16_t Divide(std::uint16_t a, std::uint16_t b) {
+    Field& f = TheField();
+    return static_cast<std::uint16_t>(f.gf.divide.w32(&f.gf, a, b));
+}
+
+std::uint16_t Power(std::uint16_t base, std::uint32_t exponent) {
+    if (exponent == 0) return 1;
+    if (base == 0) return 0;
+    const Field& f = TheField();
+    return f.exp[static_cast<std::size_t>((std::uint64_t{f.log[base]} * exponent) % 65535)];
+}
+
+void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor) {
+    if (factor == 0 || bytes == 0) return;
+    Field& f = TheField();
+    // The library takes an int; callers work in windows far below 2 GiB.
+    constexpr std::size_t kStep = std::size_t{1} << 30;
+    for (std::size_t done = 0; done < bytes; done += kStep) {
+        const std::size_t n = std::min(kStep, bytes - done);
+        f.gf.multiply_region.w32(&f.gf, const_cast<unsigned char*>(src + done), dest + done, factor,
+                                 static_cast<int>(n), 1);
+    }
+}
+
+std::uint16_t InputConstant(std::uint32_t index) { return TheField().constants.at(index); }
+
+bool SelectAndInvert(const Matrix& candidates, std::vector<std::size_t>& used, Matrix& inverse) {
+    const std::size_t n = candidates.columns;
+    return SelectAndInvert(
+        candidates.rows, n,
+        [&](std::size_t r, std::uint16_t* cells) {
+            std::copy_n(candidates.cells.begin() + static_cast<std::ptrdiff_t>(r * n), n, cells);
+        },
+        used, inverse, nullptr);
+}
+
+namespace {
+
+// row ^= factor × other, over n words.
+void AddMultiple(std::uint16_t* row, const std::uint16_t* other, std::uint16_t factor, std::size_t n) {
+    const Field& f = TheField();
+    const std::size_t logFactor = f.log[factor];
+    for (std::size_t c = 0; c < n; ++c) {
+        if (other[c] != 0) row[c] ^= f.exp[logFactor + f.log[other[c]]];
+    }
+}
+
+}  // namespace
+
+bool SelectAndInvert(std::size_t rows, std::size_t n, const RowSource& source, std::vector<std::size_t>& used,
+                     Matrix& inverse, const std::function<void()>& checkpoint) {
+    used.clear();
+    // Gauss-Jordan on each candidate row in turn, kept only when it adds an
+    // unknown: `basis` holds the reduced rows, `combo` what each is made of.
+    std::vector<std::vector<std::uint16_t>> basis, combo;
+    std::vector<std::size_t> pivotOf;
+    std::vector<std::uint16_t> row(n), made(n);
+    for (std::size_t r = 0; r < rows && used.size() < n; ++r) {
+        source(r, row.data());
+        std::fill(made.begin(), made.end(), 0);
+        made[used.size()] = 1;
+        for (std::size_t b = 0; b < basis.size(); ++b) {
+            const std::uint16_t factor = row[pivotOf[b]];
+            if (factor == 0) continue;
+            AddMultiple(row.data(), basis[b].data(), factor, n);
+            AddMultiple(made.data(), combo[b].data(), factor, n);
+            if (checkpoint && b % 64 == 63) checkpoint();
+        }
+        std::size_t pivot = 0;
+        while (pivot < n && row[pivot] == 0) ++pivot;
+        if (pivot == n) continue;  // depends on the rows already taken
+        const std::uint16_t scale = Divide(1, row[pivot]);
+        for (std::size_t c = 0; c < n; ++c) {
+            row[c] = Multiply(row[c], scale);
+            made[c] = Multiply(made[c], scale);
+        }
+        // Clear the new pivot from the rows already reduced.
+        for (std::size_t b = 0; b < basis.size(); ++b) {
+            const std::uint16_t factor = basis[b][pivot];
+            if (factor == 0) continue;
+            AddMultiple(basis[b].data(), row.data(), factor, n);
+            AddMultiple(combo[b].data(), made.data(), factor, n);
+            if (checkpoint && b % 64 == 63) checkpoint();
+        }
+        basis.push_back(row);
+        combo.push_back(made);
+        pivotOf.push_back(pivot);
+        used.push_back(r);
+        if (checkpoint) checkpoint();
+    }
+    if (used.size() < n) return false;
+    // Each reduced row is now a unit row: unknown pivotOf[b] equals combo[b]
+    // applied to the rows taken.
+    inverse = Matrix(n, n);
+    for (std::size_t b = 0; b < n; ++b) {
+        for (std::size_t c = 0; c < n; ++c) inverse.at(pivotOf[b], c) = combo[b][c];
+    }
+    return true;
+}
+
+}  // namespace engine::gf16
