@@ -25,8 +25,7 @@ std::optional<std::uint64_t> ExpectedLength(const SetInfo& set, std::uint32_t pi
 
 PieceReader::PieceReader(const RejoinJob& job, OperationContext& ctx)
     : job_(job), platform_(ctx.platform), ctx_(&ctx), dry_(false) {
-    folders_.push_back(job.infoFolder);
-    folders_.insert(folders_.end(), job.laterFolders.begin(), job.laterFolders.end());
+    folders_ = SetFolders(job);
     pieceSize_ = job.pieceSize;
     checksumsKnown_ = job.set.hasChecksums;
     expected_ = job.set.pieces;
@@ -52,8 +51,7 @@ PieceReader::PieceReader(const RejoinJob& job, OperationContext& ctx)
 
 PieceReader::PieceReader(const RejoinJob& job, Platform& platform)
     : job_(job), platform_(platform), ctx_(nullptr), dry_(true) {
-    folders_.push_back(job.infoFolder);
-    folders_.insert(folders_.end(), job.laterFolders.begin(), job.laterFolders.end());
+    folders_ = SetFolders(job);
     pieceSize_ = job.pieceSize;
     computed_.resize(job.set.pieceCount);
     judged_.assign(job.set.pieceCount, false);

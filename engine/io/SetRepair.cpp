@@ -7,6 +7,7 @@
 #include "engine/base/Format.h"
 #include "engine/base/Names.h"
 #include "engine/par2/Packets.h"
+#include "engine/par2/Solve.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/base/Texts.h"
 
@@ -48,89 +49,8 @@ struct SetRepair::State {
     std::uint32_t pieceSize = 0;  // as the set chosen agrees with
 };
 
-PartsReader::PartsReader(Platform& platform) : platform_(platform) {}
-PartsReader::~PartsReader() { Close(); }
-void PartsReader::Close() {
-    CloseQuietly(open_);
-    openPath_.clear();
-}
-
-void PartsReader::Read(const std::vector<PiecePart>& parts, std::uint64_t offset, unsigned char* data,
-                       std::uint32_t size) {
-    std::uint64_t partStart = 0;
-    for (const PiecePart& part : parts) {
-        if (size == 0) return;
-        if (offset < partStart + part.length) {
-            const std::string path = FolderPrefix(platform_, part.folder) + part.name;
-            if (!open_ || openPath_ != path) {
-                Close();
-                if (const ErrorCode code =
-                        platform_.Open(path, {Access::Read, Share::Read, Creation::OpenExisting, false}, open_)) {
-                    open_.reset();
-                    throw FileError(code, path);
-                }
-                openPath_ = path;
-            }
-            const std::uint64_t inPart = offset - partStart;
-            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, part.length - inPart));
-            SeekOrThrow(*open_, path, inPart);
-            for (std::uint32_t done = 0; done < n;) {
-                std::uint32_t got = 0;
-                ReadOrThrow(*open_, path, data + done, n - done, got);
-                if (got == 0) throw FileError(FileCause::EndOfFile, err::kHandleEof, path);
-                done += got;
-            }
-            data += n;
-            offset += n;
-            size -= n;
-        }
-        partStart += part.length;
-    }
-    if (size != 0) {
-        const std::string path = parts.empty() ? std::string() : FolderPrefix(platform_, parts.back().folder) + parts.back().name;
-        throw FileError(FileCause::EndOfFile, err::kHandleEof, path);
-    }
-}
-
 const char* RebuiltNotExactText(const SetInfo& set) {
     return set.hasChecksums ? texts::kRebuiltNotExact : texts::kRebuiltNotAsRecorded;
-}
-
-std::vector<std::string> RecoveryFilesOf(Platform& platform, const RejoinJob& job) {
-    std::vector<std::string> folders{job.infoFolder};
-    folders.insert(folders.end(), job.laterFolders.begin(), job.laterFolders.end());
-    std::vector<std::string> paths;
-    const bool exact = platform.CaseSensitiveNames();
-    for (const std::string& folder : folders) {
-        std::vector<FolderEntry> entries;
-        if (platform.ListFolder(folder, entries) != err::kNone) continue;
-        std::sort(entries.begin(), entries.end(),
-                  [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-        for (const FolderEntry& e : entries) {
-            if (!e.isFolder && par2::IsRecoveryFileOf(e.name, job.set.name, exact)) {
-                paths.push_back(FolderPrefix(platform, folder) + e.name);
-            }
-        }
-    }
-    return paths;
-}
-
-RecoveryFilesSummary SummarizeRecoveryFiles(Platform& platform, const RejoinJob& job) {
-    RecoveryFilesSummary summary;
-    const std::vector<std::string> paths = RecoveryFilesOf(platform, job);
-    summary.files = static_cast<std::uint32_t>(paths.size());
-    for (const par2::RecoverySet& s : par2::ReadRecoveryFiles(platform, paths, false, nullptr)) {
-        std::uint64_t widest = 0;
-        for (const par2::FileDescription& d : s.descriptions) {
-            std::uint64_t index = 0;
-            if (IsPieceOf(d.name, job.set.name, true, &index)) widest = std::max(widest, s.SlicesOf(d.length));
-        }
-        if (widest == 0 || s.recovery.size() <= summary.blocks) continue;
-        summary.blocks = static_cast<std::uint32_t>(s.recovery.size());
-        summary.wholePieces = static_cast<std::uint32_t>(s.recovery.size() / widest);
-        summary.slicesPerPiece = static_cast<std::uint32_t>(std::min<std::uint64_t>(widest, UINT32_MAX));
-    }
-    return summary;
 }
 
 SetRepair::SetRepair(const RejoinJob& job, Platform& platform, std::function<void()> checkpoint,
@@ -141,80 +61,6 @@ SetRepair::SetRepair(const RejoinJob& job, Platform& platform, std::function<voi
 }
 
 SetRepair::~SetRepair() = default;
-
-namespace {
-
-std::uint64_t LengthOf(const std::vector<PiecePart>& parts) {
-    std::uint64_t total = 0;
-    for (const PiecePart& p : parts) total += p.length;
-    return total;
-}
-
-// The piece size a recovery set's descriptions give a set that records
-// none: from any piece but the last its length, from the last what is left
-// for the others. 0 when they give none that makes a plan of the set.
-std::uint32_t PieceSizeFrom(const par2::RecoverySet& s, const SetInfo& set) {
-    const std::uint32_t count = set.pieceCount;
-    for (const par2::FileDescription& d : s.descriptions) {
-        std::uint64_t index = 0;
-        if (!IsPieceOf(d.name, set.name, true, &index) || index >= count) continue;
-        std::uint64_t size = d.length;
-        if (count == 1) return d.length == set.size ? MeasuredPieceSize(set.size, 1, d.length) : 0;
-        if (index + 1 == count) {
-            if (d.length > set.size || (set.size - d.length) % (count - 1) != 0) continue;
-            size = (set.size - d.length) / (count - 1);
-        }
-        const std::uint32_t measured = MeasuredPieceSize(set.size, count, size);
-        if (measured != 0 && PieceLength(set.size, count, measured, static_cast<std::uint32_t>(index)) == d.length) {
-            return measured;
-        }
-    }
-    return 0;
-}
-
-std::vector<std::string> FoldersOf(const RejoinJob& job) {
-    std::vector<std::string> folders{job.infoFolder};
-    folders.insert(folders.end(), job.laterFolders.begin(), job.laterFolders.end());
-    return folders;
-}
-
-}  // namespace
-
-std::uint32_t SettlePieceSize(Platform& platform, const RejoinJob& job) {
-    const SetInfo& set = job.set;
-    const std::vector<std::string> folders = FoldersOf(job);
-    // The length of each piece present, wherever it is first found.
-    std::vector<std::optional<std::uint64_t>> lengths(set.pieceCount);
-    for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
-        for (const std::string& folder : folders) {
-            FileStatus status;
-            if (platform.Status(PieceName(platform, folder, set.name, i), status) == err::kNone &&
-                status.kind == FileKind::Regular) {
-                lengths[i] = status.size;
-                break;
-            }
-        }
-    }
-    std::vector<std::uint32_t> candidates;
-    if (lengths[0]) candidates.push_back(MeasuredPieceSize(set.size, set.pieceCount, *lengths[0]));
-    for (const par2::RecoverySet& s : par2::ReadRecoveryFiles(platform, RecoveryFilesOf(platform, job), false, nullptr)) {
-        candidates.push_back(PieceSizeFrom(s, set));
-    }
-    std::uint32_t best = 0;
-    int bestAgree = 0;
-    for (std::uint32_t size : candidates) {
-        if (size == 0) continue;
-        int agree = 0;
-        for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
-            if (lengths[i] && *lengths[i] == PieceLength(set.size, set.pieceCount, size, i)) ++agree;
-        }
-        if (best == 0 || agree > bestAgree) {
-            best = size;
-            bestAgree = agree;
-        }
-    }
-    return best;
-}
 
 bool SetRepair::Load() {
     state_->sets = par2::ReadRecoveryFiles(platform_, RecoveryFilesOf(platform_, job_), true, checkpoint_);
@@ -236,7 +82,7 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
 
     // Where each piece lies: as read, or for a bad one, its file wherever it
     // is first found (a piece damaged or cut short still has slices to give).
-    const std::vector<std::string> folders = FoldersOf(job_);
+    const std::vector<std::string> folders = SetFolders(job_);
     const auto locate = [&](const std::string& name) {
         std::vector<PiecePart> at;
         for (const std::string& folder : folders) {
@@ -260,7 +106,7 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
     std::vector<std::optional<par2::Hash>> headOf(count);
     std::vector<bool> headRead(count, false);
     const auto matches = [&](std::uint32_t i, const par2::FileDescription& d) {
-        if (where[i].empty() || LengthOf(where[i]) != d.length) return false;
+        if (where[i].empty() || PartsLength(where[i]) != d.length) return false;
         if (!headRead[i]) {
             headRead[i] = true;
             std::vector<unsigned char> head(static_cast<std::size_t>(std::min(d.length, kHeadSize)));
@@ -416,7 +262,7 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
         if (!at.checks || k >= at.checks->size()) return false;
         const std::uint64_t start = k * set.sliceSize;
         const std::uint64_t n = std::min(set.sliceSize, at.description->length - start);
-        if (LengthOf(at.parts) < start + n) return false;
+        if (PartsLength(at.parts) < start + n) return false;
         std::uint32_t crc = 0;
         try {
             for (std::uint64_t done = 0; done < n;) {
@@ -500,17 +346,9 @@ RecoveryState SetRepair::Assess(const std::vector<bool>& bad, const PieceParts& 
         return result;
     }
 
-    // The lost slices from the recovery slices: a square system over the
-    // field, from rows that are independent, made one at a time.
-    const std::size_t unknowns = st.lost.size();
-    result.canRebuild = gf16::SelectAndInvert(
-        set.recovery.size(), unknowns,
-        [&](std::size_t r, std::uint16_t* cells) {
-            for (std::size_t u = 0; u < unknowns; ++u) {
-                cells[u] = gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(st.lost[u])), set.recovery[r].exponent);
-            }
-        },
-        st.used, st.inverse, checkpoint_);
+    std::vector<std::uint32_t> exponents;
+    for (const par2::RecoverySlice& r : set.recovery) exponents.push_back(r.exponent);
+    result.canRebuild = par2::SolveLost(st.lost, exponents, st.used, st.inverse, checkpoint_);
     return result;
 }
 
@@ -538,7 +376,6 @@ void SetRepair::Rebuild(RebuildTarget& target) {
             inputSlice.push_back(at.firstSlice + k);
         }
     }
-    const std::size_t knownCount = inputs.size();
     for (std::size_t t : st.used) {
         const par2::RecoverySlice& r = set.recovery[t];
         par2::SliceSource s;
@@ -551,19 +388,9 @@ void SetRepair::Rebuild(RebuildTarget& target) {
         };
         inputs.push_back(std::move(s));
     }
-    // What each recovery slice used lacks of the intact slices' share:
-    // recovery t + sum over intact g of constant(g)^e(t) × slice g; the
-    // inverse then turns those into the lost slices.
-    const std::size_t used = st.used.size();
-    gf16::Matrix factors(used, inputs.size());
-    for (std::size_t t = 0; t < used; ++t) {
-        const std::uint32_t e = set.recovery[st.used[t]].exponent;
-        for (std::size_t k = 0; k < knownCount; ++k) {
-            factors.at(t, k) = gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(inputSlice[k])), e);
-        }
-        factors.at(t, knownCount + t) = 1;
-        if (checkpoint_) checkpoint_();
-    }
+    std::vector<std::uint32_t> usedExponents;
+    for (std::size_t t : st.used) usedExponents.push_back(set.recovery[t].exponent);
+    const gf16::Matrix factors = par2::RebuildFactors(inputSlice, usedExponents, checkpoint_);
     // Which file and slice each output is.
     const std::size_t outputs = st.lost.size();
     std::vector<const State::FileAt*> outFile(outputs);

@@ -11,37 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/io/PartsReader.h"
+#include "engine/io/RecoveryFiles.h"
 #include "engine/job/Host.h"
 #include "engine/job/Job.h"
 #include "engine/base/Md5.h"
 #include "engine/par2/Compute.h"
 
 namespace engine {
-
-// Where a piece's bytes were found: one part, or a part on each disk it was
-// cut across.
-struct PiecePart {
-    std::string folder;
-    std::string name;
-    std::uint64_t length = 0;
-};
-using PieceParts = std::vector<std::vector<PiecePart>>;
-
-// Reads files kept in parts, one file open at a time.
-class PartsReader {
-public:
-    explicit PartsReader(Platform& platform);
-    ~PartsReader();
-    // Fills `data` with [offset, offset + size) of the parts put end to end,
-    // or throws FileError.
-    void Read(const std::vector<PiecePart>& parts, std::uint64_t offset, unsigned char* data, std::uint32_t size);
-    void Close();
-
-private:
-    Platform& platform_;
-    std::string openPath_;
-    std::unique_ptr<File> open_;
-};
 
 // A rebuilt byte that would lie outside its piece: refused, never written.
 struct RebuiltOutOfRange {
@@ -58,25 +35,6 @@ public:
     virtual ~RebuildTarget() = default;
     virtual void Write(std::uint32_t piece, std::uint64_t offset, const unsigned char* data, std::uint32_t size) = 0;
 };
-
-// The recovery files of the set, in its folders.
-std::vector<std::string> RecoveryFilesOf(Platform& platform, const RejoinJob& job);
-
-// What the recovery files beside a set hold, read without checking every
-// slice (as `info` shows it).
-struct RecoveryFilesSummary {
-    std::uint32_t files = 0;
-    std::uint32_t blocks = 0;
-    std::uint32_t wholePieces = 0;
-    std::uint32_t slicesPerPiece = 1;  // of the widest piece
-};
-RecoveryFilesSummary SummarizeRecoveryFiles(Platform& platform, const RejoinJob& job);
-
-
-// The piece size of a set that records none, where piece 0 cannot give it
-// (missing, or cut): the one that the most pieces present agree with, of
-// piece 0's and the recovery files' descriptions. 0 when none fits.
-std::uint32_t SettlePieceSize(Platform& platform, const RejoinJob& job);
 
 class SetRepair {
 public:

@@ -70,6 +70,14 @@ struct RejoinJob {
     DriveType driveType = DriveType::Unknown;
 };
 
+// The folders a set's pieces are looked for in, in order: the info file's,
+// then the later disks' copies.
+inline std::vector<std::string> SetFolders(const RejoinJob& job) {
+    std::vector<std::string> folders{job.infoFolder};
+    folders.insert(folders.end(), job.laterFolders.begin(), job.laterFolders.end());
+    return folders;
+}
+
 // A verification reads a set as a rejoin does, into nothing.
 struct VerifyJob {
     RejoinJob set;

@@ -7,6 +7,7 @@
 #include "engine/par2/Packets.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/io/PieceReader.h"
+#include "engine/io/RecoveryMaker.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/ops/Rejoin.h"
 #include "engine/io/SetRepair.h"

@@ -97,9 +97,7 @@ private:
 
 bool Rejoiner::IsInput(const std::string& path) {
     if (SameFile(platform_, path, job_.infoPath)) return true;
-    std::vector<std::string> folders{job_.infoFolder};
-    folders.insert(folders.end(), job_.laterFolders.begin(), job_.laterFolders.end());
-    for (const std::string& folder : folders) {
+    for (const std::string& folder : SetFolders(job_)) {
         for (std::uint32_t i = 0; i < job_.set.pieceCount; ++i) {
             if (SameFile(platform_, path, PieceName(platform_, folder, job_.set.name, i))) return true;
         }

@@ -20,6 +20,9 @@ using Hash = Md5Digest;
 // A set of input slices gets one constant each, and there are this many.
 inline constexpr std::uint32_t kMaxInputSlices = 32768;
 inline constexpr std::uint64_t kHeaderSize = 64;
+// Every packet starts with the magic; its type is 16 bytes.
+inline constexpr unsigned char kPacketMagic[8] = {'P', 'A', 'R', '2', 0, 'P', 'K', 'T'};
+inline constexpr std::size_t kPacketTypeSize = 16;
 // A recovery slice packet: the header, the exponent, the slice.
 inline constexpr std::uint64_t kRecoveryOverhead = kHeaderSize + 4;
 

@@ -1,0 +1,117 @@
+// The split's run, cut by concern: its body (Split.cpp), the destination
+// and its disks (SplitDisks.cpp), and the set that may exist already there
+// (SplitExisting.cpp). Only the split's own files include this.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/base/Checksum.h"
+#include "engine/base/FileErrors.h"
+#include "engine/base/Names.h"
+#include "engine/base/Platform.h"
+#include "engine/base/TransferBuffer.h"
+#include "engine/io/RunOutputs.h"
+#include "engine/job/Context.h"
+#include "engine/job/Job.h"
+
+namespace engine::splitting {
+
+inline constexpr OpenMode kSourceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
+inline constexpr OpenMode kPieceMode{Access::Write, Share::ReadWrite, Creation::CreateNew, true};
+inline constexpr OpenMode kSmallFileMode{Access::ReadWrite, Share::None, Creation::CreateNew, false};
+// A creation the user retries this often without success is given up.
+inline constexpr int kMaxRetries = 100;
+// And so is a disk prompt answered this often without a usable new disk,
+// or a question about Go.bat answered with names that cannot be used.
+inline constexpr int kMaxDiskPrompts = 100;
+inline constexpr int kMaxBatchQuestions = 100;
+// A Go.bat names its set's first piece within its first line.
+inline constexpr std::uint32_t kBatchProbe = 4096;
+
+class Splitter {
+public:
+    Splitter(const SplitJob& job, OperationContext& ctx)
+        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), outputs_(ctx.platform) {}
+
+    Outcome Run();
+
+private:
+    [[noreturn]] void Abort(const FileError& failure);
+    std::string PathOf(const std::string& name) const { return FolderPrefix(platform_, job_.destinationFolder) + name; }
+    void OpenDestination();
+    void SwitchDisk();
+    void FlushDestination();
+    void EraseDestination();
+    void EraseInside(const std::string& folder, bool top);
+    bool RejoinsThisSet(const std::string& name);
+    std::string ExistingSetFile();
+    void ConfirmReplacing();
+    bool Rename(const std::string& chosen);
+    void ChooseBatchName();
+    void CreateWithRetry(const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file);
+    void ClearOldSet();
+    void RemoveStale();
+    void WriteWhole(const std::string& name, const std::string& bytes);
+    void Publish(const std::string& name, const std::string& bytes);
+    std::string InfoBytes(bool checksums) const;
+    std::string BatchBytes() const;
+    std::uint32_t MoveLoad(std::uint32_t size);
+    void WriteSlice(const unsigned char* data, std::uint32_t size);
+    FileError WriteFailure(ErrorCode code, std::uint32_t written) const;
+    bool IsDiskChange(const FileError& failure);
+    void ChangeDisk(const unsigned char* data, std::uint32_t size, std::uint32_t stored);
+    void AwaitNewDisk();
+    void CopyPiece(std::uint32_t index);
+    void FlushPieces();
+    void MakeRecoveryFiles();
+    void ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size);
+    void CheckSourceUnchanged();
+    void CloseAll();
+    // What the run's progress counts: the pieces' bytes, and as many again
+    // for the recovery data (which reads them all once more).
+    std::uint64_t RunWork() const { return job_.recovery.empty() ? job_.sourceSize : 2 * job_.sourceSize; }
+    OpenMode WithPermissions(OpenMode mode) const {
+        mode.permissions = permissions_;
+        return mode;
+    }
+
+    // A copy: the user may choose another name for the set at the start.
+    SplitJob job_;
+    OperationContext& ctx_;
+    Platform& platform_;
+    Prompts& prompts_;
+    // In this order: the files close before the outputs are removed, and
+    // those go while the set is still claimed and its folder still open.
+    std::unique_ptr<Folder> folder_;
+    std::unique_ptr<Lock> lock_;
+    RunOutputs outputs_;
+    std::unique_ptr<File> source_;
+    std::unique_ptr<File> piece_;
+
+    bool removable_ = false;
+    std::string volume_;
+    bool volumeKnown_ = false;
+    std::uint32_t bufferSize_ = 0;
+    TransferBuffer buffer_;
+    std::uint64_t processed_ = 0;
+    FileStatus sourceAtStart_;
+    std::uint32_t permissions_ = 0;
+    std::string infoName_;
+    std::string batchName_ = "Go.bat";
+    std::string pieceName_;
+    ChecksumState whole_;
+    ChecksumState pieceSum_;
+    std::vector<Checksum> sums_;
+    // The names this run made on each disk taken out of the drive, and on
+    // the one in it.
+    std::vector<std::vector<std::string>> leftOnDisks_;
+    std::vector<std::string> onThisDisk_;
+    // Pieces written and closed, not yet flushed: they are flushed together,
+    // once the disk has had time to take most of them.
+    std::vector<std::pair<std::string, FileId>> unflushed_;
+};
+
+}  // namespace engine::splitting
