@@ -185,7 +185,7 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     if (store_.EnsureFolder(store_.record().startupFolder, texts::kCreateStartupCaption, *this) ==
         settings::FolderCheck::Refused) {
         store_.record().startupFolder = "c:\\";
-        platform_.SetCurrentFolder("c:\\");
+        static_cast<void>(platform_.SetCurrentFolder("c:\\"));  // the root is there, or nothing better is
     }
     return TRUE;
 }
@@ -382,7 +382,10 @@ bool CHalvardDlg::StartOperation() {
     request.size.customText = CustomSizeText();
     if (form_.split()) request.recoveryPercent = static_cast<std::uint32_t>(store_.record().recoveryPercent);
     const engine::EngineSettings settings = store_.ForEngine();
-    const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
+    engine::Prepared prepared;
+    const bool split = form_.split();
+    if (!controller_.Prepare(request, settings, prepared)) return true;  // a check or run is under way
+    if (form_.split() != split) return true;  // the mode changed while the checks looked
     if (!prepared.workingFolderUsed.empty()) UseWorkingFolder(prepared.workingFolderUsed);
     if (prepared.sourceSizeKnown && form_.split()) ShowSourceSize(prepared.sourceSize);
     if (!prepared.ok) {

@@ -185,6 +185,12 @@ private:
     window::ScopedIcon smallIcon_;
     std::uint32_t lastPieceSize_ = 0;  // of the split running or last run
     // The chosen file's size, as last measured, for the plan line.
+    // The source the recovery preview last measured.
+    struct {
+        std::string path;
+        bool known = false;
+        std::uint64_t size = 0;
+    } roomSource_;
     std::uint64_t sourceSize_ = 0;
     bool sourceSizeKnown_ = false;
     // The user chose the rejoin's destination (now or at an earlier start).

@@ -81,7 +81,8 @@ void CHalvardDlg::RunOnSet(engine::Mode mode, const wchar_t* title) {
     const int percent = store_.record().recoveryPercent;
     request.recoveryPercent = static_cast<std::uint32_t>(percent > 0 ? percent : kDefaultProtectPercent);
     const engine::EngineSettings settings = store_.ForEngine();
-    const engine::Prepared prepared = engine::PrepareJob(request, platform_, settings);
+    engine::Prepared prepared;
+    if (!controller_.Prepare(request, settings, prepared)) return;
     if (!prepared.ok) {
         if (!prepared.refusal.silent) Tell(engine::RefusalMessage(prepared.refusal), prepared.refusal.caption);
         return;

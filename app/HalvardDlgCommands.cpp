@@ -25,12 +25,19 @@ using window::Compact;
 
 std::string CHalvardDlg::RecoveryRoomText(std::uint32_t percent) {
     if (percent == 0 || !form_.split()) return std::string();
-    engine::FileStatus status;
     const std::string source = Text(IDC_SOURCE_PATH);
-    if (source.empty() || platform_.Status(source, status) != engine::err::kNone ||
-        status.kind != engine::FileKind::Regular) {
-        return std::string();
+    // The source's size is looked up once for its path, not on every edit
+    // of the percentage: the file may lie on a slow disk.
+    if (source != roomSource_.path) {
+        engine::FileStatus status;
+        roomSource_.path = source;
+        roomSource_.known = !source.empty() && platform_.Status(source, status) == engine::err::kNone &&
+                            status.kind == engine::FileKind::Regular;
+        roomSource_.size = roomSource_.known ? status.size : 0;
     }
+    if (!roomSource_.known) return std::string();
+    engine::FileStatus status;
+    status.size = roomSource_.size;
     engine::SizeChoice size = form_.size();
     size.customText = CustomSizeText();
     std::uint32_t pieceSize = 0;

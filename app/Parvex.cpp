@@ -87,9 +87,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     DWORD registration = 0;
     {
         app::CHalvardDlg dialog(line);
-        if (line.automation) {
-            CoRegisterClassObject(app::kClsidHalvardApplication, app::AutomationFactory(&dialog),
-                                  CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &registration);
+        // A client that started this program waits for the class until its
+        // own timeout: one that cannot be offered ends the program at once,
+        // so that the client's call fails now and says why.
+        if (line.automation && FAILED(CoRegisterClassObject(app::kClsidHalvardApplication,
+                                                           app::AutomationFactory(&dialog), CLSCTX_LOCAL_SERVER,
+                                                           REGCLS_SINGLEUSE, &registration))) {
+            registration = 0;
+            app::AutomationFactory(nullptr);
+            OleUninitialize();
+            return 1;
         }
         dialog.DoModal(nullptr);
         if (registration) CoRevokeClassObject(registration);

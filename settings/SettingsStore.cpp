@@ -47,12 +47,14 @@ void SettingsStore::ConstructWithDefaults() {
     Load();
     if (record_.workingFolder.empty()) record_.workingFolder = record_.installedPath + "\\Working";
     if (record_.startupFolder.empty()) record_.startupFolder = record_.installedPath + "\\Startup";
-    folders_.SetCurrentFolder(record_.startupFolder);
+    // The startup folder is where choosers open; one that is gone leaves
+    // the current folder as it was, which serves as well.
+    static_cast<void>(folders_.SetCurrentFolder(record_.startupFolder));
 }
 
 void SettingsStore::Reload() {
     Load();
-    if (!record_.startupFolder.empty()) folders_.SetCurrentFolder(record_.startupFolder);
+    if (!record_.startupFolder.empty()) static_cast<void>(folders_.SetCurrentFolder(record_.startupFolder));
 }
 
 FolderCheck SettingsStore::EnsureFolder(const std::string& path, const std::string& caption,

@@ -219,6 +219,38 @@ TEST_F(Controller, AStoppedRunNeverRemovesAnEarlierRunsFiles) {
     EXPECT_EQ(Joined(3), source);
 }
 
+// The start checks run on the worker while the window keeps pumping its
+// messages: a check held up by a slow disk does not hold up the window.
+TEST_F(Controller, TheStartChecksRunOnTheWorkerWhileTheWindowPumps) {
+    std::atomic<bool> checking{false}, released{false};
+    std::thread::id checker;
+    fs.onStatus = [&] {
+        if (released) return;
+        checker = std::this_thread::get_id();
+        checking = true;
+        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    bool pumpedWhileChecking = false, secondRefused = false, cancelTaken = false;
+    host.onPump = [&] {
+        if (!checking || released) return;
+        pumpedWhileChecking = true;
+        // Meanwhile another start is refused, and Cancel has nothing to ask.
+        Prepared other;
+        secondRefused = !controller.Prepare(request, settings, other);
+        cancelTaken = controller.OnCancel() && host.texts().empty();
+        released = true;
+    };
+    Prepared prepared;
+    ASSERT_TRUE(controller.Prepare(request, settings, prepared));
+    EXPECT_TRUE(prepared.ok);
+    EXPECT_TRUE(pumpedWhileChecking);
+    EXPECT_NE(checker, std::this_thread::get_id());
+    EXPECT_TRUE(secondRefused);
+    EXPECT_TRUE(cancelTaken);
+    fs.onStatus = nullptr;
+}
+
+
 struct StartCase {
     const char* what;
     std::function<void(support::SplitCase&)> arrange;

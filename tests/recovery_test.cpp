@@ -9,6 +9,7 @@
 #include "engine/par2/Compute.h"
 #include "engine/par2/Packets.h"
 #include "engine/set/RecoveryPlan.h"
+#include "engine/base/Format.h"
 #include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 #include "support/TestName.h"
@@ -403,6 +404,21 @@ TEST_F(RecoveryFixture, ProtectRemakesTheRecoveryFilesOfAnIntactSetOnly) {
     request.mode = Mode::Protect;
     request.sourceText = Info();
     EXPECT_NE(Run(), Outcome::Completed);
+}
+
+// Protect at 10 % over a set made at 20 %: the old second volume goes. One
+// that cannot be removed is named and the run fails, the new files kept.
+TEST_F(RecoveryFixture, AnOldRecoveryFileThatStaysIsNamedAndTheProtectFails) {
+    fs.AddFault({fake::Op::Delete, "film.mkv.vol1+1.par2", engine::err::kAccessDenied});
+    request = StartRequest{};
+    request.mode = Mode::Protect;
+    request.sourceText = Info();
+    request.recoveryPercent = 10;
+    EXPECT_EQ(Run(), Outcome::Failed);
+    EXPECT_EQ(host.texts().back(), Fill(texts::kStaleRecoveryFile, Volume(1))) << host.texts().back();
+    EXPECT_TRUE(fs.HasFile("E:\\parts\\film.mkv.par2"));
+    EXPECT_TRUE(fs.HasFile(Volume(0)));
+    ExpectIdle();
 }
 
 TEST_F(RecoveryFixture, RecoveryDataTakesRoomAndNamesThatTheChecksCountIn) {

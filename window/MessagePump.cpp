@@ -2,6 +2,10 @@
 
 namespace window {
 
+namespace {
+constexpr DWORD kPollMs = 20;
+}  // namespace
+
 void PumpUntil(HWND dialog, HANDLE event, const std::function<bool()>& done) {
     bool quit = false;
     int quitCode = 0;
@@ -24,7 +28,9 @@ void PumpUntil(HWND dialog, HANDLE event, const std::function<bool()>& done) {
             }
         }
         if (done()) break;
-        MsgWaitForMultipleObjectsEx(event ? 1 : 0, event ? &event : nullptr, INFINITE, QS_ALLINPUT,
+        // Without an event (the system had none to give) the work's end is
+        // looked for again at short intervals instead of waited for.
+        MsgWaitForMultipleObjectsEx(event ? 1 : 0, event ? &event : nullptr, event ? INFINITE : kPollMs, QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);
     }
     if (quit) PostQuitMessage(quitCode);

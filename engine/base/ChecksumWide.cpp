@@ -1,5 +1,5 @@
 // xxHash's XXH3 built once more for processors with AVX2, chosen at run time
-// (engine/Checksum.cpp): twice as fast as the build for every x86 processor,
+// (engine/base/Checksum.cpp): twice as fast as the build for every x86 processor,
 // and the same checksum to the bit, as xxHash promises for all its builds.
 #include "engine/base/ChecksumWide.h"
 

@@ -20,7 +20,16 @@
 
 namespace engine {
 
-using ErrorCode = std::uint32_t;  // 0 means success
+// A system error code, 0 for success. A result that is dropped is a fault
+// the compiler finds: use it, or say with a cast to void why it may go.
+class [[nodiscard]] ErrorCode {
+public:
+    constexpr ErrorCode(std::uint32_t code = 0) : code_(code) {}
+    constexpr operator std::uint32_t() const { return code_; }
+
+private:
+    std::uint32_t code_;
+};
 
 namespace err {
 inline constexpr ErrorCode kNone = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/base/Checksum.h"
+#include "engine/base/FileErrors.h"
 #include "engine/base/Names.h"
 #include "engine/set/PiecePlan.h"
 
@@ -48,7 +49,8 @@ ErrorCode ClaimSet(Folder& folder, const std::string& setName, std::unique_ptr<L
     std::vector<FolderEntry> entries;
     if (folder.List(entries) == err::kNone) {
         for (const FolderEntry& entry : entries) {
-            if (!entry.isFolder && IsTemporaryOf(entry.name, setName)) folder.Delete(entry.name);
+            // One that stays is a crashed run's still, for the next run to take.
+            if (!entry.isFolder && IsTemporaryOf(entry.name, setName)) static_cast<void>(folder.Delete(entry.name));
         }
     }
     return err::kNone;
@@ -72,8 +74,18 @@ ErrorCode RunOutputs::Create(Folder& folder, const std::string& name, const Open
         file.reset();
         return code;
     }
+    return Track(folder, name, file);
+}
+
+// A file made is cleaned up by its identity: one whose identity cannot be
+// had is given up at once, so that none stays that no clean-up would find.
+ErrorCode RunOutputs::Track(Folder& folder, const std::string& name, std::unique_ptr<File>& file) {
     FileStatus made;
-    file->Status(made);
+    if (const ErrorCode code = file->Status(made)) {
+        CloseQuietly(file);
+        static_cast<void>(folder.Delete(name));  // made a moment ago by this run; the failure is what counts
+        return code;
+    }
     made_.push_back({&folder, name, made.id});
     return err::kNone;
 }
@@ -89,12 +101,7 @@ ErrorCode RunOutputs::CreateTemporary(Folder& folder, const std::string& setName
         std::snprintf(tail, sizeof tail, "%08x.tmp", (seed + 0x9E3779B9u * serial_++) & 0xFFFFFFFFu);
         name = TemporaryPrefix(setName) + tail;
         code = folder.Open(name, mode, file);
-        if (code == err::kNone) {
-            FileStatus made;
-            file->Status(made);
-            made_.push_back({&folder, name, made.id});
-            return code;
-        }
+        if (code == err::kNone) return Track(folder, name, file);
         file.reset();
         if (code != err::kFileExists && code != err::kAlreadyExists) return code;
     }

@@ -58,6 +58,7 @@ public:
     std::vector<std::string> Discard();
 
 private:
+    ErrorCode Track(Folder& folder, const std::string& name, std::unique_ptr<File>& file);
     struct Entry {
         Folder* folder;
         std::string name;

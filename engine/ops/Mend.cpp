@@ -8,6 +8,7 @@
 #include "engine/set/PiecePlan.h"
 #include "engine/io/PieceReader.h"
 #include "engine/io/RecoveryMaker.h"
+#include "engine/io/RecoveryOutputs.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/ops/Rejoin.h"
 #include "engine/io/SetRepair.h"
@@ -108,7 +109,7 @@ void Repairer::Prove(Rebuilt& r, SetRepair& repair) {
     } catch (const FileError& failure) {
         Fail(StandardFileText(failure.cause, r.path));
     }
-    back->Close();
+    static_cast<void>(back->Close());  // read only: what counts is what was read
     const bool exact = now == length && done == length && md5->Final() == repair.RecordedMd5(r.piece) &&
                        (!job_.set.hasChecksums || sum.Digest() == job_.set.pieces[r.piece]);
     if (!exact) Fail(Fill(RebuiltNotExactText(job_.set), r.path));
@@ -184,32 +185,17 @@ Outcome Repairer::Run() {
     return outcome;
 }
 
-class Protector : public RecoveryFiles {
+class Protector {
 public:
     Protector(const ProtectJob& job, OperationContext& ctx)
         : job_(job), set(job.set), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts),
-          claim_(ctx.platform, ctx.prompts), outputs_(ctx.platform), parts_(ctx.platform) {}
+          claim_(ctx.platform, ctx.prompts), outputs_(ctx.platform), parts_(ctx.platform),
+          out_(outputs_,
+               {[this]() -> Folder& { return *folder_; },
+                [this](const std::string& name) { return FolderPrefix(platform_, set.infoFolder) + name; }},
+               set.set.name, RecoveryOutputs::Naming::AtTheEnd) {}
 
     Outcome Run();
-    File& Create(std::size_t which, const std::string& name, std::uint64_t size) override {
-        if (which >= files_.size()) {
-            files_.resize(which + 1);
-            names_.resize(which + 1);
-            temporaries_.resize(which + 1);
-        }
-        names_[which] = name;
-        const std::string path = FolderPrefix(platform_, set.infoFolder) + name;
-        if (const ErrorCode code = outputs_.CreateTemporary(*folder_, set.set.name, temporaries_[which], files_[which])) {
-            throw FileError(code, path);
-        }
-        files_[which]->Reserve(size);
-        return *files_[which];
-    }
-    void Complete(std::size_t which) override {
-        const std::string path = FolderPrefix(platform_, set.infoFolder) + names_[which];
-        if (const ErrorCode code = files_[which]->Flush()) throw FileError(code, path);
-        CloseOrThrow(files_[which], path);
-    }
 
 private:
     [[noreturn]] void Fail(const std::string& text) {
@@ -227,8 +213,7 @@ private:
     PartsReader parts_;
     std::unique_ptr<Folder> owned_;
     Folder* folder_ = nullptr;
-    std::vector<std::string> names_, temporaries_;
-    std::vector<std::unique_ptr<File>> files_;
+    RecoveryOutputs out_;
 };
 
 Outcome Protector::Run() {
@@ -256,7 +241,7 @@ Outcome Protector::Run() {
         };
         try {
             MakeRecovery(job_.recovery, set.set.name, set.set.size, set.set.pieceCount, reader.pieceSize(), read,
-                         set.set.hasChecksums ? &set.set.pieces : nullptr, platform_, *this, progress);
+                         set.set.hasChecksums ? &set.set.pieces : nullptr, platform_, out_, progress);
         } catch (const PieceNotAsRecorded& changed) {
             Fail(Fill(texts::kPieceNotAsRecorded, PieceName(platform_, set.infoFolder, set.set.name, changed.index)));
         } catch (const FileError& failure) {
@@ -266,20 +251,29 @@ Outcome Protector::Run() {
         // The new files take their names; recovery files of the set that
         // they do not replace describe it no longer and go.
         std::vector<FolderEntry> entries;
-        folder_->List(entries);
-        for (std::size_t i = 0; i < names_.size(); ++i) {
-            if (const ErrorCode code = outputs_.Publish(*folder_, temporaries_[i], names_[i])) {
-                Fail(StandardFileText(CauseFromCode(code), FolderPrefix(platform_, set.infoFolder) + names_[i]));
-            }
+        if (const ErrorCode code = folder_->List(entries)) Fail(StandardFileText(CauseFromCode(code), set.infoFolder));
+        try {
+            out_.PublishAll();
+        } catch (const FileError& failure) {
+            Fail(StandardFileText(failure.cause, failure.path));
         }
+        const std::vector<std::string>& names = out_.names();
+        std::string stale;
         for (const FolderEntry& e : entries) {
             if (e.isFolder || !par2::IsRecoveryFileOf(e.name, set.set.name, platform_.CaseSensitiveNames())) continue;
-            if (std::find(names_.begin(), names_.end(), e.name) == names_.end()) folder_->Delete(e.name);
+            if (std::find(names.begin(), names.end(), e.name) != names.end()) continue;
+            const ErrorCode removed = folder_->Delete(e.name);
+            if (removed != err::kNone && removed != err::kFileNotFound && stale.empty()) {
+                stale = FolderPrefix(platform_, set.infoFolder) + e.name;
+            }
         }
         if (const ErrorCode code = folder_->Flush()) Fail(StandardFileText(CauseFromCode(code), set.infoPath));
+        // The new files are complete and stay; an old one left beside them
+        // makes the run a failure the user must finish by hand.
         outputs_.Keep();
+        if (!stale.empty()) Fail(Fill(texts::kStaleRecoveryFile, stale));
     });
-    for (auto& f : files_) CloseQuietly(f);
+    out_.DropUnfinished();
     const std::vector<std::string> kept = outputs_.Discard();
     if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
     return outcome;

@@ -166,7 +166,7 @@ void Rejoiner::RemoveSet(const PieceReader& reader) {
             std::string head(4096, '\0');
             std::uint32_t got = 0;
             const bool read = batch->Read(head.data(), static_cast<std::uint32_t>(head.size()), got) == err::kNone;
-            batch->Close();
+            static_cast<void>(batch->Close());  // read only
             head.resize(got);
             if (read && BatchRejoins(platform_, head, job_.set.name)) {
                 const ErrorCode removed = folder->Delete("Go.bat");
@@ -182,7 +182,9 @@ void Rejoiner::RemoveSet(const PieceReader& reader) {
         const ErrorCode removed = platform_.Delete(path);
         if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) failed = path;
     }
-    if (folder) folder->Flush();
+    // The pieces are gone or not; that their removal is on the disk only
+    // decides whether they come back after a power loss.
+    if (folder) static_cast<void>(folder->Flush());
     if (!failed.empty()) prompts_.Tell(Fill(texts::kNotRemoved, failed));
 }
 
@@ -266,7 +268,7 @@ void Rejoiner::ProveRebuilt(SetRepair& repair, Folder& folder, const std::string
         }
     }
     if (set.hasChecksums && whole.Digest() != set.whole) Fail(Fill(texts::kWholeDamaged, job_.infoPath));
-    back->Close();
+    static_cast<void>(back->Close());  // read only: what counts is what was read
 }
 
 Outcome Rejoiner::Run() {
@@ -293,7 +295,7 @@ Outcome Rejoiner::Run() {
                 outputs_.CreateTemporary(*folder, outputName_, temporary, file_, OutputPermissions())) {
             Fail(StandardFileText(CauseFromCode(code), outputPath_));
         }
-        file_->Reserve(job_.set.size);
+        static_cast<void>(file_->Reserve(job_.set.size));  // room asked ahead; the writes say if it lacks
         PieceReader reader(job_, ctx_);
         // With recovery files beside the set, the pieces that are wrong are
         // rebuilt into the output once the others are in place.

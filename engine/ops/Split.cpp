@@ -11,6 +11,7 @@
 #include "engine/par2/Packets.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/io/RecoveryMaker.h"
+#include "engine/io/RecoveryOutputs.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/io/RunOutputs.h"
@@ -89,7 +90,7 @@ void Splitter::Publish(const std::string& name, const std::string& bytes) {
                 failure = FileError(written.cause, written.code, PathOf(name));
             }
             file.reset();
-            folder_->Delete(temporary);
+            static_cast<void>(folder_->Delete(temporary));  // a temporary of the set: its next run removes it
         }
         if (attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
         FlushPieces();
@@ -147,7 +148,8 @@ void Splitter::CopyPiece(std::uint32_t index) {
     // On a disk that may fill up and be changed, room set aside would stay
     // taken on the old one.
     if (!removable_) {
-        piece_->Reserve(std::min<std::uint64_t>(job_.pieceSize, job_.sourceSize - processed_));
+        // Room asked ahead; the writes say if it lacks.
+        static_cast<void>(piece_->Reserve(std::min<std::uint64_t>(job_.pieceSize, job_.sourceSize - processed_)));
     }
     pieceSum_.Reset();
     const FileError shorter(FileCause::EndOfFile, err::kHandleEof, job_.sourcePath);
@@ -169,7 +171,7 @@ void Splitter::CopyPiece(std::uint32_t index) {
         }
     }
     FileStatus made;
-    piece_->Status(made);
+    if (const ErrorCode code = piece_->Status(made)) Abort(FileError(code, PathOf(pieceName_)));
     try {
         CloseOrThrow(piece_, PathOf(pieceName_));
     } catch (const FileError& failure) {
@@ -217,48 +219,9 @@ void Splitter::ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t s
 void Splitter::MakeRecoveryFiles() {
     const RecoveryPlan& plan = job_.recovery;
     if (plan.empty()) return;
-    struct Output : RecoveryFiles {
-        explicit Output(Splitter& splitter) : s(splitter) {}
-        Splitter& s;
-        std::vector<std::string> names, temporaries;
-        std::vector<std::unique_ptr<File>> files;
-        std::size_t volumesDone = 0;
-
-        File& Create(std::size_t which, const std::string& name, std::uint64_t size) override {
-            if (which >= files.size()) {
-                files.resize(which + 1);
-                names.resize(which + 1);
-                temporaries.resize(which + 1);
-            }
-            names[which] = name;
-            if (const ErrorCode code = s.outputs_.CreateTemporary(*s.folder_, s.job_.sourceName, temporaries[which],
-                                                                  files[which], s.permissions_)) {
-                temporaries[which].clear();
-                throw FileError(code, s.PathOf(name));
-            }
-            if (!s.removable_) files[which]->Reserve(size);
-            return *files[which];
-        }
-        void Complete(std::size_t which) override {
-            const std::string path = s.PathOf(names[which]);
-            if (const ErrorCode code = files[which]->Flush()) throw FileError(code, path);
-            CloseOrThrow(files[which], path);
-            if (const ErrorCode code = s.outputs_.Publish(*s.folder_, temporaries[which], names[which])) {
-                throw FileError(code, path);
-            }
-            temporaries[which].clear();
-            if (which > 0) ++volumesDone;
-        }
-        // What was not complete goes, so that the next attempt starts clean.
-        void DropUnfinished() {
-            for (std::size_t i = 0; i < files.size(); ++i) {
-                CloseQuietly(files[i]);
-                if (!temporaries[i].empty()) s.folder_->Delete(temporaries[i]);
-                temporaries[i].clear();
-            }
-        }
-    };
-    Output out(*this);
+    RecoveryOutputs out(outputs_,
+                        {[this]() -> Folder& { return *folder_; }, [this](const std::string& name) { return PathOf(name); }},
+                        job_.sourceName, RecoveryOutputs::Naming::OnComplete, permissions_, !removable_);
     const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data, std::uint32_t size) {
         ReadSource(std::uint64_t{index} * job_.pieceSize + offset, data, size);
     };
@@ -272,7 +235,7 @@ void Splitter::MakeRecoveryFiles() {
     for (int attempt = 0;; ++attempt) {
         try {
             MakeRecovery(plan, job_.sourceName, job_.sourceSize, job_.pieceCount, job_.pieceSize, read, &sums_,
-                         platform_, out, progress, out.volumesDone);
+                         platform_, out, progress, out.volumesDone());
             FlushDestination();
             return;
         } catch (const PieceNotAsRecorded&) {

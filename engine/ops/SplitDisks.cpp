@@ -123,7 +123,9 @@ void Splitter::ChangeDisk(const unsigned char* data, std::uint32_t size, std::ui
         const auto keep = static_cast<std::uint32_t>(std::min<std::uint64_t>(room, size - stored));
         if (keep > 0) {
             std::uint32_t written = 0;
-            piece_->Write(data + stored, keep, written);
+            // A full disk may take less, and says so by `written`; the
+            // flush and close below prove what it kept.
+            static_cast<void>(piece_->Write(data + stored, keep, written));
             stored += std::min(written, keep);
         }
         // What the full disk keeps must be there: a piece that does not

@@ -19,7 +19,7 @@ bool Splitter::RejoinsThisSet(const std::string& name) {
     std::string head(kBatchProbe, '\0');
     std::uint32_t got = 0;
     const ErrorCode read = file->Read(head.data(), kBatchProbe, got);
-    file->Close();
+    static_cast<void>(file->Close());  // read only
     head.resize(got);
     return read == err::kNone && BatchRejoins(platform_, head, job_.sourceName);
 }

@@ -211,7 +211,7 @@ SetInfo ReadInfoFile(Platform& platform, const std::string& path) {
     std::uint32_t extra = 0;
     unsigned char probe = 0;
     ReadOrThrow(*file, path, &probe, 1, extra);
-    file->Close();
+    static_cast<void>(file->Close());  // read only
     if (got != bytes.size() || extra != 0) throw InvalidSplitInfo(path);
     return DecodeInfoFile(bytes, platform, path);
 }

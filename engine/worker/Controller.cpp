@@ -111,6 +111,24 @@ OperationController::~OperationController() {
     }
 }
 
+bool OperationController::Prepare(const StartRequest& request, const EngineSettings& settings, Prepared& prepared) {
+    if (running_) return false;
+    finished_ = false;
+    running_ = true;
+    preparing_ = true;
+    wait_.WorkerStarting();
+    worker_ = std::thread([this, &request, &settings, &prepared] {
+        prepared = PrepareJob(request, platform_, settings);
+        finished_ = true;
+        wait_.WorkerFinished();
+    });
+    wait_.WaitForWorker([this] { return finished_.load(); });
+    worker_.join();
+    preparing_ = false;
+    running_ = false;
+    return true;
+}
+
 bool OperationController::Run(const Job& job, const EngineSettings& settings) {
     if (running_) return false;  // one worker at a time
     gate_->Reset();
@@ -136,6 +154,8 @@ bool OperationController::OnCancel() {
     // A worker that has finished has nothing left to interrupt: the window
     // may close although the start has not quite returned.
     if (!running_ || finished_ || workDone_) return false;
+    // The checks only look and end soon; there is nothing to stop yet.
+    if (preparing_) return true;
 
     gate_->Pause();
     Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};

@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/ops/Prepare.h"
 #include "engine/ops/RunJob.h"
 
 namespace engine {
@@ -31,6 +32,11 @@ public:
     // snapshot the window reads when it likes), else to the host.
     OperationController(Platform& platform, Host& host, WorkerWait& wait, Progress* progress = nullptr);
     ~OperationController();
+
+    // Runs the start checks on a worker and waits for them while the window
+    // keeps working: they may walk a slow disk or a folder of many files.
+    // False, with nothing done, while another job or check runs.
+    bool Prepare(const StartRequest& request, const EngineSettings& settings, Prepared& prepared);
 
     // Runs the job on a worker and waits for it while the window keeps
     // working. False, with nothing done, while another job runs.
@@ -62,6 +68,7 @@ private:
     std::unique_ptr<WatchedEvents> events_;
     std::thread worker_;
     std::atomic<bool> running_{false};
+    std::atomic<bool> preparing_{false};
     std::atomic<bool> finished_{false};
     // The work is over; only its closing message may still be up.
     std::atomic<bool> workDone_{false};

@@ -81,7 +81,7 @@ public:
     ErrorCode Seek(std::uint64_t position) override {
         LARGE_INTEGER to;
         to.QuadPart = static_cast<LONGLONG>(position);
-        return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) ? err::kNone : GetLastError();
+        return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) ? err::kNone : ErrorCode(GetLastError());
     }
 
     ErrorCode Length(std::uint64_t& length) override {
@@ -96,10 +96,10 @@ public:
         allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
         return SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation)
                    ? err::kNone
-                   : GetLastError();
+                   : ErrorCode(GetLastError());
     }
 
-    ErrorCode Flush() override { return FlushFileBuffers(handle_) ? err::kNone : GetLastError(); }
+    ErrorCode Flush() override { return FlushFileBuffers(handle_) ? err::kNone : ErrorCode(GetLastError()); }
 
     ErrorCode Status(engine::FileStatus& status) override { return Describe(handle_, status); }
 
@@ -139,7 +139,7 @@ ErrorCode ListEntries(const std::string& folder, std::vector<engine::FolderEntry
     } while (FindNextFileW(find.get(), &data));
     // Anything else than the end would leave the listing cut short.
     const DWORD code = GetLastError();
-    return code == ERROR_NO_MORE_FILES ? err::kNone : code;
+    return code == ERROR_NO_MORE_FILES ? err::kNone : ErrorCode(code);
 }
 
 // A lock file that only its holder can open, which the system removes when
@@ -329,13 +329,13 @@ std::string Win32Platform::StoredName(const std::string& path) {
 }
 
 ErrorCode Win32Platform::Delete(const std::string& path) {
-    return DeleteFileW(ExtendedPath(path).c_str()) ? err::kNone : GetLastError();
+    return DeleteFileW(ExtendedPath(path).c_str()) ? err::kNone : ErrorCode(GetLastError());
 }
 
 ErrorCode Win32Platform::Rename(const std::string& from, const std::string& to) {
     return MoveFileExW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? err::kNone
-               : GetLastError();
+               : ErrorCode(GetLastError());
 }
 
 ErrorCode Win32Platform::ListFolder(const std::string& folder, std::vector<engine::FolderEntry>& entries) {
@@ -343,15 +343,15 @@ ErrorCode Win32Platform::ListFolder(const std::string& folder, std::vector<engin
 }
 
 ErrorCode Win32Platform::RemoveFolder(const std::string& path) {
-    return RemoveDirectoryW(ExtendedPath(path).c_str()) ? err::kNone : GetLastError();
+    return RemoveDirectoryW(ExtendedPath(path).c_str()) ? err::kNone : ErrorCode(GetLastError());
 }
 
 ErrorCode Win32Platform::CreateFolder(const std::string& path) {
-    return CreateDirectoryW(ExtendedPath(path).c_str(), nullptr) ? err::kNone : GetLastError();
+    return CreateDirectoryW(ExtendedPath(path).c_str(), nullptr) ? err::kNone : ErrorCode(GetLastError());
 }
 
 ErrorCode Win32Platform::SetCurrentFolder(const std::string& path) {
-    return SetCurrentDirectoryW(Widen(path).c_str()) ? err::kNone : GetLastError();
+    return SetCurrentDirectoryW(Widen(path).c_str()) ? err::kNone : ErrorCode(GetLastError());
 }
 
 ErrorCode Win32Platform::Status(const std::string& path, engine::FileStatus& status) {

@@ -39,7 +39,7 @@ public:
         if (mode_.access != engine::Access::Write) ++node_->readers;
         if (mode_.access != engine::Access::Read) ++node_->writers;
     }
-    ~FakeFile() override { Close(); }
+    ~FakeFile() override { static_cast<void>(Close()); }
 
     ErrorCode Read(void* buffer, std::uint32_t size, std::uint32_t& got) override {
         got = 0;
@@ -786,6 +786,7 @@ ErrorCode FakePlatform::SetCurrentFolder(const std::string& path) {
 }
 
 ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& status) {
+    if (onStatus) onStatus();
     status = engine::FileStatus{};
     status.link = links_.count(engine::AsciiUpper(path)) != 0;
     const std::string key = Follow(path);

@@ -94,6 +94,8 @@ public:
     // Called with the new name before each rename (the worker's last steps
     // publish a set by renaming).
     std::function<void(const std::string&)> onRename;
+    // Called before each status query (a slow disk, a folder of many files).
+    std::function<void()> onStatus;
 
     // Every call that changes a file, a name or what is stored counts as a
     // step; this runs after each, with the count so far.
