@@ -406,6 +406,16 @@ TEST_F(RecoveryFixture, ProtectRemakesTheRecoveryFilesOfAnIntactSetOnly) {
     EXPECT_NE(Run(), Outcome::Completed);
 }
 
+// A piece another program holds open is unreadable, not damaged: a repair
+// names it and rebuilds nothing over it.
+TEST_F(RecoveryFixture, ARepairLeavesAPieceInUseByAnotherProgramAlone) {
+    fs.AddFault({fake::Op::Open, "film.mkv.4.spl", engine::err::kSharingViolation});
+    EXPECT_EQ(Again(Mode::Repair), Outcome::Failed);
+    EXPECT_EQ(host.texts().back(), Fill(texts::kPieceInUse, Piece(4))) << host.texts().back();
+    EXPECT_EQ(fs.Content(Piece(4)), original[4]);
+    ExpectIdle();
+}
+
 // Protect at 10 % over a set made at 20 %: the old second volume goes. One
 // that cannot be removed is named and the run fails, the new files kept.
 TEST_F(RecoveryFixture, AnOldRecoveryFileThatStaysIsNamedAndTheProtectFails) {

@@ -113,6 +113,10 @@ inline constexpr const char* kSetInUse =
     "%1 is being split or rejoined by another run of Corvane.Split.\nWait until that run has ended and "
     "retry the operation.";
 // %1 is a file this run made and could not remove again.
+// %1 a piece another program holds open.
+inline constexpr const char* kPieceInUse =
+    "%1 is in use by another program and cannot be read, so it was not replaced. Close that program, then repair "
+    "the set again.";
 // %1 an old recovery file of the set that a protect could not remove.
 inline constexpr const char* kStaleRecoveryFile =
     "The new recovery files are in place, but %1 could not be removed: it is left from the old ones. Delete it "

@@ -137,6 +137,14 @@ Outcome Repairer::Run() {
         const bool wholeOnly = std::all_of(report_.problems.begin(), report_.problems.end(),
                                            [](const PieceProblem& p) { return p.piece == PieceProblem::kNoPiece; });
         if (wholeOnly) Fail(ProblemText(report_.problems.front()));
+        // A piece another program holds is unreadable, not damaged: it is
+        // never rebuilt over.
+        for (const PieceProblem& problem : report_.problems) {
+            if (problem.kind == PieceProblem::Kind::Unreadable &&
+                (problem.code == err::kSharingViolation || problem.code == err::kLockViolation)) {
+                Fail(Fill(texts::kPieceInUse, problem.path));
+            }
+        }
         if (!report_.recovery.canRebuild) {
             std::string text = VerifySummary(report_);
             if (!report_.recovery.found) {
