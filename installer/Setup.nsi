@@ -8,6 +8,8 @@
 ; /D=<folder>, last on the line, chooses the folder.
 
 Unicode true
+; The files keep no build-time dates: two builds of one commit are the same.
+SetDateSave off
 ManifestDPIAware true
 ManifestDPIAwareness "PerMonitorV2,System"
 ManifestSupportedOS all
