@@ -58,6 +58,7 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_COMMAND, IDC_VERIFY, &CHalvardDlg::OnVerifySet},
         {WM_COMMAND, ID_REPAIR_SET, &CHalvardDlg::OnRepairSet},
         {WM_COMMAND, ID_PROTECT_SET, &CHalvardDlg::OnProtectSet},
+        {WM_COMMAND, ID_QUICK_CHECK, &CHalvardDlg::OnQuickCheck},
         {WM_DPICHANGED, 0, &CHalvardDlg::OnDpiChanged},
         {WM_COMMAND, ID_TRAY_RESTORE, &CHalvardDlg::OnRestore},
         {WM_COMMAND, ID_TRAY_EXIT, &CHalvardDlg::OnCancelCommand},
@@ -356,7 +357,8 @@ void CHalvardDlg::EnableControls(bool enable) {
     }
     // Settings and the update check change nothing while an operation runs.
     HMENU menu = GetMenu(hwnd());
-    for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES, ID_VERIFY_SET, ID_REPAIR_SET, ID_PROTECT_SET}) {
+    for (UINT command : {ID_GENERAL_SETTINGS, ID_CHECK_UPDATES, ID_VERIFY_SET, ID_REPAIR_SET, ID_PROTECT_SET,
+                          ID_QUICK_CHECK}) {
         EnableMenuItem(menu, command, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
     }
     if (enable) {

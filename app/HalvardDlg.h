@@ -104,6 +104,7 @@ private:
     INT_PTR OnVerifySet(WPARAM, LPARAM);
     INT_PTR OnRepairSet(WPARAM, LPARAM);
     INT_PTR OnProtectSet(WPARAM, LPARAM);
+    INT_PTR OnQuickCheck(WPARAM, LPARAM);
     void RunOnSet(engine::Mode mode, const wchar_t* title);
     bool AskForFile(const std::wstring& filters, const wchar_t* title, std::string& chosen);
     // "about 2.9 MB for this file": the room recovery data of `percent` %

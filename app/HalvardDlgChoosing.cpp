@@ -100,6 +100,13 @@ INT_PTR CHalvardDlg::OnRepairSet(WPARAM, LPARAM) {
     return TRUE;
 }
 
+// Names, lengths, the info file and the recovery files' packets, no piece
+// read: an answer in moments for a set on a slow disk.
+INT_PTR CHalvardDlg::OnQuickCheck(WPARAM, LPARAM) {
+    RunOnSet(engine::Mode::QuickCheck, L"Choose a split set to check quickly");
+    return TRUE;
+}
+
 INT_PTR CHalvardDlg::OnProtectSet(WPARAM, LPARAM) {
     RunOnSet(engine::Mode::Protect, L"Choose a split set to protect");
     return TRUE;

@@ -63,7 +63,7 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
     taskbar_.Set(outcome == engine::Outcome::Failed ? TaskbarProgress::State::Error : TaskbarProgress::State::None);
     // A run that did not complete says so where the mode is shown, until the
     // next one.
-    constexpr const char* kNames[] = {"Split", "Rejoin", "Verify", "Repair", "Protect"};
+    constexpr const char* kNames[] = {"Split", "Rejoin", "Verify", "Repair", "Protect", "Quick check"};
     const char* name = kNames[static_cast<int>(mode)];
     if (outcome == engine::Outcome::Cancelled || outcome == engine::Outcome::Stopped) {
         status_.SetPart(StatusArea::kMode, engine::Fill(texts::kStatusStopped, name));

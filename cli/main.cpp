@@ -42,13 +42,13 @@ namespace {
 #endif
 
 const char kUsage[] =
-    "usage: parvex split SOURCE [--to FOLDER]\n"
+    "usage: parvex split SOURCE... [--to FOLDER]\n"
     "                    [--floppy | --10mb | --100mb | --cd | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
     "                    [--recovery PERCENT] [--yes | --no]" CODEPAGE_USAGE "\n"
-    "       parvex join INFO [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
-    "       parvex verify INFO [--from FOLDER...]" CODEPAGE_USAGE "\n"
-    "       parvex repair INFO [--from FOLDER...]" CODEPAGE_USAGE "\n"
-    "       parvex protect INFO [--recovery PERCENT]" CODEPAGE_USAGE "\n"
+    "       parvex join INFO... [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
+    "       parvex verify INFO... [--quick] [--from FOLDER...]" CODEPAGE_USAGE "\n"
+    "       parvex repair INFO... [--from FOLDER...]" CODEPAGE_USAGE "\n"
+    "       parvex protect INFO... [--recovery PERCENT]" CODEPAGE_USAGE "\n"
     "       parvex info INFO" CODEPAGE_USAGE "\n"
     "\n"
     "split  cuts SOURCE into pieces SOURCE.0.spl, SOURCE.1.spl, ... with SOURCE.sio and\n"
@@ -77,6 +77,8 @@ const char kUsage[] =
     "       rebuilt into the output (the pieces themselves are not touched).\n"
     "verify checks every piece (present, length, checksum) and writes nothing; it\n"
     "       says what the recovery files can rebuild.\n"
+    "  --quick       only names, lengths, the info file and the recovery files' packets:\n"
+    "                no piece is read, and the report says so\n"
     "repair rebuilds missing or damaged pieces in place from the recovery files; INFO\n"
     "       may also be a piece or SOURCE.par2.\n"
     "protect writes recovery files for a set that has none (default 10 %).\n"
@@ -85,6 +87,8 @@ const char kUsage[] =
     "                an existing file and split an existing set of the name (or a\n"
     "                Go.bat of another kind), --no (or neither) keeps it and stops;\n"
     "                a retry or a disk change is never answered for you\n" CODEPAGE_HELP
+    "Several files or sets are each a run of their own, one after another; a line for\n"
+    "each says how it ended, and the exit status is 0 only when all were good.\n"
     "Exit status: 0 done (verify: every piece good), 1 refused or failed, 2 usage error.\n";
 
 // The program as the user ran it: parvex, or parvex-cli on Windows.
@@ -157,7 +161,8 @@ const SizeOption kSizes[] = {
 
 struct Options {
     std::string command;
-    std::string file;
+    std::vector<std::string> files;
+    bool quick = false;
     std::string folder;
     bool removePieces = false;
     std::vector<std::string> laterFolders;
@@ -211,6 +216,8 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
             const std::size_t before = o.laterFolders.size();
             while (i + 1 < args.size() && args[i + 1].compare(0, 2, "--") != 0) o.laterFolders.push_back(args[++i]);
             if (o.laterFolders.size() == before) return "--from needs a folder";
+        } else if (arg == "--quick" && o.command == "verify") {
+            o.quick = true;
         } else if (arg == "--remove-pieces" && o.command == "join") {
             o.removePieces = true;
         } else if ((arg == "--yes" || arg == "--no") && writes) {
@@ -226,13 +233,11 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
 #endif
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option '" + arg + "'";
-        } else if (o.file.empty()) {
-            o.file = arg;
         } else {
-            return "only one file";
+            o.files.push_back(arg);
         }
     }
-    return o.file.empty() ? "no file named" : "";
+    return o.files.empty() ? "no file named" : "";
 }
 
 int PrintInfo(NativePlatform& platform, const std::string& path, cli::ConsoleHost& host) {
@@ -260,6 +265,46 @@ int PrintInfo(NativePlatform& platform, const std::string& path, cli::ConsoleHos
         host.Say(engine::StandardFileText(failure.cause, failure.path));
     }
     return 1;
+}
+
+// One file's run, from its start checks to its ending: the exit status.
+int RunOne(const Options& o, const std::string& file, NativePlatform& platform, cli::ConsoleHost& host) {
+    const std::string path = cli::FullPath(file);
+    host.ForgetVerified();
+    if (o.command == "info") return PrintInfo(platform, engine::InfoPathFor(platform, path), host);
+
+    engine::StartRequest request;
+    request.mode = o.command == "split"     ? engine::Mode::Split
+                   : o.quick                ? engine::Mode::QuickCheck
+                   : o.command == "join"    ? engine::Mode::Rejoin
+                   : o.command == "repair"  ? engine::Mode::Repair
+                   : o.command == "protect" ? engine::Mode::Protect
+                                            : engine::Mode::Verify;
+    request.recoveryPercent = static_cast<std::uint32_t>(o.recovery >= 0 ? o.recovery : o.command == "protect" ? 10 : 0);
+    request.sourceText = path;
+    request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
+    request.size = o.size;
+    for (const std::string& folder : o.laterFolders) request.laterFolders.push_back(cli::FullPath(folder));
+    engine::EngineSettings settings;
+    settings.removeSplitFilesAfterRejoin = o.removePieces;
+
+    const engine::Prepared prepared = engine::PrepareJob(request, platform, settings);
+    if (!prepared.ok) {
+        if (!prepared.refusal.silent) host.ShowMessage({engine::RefusalMessage(prepared.refusal), prepared.refusal.caption});
+        return 1;
+    }
+    InterruptCheckpoint checkpoint;
+    CatchInterrupts();
+    engine::OperationContext ctx(platform, host, settings, &checkpoint);
+    const engine::Outcome outcome = engine::RunJob(prepared.job, ctx);
+    if (outcome == engine::Outcome::Cancelled && g_interrupted) {
+        host.Say(request.mode == engine::Mode::Verify || request.mode == engine::Mode::QuickCheck
+                     ? "Interrupted."
+                     : "Interrupted; the partial output was removed.");
+    }
+    if (outcome != engine::Outcome::Completed) return 1;
+    const bool checks = request.mode == engine::Mode::Verify || request.mode == engine::Mode::QuickCheck;
+    return checks && !host.verifiedGood() ? 1 : 0;
 }
 
 }  // namespace
@@ -291,35 +336,23 @@ int main(int argc, char** argv) {
 #endif
     cli::ConsoleHost host(o.answer == 1 ? engine::Answer::Ok : engine::Answer::Cancel,
                           cli::InputIsTerminal(), cli::ErrorIsTerminal());
-    const std::string path = cli::FullPath(o.file);
-    if (o.command == "info") return PrintInfo(platform, engine::InfoPathFor(platform, path), host);
-
-    engine::StartRequest request;
-    request.mode = o.command == "split"     ? engine::Mode::Split
-                   : o.command == "join"    ? engine::Mode::Rejoin
-                   : o.command == "repair"  ? engine::Mode::Repair
-                   : o.command == "protect" ? engine::Mode::Protect
-                                            : engine::Mode::Verify;
-    request.recoveryPercent = static_cast<std::uint32_t>(o.recovery >= 0 ? o.recovery : o.command == "protect" ? 10 : 0);
-    request.sourceText = path;
-    request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
-    request.size = o.size;
-    for (const std::string& folder : o.laterFolders) request.laterFolders.push_back(cli::FullPath(folder));
-    engine::EngineSettings settings;
-    settings.removeSplitFilesAfterRejoin = o.removePieces;
-
-    const engine::Prepared prepared = engine::PrepareJob(request, platform, settings);
-    if (!prepared.ok) {
-        if (!prepared.refusal.silent) host.ShowMessage({engine::RefusalMessage(prepared.refusal), prepared.refusal.caption});
-        return 1;
-    }
-    InterruptCheckpoint checkpoint;
+    if (o.files.size() == 1) return RunOne(o, o.files.front(), platform, host);
+    // Several files: each a run of its own, one failing does not stop the
+    // others; a line for each at the end, and 0 only when all were good.
     CatchInterrupts();
-    engine::OperationContext ctx(platform, host, settings, &checkpoint);
-    const engine::Outcome outcome = engine::RunJob(prepared.job, ctx);
-    if (outcome == engine::Outcome::Cancelled && g_interrupted) {
-        host.Say(request.mode == engine::Mode::Verify ? "Interrupted." : "Interrupted; the partial output was removed.");
+    std::string summary;
+    bool allGood = true;
+    for (const std::string& file : o.files) {
+        cli::WriteOut("== " + file + "\n");
+        if (o.command == "split") host.SetBatchOwner(engine::FileNamePart(platform, cli::FullPath(file)));
+        const int code = RunOne(o, file, platform, host);
+        allGood = allGood && code == 0;
+        summary += file + ": " + (code == 0 ? "good" : "failed") + "\n";
+        if (g_interrupted) {
+            summary += "(interrupted: the files after it were not started)\n";
+            break;
+        }
     }
-    if (outcome != engine::Outcome::Completed) return 1;
-    return request.mode == engine::Mode::Verify && !host.verifiedGood() ? 1 : 0;
+    cli::WriteOut("\n" + summary);
+    return allGood ? 0 : 1;
 }

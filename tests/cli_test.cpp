@@ -270,7 +270,7 @@ TEST_F(Cli, SplitThenJoinGivesTheSameFile) {
 
 TEST_F(Cli, UsageErrors) {
     for (const char* args : {"", "frob x", "split", "join", "info", "verify", "join a --bytes 5", "info a --to b",
-                             "verify a --yes", "split a b", "split a --bytes", "split a --kb 1 --mb 2",
+                             "verify a --yes", "join a --quick", "split a --bytes", "split a --kb 1 --mb 2",
                              "split a --frobnicate", "split a --yes --no", "split a --codepage nonesuch",
                              "split a --mb 1,5", "split a --kb 1.5.2", "split a --bytes -5", "split a --kb ."}) {
         const Result run = Parvex(args);
@@ -688,6 +688,32 @@ TEST_F(Cli, ASplitNeverReplacesAnotherSetUnasked) {
     ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
     ASSERT_EQ(Parvex("join x/movie.mkv.sio --to back").status, 0);
     EXPECT_EQ(Slurp(dir + "/back/movie.mkv"), data.substr(0, 15000) + "different");
+}
+
+// Several files are each a run of their own: one set per file, each with a
+// Go.bat of its own, a line for each at the end, and a status that is 0 only
+// when all were good. A quick check reads no piece, and says so.
+TEST_F(Cli, SeveralFilesAndAQuickCheck) {
+    ASSERT_EQ(mkdir((dir + "/x").c_str(), 0755), 0);
+    Write("other.dat", data.substr(0, 12000));
+    const Result split = Parvex("split sample.dat other.dat --to x --bytes 10000");
+    ASSERT_EQ(split.status, 0) << split.err;
+    EXPECT_NE(split.out.find("sample.dat: good\nother.dat: good\n"), std::string::npos) << split.out;
+    EXPECT_NE(Slurp(dir + "/x/Go.bat").find("sample.dat.0.spl"), std::string::npos);
+    EXPECT_NE(Slurp(dir + "/x/Go other.dat.bat").find("other.dat.0.spl"), std::string::npos);
+
+    ASSERT_EQ(std::remove((dir + "/x/other.dat.1.spl").c_str()), 0);
+    std::string piece = Slurp(dir + "/x/sample.dat.1.spl");
+    piece[5] ^= 1;  // same length: only reading finds it
+    Write("x/sample.dat.1.spl", piece);
+    const Result quick = Parvex("verify --quick x/sample.dat.sio x/other.dat.sio");
+    EXPECT_EQ(quick.status, 1);
+    EXPECT_NE(quick.out.find("Quick check: no data was read."), std::string::npos) << quick.out;
+    EXPECT_NE(quick.out.find("missing: " + dir + "/x/other.dat.1.spl"), std::string::npos) << quick.out;
+    EXPECT_NE(quick.out.find("x/sample.dat.sio: good\nx/other.dat.sio: failed\n"), std::string::npos) << quick.out;
+    const Result full = Parvex("verify x/sample.dat.sio");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.out.find("damaged"), std::string::npos) << full.out;
 }
 
 // Another file's recovery files of the same name and size beside an old

@@ -113,6 +113,10 @@ inline constexpr const char* kSetInUse =
     "%1 is being split or rejoined by another run of Corvane.Split.\nWait until that run has ended and "
     "retry the operation.";
 // %1 is a file this run made and could not remove again.
+// A quick check's report: %1 recovery files, %2 recovery blocks.
+inline constexpr const char* kQuickRecoveryFiles = "recovery files: %1, with %2 recovery blocks (their data not checked)";
+inline constexpr const char* kQuickNoDataRead =
+    "Quick check: no data was read. The pieces' checksums were not compared; verify reads every piece.";
 // %1 a piece another program holds open.
 inline constexpr const char* kPieceInUse =
     "%1 is in use by another program and cannot be read, so it was not replaced. Close that program, then repair "

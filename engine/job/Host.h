@@ -87,6 +87,10 @@ struct VerifyReport {
     std::vector<PieceProblem> problems;
     RecoveryState recovery;
     std::vector<std::string> rebuilt;  // pieces a repair rebuilt
+    // A quick check: names and lengths, the info file and the recovery
+    // files' packets, no piece's data read (recovery: what the packets say).
+    bool quick = false;
+    std::uint32_t recoveryFiles = 0;
 };
 
 class Prompts {
@@ -122,7 +126,7 @@ public:
 };
 
 // Repair and Protect come from the command line only.
-enum class Mode { Split, Rejoin, Verify, Repair, Protect };
+enum class Mode { Split, Rejoin, Verify, Repair, Protect, QuickCheck };
 
 enum class Outcome {
     Completed,  // the output is exactly right; the closing message follows

@@ -89,16 +89,21 @@ struct RepairJob {
     RejoinJob set;
 };
 
+// What can be told of a set without reading its pieces.
+struct QuickCheckJob {
+    RejoinJob set;
+};
+
 // Recovery files made for a set that has none, or replacing its own.
 struct ProtectJob {
     RejoinJob set;
     RecoveryPlan recovery;
 };
 
-using Job = std::variant<SplitJob, RejoinJob, VerifyJob, RepairJob, ProtectJob>;
+using Job = std::variant<SplitJob, RejoinJob, VerifyJob, RepairJob, ProtectJob, QuickCheckJob>;
 
 inline Mode ModeOf(const Job& job) {
-    constexpr Mode kModes[] = {Mode::Split, Mode::Rejoin, Mode::Verify, Mode::Repair, Mode::Protect};
+    constexpr Mode kModes[] = {Mode::Split, Mode::Rejoin, Mode::Verify, Mode::Repair, Mode::Protect, Mode::QuickCheck};
     return kModes[job.index()];
 }
 

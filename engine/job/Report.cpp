@@ -74,6 +74,18 @@ std::string VerifySummary(const VerifyReport& report) {
         }
         out += "\n";
     }
+    if (report.quick) {
+        // What was looked at, and plainly that no data was.
+        out += std::to_string(report.pieces) + " pieces found by name and length: ";
+        out += report.problems.empty() ? std::string("all there") : std::to_string(report.problems.size()) + " bad";
+        out += "\n";
+        if (report.recoveryFiles > 0) {
+            out += Fill(Fill(texts::kQuickRecoveryFiles, std::to_string(report.recoveryFiles)),
+                        std::to_string(report.recovery.blocksAvailable), "%2") +
+                   "\n";
+        }
+        return out + texts::kQuickNoDataRead + "\n";
+    }
     out += std::to_string(report.pieces) + " pieces checked: ";
     out += report.problems.empty() ? std::string("all good") : std::to_string(report.problems.size()) + " bad";
     if (!report.checksums) out += " (the info file records no checksums: lengths only)";

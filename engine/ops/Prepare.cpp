@@ -307,6 +307,11 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     if (job.pieceSize == 0 && !job.asksForDisks && !RecoveryFilesOf(platform, job).empty()) {
         job.pieceSize = SettlePieceSize(platform, job);
     }
+    if (request.mode == Mode::QuickCheck) {
+        p.ok = true;
+        p.job = QuickCheckJob{job};
+        return p;
+    }
     if (request.mode == Mode::Verify || request.mode == Mode::Repair) {
         // Both report every bad piece themselves; a repair rebuilds from
         // files that are all in reach at once.

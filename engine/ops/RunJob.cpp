@@ -6,6 +6,7 @@
 
 #include "engine/set/RecoveryPlan.h"
 #include "engine/ops/Rejoin.h"
+#include "engine/ops/QuickCheck.h"
 #include "engine/ops/Split.h"
 #include "engine/base/Format.h"
 #include "engine/base/Texts.h"
@@ -43,6 +44,8 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
             outcome = VerifyOperation(verify->set, ctx, report);
         } else if (const auto* repair = std::get_if<RepairJob>(&job)) {
             outcome = RepairOperation(repair->set, ctx, report);
+        } else if (const auto* quick = std::get_if<QuickCheckJob>(&job)) {
+            outcome = QuickCheckOperation(quick->set, ctx, report);
         } else {
             outcome = ProtectOperation(std::get<ProtectJob>(job), ctx);
         }
@@ -73,7 +76,8 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
                     OfferRepair(std::get<VerifyJob>(job).set, ctx);
                 }
                 break;
-            case Mode::Repair: ctx.prompts.ShowVerifyReport(report); break;
+            case Mode::Repair:
+            case Mode::QuickCheck: ctx.prompts.ShowVerifyReport(report); break;
             case Mode::Protect:
                 ctx.prompts.Inform(RebuildableText(std::get<ProtectJob>(job).recovery.recoverySlices));
                 break;
