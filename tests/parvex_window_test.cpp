@@ -652,9 +652,10 @@ TEST(ParvexWindow, RecoveryDataFromTheSettingsRebuildsALostPiece) {
     EXPECT_TRUE(program.Ended());
 }
 
-// An existing set is protected and then repaired from the File menu, through
-// the same worker and questions as a split: the recovery files come at the
-// usual share while the settings make none, and Repair mends a lost piece.
+// An existing set is checked quickly, protected and then repaired from the
+// File menu, through the same worker and questions as a split: the recovery
+// files come at the usual share while the settings make none, and Repair
+// mends a lost piece.
 TEST(ParvexWindow, ProtectAndRepairASetFromTheMenu) {
     drive::SettingsKeyGuard settings;
     settings.Clear();
@@ -665,6 +666,12 @@ TEST(ParvexWindow, ProtectAndRepairASetFromTheMenu) {
     Parvex program("\"" + dir.path + "\\movie.avi.sio\"");
     HWND main = program.Main();
     ASSERT_NE(main, nullptr);
+    // A quick check first: it says plainly that it read no data.
+    drive::Command(main, ID_QUICK_CHECK);
+    const std::string quick = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
+    EXPECT_NE(quick.find("10 pieces found by name and length: all there"), std::string::npos) << quick;
+    EXPECT_NE(quick.find(texts::kQuickNoDataRead), std::string::npos) << quick;
+    WaitUntilUsable(main);
     drive::Command(main, ID_PROTECT_SET);
     EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000),
               "The recovery data can rebuild 1 lost or damaged piece.");
