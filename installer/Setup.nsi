@@ -10,6 +10,10 @@
 Unicode true
 ; The files keep no build-time dates: two builds of one commit are the same.
 SetDateSave off
+; A signed release signs the uninstaller before it goes into the setup.
+!ifdef SIGN_SCRIPT
+  !uninstfinalize '"${SIGN_SCRIPT}" "%1"' = 0
+!endif
 ManifestDPIAware true
 ManifestDPIAwareness "PerMonitorV2,System"
 ManifestSupportedOS all

@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ googletest coreutils time python3 libxxhash-dev 
           libgf-complete-dev nettle-dev zlib1g-dev par2)
 if [ "${1:-all}" = all ]; then
   packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev xvfb imagemagick fp-utils nsis p7zip-full
-             libz-mingw-w64-dev dpkg-dev faketime)
+             libz-mingw-w64-dev dpkg-dev faketime osslsigncode openssl)
 fi
 
 missing=()

@@ -49,4 +49,6 @@ echo "== screenshots of every window (build/screenshots)"
 scripts/screenshots.sh
 echo "== release folder (build/release)"
 scripts/release.sh --no-build
+echo "== a signed release, with a throwaway certificate"
+tests/check_signing.sh
 echo "== all tests passed"
