@@ -74,7 +74,7 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
 
 // The question whether to go on pauses the taskbar's progress too.
 engine::Answer CHalvardDlg::ShowMessage(const engine::Message& message) {
-    const bool suspension = message.caption == texts::kSuspendedCaption;
+    const bool suspension = message.question == engine::Question::Paused;
     if (suspension) taskbar_.Set(TaskbarProgress::State::Paused);
     const engine::Answer answer = WindowHost::ShowMessage(message);
     if (suspension) taskbar_.Set(TaskbarProgress::State::Normal);

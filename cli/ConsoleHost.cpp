@@ -34,7 +34,8 @@ engine::Answer ConsoleHost::ShowMessage(const engine::Message& message) {
     if (message.buttons == engine::Buttons::Ok) return engine::Answer::Ok;
 
     if (!interactive_) {
-        const bool mayAnswer = message.question == engine::Question::Proceed;
+        const bool mayAnswer =
+            message.question == engine::Question::Proceed || message.question == engine::Question::Paused;
         const engine::Answer answer = mayAnswer ? preset_ : engine::Answer::Cancel;
         WriteErr(answer == engine::Answer::Ok ? "-> OK\n" : "-> Cancel\n");
         return answer;

@@ -23,6 +23,7 @@ enum class Question {
     Retry,     // try the same thing again on the destination drive
     NextDisk,  // another disk has been put in the drive
     Proceed,   // any other OK/Cancel question
+    Paused,    // the run is held while the user chooses to go on or stop
 };
 
 struct Message {

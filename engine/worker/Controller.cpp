@@ -158,7 +158,7 @@ bool OperationController::OnCancel() {
     if (preparing_) return true;
 
     gate_->Pause();
-    Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Proceed};
+    Message question{texts::kSuspended, texts::kSuspendedCaption, Buttons::OkCancel, Question::Paused};
     question.okLabel = texts::kContinueButton;
     question.cancelLabel = texts::kStopButton;
     // The worker may pass its last checkpoint while the question is open:
