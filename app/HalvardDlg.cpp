@@ -382,6 +382,7 @@ bool CHalvardDlg::StartOperation() {
     request.destinationText = Text(IDC_DESTINATION_PATH);
     request.size = form_.size();
     request.size.customText = CustomSizeText();
+    request.ownBatch = queueRunning_;
     if (form_.split()) request.recoveryPercent = static_cast<std::uint32_t>(store_.record().recoveryPercent);
     const engine::EngineSettings settings = store_.ForEngine();
     engine::Prepared prepared;
@@ -432,7 +433,51 @@ INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
     return TRUE;
 }
 
-void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) { ReadThisDialog(rebuildable).DoModal(hwnd()); }
+void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) {
+    if (!queuePlace_.empty()) {
+        queueNoticeRebuildable_ = rebuildable;
+        return;  // once, after the queue
+    }
+    ReadThisDialog(rebuildable).DoModal(hwnd());
+}
+
+// Several files dropped or chosen: each a run of its own with the same
+// settings, one after another; one that fails is reported and the others
+// go on, one the user stops ends the queue. A summary says how each ended.
+void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
+    std::string summary;
+    bool stopped = false, anySplit = false;
+    queueNoticeRebuildable_ = 0;
+    queueRunning_ = true;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        const std::string name = engine::FileNamePart(platform_, file);
+        if (stopped) {
+            summary += engine::Fill(texts::kQueueNotStarted, name) + "\n";
+            continue;
+        }
+        queuePlace_ = engine::Fill(engine::Fill(texts::kQueuePlace, std::to_string(i + 1)), std::to_string(files.size()), "%2");
+        SetText(IDC_SOURCE_PATH, file);
+        if (form_.split()) RefreshFileSize(file);
+        lastStartRan_ = false;
+        StartOperation();
+        const engine::Outcome outcome = controller_.lastOutcome();
+        const char* line = !lastStartRan_                              ? texts::kQueueNotStarted
+                           : outcome == engine::Outcome::Completed     ? texts::kQueueDone
+                           : outcome == engine::Outcome::Failed        ? texts::kQueueFailed
+                                                                       : texts::kQueueStopped;
+        if (lastStartRan_ && (outcome == engine::Outcome::Cancelled || outcome == engine::Outcome::Stopped)) {
+            stopped = true;
+        }
+        anySplit = anySplit || (lastStartRan_ && outcome == engine::Outcome::Completed && form_.split());
+        summary += engine::Fill(line, name) + "\n";
+    }
+    queuePlace_.clear();
+    queueRunning_ = false;
+    SetCaption(texts::kAppTitle);
+    Inform(summary);
+    if (anySplit) ReadThisDialog(queueNoticeRebuildable_).DoModal(hwnd());
+}
 
 INT_PTR CHalvardDlg::OnCancelCommand(WPARAM wParam, LPARAM) {
     if (LOWORD(wParam) == IDCANCEL && ForwardToPane(IDCANCEL)) return TRUE;

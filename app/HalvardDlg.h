@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <atomic>
 #include <string>
 
 #include "app/AutomationTarget.h"
@@ -62,7 +63,8 @@ public:
     engine::Answer ShowMessage(const engine::Message& message) override;
     void Finished(engine::Mode mode, engine::Outcome outcome) override;
     // A script that drives the window is never held up by an offer.
-    bool OffersRepair() const override { return !startedForAutomation_; }
+    // Not in a queue: its summary comes first, and Repair is a run of its own.
+    bool OffersRepair() const override { return !startedForAutomation_ && !queueRunning_; }
     void ShowSplitNotice(std::uint32_t rebuildable) override;
 
 protected:
@@ -89,6 +91,8 @@ private:
     void RefreshFileSize(const std::string& path);
     void ShowSourceSize(std::uint64_t bytes);
     void ShowCustomSize(bool visible);
+    void RunQueue(const std::vector<std::string>& files);
+    void QueueDropped(const std::vector<std::string>& paths);
     void PlaceSizeButton();
     void UseWorkingFolder(const std::string& folder);
     void SetCaption(const std::string& text);
@@ -186,6 +190,12 @@ private:
     window::ScopedIcon smallIcon_;
     std::uint32_t lastPieceSize_ = 0;  // of the split running or last run
     // The chosen file's size, as last measured, for the plan line.
+    // While a queue runs: "2 of 5: " for the caption; empty otherwise.
+    std::string queuePlace_;
+    std::atomic<bool> queueRunning_{false};
+    std::uint32_t queueNoticeRebuildable_ = 0;
+    // Whether the last Start got past its checks to a run.
+    bool lastStartRan_ = false;
     // The source the recovery preview last measured.
     struct {
         std::string path;

@@ -2,6 +2,8 @@
 // the command line or by automation.
 #include "app/HalvardDlg.h"
 
+#include <algorithm>
+
 #include <commdlg.h>
 #include <cderr.h>
 #include <shellapi.h>
@@ -167,6 +169,27 @@ INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
     return TRUE;
 }
 
+// Sets are rejoined, each once however many of its files came; other files
+// are split. A mix is no queue.
+void CHalvardDlg::QueueDropped(const std::vector<std::string>& paths) {
+    const bool sets = std::all_of(paths.begin(), paths.end(), [](const std::string& p) { return IsSetOrRecoveryFile(p); });
+    if (!sets && !form_.split()) {
+        Tell(texts::kEnterSioOrSpl);
+        return;
+    }
+    if (!sets && std::any_of(paths.begin(), paths.end(), [](const std::string& p) { return IsSetOrRecoveryFile(p); })) {
+        Tell(texts::kSingleDrop);
+        return;
+    }
+    std::vector<std::string> queue;
+    for (const std::string& p : paths) {
+        const std::string item = sets ? ClassifyNamedFile(p).sourceText : p;
+        if (std::find(queue.begin(), queue.end(), item) == queue.end()) queue.push_back(item);
+    }
+    if (sets && form_.split()) SwitchMode(FormMode::Rejoin);
+    RunQueue(queue);
+}
+
 INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     HDROP drop = reinterpret_cast<HDROP>(wParam);
     // The fields feed the next operation, not the running one.
@@ -175,17 +198,25 @@ INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {
         return TRUE;
     }
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    std::wstring wide;
-    if (count >= 1) {
-        wide.resize(DragQueryFileW(drop, 0, nullptr, 0));
-        DragQueryFileW(drop, 0, wide.data(), static_cast<UINT>(wide.size() + 1));
+    std::vector<std::string> paths;
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring wide(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        DragQueryFileW(drop, i, wide.data(), static_cast<UINT>(wide.size() + 1));
+        paths.push_back(platform::Narrow(wide.c_str()));
     }
     DragFinish(drop);
+    // Several files (no folder among them) are a queue: each split, or each
+    // set rejoined, in turn.
+    if (count > 1 && std::none_of(paths.begin(), paths.end(),
+                                  [&](const std::string& p) { return engine::IsFolder(platform_, p); })) {
+        QueueDropped(paths);
+        return TRUE;
+    }
     if (count != 1) {
         Tell(texts::kSingleDrop);
         return TRUE;
     }
-    const std::string path = platform::Narrow(wide);
+    const std::string path = paths.front();
     const std::string display = Compact(path, 23);
     if (engine::IsFolder(platform_, path)) {
         SetDestination(path);

@@ -21,11 +21,13 @@ void CHalvardDlg::ShowProgress() {
     status_.SetPart(StatusArea::kDestination,
                     figures.amount.empty() ? std::string() : figures.amount + " (" + std::to_string(figures.percent) + " %)");
     status_.SetPart(StatusArea::kSize, figures.speed.empty() ? std::string() : figures.speed + ", " + figures.timeLeft);
-    SetCaption(std::to_string(figures.percent) + " % - " + texts::kAppTitle);
+    // In a queue, the caption says which file of how many, then its share.
+    SetCaption(queuePlace_ + std::to_string(figures.percent) + " % - " + texts::kAppTitle);
     taskbar_.Value(view.done, view.total);
 }
 
 void CHalvardDlg::RunToEnd(const engine::Job& job, const engine::EngineSettings& settings) {
+    lastStartRan_ = true;
     controller_.Run(job, settings);
     EnableControls(true);
 }
@@ -74,6 +76,11 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
 
 // The question whether to go on pauses the taskbar's progress too.
 engine::Answer CHalvardDlg::ShowMessage(const engine::Message& message) {
+    // A queue's runs end without "Completed Successfully" each: its summary
+    // says how each ended. Failures and questions are shown as they come.
+    if (!queuePlace_.empty() && message.information && message.buttons == engine::Buttons::Ok) {
+        return engine::Answer::Ok;
+    }
     const bool suspension = message.question == engine::Question::Paused;
     if (suspension) taskbar_.Set(TaskbarProgress::State::Paused);
     const engine::Answer answer = WindowHost::ShowMessage(message);

@@ -3,7 +3,6 @@
 #include "cli/Console.h"
 #include "engine/ops/RunJob.h"
 #include "engine/ops/Rejoin.h"
-#include "engine/base/Names.h"
 #include "engine/base/Texts.h"
 
 namespace cli {
@@ -79,15 +78,6 @@ void ConsoleHost::ClearBar() {
 
 engine::FileExistsAnswer ConsoleHost::AskFileExists(std::string& path) {
     ClearBar();
-    // Several files split into one folder: each set keeps a Go.bat of its
-    // own, the later ones named after their file.
-    const std::size_t cut = path.find_last_of("\\/");
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    if (!batchOwner_.empty() && engine::AsciiUpper(name) == "GO.BAT") {
-        path = path.substr(0, cut + 1) + "Go " + batchOwner_ + ".bat";
-        WriteErr(path.substr(0, cut + 1) + name + " is another set's; this set's is " + path + "\n");
-        return engine::FileExistsAnswer::Rename;
-    }
     WriteErr(path + " already exists.\n");
     if (!interactive_) {
         const bool overwrite = preset_ == engine::Answer::Ok;

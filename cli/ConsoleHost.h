@@ -28,10 +28,6 @@ public:
     void Say(const std::string& text);
     // Whether the verification that ran found every piece good.
     bool verifiedGood() const { return verifiedGood_; }
-    // While several files are split into one folder: the file whose set is
-    // being made, after which a Go.bat of its own is named when the folder
-    // holds another set's.
-    void SetBatchOwner(const std::string& source) { batchOwner_ = source; }
     // Before the next set's run: nothing verified yet.
     void ForgetVerified() { verifiedGood_ = false; }
 
@@ -44,7 +40,6 @@ private:
     bool showProgress_;
     bool barShown_ = false;
     bool verifiedGood_ = false;
-    std::string batchOwner_;
     int percent_ = 0;
     std::string status_;
 };

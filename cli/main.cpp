@@ -284,6 +284,7 @@ int RunOne(const Options& o, const std::string& file, NativePlatform& platform, 
     request.sourceText = path;
     request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
     request.size = o.size;
+    request.ownBatch = o.files.size() > 1;
     for (const std::string& folder : o.laterFolders) request.laterFolders.push_back(cli::FullPath(folder));
     engine::EngineSettings settings;
     settings.removeSplitFilesAfterRejoin = o.removePieces;
@@ -344,7 +345,6 @@ int main(int argc, char** argv) {
     bool allGood = true;
     for (const std::string& file : o.files) {
         cli::WriteOut("== " + file + "\n");
-        if (o.command == "split") host.SetBatchOwner(engine::FileNamePart(platform, cli::FullPath(file)));
         const int code = RunOne(o, file, platform, host);
         allGood = allGood && code == 0;
         summary += file + ": " + (code == 0 ? "good" : "failed") + "\n";

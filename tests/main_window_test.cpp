@@ -109,6 +109,39 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
     EXPECT_EQ(missingInfo, engine::AsciiUpper(dir.path + "\\OTHER.SIO") + " not found.");
 }
 
+// Several files dropped are a queue: each split with the same size into the
+// same folder, a summary of how each ended, and the notice once after it.
+// Their sets dropped in Rejoin mode are rejoined in turn.
+TEST(MainWindow, SeveralFilesDroppedAreSplitInTurn) {
+    drive::TempFolder dir;
+    const std::string a = Make(dir, "a.bin", 3000000);
+    const std::string b = Make(dir, "b.bin", 2000000);
+    dir.MakeFolder("parts");
+    dir.MakeFolder("back");
+    std::string summary, rejoined;
+    bool notice = false;
+    WithMainWindow([&](HWND main) {
+        drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\parts");
+        Drop(main, {a, b});
+        summary = Answer();
+        HWND readThis = drive::WaitForDialog(GetCurrentProcessId(), "Read This", 30000);
+        notice = readThis != nullptr;
+        if (readThis) drive::Click(readThis, IDOK);
+        drive::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(main, IDC_START)) != FALSE; });
+        SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\back");
+        Drop(main, {dir.path + "\\parts\\a.bin.sio", dir.path + "\\parts\\b.bin.1.spl", dir.path + "\\parts\\a.bin.0.spl"});
+        rejoined = Answer();
+    });
+    EXPECT_EQ(summary, "a.bin: done\nb.bin: done\n");
+    EXPECT_TRUE(notice);
+    EXPECT_TRUE(dir.Exists("parts\\a.bin.sio") && dir.Exists("parts\\b.bin.sio"));
+    EXPECT_NE(dir.Read("parts\\Go b.bin.bat").size(), 0u) << "the second set's own Go.bat";
+    EXPECT_EQ(rejoined, "A.BIN.SIO: done\nB.BIN.SIO: done\n");
+    EXPECT_EQ(dir.Size("back\\a.bin"), 3000000u);
+    EXPECT_EQ(dir.Size("back\\b.bin"), 2000000u);
+}
+
 // While an operation runs the fields feed nothing: a drop changes none of
 // them, and Settings and "Check for Updates" are greyed out.
 TEST(MainWindow, NothingChangesTheFieldsOfARunningOperation) {

@@ -53,6 +53,13 @@ inline constexpr const char* kNotFoundSuffix = " not found.";
 inline constexpr const char* kEnterSio = "Enter .sio file";
 inline constexpr const char* kEnterSioOrSpl = "Enter .sio or .spl file";
 inline constexpr const char* kSingleDrop = "Drag-and-drop a single file/folder";
+// A queue of several files: the caption's place (%1 of %2) and the summary's
+// line for each file (%1).
+inline constexpr const char* kQueuePlace = "%1 of %2: ";
+inline constexpr const char* kQueueDone = "%1: done";
+inline constexpr const char* kQueueFailed = "%1: failed";
+inline constexpr const char* kQueueStopped = "%1: stopped";
+inline constexpr const char* kQueueNotStarted = "%1: not started";
 inline constexpr const char* kNotAFolder = "Path is not a folder";
 // A path longer than the platform takes is refused, never cut.
 inline constexpr const char* kPathTooLong =

@@ -35,6 +35,9 @@ struct StartRequest {
     std::vector<std::string> laterFolders;
     // Recovery data to make, as a share of the file (split, protect).
     std::uint32_t recoveryPercent = 0;
+    // One of several files split into one folder: where Go.bat is another
+    // set's, this set gets a Go.bat of its own ("Go NAME.bat") unasked.
+    bool ownBatch = false;
 };
 
 struct SplitJob {
@@ -53,6 +56,7 @@ struct SplitJob {
     DriveType driveType = DriveType::Unknown;
     RecoveryPlan recovery;  // empty: none
     std::uint32_t recoveryPercent = 0;  // what the plan was made for
+    bool ownBatch = false;              // as the request asked
 };
 
 struct RejoinJob {

@@ -217,6 +217,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     job.pieceCount = static_cast<std::uint32_t>(count);
     if (request.recoveryPercent > kMaxRecoveryPercent) return refuse(texts::kRecoveryPercentRange);
     job.recoveryPercent = request.recoveryPercent;
+    job.ownBatch = request.ownBatch;
     const std::string noRecovery = PlanRecovery(job.sourceName, job.sourceSize, job.pieceCount, job.pieceSize,
                                                 request.recoveryPercent, job.recovery);
     if (!noRecovery.empty()) return refuse(noRecovery);

@@ -102,6 +102,11 @@ void Splitter::ChooseBatchName() {
         if (folder_->Status(batchName_, status) != err::kNone || status.kind == FileKind::Missing) return;
         if (status.kind == FileKind::Regular && RejoinsThisSet(batchName_)) return;
         if (asked >= kMaxBatchQuestions) throw RunStopped{};
+        const std::string own = BatchNameOf(job_.sourceName);
+        if (job_.ownBatch && batchName_ != own && NameProblem(own).empty() && !platform_.NameTooLong(PathOf(own))) {
+            batchName_ = own;
+            continue;
+        }
         std::string path = PathOf(batchName_);
         const FileExistsAnswer answer = prompts_.AskFileExists(path);
         if (answer == FileExistsAnswer::Stop) throw RunStopped{};

@@ -211,4 +211,6 @@ std::string FolderPart(const Platform& platform, const std::string& path) {
     return folder;
 }
 
+std::string BatchNameOf(const std::string& setName) { return "Go " + setName + ".bat"; }
+
 }  // namespace engine

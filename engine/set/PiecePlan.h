@@ -83,6 +83,8 @@ std::uint32_t MeasuredPieceSize(std::uint64_t size, std::uint32_t count, std::ui
 // The folder with a separator appended, unless it is a root that already ends
 // in one (C: is not a root and gets one; C:\ is used as it is).
 std::string FolderPrefix(const Platform& platform, const std::string& folder);
+// The Go.bat of a set that shares its folder with another set's: "Go NAME.bat".
+std::string BatchNameOf(const std::string& setName);
 std::string PieceFileName(const std::string& sourceName, std::uint64_t index);
 // Whether `entry` is a piece name of the set `sourceName` (the name, a dot,
 // an index without leading zeros, ".spl"), and which index it has. Names are
