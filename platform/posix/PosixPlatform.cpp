@@ -196,26 +196,6 @@ private:
     std::uint64_t unflushed_ = 0;
 };
 
-// Converts with iconv; false when a character has no place in the target.
-bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
-    iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    out.assign(in.size() * 4 + 8, '\0');
-    char* source = const_cast<char*>(in.data());
-    std::size_t sourceLeft = in.size();
-    char* target = out.data();
-    std::size_t targetLeft = out.size();
-    const std::size_t done = ::iconv(cd, &source, &sourceLeft, &target, &targetLeft);
-    ::iconv_close(cd);
-    if (done == static_cast<std::size_t>(-1) || sourceLeft != 0) return false;
-    out.resize(out.size() - targetLeft);
-    return true;
-}
-
-bool IsAscii(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 
 ErrorCode OpenAt(int dir, const std::string& path, const engine::OpenMode& mode,
                  std::unique_ptr<engine::File>& file) {
@@ -352,13 +332,6 @@ private:
 
 PosixPlatform::PosixPlatform(std::string ansiCodePage) : codePage_(std::move(ansiCodePage)) {}
 
-bool PosixPlatform::CodePageKnown(const std::string& codePage) {
-    iconv_t cd = ::iconv_open(codePage.c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    ::iconv_close(cd);
-    return true;
-}
-
 bool PosixPlatform::IsRoot(const std::string& path) const { return path == "/"; }
 
 std::string PosixPlatform::DriveRoot(const std::string& path) const {
@@ -441,24 +414,6 @@ bool PosixPlatform::VolumeIdentity(const std::string& path, std::string& identit
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
     identity = std::to_string(static_cast<unsigned long long>(st.st_dev));
-    return true;
-}
-
-bool PosixPlatform::ToAnsiName(const std::string& name, std::string& ansi) const {
-    std::string back;
-    return Convert(codePage_.c_str(), "UTF-8", name, ansi) &&
-           Convert("UTF-8", codePage_.c_str(), ansi, back) && back == name;
-}
-
-bool PosixPlatform::FromAnsiName(const std::string& ansi, std::string& name) const {
-    return Convert("UTF-8", codePage_.c_str(), ansi, name);
-}
-
-// Which OEM code page the Windows machine that runs Go.bat has is unknown
-// here; plain ASCII reads the same in all of them.
-bool PosixPlatform::ToOemText(const std::string& text, std::string& oem) const {
-    if (!IsAscii(text)) return false;
-    oem = text;
     return true;
 }
 
