@@ -85,7 +85,7 @@ INT_PTR CHalvardDlg::OnStart(WPARAM, LPARAM) {
 }
 
 void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) {
-    if (!queuePlace_.empty()) {
+    if (queueRunning_) {
         queueNoticeRebuildable_ = rebuildable;
         return;  // once, after the queue
     }
@@ -108,8 +108,8 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
             continue;
         }
         queuePlace_ = engine::Fill(engine::Fill(texts::kQueuePlace, std::to_string(i + 1)), std::to_string(files.size()), "%2");
+        // The start checks measure the file, off the window's thread.
         SetText(IDC_SOURCE_PATH, file);
-        if (form_.split()) RefreshFileSize(file);
         lastStartRan_ = false;
         StartOperation();
         const engine::Outcome outcome = controller_.lastOutcome();

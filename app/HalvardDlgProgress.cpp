@@ -78,7 +78,7 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
 engine::Answer CHalvardDlg::ShowMessage(const engine::Message& message) {
     // A queue's runs end without "Completed Successfully" each: its summary
     // says how each ended. Failures and questions are shown as they come.
-    if (!queuePlace_.empty() && message.information && message.buttons == engine::Buttons::Ok) {
+    if (queueRunning_ && message.information && message.buttons == engine::Buttons::Ok) {
         return engine::Answer::Ok;
     }
     const bool suspension = message.question == engine::Question::Paused;
