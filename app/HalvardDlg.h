@@ -27,7 +27,7 @@
 #include "settings/SettingsDlg.h"
 #include "settings/Win32Registry.h"
 #include "window/Dialog.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace app {
 
@@ -185,9 +185,9 @@ private:
     std::string customAccepted_;  // the custom field's last text that passed
     settings::Remembered remembered_;
     bool checkingUpdates_ = false;
-    window::ScopedMenu trayMenu_;
-    window::ScopedIcon bigIcon_;
-    window::ScopedIcon smallIcon_;
+    platform::ScopedMenu trayMenu_;
+    platform::ScopedIcon bigIcon_;
+    platform::ScopedIcon smallIcon_;
     std::uint32_t lastPieceSize_ = 0;  // of the split running or last run
     // The chosen file's size, as last measured, for the plan line.
     // While a queue runs: "2 of 5: " for the caption; empty otherwise.

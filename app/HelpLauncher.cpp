@@ -4,10 +4,6 @@
 
 namespace app {
 
-HelpLauncher::~HelpLauncher() {
-    if (library_) FreeLibrary(library_);
-}
-
 // From the system folder by its full path: a bare name would also find a
 // copy planted beside the program or in the current folder.
 HMODULE HelpLauncher::Library() {
@@ -15,9 +11,9 @@ HMODULE HelpLauncher::Library() {
         loaded_ = true;
         std::wstring system(MAX_PATH, L'\0');
         system.resize(GetSystemDirectoryW(system.data(), MAX_PATH));
-        if (!system.empty()) library_ = LoadLibraryW((system + L"\\hhctrl.ocx").c_str());
+        if (!system.empty()) library_.Reset(LoadLibraryW((system + L"\\hhctrl.ocx").c_str()));
     }
-    return library_;
+    return library_.get();
 }
 
 void HelpLauncher::Open(const std::string& path) {
@@ -28,7 +24,7 @@ void HelpLauncher::Open(const std::string& path) {
     if (!Library()) return;
     using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     const auto htmlHelp =
-        reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library_, "HtmlHelpW")));
+        reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(GetProcAddress(library_.get(), "HtmlHelpW")));
     if (htmlHelp) htmlHelp(GetDesktopWindow(), platform::Widen(path).c_str(), 0 /* display topic */, 0);
 }
 

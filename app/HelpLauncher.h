@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinApi.h"
 
 namespace app {
@@ -15,7 +16,6 @@ public:
     using Opener = std::function<void(const std::string& path)>;
 
     HelpLauncher() = default;
-    ~HelpLauncher();
     HelpLauncher(const HelpLauncher&) = delete;
     HelpLauncher& operator=(const HelpLauncher&) = delete;
 
@@ -26,7 +26,7 @@ public:
 
 private:
     Opener opener_;
-    HMODULE library_ = nullptr;
+    platform::ScopedLibrary library_;
     bool loaded_ = false;
 };
 

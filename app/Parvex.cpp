@@ -17,7 +17,7 @@
 #include "engine/base/Texts.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 #include "window/WindowText.h"
 
 namespace {
@@ -40,10 +40,8 @@ std::string ProgramPath() {
 std::vector<std::string> Arguments() {
     std::vector<std::string> args;
     int count = 0;
-    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 1; i < count; ++i) args.push_back(platform::Narrow(wide[i]));
-        LocalFree(wide);
-    }
+    const platform::ScopedLocal<LPWSTR*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+    for (int i = 1; wide && i < count; ++i) args.push_back(platform::Narrow(wide.get()[i]));
     return args;
 }
 
@@ -79,7 +77,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return done ? 0 : 1;
     }
     // Setup and uninstall look for this to avoid replacing files in use.
-    window::ScopedHandle running(CreateMutexW(nullptr, FALSE, L"Global\\Corvane.Split.Parvex"));
+    platform::ScopedHandle running(CreateMutexW(nullptr, FALSE, L"Global\\Corvane.Split.Parvex"));
     // An ordinary start that cannot register (a locked-down machine) still
     // works; only automation clients cannot find it.
     if (!line.automation) app::RegisterAutomation(program, true);

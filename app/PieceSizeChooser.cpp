@@ -3,7 +3,7 @@
 #include "app/FormState.h"
 #include "resources/resource.h"
 #include "window/WindowText.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace app {
 
@@ -18,7 +18,7 @@ bool PieceSizeChooser::Create(HWND parent, const RECT& place) {
     button_.AddMenuItem(ID_PRESET_CD, "&CD (700 MB)", MF_STRING);
     button_.AddMenuItem(ID_PRESET_FAT32, "&DVD or FAT32 (4 GB)", MF_STRING);
     button_.AddMenuItem(0, "", MF_SEPARATOR);
-    window::ScopedMenu units(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_UNITS_MENU)));
+    platform::ScopedMenu units(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_UNITS_MENU)));
     if (units.get()) {
         HMENU popup = GetSubMenu(units.get(), 0);
         RemoveMenu(units.get(), 0, MF_BYPOSITION);  // the button's menu owns it from now on

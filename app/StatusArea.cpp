@@ -5,30 +5,11 @@
 #include <algorithm>
 
 #include "engine/base/Texts.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WideText.h"
 #include "resources/resource.h"
 
 namespace app {
-
-namespace {
-
-// A window's device context for measuring, given back on every path.
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
-}  // namespace
 
 bool StatusArea::Create(HWND parent, const RECT& place, std::string& problem) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -60,7 +41,7 @@ void StatusArea::Place(const RECT& place) {
 }
 
 int StatusArea::TextWidth(const std::string& text) const {
-    WindowDc dc(bar_);
+    const platform::ScopedWindowDc dc(bar_);
     if (!dc.get()) return 0;
     const HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(bar_, WM_GETFONT, 0, 0)));
     const std::wstring wide = platform::Widen(text);

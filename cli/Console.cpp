@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include "platform/win32/WinApi.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WideText.h"
 #include <shellapi.h>
 #else
@@ -37,10 +38,9 @@ void Write(DWORD which, const std::string& text) {
 std::vector<std::string> Arguments(int, char**) {
     // Never the ANSI arguments: their best-fit forms can name another file.
     int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    const platform::ScopedLocal<LPWSTR*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
     std::vector<std::string> args;
-    for (int i = 1; wide && i < count; ++i) args.push_back(platform::Narrow(wide[i]));
-    if (wide) LocalFree(wide);
+    for (int i = 1; wide && i < count; ++i) args.push_back(platform::Narrow(wide.get()[i]));
     return args;
 }
 

@@ -33,7 +33,7 @@ LRESULT CHotStatic::OnPaint(WPARAM, LPARAM) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd(), &paint);
     {
-        const window::ScopedSelect font(dc, LinkFont());
+        const platform::ScopedSelect font(dc, LinkFont());
         SetTextColor(dc, CurrentColour());
         SetBkMode(dc, TRANSPARENT);
         const std::wstring text = platform::Widen(window::TextOf(hwnd()));

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "window/Control.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace controls {
 
@@ -37,7 +37,7 @@ private:
     bool hovering_ = false;
     bool tracking_ = false;
     bool visited_ = false;
-    window::ScopedGdi<HFONT> linkFont_;
+    platform::ScopedGdi<HFONT> linkFont_;
     std::string address_;
 };
 

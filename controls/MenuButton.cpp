@@ -201,7 +201,7 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const int arrowArea = window::Scaled(kArrowArea, dpi);
     // The dialog's own font, which follows its DPI, rather than a stock one.
     HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(owner_, WM_GETFONT, 0, 0));
-    const window::ScopedSelect font(dc, dialogFont ? static_cast<HGDIOBJ>(dialogFont) : GetStockObject(DEFAULT_GUI_FONT));
+    const platform::ScopedSelect font(dc, dialogFont ? static_cast<HGDIOBJ>(dialogFont) : GetStockObject(DEFAULT_GUI_FONT));
     FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
 
     RECT r = item.rcItem;
@@ -253,15 +253,15 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     RECT d = item.rcItem;
     InflateRect(&d, -2, -2);
     d.right -= arrowArea;
-    const window::ScopedGdi<HPEN> shadowPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
-    const window::ScopedGdi<HPEN> lightPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
+    const platform::ScopedGdi<HPEN> shadowPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
+    const platform::ScopedGdi<HPEN> lightPen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
     {
-        const window::ScopedSelect pen(dc, shadowPen.get());
+        const platform::ScopedSelect pen(dc, shadowPen.get());
         MoveToEx(dc, d.right, d.top, nullptr);
         LineTo(dc, d.right, d.bottom);
     }
     {
-        const window::ScopedSelect pen(dc, lightPen.get());
+        const platform::ScopedSelect pen(dc, lightPen.get());
         MoveToEx(dc, d.right + 1, d.top, nullptr);
         LineTo(dc, d.right + 1, d.bottom);
     }
@@ -271,11 +271,11 @@ void MenuButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const int tipX = d.right + 1 + arrowArea / 2 + shift;
     const int tipY = (d.top + d.bottom) / 2 + (rows + 1) / 2 + shift;
     const COLORREF arrow = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
-    const window::ScopedGdi<HBRUSH> arrowBrush(CreateSolidBrush(arrow));
-    const window::ScopedGdi<HPEN> arrowPen(CreatePen(PS_SOLID, 1, arrow));
+    const platform::ScopedGdi<HBRUSH> arrowBrush(CreateSolidBrush(arrow));
+    const platform::ScopedGdi<HPEN> arrowPen(CreatePen(PS_SOLID, 1, arrow));
     {
-        const window::ScopedSelect pen(dc, arrowPen.get());
-        const window::ScopedSelect brush(dc, arrowBrush.get());
+        const platform::ScopedSelect pen(dc, arrowPen.get());
+        const platform::ScopedSelect brush(dc, arrowBrush.get());
         const POINT corners[3] = {{tipX - rows, tipY - rows}, {tipX + rows, tipY - rows}, {tipX, tipY}};
         Polygon(dc, corners, 3);
     }

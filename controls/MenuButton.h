@@ -6,7 +6,7 @@
 #include <string>
 
 #include "window/Control.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 #include <commctrl.h>
 
@@ -51,9 +51,9 @@ private:
     // it changes (a move to another monitor).
     void ScaleImages(int dpi);
 
-    window::ScopedMenu menu_;
-    window::ScopedGdi<HBITMAP> bitmap_;
-    window::ScopedImageList images_;
+    platform::ScopedMenu menu_;
+    platform::ScopedGdi<HBITMAP> bitmap_;
+    platform::ScopedImageList images_;
     bool pressed_ = false;
     bool menuShown_ = false;
     bool hasMenuItems_ = false;
@@ -61,8 +61,8 @@ private:
     BITMAP bitmapInfo_{};
     HWND owner_ = nullptr;
     COLORREF mask_ = 0;
-    window::ScopedGdi<HBITMAP> disabled_;
-    window::ScopedGdi<HBITMAP> disabledSource_;
+    platform::ScopedGdi<HBITMAP> disabled_;
+    platform::ScopedGdi<HBITMAP> disabledSource_;
     int imagesDpi_ = 0;
     SIZE imageSize_{};
 };

@@ -10,7 +10,7 @@
 #include "shellext/Identifiers.h"
 #include "shellext/SplitContext.h"
 #include "platform/win32/Registry.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace glimber {
 
@@ -136,8 +136,8 @@ std::vector<Key> ClassesEntries(const Scope& scope) {
 }
 
 bool SubkeysOrValues(HKEY root, const std::wstring& path, bool countValues) {
-    window::ScopedKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
+    platform::ScopedKey key;
+    if (platform::registry::Open(root, path, KEY_READ, key) != ERROR_SUCCESS) return false;
     DWORD subkeys = 0, values = 0;
     RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);
@@ -145,8 +145,8 @@ bool SubkeysOrValues(HKEY root, const std::wstring& path, bool countValues) {
 }
 
 bool Exists(HKEY root, const std::wstring& path) {
-    window::ScopedKey key;
-    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+    platform::ScopedKey key;
+    return platform::registry::Open(root, path, KEY_READ, key) == ERROR_SUCCESS;
 }
 
 // A key Glimber owns goes, with its values, once no subkey is left in it.
@@ -176,8 +176,8 @@ void RemoveClassesEntries(const Scope& scope) {
     }
     const std::wstring clsidKey = base + L"CLSID\\" + Wide(kClsidText);
     if (Exists(root, clsidKey)) {
-        window::ScopedKey inproc;
-        if (RegOpenKeyExW(root, (clsidKey + L"\\InprocServer32").c_str(), 0, KEY_SET_VALUE, inproc.Receive()) ==
+        platform::ScopedKey inproc;
+        if (platform::registry::Open(root, clsidKey + L"\\InprocServer32", KEY_SET_VALUE, inproc) ==
             ERROR_SUCCESS) {
             RegDeleteValueW(inproc.get(), L"ThreadingModel");
         }
@@ -191,8 +191,8 @@ void RemoveClassesEntries(const Scope& scope) {
 
 void RemoveApproval(HKEY approvalRoot) {
     {
-        window::ScopedKey key;
-        if (RegOpenKeyExW(approvalRoot, kApprovedKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+        platform::ScopedKey key;
+        if (platform::registry::Open(approvalRoot, kApprovedKey, KEY_SET_VALUE, key) != ERROR_SUCCESS) return;
         RegDeleteValueW(key.get(), Wide(kClsidText).c_str());
     }
     std::wstring path = kApprovedKey;
@@ -206,11 +206,10 @@ void RemoveApproval(HKEY approvalRoot) {
 
 bool WriteKey(const Key& entry) {
     if (entry.recreate) RegDeleteTreeW(entry.root, entry.path.c_str());
-    window::ScopedKey key;
-    if (RegOpenKeyExW(entry.root, entry.path.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS &&
-        RegOpenKeyExW(entry.root, entry.path.c_str(), 0, KEY_READ | KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS &&
-        RegCreateKeyExW(entry.root, entry.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
-                        nullptr) != ERROR_SUCCESS) {
+    platform::ScopedKey key;
+    if (platform::registry::Open(entry.root, entry.path, KEY_ALL_ACCESS, key) != ERROR_SUCCESS &&
+        platform::registry::Open(entry.root, entry.path, KEY_READ | KEY_SET_VALUE, key) != ERROR_SUCCESS &&
+        platform::registry::Create(entry.root, entry.path, KEY_ALL_ACCESS, key) != ERROR_SUCCESS) {
         return false;
     }
     for (const Value& value : entry.values) {
@@ -309,7 +308,7 @@ HRESULT Register(const Scope& scope) {
         RemoveApproval(scope.approvalRoot);
         return DISP_E_EXCEPTION;
     }
-    window::ComPtr<ITypeLib> library;
+    platform::ComPtr<ITypeLib> library;
     HRESULT result = LoadOwnTypeLib(library.Receive());
     if (FAILED(result)) return result;
     std::wstring path = ModulePath();
@@ -322,7 +321,7 @@ HRESULT Register(const Scope& scope) {
 HRESULT Unregister(const Scope& scope) {
     RemoveClassesEntries(scope);
     RemoveApproval(scope.approvalRoot);
-    window::ComPtr<ITypeLib> library;
+    platform::ComPtr<ITypeLib> library;
     if (SUCCEEDED(LoadOwnTypeLib(library.Receive()))) {
         TLIBATTR* attributes = nullptr;
         if (SUCCEEDED(library->GetLibAttr(&attributes))) {

@@ -86,7 +86,7 @@ STDMETHODIMP_(ULONG) SplitContext::Release() { return outer_ ? outer_->Release()
 
 HRESULT SplitContext::LoadTypeInfo() {
     if (typeInfo_) return S_OK;
-    window::ComPtr<ITypeLib> library;
+    platform::ComPtr<ITypeLib> library;
     const HRESULT result = LoadTypeLib(ModulePath().c_str(), library.Receive());
     if (FAILED(result)) return result;
     return library->GetTypeInfoOfGuid(kIidISplitContext, typeInfo_.Receive());
@@ -156,7 +156,7 @@ STDMETHODIMP SplitContext::QueryContextMenu(HMENU menu, UINT index, UINT first, 
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     if (!bitmap_.get()) bitmap_.Reset(LoadBitmapW(ModuleHandle(), MAKEINTRESOURCEW(kMenuBitmap)));
     // Ours until the shell's menu takes it.
-    window::ScopedMenu submenu(CreatePopupMenu());
+    platform::ScopedMenu submenu(CreatePopupMenu());
     if (!submenu.get()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
 
     const bool rejoin = engine::IsSetFileName(filePath_);
@@ -217,7 +217,7 @@ STDMETHODIMP SplitContext::InvokeCommand(CMINVOKECOMMANDINFO* info) {
                         &process)) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    const window::ScopedHandle thread(process.hThread), started(process.hProcess);
+    const platform::ScopedHandle thread(process.hThread), started(process.hProcess);
     return S_OK;
 }
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace glimber {
 
@@ -55,8 +55,8 @@ private:
     ULONG references_ = 0;
     int mode_ = 0;  // 1 split, 2 rejoin
     std::wstring filePath_;
-    window::ScopedGdi<HBITMAP> bitmap_;
-    window::ComPtr<ITypeInfo> typeInfo_;
+    platform::ScopedGdi<HBITMAP> bitmap_;
+    platform::ComPtr<ITypeInfo> typeInfo_;
 };
 
 }  // namespace glimber

@@ -16,7 +16,7 @@
 #include "resources/resource.h"
 #include "support/SplitFixture.h"
 #include "support/WindowDriver.h"
-#include "window/ScopedWin.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ const std::string kClsidText = "{5E8B2F4A-6C31-4D7E-A9B0-3F1C72D4E8A5}";
 std::string ProgramPath() { return drive::WindowsPath(PARVEX_EXE); }
 
 bool ParvexRunning() {
-    window::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    platform::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
@@ -113,8 +113,8 @@ TEST(Automation, ScriptDrivesASplit) {
 
 TEST(Automation, DispatchClientAndRefusals) {
     RegisterByOrdinaryStart();
-    window::ComScope com;
-    window::ComPtr<IDispatch> app;
+    platform::ComScope com;
+    platform::ComPtr<IDispatch> app;
     ASSERT_EQ(CoCreateInstance(kClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, app.ReceiveVoid()), S_OK);
     auto id = [&](const wchar_t* name) {
         DISPID dispid = -1;
@@ -156,8 +156,8 @@ TEST(Automation, DispatchClientAndRefusals) {
 // nothing and answers false; its SourceFile leaves the running split alone.
 TEST(Automation, RunWhileAnOperationRunsIsRefused) {
     RegisterByOrdinaryStart();
-    window::ComScope com;
-    window::ComPtr<IDispatch> app;
+    platform::ComScope com;
+    platform::ComPtr<IDispatch> app;
     ASSERT_EQ(CoCreateInstance(kClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, app.ReceiveVoid()), S_OK);
     HWND main = nullptr;
     ASSERT_TRUE(drive::WaitUntil([&] { return (main = FindAnyMain()) != nullptr; }));
@@ -177,8 +177,8 @@ TEST(Automation, RunWhileAnOperationRunsIsRefused) {
     std::string sourceAfter;
     bool questionSeen = false;
     std::thread other([&] {
-        window::ComScope otherCom;
-        window::ComPtr<IDispatch> again;
+        platform::ComScope otherCom;
+        platform::ComPtr<IDispatch> again;
         CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, again.ReceiveVoid());
         drive::WaitUntil([&] { return dir.Exists("big.bin.0.spl"); });
         // Hold the worker at the suspension question while the calls arrive.
@@ -216,7 +216,7 @@ TEST(Automation, RunWhileAnOperationRunsIsRefused) {
 }
 
 std::string DefaultOf(HKEY root, const std::string& path) {
-    window::ScopedKey key;
+    platform::ScopedKey key;
     if (RegOpenKeyExW(root, platform::Widen(path).c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
         return "<no key>";
     }
@@ -227,7 +227,7 @@ std::string DefaultOf(HKEY root, const std::string& path) {
 }
 
 void SetDefault(HKEY root, const std::string& path, const std::string& value) {
-    window::ScopedKey key;
+    platform::ScopedKey key;
     ASSERT_EQ(RegCreateKeyExW(root, platform::Widen(path).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                               key.Receive(), nullptr),
               ERROR_SUCCESS);

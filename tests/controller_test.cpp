@@ -67,8 +67,15 @@ public:
     bool held = false;
 };
 
+// The worker never waits on the window: the window hears of the end, and
+// shows the closing notice, on its own thread once the worker has gone.
 TEST_F(Controller, RunsTheSplitOnAWorker) {
+    bool runningAtNotice = true;
+    host.onNotice = [&] { runningAtNotice = controller.running(); };
     EXPECT_TRUE(Start());
+    EXPECT_EQ(host.noticeThread, std::this_thread::get_id());
+    EXPECT_EQ(host.eventThread, std::this_thread::get_id());
+    EXPECT_FALSE(runningAtNotice);
     EXPECT_EQ(controller.lastOutcome(), Outcome::Completed);
     EXPECT_EQ(host.notices, 1);
     EXPECT_EQ(Joined(3), source);
@@ -440,6 +447,15 @@ TEST(ProgressFigures, SpeedAndTimeLeftFromTheStepsStart) {
     view = snapshot.Read();
     EXPECT_EQ(view.stepDone, 5u);
     EXPECT_GE(view.stepAt, view.startedAt);
+    // A step that counts entries (the erase of a disk) has a share only,
+    // whatever its text says; the next byte step has its amount again.
+    snapshot.ReportEntries(3, 40, "any text");
+    f = engine::Figures(snapshot.Read(), view.stepAt + std::chrono::seconds(2));
+    EXPECT_EQ(f.percent, 7);
+    EXPECT_EQ(f.amount, "");
+    EXPECT_EQ(f.speed, "");
+    snapshot.Report(3, 40, "any text");
+    EXPECT_EQ(engine::Figures(snapshot.Read(), view.stepAt).amount, "3 bytes of 40 bytes");
 }
 
 }  // namespace

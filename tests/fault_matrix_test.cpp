@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "engine/base/Names.h"
+#include "engine/par2/Packets.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
 #include "engine/ops/Prepare.h"
@@ -44,11 +45,16 @@ struct SplitRow {
     bool untouched = false;  // refused before anything was written
 };
 
+// With recovery data of this share: one slice of 3,000,004 bytes, in its
+// own volume beside the index.
+constexpr std::uint32_t kRecoveryPercent = 33;
+
 // How many checkpoints a split of the plan passes: a stop is tried at each.
-int SplitCheckpoints() {
+int SplitCheckpoints(std::uint32_t recoveryPercent) {
     support::SplitCase f;
     f.Source(kSource);
     f.Preset(kPiece);
+    f.request.recoveryPercent = recoveryPercent;
     int calls = 0;
     struct Counting : Checkpoint {
         int& calls;
@@ -95,7 +101,7 @@ std::vector<SplitRow> SplitRows() {
                         }, Outcome::Failed});
     }
     // A stop at every checkpoint the run passes, however many it has.
-    const int checkpoints = SplitCheckpoints();
+    const int checkpoints = SplitCheckpoints(0);
     for (int calls = 0; calls < checkpoints; ++calls) {
         rows.push_back({"stopped at checkpoint " + std::to_string(calls), [=](support::SplitCase& f) {
                             f.checkpoint = new fake::StopAfter(calls);  // owned by the row's runner
@@ -126,6 +132,35 @@ std::vector<SplitRow> SplitRows() {
                         f.fs.AddHardLink("E:\\parts\\movie.avi.2.spl", f.sourcePath);
                     }, Outcome::Stopped, true});
     rows.push_back({"no fault", [](support::SplitCase&) {}, Outcome::Completed});
+
+    // The same split with recovery data: its files are made and published
+    // with the set's, or not at all.
+    const auto recovery = [&](const std::string& what, fake::Fault fault, Outcome expected) {
+        rows.push_back({"with recovery data, " + what, [=](support::SplitCase& f) {
+                            f.request.recoveryPercent = kRecoveryPercent;
+                            if (!fault.pathPart.empty()) f.fs.AddFault(fault);
+                        }, expected});
+    };
+    // Only the volume, written under a temporary name, is this long.
+    for (std::uint64_t at : {std::uint64_t{2000}, std::uint64_t{3000000}}) {
+        recovery("the volume's write at " + std::to_string(at), {fake::Op::Write, "~pvx", err::kDiskFull, at, 1},
+                 Outcome::Failed);
+    }
+    recovery("the source unreadable in its last piece", {fake::Op::Read, "movie.avi", err::kReadFault, 6500000, 1},
+             Outcome::Failed);
+    recovery("the index cannot take its name", {fake::Op::Rename, "movie.avi.par2", err::kAccessDenied, 0, 1},
+             Outcome::Failed);
+    recovery("the volume cannot take its name", {fake::Op::Rename, ".vol", err::kAccessDenied, 0, 1},
+             Outcome::Failed);
+    recovery("no fault", {fake::Op::Write, "", err::kNone, 0, 0}, Outcome::Completed);
+    const int withRecovery = SplitCheckpoints(kRecoveryPercent);
+    for (int calls = checkpoints; calls < withRecovery; ++calls) {
+        rows.push_back({"with recovery data, stopped at checkpoint " + std::to_string(calls),
+                        [=](support::SplitCase& f) {
+                            f.request.recoveryPercent = kRecoveryPercent;
+                            f.checkpoint = new fake::StopAfter(calls);
+                        }, Outcome::Cancelled});
+    }
     return rows;
 }
 
@@ -172,6 +207,10 @@ TEST_P(SplitFaults, SuccessMeansAnExactSetAndAnythingElseLeavesTheFolderAsItWas)
     EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
     EXPECT_EQ(f.fs.openHandles(), 0);
     for (const auto& entry : after) EXPECT_EQ(entry.first.find("~PVX"), std::string::npos) << entry.first;
+    std::vector<std::string> recoveryFiles;
+    for (const auto& entry : after) {
+        if (entry.first.find(".PAR2") != std::string::npos) recoveryFiles.push_back(entry.first);
+    }
     // Files of other sets are never touched (Go.bat only by a success).
     for (const auto& [path, content] : before) {
         if (IsOlderSet(path, olderSetsBatch)) continue;
@@ -185,8 +224,18 @@ TEST_P(SplitFaults, SuccessMeansAnExactSetAndAnythingElseLeavesTheFolderAsItWas)
         EXPECT_EQ(set.whole, ChecksumOf(f.source.data(), f.source.size()));
         const std::string line = RejoinBatchLine("movie.avi", 3);
         EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), Bytes(line.begin(), line.end()));
+        // Recovery data asked for is there whole, and describes the pieces.
+        EXPECT_EQ(recoveryFiles.size(), f.request.recoveryPercent ? 2u : 0u);
+        if (f.request.recoveryPercent) {
+            const auto sets = par2::ReadRecoveryFiles(f.fs, recoveryFiles, true, nullptr);
+            ASSERT_EQ(sets.size(), 1u);
+            EXPECT_EQ(sets[0].descriptions.size(), 3u);
+            EXPECT_EQ(sets[0].recovery.size(), 1u);
+        }
         return;
     }
+    // No recovery file of a set that did not come to be.
+    EXPECT_EQ(recoveryFiles, std::vector<std::string>{});
     // Nothing complete-looking: either the older set exactly as it was (the
     // run was refused before it wrote), or no info file and no Go.bat that
     // rejoins this name, and no new piece.

@@ -431,6 +431,26 @@ TEST_F(RecoveryFixture, AnOldRecoveryFileThatStaysIsNamedAndTheProtectFails) {
     ExpectIdle();
 }
 
+// Protect at 30 % over the set made at 20 %: the new index and first volume
+// have replaced the old ones when the last new volume cannot take its name.
+// What was replaced is complete and stays; the set keeps recovery data
+// enough for what it had, the failure named.
+TEST_F(RecoveryFixture, AProtectThatFailsHalfWayThroughNamingLosesNoRecoveryData) {
+    fs.AddFault({fake::Op::Rename, "film.mkv.vol1+2.par2", engine::err::kAccessDenied});
+    request = StartRequest{};
+    request.mode = Mode::Protect;
+    request.sourceText = Info();
+    request.recoveryPercent = 30;
+    EXPECT_EQ(Run(), Outcome::Failed);
+    EXPECT_NE(host.texts().back().find("film.mkv.vol1+2.par2"), std::string::npos) << host.texts().back();
+    EXPECT_FALSE(fs.HasFile("E:\\parts\\film.mkv.vol1+2.par2"));
+    ExpectIdle();
+    fs.Delete(Piece(2));
+    fs.Delete(Piece(7));
+    ASSERT_EQ(Again(Mode::Rejoin), Outcome::Completed);
+    EXPECT_EQ(fs.Content("F:\\out\\film.mkv"), source);
+}
+
 TEST_F(RecoveryFixture, RecoveryDataTakesRoomAndNamesThatTheChecksCountIn) {
     request = StartRequest{};
     request.sourceText = sourcePath;

@@ -2,6 +2,7 @@
 
 #include "engine/base/FileErrors.h"
 #include "engine/base/Names.h"
+#include "engine/set/PiecePlan.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
 #include "engine/base/Texts.h"
@@ -190,9 +191,11 @@ TEST_F(Rejoin, CraftedInfoFilesAreRefused) {
 
 TEST_F(Rejoin, RemoveSettingDeletesExactlyWhatWasRead) {
     settings.removeSplitFilesAfterRejoin = true;
-    // The set's own Go.bat goes too; the user's own stays.
+    // The set's own Go.bat goes too, and the one named for it; the user's
+    // own stays.
     const std::string line = RejoinBatchLine("movie.avi", 3);
     fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
+    fs.AddFile("E:\\parts\\" + BatchNameOf("movie.avi"), Bytes(line.begin(), line.end()));
     ASSERT_EQ(Run(), Outcome::Completed);
     EXPECT_TRUE(fs.FilesUnder("E:\\").empty());
     Lay(whole, 10000, "movie.avi");

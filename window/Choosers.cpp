@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WideText.h"
 
 namespace window {
@@ -91,12 +92,11 @@ bool BrowseItems(HWND owner, const std::wstring& title, const std::wstring& star
 }  // namespace
 
 Browsed BrowseForFolder(HWND owner, const char* title, std::string& folder) {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const platform::ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const std::wstring wideTitle = platform::Widen(title);
     const std::wstring start = platform::Widen(folder);
     Browsed result = Browsed::Cancelled;
     if (!BrowseItems(owner, wideTitle, start, folder, result)) result = BrowseTree(owner, wideTitle, start, folder);
-    if (SUCCEEDED(com)) CoUninitialize();
     return result;
 }
 

@@ -1,5 +1,7 @@
 #include "window/Dpi.h"
 
+#include "platform/win32/ScopedWin.h"
+
 namespace window {
 
 int DpiOf(HWND hwnd) {
@@ -10,9 +12,8 @@ int DpiOf(HWND hwnd) {
     if (getDpiForWindow && hwnd) {
         if (const UINT dpi = getDpiForWindow(hwnd)) return static_cast<int>(dpi);
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : kDefaultDpi;
-    if (screen) ReleaseDC(nullptr, screen);
+    const platform::ScopedWindowDc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : kDefaultDpi;
     return dpi > 0 ? dpi : kDefaultDpi;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/base/FileErrors.h"
+#include "engine/io/DiskPrompt.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/set/SplitInfo.h"
 #include "engine/base/Texts.h"
@@ -12,8 +13,6 @@ namespace engine {
 namespace {
 
 constexpr OpenMode kPieceMode{Access::Read, Share::Read, Creation::OpenExisting, true};
-// A disk prompt answered this often without the next disk is given up.
-constexpr int kMaxDiskPrompts = 100;
 
 }  // namespace
 
@@ -109,31 +108,16 @@ void PieceReader::Advance(std::uint32_t index) {
     }
     // Nothing of this run holds the disk while it is changed.
     folder_.reset();
-    std::string text = texts::kNextDisk;
-    for (int ask = 0; ask < kMaxDiskPrompts; ++ask) {
-        const Message prompt{text, texts::kNextDiskCaption, Buttons::OkCancel, Question::NextDisk};
-        if (ctx_->prompts.ShowMessage(prompt) != Answer::Ok) throw RunStopped{};
-        std::string now;
-        if (!platform_.VolumeIdentity(job_.infoFolder, now)) {
-            text = texts::kNextDisk;
-            continue;
-        }
-        if (now == volume_) {
-            text = texts::kSameDiskAgain;
-            continue;
-        }
-        OpenLocation();
-        if (present_.empty() || present_.back() < index) {
-            folder_.reset();
-            text = Fill(texts::kNotTheNextDisk, job_.set.name);
-            continue;
-        }
-        volume_ = now;
-        ++disksChanged_;
-        AdoptChecksumsHere();
-        return;
-    }
-    throw RunStopped{};
+    // A disk that does not hold this piece, or a later one, is another set's.
+    volume_ = AwaitOtherDisk(ctx_->prompts, platform_, job_.infoFolder, volume_, true,
+                             {texts::kNextDisk, texts::kSameDiskAgain, texts::kNextDiskCaption}, [&] {
+                                 OpenLocation();
+                                 if (!present_.empty() && present_.back() >= index) return std::string();
+                                 folder_.reset();
+                                 return Fill(texts::kNotTheNextDisk, job_.set.name);
+                             });
+    ++disksChanged_;
+    AdoptChecksumsHere();
 }
 
 // The info file with every checksum lies on the last disk of a removable

@@ -54,6 +54,10 @@ void RecoveryOutputs::PublishAll() {
             throw FileError(code, where_.pathOf(names_[i]));
         }
         temporaries_[i].clear();
+        // It has replaced the file of its name, which is gone: complete and
+        // flushed, it stays whatever happens to the ones after it, so that
+        // a failure half-way leaves the set as much recovery data as before.
+        outputs_.Keep(where_.folder(), names_[i]);
     }
 }
 

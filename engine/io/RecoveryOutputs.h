@@ -33,6 +33,8 @@ public:
     void Complete(std::size_t which) override;
 
     // With AtTheEnd: gives every complete file its name; throws FileError.
+    // Each named file stays even if a later one fails: it has replaced the
+    // old file of its name.
     void PublishAll();
     // What was not complete goes, so that the next attempt starts clean.
     void DropUnfinished();

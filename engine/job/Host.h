@@ -124,6 +124,11 @@ public:
     // `done` of `total` units (bytes for a split, pieces for a rejoin), and
     // the "Processed / Remaining" line.
     virtual void Report(std::uint64_t done, std::uint64_t total, const std::string& text);
+    // The same for a step that counts entries, not bytes (the erase of a
+    // removable disk): no amount or speed can be told of it.
+    virtual void ReportEntries(std::uint64_t done, std::uint64_t total, const std::string& text) {
+        Report(done, total, text);
+    }
 };
 
 // Repair and Protect come from the command line only.
@@ -139,7 +144,7 @@ enum class Outcome {
 class Events {
 public:
     virtual ~Events() = default;
-    // The worker has begun: the inputs are to be disabled, progress shown.
+    // The run begins: the inputs are to be disabled, progress shown.
     virtual void Started(Mode mode);
     // Every ending, before the closing message of a completed operation.
     virtual void Finished(Mode mode, Outcome outcome);

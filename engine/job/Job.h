@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct StartRequest {
 };
 
 struct SplitJob {
+    static constexpr Mode kMode = Mode::Split;
     std::string sourcePath;
     std::string sourceName;
     std::string destinationFolder;
@@ -60,6 +62,7 @@ struct SplitJob {
 };
 
 struct RejoinJob {
+    static constexpr Mode kMode = Mode::Rejoin;
     std::string infoPath;
     std::string infoFolder;  // where the pieces are, or begin
     // Where a set cut across disks goes on: the next folders in order, or,
@@ -84,22 +87,26 @@ inline std::vector<std::string> SetFolders(const RejoinJob& job) {
 
 // A verification reads a set as a rejoin does, into nothing.
 struct VerifyJob {
+    static constexpr Mode kMode = Mode::Verify;
     RejoinJob set;
 };
 
 // A repair reads a set as a verification does, then rebuilds its bad
 // pieces in place from the recovery files.
 struct RepairJob {
+    static constexpr Mode kMode = Mode::Repair;
     RejoinJob set;
 };
 
 // What can be told of a set without reading its pieces.
 struct QuickCheckJob {
+    static constexpr Mode kMode = Mode::QuickCheck;
     RejoinJob set;
 };
 
 // Recovery files made for a set that has none, or replacing its own.
 struct ProtectJob {
+    static constexpr Mode kMode = Mode::Protect;
     RejoinJob set;
     RecoveryPlan recovery;
 };
@@ -107,8 +114,7 @@ struct ProtectJob {
 using Job = std::variant<SplitJob, RejoinJob, VerifyJob, RepairJob, ProtectJob, QuickCheckJob>;
 
 inline Mode ModeOf(const Job& job) {
-    constexpr Mode kModes[] = {Mode::Split, Mode::Rejoin, Mode::Verify, Mode::Repair, Mode::Protect, Mode::QuickCheck};
-    return kModes[job.index()];
+    return std::visit([](const auto& kind) { return std::decay_t<decltype(kind)>::kMode; }, job);
 }
 
 }  // namespace engine

@@ -158,22 +158,13 @@ void Rejoiner::RemoveSet(const PieceReader& reader) {
             folder && part.folder == job_.infoFolder ? folder->Delete(part.name) : platform_.Delete(path);
         if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) failed = path;
     }
-    // The set's own Go.bat goes with it; a Go.bat of anything else stays.
-    if (folder) {
-        std::unique_ptr<File> batch;
-        if (folder->Open("Go.bat", {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, batch) ==
-            err::kNone) {
-            std::string head(4096, '\0');
-            std::uint32_t got = 0;
-            const bool read = batch->Read(head.data(), static_cast<std::uint32_t>(head.size()), got) == err::kNone;
-            static_cast<void>(batch->Close());  // read only
-            head.resize(got);
-            if (read && BatchRejoins(platform_, head, job_.set.name)) {
-                const ErrorCode removed = folder->Delete("Go.bat");
-                if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) {
-                    failed = FolderPrefix(platform_, job_.infoFolder) + "Go.bat";
-                }
-            }
+    // The set's own Go.bat (or the Go.bat named for it) goes with it; a
+    // Go.bat of anything else stays.
+    for (const std::string& batch : {std::string("Go.bat"), BatchNameOf(job_.set.name)}) {
+        if (!folder || !BatchFileRejoins(platform_, *folder, batch, job_.set.name)) continue;
+        const ErrorCode removed = folder->Delete(batch);
+        if (removed != err::kNone && removed != err::kFileNotFound && failed.empty()) {
+            failed = FolderPrefix(platform_, job_.infoFolder) + batch;
         }
     }
     // The recovery files belong to the set too; a rebuilt piece was never

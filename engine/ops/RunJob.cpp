@@ -15,42 +15,51 @@ namespace engine {
 
 namespace {
 
+template <class... Kinds>
+struct Overloaded : Kinds... {
+    using Kinds::operator()...;
+};
+template <class... Kinds>
+Overloaded(Kinds...) -> Overloaded<Kinds...>;
+
 // After a verification or a rejoin that found pieces damaged and the
 // recovery data enough, the window offers what MultiPar offers: the repair
 // of the pieces in place, as a run of its own on the same set.
-void OfferRepair(const RejoinJob& set, OperationContext& ctx) {
-    if (!ctx.prompts.OffersRepair() || set.asksForDisks) return;
+std::optional<Job> OfferRepair(const RejoinJob& set, Prompts& prompts) {
+    if (!prompts.OffersRepair() || set.asksForDisks) return std::nullopt;
     Message offer{texts::kOfferRepair, std::string(), Buttons::OkCancel, Question::Proceed};
     offer.okLabel = texts::kRepairButton;
     offer.cancelLabel = texts::kNotNowButton;
-    if (ctx.prompts.ShowMessage(offer) != Answer::Ok) return;
-    RunJob(RepairJob{set}, ctx);
+    if (prompts.ShowMessage(offer) != Answer::Ok) return std::nullopt;
+    return Job{RepairJob{set}};
+}
+
+bool PiecesDamaged(const VerifyReport& report) {
+    return std::any_of(report.problems.begin(), report.problems.end(),
+                       [](const PieceProblem& p) { return p.piece != PieceProblem::kNoPiece; });
 }
 
 }  // namespace
 
-Outcome RunJob(const Job& job, OperationContext& ctx) {
+RunResult RunWork(const Job& job, OperationContext& ctx) {
     const Mode mode = ModeOf(job);
     ctx.events.Started(mode);
-    Outcome outcome = Outcome::Failed;
-    VerifyReport report;
-    std::vector<std::string> rebuilt;
+    RunResult result;
     try {
-        if (const auto* split = std::get_if<SplitJob>(&job)) {
-            outcome = SplitOperation(*split, ctx);
-        } else if (const auto* rejoin = std::get_if<RejoinJob>(&job)) {
-            outcome = RejoinOperation(*rejoin, ctx, &rebuilt);
-        } else if (const auto* verify = std::get_if<VerifyJob>(&job)) {
-            outcome = VerifyOperation(verify->set, ctx, report);
-        } else if (const auto* repair = std::get_if<RepairJob>(&job)) {
-            outcome = RepairOperation(repair->set, ctx, report);
-        } else if (const auto* quick = std::get_if<QuickCheckJob>(&job)) {
-            outcome = QuickCheckOperation(quick->set, ctx, report);
-        } else {
-            outcome = ProtectOperation(std::get<ProtectJob>(job), ctx);
-        }
+        std::vector<std::string> rebuilt;
+        result.outcome = std::visit(
+            Overloaded{
+                [&](const SplitJob& split) { return SplitOperation(split, ctx); },
+                [&](const RejoinJob& rejoin) { return RejoinOperation(rejoin, ctx, &rebuilt); },
+                [&](const VerifyJob& verify) { return VerifyOperation(verify.set, ctx, result.report); },
+                [&](const RepairJob& repair) { return RepairOperation(repair.set, ctx, result.report); },
+                [&](const QuickCheckJob& quick) { return QuickCheckOperation(quick.set, ctx, result.report); },
+                [&](const ProtectJob& protect) { return ProtectOperation(protect, ctx); },
+            },
+            job);
+        result.rebuiltPieces = !rebuilt.empty();
     } catch (const OperationCancelled&) {
-        outcome = Outcome::Cancelled;
+        result.outcome = Outcome::Cancelled;
     } catch (const std::bad_alloc&) {
         ctx.prompts.Tell(texts::kOutOfMemory);
     } catch (const std::exception& e) {
@@ -59,33 +68,52 @@ Outcome RunJob(const Job& job, OperationContext& ctx) {
         // Whatever it was, the run has removed what it made on its way out.
         ctx.prompts.Tell(texts::kUnexpectedFault);
     }
-    ctx.events.Finished(mode, outcome);
-    if (outcome != Outcome::Completed) return outcome;
+    ctx.events.Finished(mode, result.outcome);
+    return result;
+}
+
+std::optional<Job> ShowClosing(const Job& job, const RunResult& result, Prompts& prompts) {
+    if (result.outcome != Outcome::Completed) return std::nullopt;
     try {
-        switch (mode) {
-            case Mode::Split: ctx.prompts.ShowSplitNotice(std::get<SplitJob>(job).recovery.recoverySlices); break;
-            case Mode::Rejoin:
-                ctx.prompts.Inform(texts::kCompleted);
-                if (!rebuilt.empty()) OfferRepair(std::get<RejoinJob>(job), ctx);
-                break;
-            case Mode::Verify:
-                ctx.prompts.ShowVerifyReport(report);
-                if (report.recovery.canRebuild &&
-                    std::any_of(report.problems.begin(), report.problems.end(),
-                                [](const PieceProblem& p) { return p.piece != PieceProblem::kNoPiece; })) {
-                    OfferRepair(std::get<VerifyJob>(job).set, ctx);
-                }
-                break;
-            case Mode::Repair:
-            case Mode::QuickCheck: ctx.prompts.ShowVerifyReport(report); break;
-            case Mode::Protect:
-                ctx.prompts.Inform(RebuildableText(std::get<ProtectJob>(job).recovery.recoverySlices));
-                break;
-        }
+        return std::visit(
+            Overloaded{
+                [&](const SplitJob& split) -> std::optional<Job> {
+                    prompts.ShowSplitNotice(split.recovery.recoverySlices);
+                    return std::nullopt;
+                },
+                [&](const RejoinJob& rejoin) -> std::optional<Job> {
+                    prompts.Inform(texts::kCompleted);
+                    return result.rebuiltPieces ? OfferRepair(rejoin, prompts) : std::nullopt;
+                },
+                [&](const VerifyJob& verify) -> std::optional<Job> {
+                    prompts.ShowVerifyReport(result.report);
+                    const bool repairable = result.report.recovery.canRebuild && PiecesDamaged(result.report);
+                    return repairable ? OfferRepair(verify.set, prompts) : std::nullopt;
+                },
+                [&](const RepairJob&) -> std::optional<Job> {
+                    prompts.ShowVerifyReport(result.report);
+                    return std::nullopt;
+                },
+                [&](const QuickCheckJob&) -> std::optional<Job> {
+                    prompts.ShowVerifyReport(result.report);
+                    return std::nullopt;
+                },
+                [&](const ProtectJob& protect) -> std::optional<Job> {
+                    prompts.Inform(RebuildableText(protect.recovery.recoverySlices));
+                    return std::nullopt;
+                },
+            },
+            job);
     } catch (const OperationCancelled&) {
         // The work is done and kept; only its closing message was stopped.
+        return std::nullopt;
     }
-    return outcome;
+}
+
+Outcome RunJob(const Job& job, OperationContext& ctx) {
+    const RunResult result = RunWork(job, ctx);
+    if (const std::optional<Job> repair = ShowClosing(job, result, ctx.prompts)) RunJob(*repair, ctx);
+    return result.outcome;
 }
 
 }  // namespace engine

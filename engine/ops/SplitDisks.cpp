@@ -68,7 +68,7 @@ void Splitter::EraseInside(const std::string& folder, bool top) {
         if (entry.isFolder) EraseInside(path, false);
         const ErrorCode code = entry.isFolder ? platform_.RemoveFolder(path) : platform_.Delete(path);
         if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, path));
-        if (top) ctx_.progress.Report(++done, entries.size(), texts::kErasing);
+        if (top) ctx_.progress.ReportEntries(++done, entries.size(), texts::kErasing);
     }
 }
 
@@ -92,24 +92,9 @@ FileError Splitter::WriteFailure(ErrorCode code, std::uint32_t written) const {
 // The user puts another disk in. OK with the full disk still there (or with
 // none) asks again: continuing would replace what that disk already holds.
 void Splitter::AwaitNewDisk() {
-    const char* text = texts::kInsertDisk;
-    for (int ask = 0; ask < kMaxDiskPrompts; ++ask) {
-        const Message prompt{text, texts::kInsertDiskCaption, Buttons::OkCancel, Question::NextDisk};
-        if (prompts_.ShowMessage(prompt) != Answer::Ok) throw RunStopped{};
-        std::string now;
-        if (!platform_.VolumeIdentity(job_.destinationFolder, now)) {
-            text = texts::kInsertDisk;
-            continue;
-        }
-        if (volumeKnown_ && now == volume_) {
-            text = texts::kSameDisk;
-            continue;
-        }
-        volume_ = now;
-        volumeKnown_ = true;
-        return;
-    }
-    throw RunStopped{};
+    volume_ = AwaitOtherDisk(prompts_, platform_, job_.destinationFolder, volume_, volumeKnown_,
+                             {texts::kInsertDisk, texts::kSameDisk, texts::kInsertDiskCaption});
+    volumeKnown_ = true;
 }
 
 // The destination disk is full or gone: keep on it what still fits, make

@@ -12,16 +12,7 @@
 namespace engine::splitting {
 
 bool Splitter::RejoinsThisSet(const std::string& name) {
-    std::unique_ptr<File> file;
-    if (folder_->Open(name, {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, file) != err::kNone) {
-        return false;
-    }
-    std::string head(kBatchProbe, '\0');
-    std::uint32_t got = 0;
-    const ErrorCode read = file->Read(head.data(), kBatchProbe, got);
-    static_cast<void>(file->Close());  // read only
-    head.resize(got);
-    return read == err::kNone && BatchRejoins(platform_, head, job_.sourceName);
+    return BatchFileRejoins(platform_, *folder_, name, job_.sourceName);
 }
 
 // A file of a set of this name in the destination (its info file first,

@@ -13,6 +13,7 @@
 #include "engine/base/Names.h"
 #include "engine/base/Platform.h"
 #include "engine/base/TransferBuffer.h"
+#include "engine/io/DiskPrompt.h"
 #include "engine/io/RunOutputs.h"
 #include "engine/job/Context.h"
 #include "engine/job/Job.h"
@@ -24,12 +25,9 @@ inline constexpr OpenMode kPieceMode{Access::Write, Share::ReadWrite, Creation::
 inline constexpr OpenMode kSmallFileMode{Access::ReadWrite, Share::None, Creation::CreateNew, false};
 // A creation the user retries this often without success is given up.
 inline constexpr int kMaxRetries = 100;
-// And so is a disk prompt answered this often without a usable new disk,
-// or a question about Go.bat answered with names that cannot be used.
-inline constexpr int kMaxDiskPrompts = 100;
+// And so is a question about Go.bat answered this often with names that
+// cannot be used (a disk prompt's limit is the disk prompt's).
 inline constexpr int kMaxBatchQuestions = 100;
-// A Go.bat names its set's first piece within its first line.
-inline constexpr std::uint32_t kBatchProbe = 4096;
 
 class Splitter {
 public:

@@ -1,5 +1,7 @@
 #include "engine/set/RejoinBatch.h"
 
+#include <memory>
+
 #include "engine/set/PiecePlan.h"
 
 namespace engine {
@@ -70,6 +72,22 @@ bool BatchRejoins(const Platform& platform, const std::string& content, const st
     if (content.find(first) != std::string::npos) return true;
     std::string oem;
     return platform.ToOemText(first, oem) && content.find(oem) != std::string::npos;
+}
+
+bool BatchFileRejoins(const Platform& platform, Folder& folder, const std::string& name,
+                      const std::string& sourceName) {
+    // The first piece is named on the first line, well within this.
+    constexpr std::uint32_t kProbe = 4096;
+    std::unique_ptr<File> file;
+    if (folder.Open(name, {Access::Read, Share::ReadWrite, Creation::OpenExisting, false}, file) != err::kNone) {
+        return false;
+    }
+    std::string head(kProbe, '\0');
+    std::uint32_t got = 0;
+    const ErrorCode read = file->Read(head.data(), kProbe, got);
+    static_cast<void>(file->Close());  // read only
+    head.resize(got);
+    return read == err::kNone && BatchRejoins(platform, head, sourceName);
 }
 
 }  // namespace engine

@@ -29,4 +29,9 @@ std::string EncodeBatch(const Platform& platform, const std::string& text);
 // is named in it), in whatever form this program writes it.
 bool BatchRejoins(const Platform& platform, const std::string& content, const std::string& sourceName);
 
+// The same for the file `name` in `folder`, by its first bytes; false when
+// it cannot be read.
+bool BatchFileRejoins(const Platform& platform, Folder& folder, const std::string& name,
+                      const std::string& sourceName);
+
 }  // namespace engine

@@ -78,31 +78,13 @@ private:
     WorkerGate& gate_;
 };
 
-// The window's events as the worker sends them; the controller notes when
-// the work is over, so that a Cancel then ends the window instead of asking
-// about an operation that has nothing left to do.
-class OperationController::WatchedEvents : public Events {
-public:
-    WatchedEvents(Events& events, std::atomic<bool>& done) : events_(events), done_(done) {}
-    void Started(Mode mode) override { events_.Started(mode); }
-    void Finished(Mode mode, Outcome outcome) override {
-        done_ = true;
-        events_.Finished(mode, outcome);
-    }
-
-private:
-    Events& events_;
-    std::atomic<bool>& done_;
-};
-
 OperationController::OperationController(Platform& platform, Host& host, WorkerWait& wait, Progress* progress)
     : platform_(platform),
       host_(host),
       wait_(wait),
       progress_(progress ? *progress : static_cast<Progress&>(host)),
       gate_(std::make_unique<WorkerGate>()),
-      prompts_(std::make_unique<GatedPrompts>(host, *gate_)),
-      events_(std::make_unique<WatchedEvents>(host, workDone_)) {}
+      prompts_(std::make_unique<GatedPrompts>(host, *gate_)) {}
 
 OperationController::~OperationController() {
     if (worker_.joinable()) {
@@ -133,18 +115,30 @@ bool OperationController::Run(const Job& job, const EngineSettings& settings) {
     if (running_) return false;  // one worker at a time
     gate_->Reset();
     finished_ = false;
-    workDone_ = false;
     running_ = true;
+    // The front end hears of the start and the end on its own thread, and
+    // shows the closing message once the worker has ended: the worker never
+    // waits on the window for either.
+    const Mode mode = ModeOf(job);
+    host_.Started(mode);
     wait_.WorkerStarting();
-    worker_ = std::thread([this, job, settings] {
-        OperationContext work(platform_, *prompts_, progress_, *events_, settings, gate_.get());
-        lastOutcome_ = RunJob(job, work);
+    RunResult result;
+    worker_ = std::thread([this, &job, &settings, &result] {
+        Events unheard;
+        OperationContext work(platform_, *prompts_, progress_, unheard, settings, gate_.get());
+        result = RunWork(job, work);
         finished_ = true;
         wait_.WorkerFinished();
     });
     wait_.WaitForWorker([this] { return finished_.load(); });
     worker_.join();
     running_ = false;
+    lastOutcome_ = result.outcome;
+    host_.Finished(mode, result.outcome);
+    if (const std::optional<Job> repair = ShowClosing(job, result, host_)) {
+        Run(*repair, settings);
+        lastOutcome_ = result.outcome;  // the run asked for; the repair has told its own
+    }
     return true;
 }
 
@@ -153,7 +147,7 @@ bool OperationController::workerHeld() const { return gate_->Holding(); }
 bool OperationController::OnCancel() {
     // A worker that has finished has nothing left to interrupt: the window
     // may close although the start has not quite returned.
-    if (!running_ || finished_ || workDone_) return false;
+    if (!running_ || finished_) return false;
     // The checks only look and end soon; there is nothing to stop yet.
     if (preparing_) return true;
 
@@ -165,7 +159,7 @@ bool OperationController::OnCancel() {
     // then the work is complete and kept, and a late Cancel lets its closing
     // message through, so that nobody takes a finished split for a stopped
     // one.
-    if (host_.ShowMessage(question) == Answer::Ok || workDone_) {
+    if (host_.ShowMessage(question) == Answer::Ok || finished_) {
         gate_->Resume();
         return true;
     }

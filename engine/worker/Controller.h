@@ -39,7 +39,9 @@ public:
     bool Prepare(const StartRequest& request, const EngineSettings& settings, Prepared& prepared);
 
     // Runs the job on a worker and waits for it while the window keeps
-    // working. False, with nothing done, while another job runs.
+    // working; then, on the caller's thread, tells the host it finished and
+    // shows the closing message (and runs the repair the user takes there).
+    // False, with nothing done, while another job runs.
     bool Run(const Job& job, const EngineSettings& settings);
 
     // Cancel or closing the window. False when no operation runs or the
@@ -57,7 +59,6 @@ public:
 private:
     class WorkerGate;
     class GatedPrompts;
-    class WatchedEvents;
 
     Platform& platform_;
     Host& host_;
@@ -65,13 +66,10 @@ private:
     Progress& progress_;
     std::unique_ptr<WorkerGate> gate_;
     std::unique_ptr<GatedPrompts> prompts_;
-    std::unique_ptr<WatchedEvents> events_;
     std::thread worker_;
     std::atomic<bool> running_{false};
     std::atomic<bool> preparing_{false};
     std::atomic<bool> finished_{false};
-    // The work is over; only its closing message may still be up.
-    std::atomic<bool> workDone_{false};
     std::atomic<Outcome> lastOutcome_{Outcome::Completed};
 };
 

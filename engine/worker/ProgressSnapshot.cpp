@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/base/Format.h"
-#include "engine/ops/RunJob.h"
+#include "engine/job/Context.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/base/Texts.h"
 
@@ -16,6 +16,14 @@ void ProgressSnapshot::Begin() {
 }
 
 void ProgressSnapshot::Report(std::uint64_t done, std::uint64_t total, const std::string& text) {
+    Store(done, total, text, false);
+}
+
+void ProgressSnapshot::ReportEntries(std::uint64_t done, std::uint64_t total, const std::string& text) {
+    Store(done, total, text, true);
+}
+
+void ProgressSnapshot::Store(std::uint64_t done, std::uint64_t total, const std::string& text, bool entries) {
     const Clock::time_point now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
     if (total != view_.total) {
@@ -25,6 +33,7 @@ void ProgressSnapshot::Report(std::uint64_t done, std::uint64_t total, const std
     view_.done = done;
     view_.total = total;
     view_.text = text;
+    view_.entries = entries;
     view_.at = now;
     ++view_.reports;
 }
@@ -47,8 +56,7 @@ std::string Duration(double seconds) {
 ProgressFigures Figures(const ProgressSnapshot::View& view, ProgressSnapshot::Clock::time_point now) {
     ProgressFigures f;
     f.percent = Percent(view.done, view.total);
-    // The erase of a removable disk counts entries, not bytes.
-    if (view.text == texts::kErasing) return f;
+    if (view.entries) return f;
     f.amount = Fill(Fill(texts::kProgressAmount, ReadableSize(view.done)), ReadableSize(view.total), "%2");
     const double seconds = std::chrono::duration<double>(now - view.stepAt).count();
     if (seconds < 0.5 || view.done < view.stepDone) return f;

@@ -27,14 +27,18 @@ public:
         // when the total changes: its speed is measured from there.
         Clock::time_point stepAt;
         std::uint64_t stepDone = 0;
+        bool entries = false;  // the units are entries, not bytes
     };
 
     // A new run: nothing done yet.
     void Begin();
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override;
+    void ReportEntries(std::uint64_t done, std::uint64_t total, const std::string& text) override;
     View Read() const;
 
 private:
+    void Store(std::uint64_t done, std::uint64_t total, const std::string& text, bool entries);
+
     mutable std::mutex mutex_;
     View view_;
 };

@@ -1,27 +1,33 @@
 // Owners for the system's handles: each releases what it holds when it goes,
-// on every way out. Small on purpose; one per kind of handle. Here, in the
-// lowest Windows layer, so that every layer above can use them.
+// on every way out. One template for every handle whose release is one
+// call, and a few owners for what needs more (a window's DC, a selection, a
+// COM pointer). Here, in the lowest Windows layer, so that every layer above
+// spells each owner the same way.
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
 #include "platform/win32/WinApi.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 
 namespace platform {
 
-// Any handle whose release is one call: `Free(handle)` when it goes.
-template <class Handle, auto Free, Handle kNone = Handle{}>
+// Any handle whose release is one call: `Free(handle)` when it goes. A
+// handle the system hands out as INVALID_HANDLE_VALUE on failure is held as
+// none, so that a failed open needs no owner of its own.
+template <class Handle, auto Free>
 class Scoped {
 public:
-    explicit Scoped(Handle handle = kNone) : handle_(handle) {}
+    explicit Scoped(Handle handle = Handle{}) : handle_(Held(handle)) {}
     ~Scoped() { Reset(); }
-    Scoped(Scoped&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
+    Scoped(Scoped&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
     Scoped& operator=(Scoped&& other) noexcept {
         if (this != &other) {
             Reset();
-            handle_ = std::exchange(other.handle_, kNone);
+            handle_ = std::exchange(other.handle_, Handle{});
         }
         return *this;
     }
@@ -29,85 +35,98 @@ public:
     Scoped& operator=(const Scoped&) = delete;
 
     Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != kNone; }
+    explicit operator bool() const { return handle_ != Handle{}; }
     // The handle now belongs to someone else.
-    Handle Release() { return std::exchange(handle_, kNone); }
-    void Reset(Handle handle = kNone) {
-        if (handle_ != kNone) Free(handle_);
-        handle_ = handle;
+    Handle Release() { return std::exchange(handle_, Handle{}); }
+    void Reset(Handle handle = Handle{}) {
+        if (handle_ != Handle{}) Free(handle_);
+        handle_ = Held(handle);
+    }
+    // For the functions that hand out a handle through a pointer.
+    Handle* Receive() {
+        Reset();
+        return &handle_;
     }
 
 private:
+    static Handle Held(Handle handle) {
+        if constexpr (std::is_same_v<Handle, HANDLE>) {
+            if (handle == INVALID_HANDLE_VALUE) return Handle{};
+        }
+        return handle;
+    }
+
     Handle handle_;
 };
 
 // A kernel handle (file, process, thread, event, mutex).
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~ScopedHandle() { Reset(); }
-    ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    // The handle now belongs to someone else.
-    HANDLE Release() { return std::exchange(handle_, nullptr); }
-    void Reset(HANDLE handle = nullptr) {
-        if (handle_) CloseHandle(handle_);
-        handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-// A registry key.
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey() { Reset(); }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-
-    HKEY get() const { return key_; }
-    // For the functions that hand out a key.
-    HKEY* Receive() {
-        Reset();
-        return &key_;
-    }
-    explicit operator bool() const { return key_ != nullptr; }
-    void Reset() {
-        if (key_) RegCloseKey(key_);
-        key_ = nullptr;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
-
+using ScopedHandle = Scoped<HANDLE, CloseHandle>;
 // A search of a folder (FindFirstFileW).
-class ScopedFind {
+using ScopedFind = Scoped<HANDLE, FindClose>;
+// A registry key.
+using ScopedKey = Scoped<HKEY, RegCloseKey>;
+// A library loaded by name.
+using ScopedLibrary = Scoped<HMODULE, FreeLibrary>;
+// A menu that no window owns; Release when a window or menu takes it.
+using ScopedMenu = Scoped<HMENU, DestroyMenu>;
+// An icon made for this program (LoadImage, CreateIcon): shared icons from
+// LoadIcon are the system's and need no owner.
+using ScopedIcon = Scoped<HICON, DestroyIcon>;
+// A device context made for drawing off screen (CreateCompatibleDC).
+using ScopedMemoryDc = Scoped<HDC, DeleteDC>;
+
+// A GDI object: font, bitmap, brush.
+template <class T>
+void DeleteGdi(T object) {
+    DeleteObject(object);
+}
+template <class T>
+using ScopedGdi = Scoped<T, DeleteGdi<T>>;
+
+// What the system allocated for us with LocalAlloc (FormatMessage's text,
+// CommandLineToArgvW's list).
+template <class T>
+void FreeLocal(T memory) {
+    LocalFree(reinterpret_cast<HLOCAL>(memory));
+}
+template <class T>
+using ScopedLocal = Scoped<T, FreeLocal<T>>;
+
+// An image list (the common controls').
+inline void DestroyImageList(HIMAGELIST list) { ImageList_Destroy(list); }
+using ScopedImageList = Scoped<HIMAGELIST, DestroyImageList>;
+
+// A window's device context (GetDC), given back to the window (ReleaseDC).
+class ScopedWindowDc {
 public:
-    explicit ScopedFind(HANDLE find = INVALID_HANDLE_VALUE) : find_(find) {}
-    ~ScopedFind() {
-        if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
+    explicit ScopedWindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~ScopedWindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
     }
-    ScopedFind(const ScopedFind&) = delete;
-    ScopedFind& operator=(const ScopedFind&) = delete;
-    HANDLE get() const { return find_; }
-    explicit operator bool() const { return find_ != INVALID_HANDLE_VALUE; }
+    ScopedWindowDc(const ScopedWindowDc&) = delete;
+    ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
 
 private:
-    HANDLE find_;
+    HWND window_;
+    HDC dc_;
+};
+
+// An object selected into a device context, and selected out again, the
+// context's earlier one back, when it goes.
+class ScopedSelect {
+public:
+    ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+    ~ScopedSelect() {
+        if (old_) SelectObject(dc_, old_);
+    }
+    ScopedSelect(const ScopedSelect&) = delete;
+    ScopedSelect& operator=(const ScopedSelect&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
 };
 
 // A COM interface pointer that it releases.
@@ -138,15 +157,18 @@ private:
     T* pointer_ = nullptr;
 };
 
-// COM for the life of a scope, on this thread.
+// COM for the life of a scope, on this thread: single-threaded (the
+// window's dialogs), and uninitialised only if it was initialised here.
 class ComScope {
 public:
-    ComScope() : result_(CoInitialize(nullptr)) {}
+    explicit ComScope(DWORD model = COINIT_APARTMENTTHREADED) : result_(CoInitializeEx(nullptr, model)) {}
     ~ComScope() {
         if (SUCCEEDED(result_)) CoUninitialize();
     }
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
+    // S_FALSE: it was already initialised on this thread, the same way.
+    HRESULT result() const { return result_; }
 
 private:
     HRESULT result_;

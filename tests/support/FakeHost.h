@@ -57,6 +57,8 @@ public:
     void ShowSplitNotice(std::uint32_t rebuildable) override {
         ++notices;
         noticeRebuildable = rebuildable;
+        noticeThread = std::this_thread::get_id();
+        if (onNotice) onNotice();
     }
 
     void Report(std::uint64_t done, std::uint64_t total, const std::string& text) override {
@@ -71,9 +73,11 @@ public:
     void Started(engine::Mode) override {
         ++starts;
         running = true;
+        eventThread = std::this_thread::get_id();
     }
     void Finished(engine::Mode, engine::Outcome outcome) override {
         running = false;
+        eventThread = std::this_thread::get_id();
         std::lock_guard<std::mutex> lock(mutex_);
         endings.push_back(outcome);
     }
@@ -102,6 +106,9 @@ public:
     std::atomic<std::uint32_t> noticeRebuildable{0};
     std::atomic<int> starts{0};
     std::atomic<bool> running{false};
+    // The threads the closing notice and the last event came on.
+    std::thread::id noticeThread, eventThread;
+    std::function<void()> onNotice;
 
 private:
     mutable std::mutex mutex_;
