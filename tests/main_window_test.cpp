@@ -5,6 +5,8 @@
 
 #include <shlobj.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -140,6 +142,45 @@ TEST(MainWindow, SeveralFilesDroppedAreSplitInTurn) {
     EXPECT_EQ(rejoined, "A.BIN.SIO: done\nB.BIN.SIO: done\n");
     EXPECT_EQ(dir.Size("back\\a.bin"), 3000000u);
     EXPECT_EQ(dir.Size("back\\b.bin"), 2000000u);
+}
+
+// The start checks of a rejoin walk a set of 5,000 pieces, the last one
+// missing, in a folder of 100,000 files: all the while the window answers a
+// message within 100 ms, and then it says which piece is missing.
+TEST(MainWindow, TheWindowAnswersWhileTheStartChecksWalkManyFiles) {
+    // Made by the suite before it runs (tests/make_many_files.py).
+    const std::string infoPath = drive::WindowsPath(PARVEX_MANY_FILES "/many.bin.sio");
+    ASSERT_NE(GetFileAttributesW(platform::Widen(infoPath).c_str()), INVALID_FILE_ATTRIBUTES) << infoPath;
+    drive::TempFolder dir;
+    dir.MakeFolder("out");
+    using Clock = std::chrono::steady_clock;
+    Clock::duration slowest{}, checking{};
+    int answered = 0;
+    std::string said;
+    WithMainWindow([&](HWND main) {
+        SendMessageW(main, WM_COMMAND, IDC_REJOIN_MODE, 0);
+        drive::SetItemText(main, IDC_SOURCE_PATH, infoPath);
+        drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\out");
+        const Clock::time_point start = Clock::now();
+        drive::Click(main, IDC_START);
+        HWND box = nullptr;
+        while (!(box = drive::FindDialog(GetCurrentProcessId(), "", main)) && Clock::now() - start < std::chrono::minutes(2)) {
+            const Clock::time_point asked = Clock::now();
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) ++answered;
+            slowest = std::max(slowest, Clock::now() - asked);
+        }
+        checking = Clock::now() - start;
+        ASSERT_NE(box, nullptr);
+        said = drive::BoxText(box);
+        drive::Command(box, IDOK);
+    });
+    const auto ms = [](Clock::duration d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); };
+    EXPECT_LT(ms(slowest), 100) << "the checks took " << ms(checking) << " ms, " << answered << " answers";
+    EXPECT_GT(answered, 10) << "the checks took " << ms(checking) << " ms";
+    EXPECT_NE(said.find("many.bin.4999.spl"), std::string::npos) << said;
+    std::printf("the checks took %lld ms; %d answers, the slowest in %lld ms\n", static_cast<long long>(ms(checking)),
+                answered, static_cast<long long>(ms(slowest)));
 }
 
 // While an operation runs the fields feed nothing: a drop changes none of
