@@ -174,7 +174,7 @@ TEST(PiecePlan, NamesFollowTheFolderRule) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PieceName(fs, c.folder, "movie.avi", 0), c.piece0);
-        EXPECT_EQ(InfoFileName(fs, c.folder, "movie.avi"), c.info);
+        EXPECT_EQ(InfoPath(fs, c.folder, "movie.avi"), c.info);
         EXPECT_EQ(BatchFileName(fs, c.folder), c.batch);
     }
     EXPECT_EQ(PieceName(fs, "E:\\parts", "README", 11), "E:\\parts\\README.11.spl");

@@ -93,7 +93,7 @@ std::string InfoFileForPiece(const std::string& piecePath, const std::string& se
     if (last == std::string::npos || last == 0) return std::string();
     const std::size_t secondLast = name.rfind('.', last - 1);
     if (secondLast == std::string::npos || secondLast == 0) return std::string();
-    return piecePath.substr(0, nameStart) + name.substr(0, secondLast) + ".sio";
+    return piecePath.substr(0, nameStart) + InfoFileName(name.substr(0, secondLast));
 }
 
 std::string InfoFileForRecoveryFile(const std::string& path) {
@@ -104,7 +104,7 @@ std::string InfoFileForRecoveryFile(const std::string& path) {
         base.find_first_not_of("0123456789+-", vol + 4) == std::string::npos) {
         base.resize(vol);
     }
-    return base + ".sio";
+    return InfoFileName(base);
 }
 
 }  // namespace engine

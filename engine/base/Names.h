@@ -22,6 +22,10 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix);
 // Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(const std::string& text);
 
+// A set's info file is its name and this; every name of it is spelled here.
+inline constexpr const char* kInfoSuffix = ".sio";
+inline std::string InfoFileName(const std::string& setName) { return setName + kInfoSuffix; }
+
 // The info file that belongs to a piece: in the piece's own folder, the
 // piece's file name without its last two dot-suffixes, then ".sio"
 // (film.avi.3.spl -> film.avi.sio). Empty when the name has no such suffix.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/base/FileErrors.h"
+#include "engine/base/Names.h"
 #include "engine/io/DiskPrompt.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/set/SplitInfo.h"
@@ -124,7 +125,7 @@ void PieceReader::Advance(std::uint32_t index) {
 // split. One that tells another story, or cannot be trusted, is left alone.
 void PieceReader::AdoptChecksumsHere() {
     if (checksumsKnown_ || dry_ || !folder_) return;
-    const std::string name = job_.set.name + ".sio";
+    const std::string name = InfoFileName(job_.set.name);
     FileStatus status;
     if (!Present(name, status) || status.kind != FileKind::Regular) return;
     SetInfo found;

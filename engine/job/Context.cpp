@@ -8,6 +8,11 @@
 
 namespace engine {
 
+void FailRun(Prompts& prompts, const std::string& text, const std::string& caption) {
+    prompts.Tell(text, caption);
+    throw RunFailed{};
+}
+
 std::string ProgressText(std::uint64_t done, std::uint64_t remaining) {
     return Fill(Fill(texts::kProgressFormat, std::to_string(done), "%d"), std::to_string(remaining), "%d");
 }

@@ -18,6 +18,9 @@ struct OperationCancelled {};
 struct RunFailed {};
 struct RunStopped {};
 
+// The one way a run fails: the user is told why, then RunFailed ends it.
+[[noreturn]] void FailRun(Prompts& prompts, const std::string& text, const std::string& caption = std::string());
+
 // Runs an engine's body and names how it ended.
 template <class Body>
 Outcome EndingOf(Body&& body) {

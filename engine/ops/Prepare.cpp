@@ -104,7 +104,7 @@ bool OutputsAreFree(Platform& platform, const SplitJob& job, Prepared& p) {
         }
         return true;
     };
-    if (!check(InfoFileName(platform, job.destinationFolder, job.sourceName))) return false;
+    if (!check(InfoPath(platform, job.destinationFolder, job.sourceName))) return false;
     if (!check(BatchFileName(platform, job.destinationFolder))) return false;
     if (!job.recovery.empty()) {
         const std::string prefix = FolderPrefix(platform, job.destinationFolder);
@@ -222,7 +222,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
                                                 request.recoveryPercent, job.recovery);
     if (!noRecovery.empty()) return refuse(noRecovery);
     if (platform.NameTooLong(PieceFileName(job.sourceName, count - 1)) ||
-        platform.NameTooLong(job.sourceName + ".sio") ||
+        platform.NameTooLong(InfoFileName(job.sourceName)) ||
         (!job.recovery.empty() && platform.NameTooLong(job.recovery.LongestName()))) {
         return refuse(texts::kNameTooLong);
     }
@@ -297,7 +297,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
         // at all (Go.bat, the source) is told what to choose instead.
         if (request.mode == Mode::Rejoin) return o.Refusal(bad.what());
         Prepared r = o.Refusal(Fill(texts::kNotAnInfoFile, source));
-        if (!EndsWithNoCase(source, ".sio")) r.refusal.detail = texts::kChooseASetFile;
+        if (!EndsWithNoCase(source, kInfoSuffix)) r.refusal.detail = texts::kChooseASetFile;
         return r;
     } catch (const FileError& failure) {
         return o.Refusal(StandardFileText(failure.cause, failure.path));

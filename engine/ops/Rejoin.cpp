@@ -9,6 +9,7 @@
 #include "engine/set/PiecePlan.h"
 #include "engine/par2/Packets.h"
 #include "engine/io/PieceReader.h"
+#include "engine/io/ReadBack.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/io/SetRepair.h"
@@ -82,8 +83,7 @@ private:
 };
 
 [[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
-    prompts_.Tell(text, caption);
-    throw RunFailed{};
+    FailRun(prompts_, text, caption);
 }
 
 [[noreturn]] void Rejoiner::Fail(const PieceProblem& problem) {
@@ -226,8 +226,6 @@ void Rejoiner::ProveRebuilt(SetRepair& repair, Folder& folder, const std::string
     const SetInfo& set = job_.set;
     std::vector<bool> rebuilt(set.pieceCount, false);
     for (std::uint32_t piece : repair.toRebuild()) rebuilt[piece] = true;
-    TransferBuffer buffer;
-    if (!buffer.Allocate(kSlice)) throw std::bad_alloc();
     std::unique_ptr<Md5> md5 = platform_.NewMd5();
     ChecksumState whole, piece;
     for (std::uint32_t i = 0; i < set.pieceCount; ++i) {
@@ -235,18 +233,12 @@ void Rejoiner::ProveRebuilt(SetRepair& repair, Folder& folder, const std::string
         const std::uint64_t length = PieceLength(set.size, set.pieceCount, pieceSize, i);
         piece.Reset();
         try {
-            SeekOrThrow(*back, outputPath_, i * std::uint64_t{pieceSize});
-            for (std::uint64_t done = 0; done < length;) {
-                const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(kSlice, length - done));
-                std::uint32_t got = 0;
-                ReadOrThrow(*back, outputPath_, buffer.get(), want, got);
-                if (got == 0) throw FileError(FileCause::EndOfFile, err::kHandleEof, outputPath_);
-                piece.Update(buffer.get(), got);
-                whole.Update(buffer.get(), got);
-                if (rebuilt[i]) md5->Update(buffer.get(), got);
-                done += got;
-                ctx_.CheckPoint();
-            }
+            ReadBack(*back, outputPath_, i * std::uint64_t{pieceSize}, length,
+                     [&](const unsigned char* data, std::uint32_t size) {
+                         piece.Update(data, size);
+                         whole.Update(data, size);
+                         if (rebuilt[i]) md5->Update(data, size);
+                     }, [&] { ctx_.CheckPoint(); });
         } catch (const FileError& failure) {
             Fail(StandardFileText(failure.cause, outputPath_));
         }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/ops/RunJob.h"
+#include "engine/job/Context.h"
+#include "engine/job/Job.h"
 #include "engine/job/Report.h"
 
 namespace engine {
@@ -31,12 +32,5 @@ class SetRepair;
 // when given, is the repair to judge with (so that it can rebuild next).
 void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceReader& reader, VerifyReport& report,
                     SetRepair* keep = nullptr);
-
-// Rebuilds the set's bad pieces in place from its recovery files: each is
-// written under a temporary name and takes its place only when exact.
-Outcome RepairOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report);
-
-// Makes recovery files for a set whose pieces are intact.
-Outcome ProtectOperation(const ProtectJob& job, OperationContext& ctx);
 
 }  // namespace engine

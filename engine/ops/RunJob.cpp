@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <new>
 
-#include "engine/set/RecoveryPlan.h"
-#include "engine/ops/Rejoin.h"
-#include "engine/ops/QuickCheck.h"
-#include "engine/ops/Split.h"
 #include "engine/base/Format.h"
 #include "engine/base/Texts.h"
+#include "engine/ops/Protect.h"
+#include "engine/ops/QuickCheck.h"
+#include "engine/ops/Rejoin.h"
+#include "engine/ops/Repair.h"
+#include "engine/ops/Split.h"
+#include "engine/set/RecoveryPlan.h"
 
 namespace engine {
 

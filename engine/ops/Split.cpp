@@ -22,8 +22,7 @@
 namespace engine::splitting {
 
 [[noreturn]] void Splitter::Abort(const FileError& failure) {
-    prompts_.Tell(StandardFileText(failure.cause, failure.path));
-    throw RunFailed{};
+    FailRun(prompts_, StandardFileText(failure.cause, failure.path));
 }
 
 
@@ -191,8 +190,7 @@ void Splitter::FlushPieces() {
         ErrorCode code = folder_->Open(name, {Access::Write, Share::ReadWrite, Creation::OpenExisting, false}, file);
         if (code == err::kNone && (file->Status(status) != err::kNone || status.id != id)) {
             // Another program put a file of its own under a piece's name.
-            prompts_.Tell(Fill(texts::kPieceReplaced, PathOf(name)));
-            throw RunFailed{};
+            FailRun(prompts_, Fill(texts::kPieceReplaced, PathOf(name)));
         }
         if (code == err::kNone) code = file->Flush();
         if (code == err::kNone) code = file->Close();
@@ -240,8 +238,7 @@ void Splitter::MakeRecoveryFiles() {
             return;
         } catch (const PieceNotAsRecorded&) {
             out.DropUnfinished();
-            prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
-            throw RunFailed{};
+            FailRun(prompts_, Fill(texts::kSourceChanged, job_.sourcePath));
         } catch (const FileError& failure) {
             out.DropUnfinished();
             if (failure.path == job_.sourcePath || attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
@@ -262,8 +259,7 @@ void Splitter::CheckSourceUnchanged() {
                       now.modified == sourceAtStart_.modified && now.changed == sourceAtStart_.changed &&
                       platform_.Status(job_.sourcePath, named) == err::kNone && named.id == sourceAtStart_.id;
     if (!same) {
-        prompts_.Tell(Fill(texts::kSourceChanged, job_.sourcePath));
-        throw RunFailed{};
+        FailRun(prompts_, Fill(texts::kSourceChanged, job_.sourcePath));
     }
 }
 
@@ -297,7 +293,7 @@ Outcome Splitter::Run() {
     // Pieces may be read by whoever may read the source, and nobody else.
     permissions_ = sourceAtStart_.permissions & 0666;
     removable_ = job_.driveType == DriveType::Removable;
-    infoName_ = job_.sourceName + ".sio";
+    infoName_ = InfoFileName(job_.sourceName);
     sums_.reserve(job_.pieceCount);
 
     const Outcome outcome = EndingOf([&] {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/base/FileErrors.h"
+#include "engine/base/Names.h"
 #include "engine/base/Texts.h"
 #include "engine/par2/Packets.h"
 #include "engine/set/PiecePlan.h"
@@ -52,13 +53,13 @@ void Splitter::ConfirmReplacing() {
 bool Splitter::Rename(const std::string& chosen) {
     if (!SameFile(platform_, FolderPart(platform_, chosen), job_.destinationFolder)) return false;
     std::string name = FileNamePart(platform_, chosen);
-    if (EndsWithNoCase(name, ".sio") && name.size() > 4) name.resize(name.size() - 4);
+    if (EndsWithNoCase(name, kInfoSuffix) && name.size() > 4) name.resize(name.size() - 4);
     if (EndsWithNoCase(name, ".spl")) {
         const std::string info = InfoFileForPiece(name, std::string(1, platform_.Separator()));
         if (!info.empty()) name = info.substr(0, info.size() - 4);
     }
     if (!NameProblem(name).empty() || platform_.NameTooLong(PieceFileName(name, job_.pieceCount - 1)) ||
-        platform_.NameTooLong(name + ".sio")) {
+        platform_.NameTooLong(InfoFileName(name))) {
         return false;
     }
     RecoveryPlan plan;
@@ -68,7 +69,7 @@ bool Splitter::Rename(const std::string& chosen) {
     }
     // No name of the new set may be the source itself.
     const auto isSource = [&](const std::string& n) { return SameFile(platform_, PathOf(n), job_.sourcePath); };
-    if (isSource(name + ".sio")) return false;
+    if (isSource(InfoFileName(name))) return false;
     for (std::uint32_t i = 0; i < job_.pieceCount; ++i) {
         if (isSource(PieceFileName(name, i))) return false;
     }
@@ -81,7 +82,7 @@ bool Splitter::Rename(const std::string& chosen) {
     lock_ = std::move(claim);
     job_.sourceName = name;
     job_.recovery = plan;
-    infoName_ = name + ".sio";
+    infoName_ = InfoFileName(name);
     return true;
 }
 

@@ -185,9 +185,9 @@ std::string PieceName(const Platform& platform, const std::string& folder,
     return FolderPrefix(platform, folder) + PieceFileName(sourceName, index);
 }
 
-std::string InfoFileName(const Platform& platform, const std::string& folder,
-                         const std::string& sourceName) {
-    return FolderPrefix(platform, folder) + sourceName + ".sio";
+std::string InfoPath(const Platform& platform, const std::string& folder,
+                     const std::string& sourceName) {
+    return FolderPrefix(platform, folder) + InfoFileName(sourceName);
 }
 
 std::string BatchFileName(const Platform& platform, const std::string& folder) {

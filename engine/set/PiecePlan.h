@@ -93,8 +93,8 @@ bool IsPieceOf(const std::string& entry, const std::string& sourceName, bool exa
                std::uint64_t* index = nullptr);
 std::string PieceName(const Platform& platform, const std::string& folder,
                       const std::string& sourceName, std::uint64_t index);
-std::string InfoFileName(const Platform& platform, const std::string& folder,
-                         const std::string& sourceName);
+std::string InfoPath(const Platform& platform, const std::string& folder,
+                     const std::string& sourceName);
 // Go.bat: the folder gets a separator unless it already ends in one.
 std::string BatchFileName(const Platform& platform, const std::string& folder);
 // The part of a path after its last separator (the whole path without one).

@@ -64,7 +64,7 @@ public:
 
     std::string Destination() const { return request.destinationText; }
     std::string Piece(std::uint32_t i) const { return engine::PieceName(fs, Destination(), sourceName, i); }
-    std::string Info() const { return engine::InfoFileName(fs, Destination(), sourceName); }
+    std::string Info() const { return engine::InfoPath(fs, Destination(), sourceName); }
 
     Bytes Joined(std::uint32_t count) const {
         Bytes all;

@@ -1,20 +1,21 @@
-// The repair of a set in place, and recovery files made for a set.
+// The repair of a set in place: a verification, then the rebuild of each bad
+// piece beside it under a temporary name, proven by reading it back, and
+// only then given the piece's name.
+#include "engine/ops/Repair.h"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "engine/base/FileErrors.h"
-#include "engine/par2/Packets.h"
-#include "engine/set/PiecePlan.h"
+#include "engine/base/Texts.h"
 #include "engine/io/PieceReader.h"
-#include "engine/io/RecoveryMaker.h"
-#include "engine/io/RecoveryOutputs.h"
-#include "engine/set/RecoveryPlan.h"
-#include "engine/ops/Rejoin.h"
-#include "engine/io/SetRepair.h"
+#include "engine/io/ReadBack.h"
 #include "engine/io/RunOutputs.h"
 #include "engine/io/SetClaim.h"
-#include "engine/base/Texts.h"
+#include "engine/io/SetRepair.h"
+#include "engine/ops/Rejoin.h"
+#include "engine/set/PiecePlan.h"
 
 namespace engine {
 
@@ -46,10 +47,7 @@ private:
         std::string name, path, temporary;
         std::unique_ptr<File> file;
     };
-    [[noreturn]] void Fail(const std::string& text) {
-        prompts_.Tell(text);
-        throw RunFailed{};
-    }
+    [[noreturn]] void Fail(const std::string& text) { FailRun(prompts_, text); }
     void Prepare(std::uint32_t piece, const PieceReader& reader);
     void Prove(Rebuilt& r, SetRepair& repair);
 
@@ -90,27 +88,21 @@ void Repairer::Prove(Rebuilt& r, SetRepair& repair) {
     if (const ErrorCode code = r.folder->Open(r.temporary, kReadBack, back)) Fail(StandardFileText(CauseFromCode(code), r.path));
     const std::uint64_t length = PieceLength(job_.set.size, job_.set.pieceCount, pieceSize_, r.piece);
     std::uint64_t now = 0;
-    TransferBuffer buffer;
-    if (!buffer.Allocate(kSlice)) throw std::bad_alloc();
     std::unique_ptr<Md5> md5 = platform_.NewMd5();
     ChecksumState sum;
-    std::uint64_t done = 0;
     try {
         if (const ErrorCode code = back->Length(now)) throw FileError(code, r.path);
-        for (;;) {
-            std::uint32_t got = 0;
-            ReadOrThrow(*back, r.path, buffer.get(), kSlice, got);
-            if (got == 0) break;
-            md5->Update(buffer.get(), got);
-            sum.Update(buffer.get(), got);
-            done += got;
-            ctx_.CheckPoint();
+        if (now == length) {
+            ReadBack(*back, r.path, 0, length, [&](const unsigned char* data, std::uint32_t size) {
+                md5->Update(data, size);
+                sum.Update(data, size);
+            }, [&] { ctx_.CheckPoint(); });
         }
     } catch (const FileError& failure) {
         Fail(StandardFileText(failure.cause, r.path));
     }
     static_cast<void>(back->Close());  // read only: what counts is what was read
-    const bool exact = now == length && done == length && md5->Final() == repair.RecordedMd5(r.piece) &&
+    const bool exact = now == length && md5->Final() == repair.RecordedMd5(r.piece) &&
                        (!job_.set.hasChecksums || sum.Digest() == job_.set.pieces[r.piece]);
     if (!exact) Fail(Fill(RebuiltNotExactText(job_.set), r.path));
 }
@@ -193,106 +185,10 @@ Outcome Repairer::Run() {
     return outcome;
 }
 
-class Protector {
-public:
-    Protector(const ProtectJob& job, OperationContext& ctx)
-        : job_(job), set(job.set), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts),
-          claim_(ctx.platform, ctx.prompts), outputs_(ctx.platform), parts_(ctx.platform),
-          out_(outputs_,
-               {[this]() -> Folder& { return *folder_; },
-                [this](const std::string& name) { return FolderPrefix(platform_, set.infoFolder) + name; }},
-               set.set.name, RecoveryOutputs::Naming::AtTheEnd) {}
-
-    Outcome Run();
-
-private:
-    [[noreturn]] void Fail(const std::string& text) {
-        prompts_.Tell(text);
-        throw RunFailed{};
-    }
-
-    const ProtectJob& job_;
-    const RejoinJob& set;
-    OperationContext& ctx_;
-    Platform& platform_;
-    Prompts& prompts_;
-    SetClaim claim_;
-    RunOutputs outputs_;
-    PartsReader parts_;
-    std::unique_ptr<Folder> owned_;
-    Folder* folder_ = nullptr;
-    RecoveryOutputs out_;
-};
-
-Outcome Protector::Run() {
-    const Outcome outcome = EndingOf([&] {
-        claim_.Claim(set.infoFolder, set.set.name);
-        folder_ = claim_.folder();
-        if (!folder_) {
-            if (const ErrorCode code = platform_.OpenFolder(set.infoFolder, owned_)) {
-                Fail(StandardFileText(CauseFromCode(code), set.infoPath));
-            }
-            folder_ = owned_.get();
-        }
-        // Recovery data over a damaged piece would rebuild the damage.
-        PieceReader reader(set, ctx_);
-        std::vector<PieceProblem> problems;
-        reader.ReadAll(nullptr, [&](const PieceProblem& problem) { problems.push_back(problem); });
-        if (!problems.empty()) Fail(ProblemText(problems.front()));
-        const PieceParts where = reader.PartsByPiece();
-        const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data, std::uint32_t size) {
-            parts_.Read(where[index], offset, data, size);
-        };
-        const auto progress = [&](std::uint64_t done, std::uint64_t total) {
-            ctx_.progress.Report(done, total, texts::kMakingRecovery);
-            ctx_.CheckPoint();
-        };
-        try {
-            MakeRecovery(job_.recovery, set.set.name, set.set.size, set.set.pieceCount, reader.pieceSize(), read,
-                         set.set.hasChecksums ? &set.set.pieces : nullptr, platform_, out_, progress);
-        } catch (const PieceNotAsRecorded& changed) {
-            Fail(Fill(texts::kPieceNotAsRecorded, PieceName(platform_, set.infoFolder, set.set.name, changed.index)));
-        } catch (const FileError& failure) {
-            Fail(StandardFileText(failure.cause, failure.path));
-        }
-        parts_.Close();
-        // The new files take their names; recovery files of the set that
-        // they do not replace describe it no longer and go.
-        std::vector<FolderEntry> entries;
-        if (const ErrorCode code = folder_->List(entries)) Fail(StandardFileText(CauseFromCode(code), set.infoFolder));
-        try {
-            out_.PublishAll();
-        } catch (const FileError& failure) {
-            Fail(StandardFileText(failure.cause, failure.path));
-        }
-        const std::vector<std::string>& names = out_.names();
-        std::string stale;
-        for (const FolderEntry& e : entries) {
-            if (e.isFolder || !par2::IsRecoveryFileOf(e.name, set.set.name, platform_.CaseSensitiveNames())) continue;
-            if (std::find(names.begin(), names.end(), e.name) != names.end()) continue;
-            const ErrorCode removed = folder_->Delete(e.name);
-            if (removed != err::kNone && removed != err::kFileNotFound && stale.empty()) {
-                stale = FolderPrefix(platform_, set.infoFolder) + e.name;
-            }
-        }
-        if (const ErrorCode code = folder_->Flush()) Fail(StandardFileText(CauseFromCode(code), set.infoPath));
-        // The new files are complete and stay; an old one left beside them
-        // makes the run a failure the user must finish by hand.
-        outputs_.Keep();
-        if (!stale.empty()) Fail(Fill(texts::kStaleRecoveryFile, stale));
-    });
-    out_.DropUnfinished();
-    const std::vector<std::string> kept = outputs_.Discard();
-    if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
-    return outcome;
-}
-
 }  // namespace
 
 Outcome RepairOperation(const RejoinJob& job, OperationContext& ctx, VerifyReport& report) {
     return Repairer(job, ctx, report).Run();
 }
-
-Outcome ProtectOperation(const ProtectJob& job, OperationContext& ctx) { return Protector(job, ctx).Run(); }
 
 }  // namespace engine
