@@ -1,9 +1,11 @@
 // The program's main window. It owns the parts that serve it and dispatches
 // to them; each concern lives in a file of its own:
-//   HalvardDlg.cpp          set-up, modes, the fields, running an operation
-//   HalvardDlgChoosing.cpp  the file and folder choosers, drops, a named file
-//   HalvardDlgCommands.cpp  piece size, settings pane, tray, help, About,
-//                           the system menu, automation
+//   HalvardDlg.cpp           set-up, modes, the fields
+//   HalvardDlgOperation.cpp  starting an operation, the queue of several files
+//   HalvardDlgProgress.cpp   the run's progress and how it ended
+//   HalvardDlgChoosing.cpp   the file and folder choosers, drops, a named file
+//   HalvardDlgCommands.cpp   piece size, settings pane, tray, help, About,
+//                            the system menu, automation
 #pragma once
 
 #include <memory>

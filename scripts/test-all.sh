@@ -51,4 +51,10 @@ echo "== release folder (build/release)"
 scripts/release.sh --no-build
 echo "== a signed release, with a throwaway certificate"
 tests/check_signing.sh
+echo "== the release built once more elsewhere: the same bytes"
+if [ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] && git rev-parse HEAD >/dev/null 2>&1; then
+  scripts/check-reproducible.sh --beside
+else
+  echo "skipped: the work tree has changes, which a build of the commit would not have"
+fi
 echo "== all tests passed"

@@ -1,5 +1,5 @@
-// What one split, rejoin or verification is asked to do, as the start
-// checks have validated it. A run starts from a Job and nothing else: no
+// What one run (a split, rejoin, verification, repair, protect or quick
+// check) is asked to do, as the start checks have validated it. A run starts from a Job and nothing else: no
 // state of an earlier run can steer it, nor its clean-up.
 #pragma once
 
