@@ -83,10 +83,12 @@ void AtEveryStep(const std::function<std::unique_ptr<support::SplitCase>()>& mak
 
 // A split of 10,000 bytes into four pieces over an older set of the same
 // name: as every earlier version wrote it (no checksums: nothing but the
-// order of the steps protects it) or with checksums, and with more pieces.
+// order of the steps protects it) or with checksums, and with more pieces;
+// and the same with recovery data, which no disk left may turn into a wrong
+// file when a piece is lost as well.
 TEST(CrashMatrix, SplitOverAnOlderSet) {
-    for (const bool legacy : {true, false}) {
-        SCOPED_TRACE(legacy ? "older set without checksums" : "older set with checksums");
+    for (const auto& [legacy, recovery] : {std::pair{true, false}, std::pair{false, false}, std::pair{false, true}}) {
+        SCOPED_TRACE(legacy ? "older set without checksums" : recovery ? "with recovery data" : "older set with checksums");
         const Bytes older = support::Pattern(12000, 5);
         const Bytes source = support::Pattern(10000, 6);
         auto make = [&] {
@@ -95,6 +97,7 @@ TEST(CrashMatrix, SplitOverAnOlderSet) {
             f->source = source;
             f->fs.AddFile(f->sourcePath, source);
             f->Preset(3000);
+            if (recovery) f->request.recoveryPercent = 50;
             const support::CheckedSet old = support::CutWithChecksums("movie.avi", older, 2000);
             Bytes info = EncodeInfoFile(old.set, f->fs);
             if (legacy) info.resize(kSplitInfoSize);
@@ -106,10 +109,18 @@ TEST(CrashMatrix, SplitOverAnOlderSet) {
             f->fs.AddFile("E:\\parts\\Go.bat", Bytes(line.begin(), line.end()));
             return f;
         };
+        int rebuilds = 0;
         AtEveryStep(make, [&](fake::FakePlatform& image, int) {
             EXPECT_EQ(image.Content("D:\\video\\movie.avi"), source);
             if (const auto joined = RejoinOn(image, "E:\\parts\\movie.avi.sio")) {
                 EXPECT_TRUE(*joined == source || *joined == older) << "a rejoin accepted a wrong file";
+            }
+            if (recovery && image.HasFile("E:\\parts\\movie.avi.1.spl")) {
+                image.Delete("E:\\parts\\movie.avi.1.spl");
+                if (const auto rebuilt = RejoinOn(image, "E:\\parts\\movie.avi.sio")) {
+                    EXPECT_TRUE(*rebuilt == source || *rebuilt == older) << "a rebuild gave a wrong file";
+                    rebuilds += *rebuilt == source;
+                }
             }
             if (image.HasFile("E:\\parts\\Go.bat")) {
                 const Bytes& batch = image.Content("E:\\parts\\Go.bat");
@@ -122,6 +133,8 @@ TEST(CrashMatrix, SplitOverAnOlderSet) {
                 }
             }
         });
+        // The disks after the last steps hold the new set and its recovery files.
+        EXPECT_EQ(rebuilds > 0, recovery);
     }
 }
 

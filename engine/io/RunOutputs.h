@@ -20,11 +20,6 @@ namespace engine {
 std::string LockFileName(const std::string& setName);
 bool IsTemporaryOf(const std::string& entry, const std::string& setName);
 
-// Claims a set's names in `folder` for this run: fails with
-// kSharingViolation while another run holds them. What a crashed run of the
-// same set left (its lock, its temporary files) is taken over and removed.
-ErrorCode ClaimSet(Folder& folder, const std::string& setName, std::unique_ptr<Lock>& lock);
-
 class RunOutputs {
 public:
     explicit RunOutputs(Platform& platform) : platform_(platform) {}

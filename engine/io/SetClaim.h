@@ -13,6 +13,11 @@
 
 namespace engine {
 
+// Claims a set's names in `folder` for this run: fails with
+// kSharingViolation while another run holds them. What a crashed run of the
+// same set left (its lock, its temporary files) is taken over and removed.
+ErrorCode ClaimSet(Folder& folder, const std::string& setName, std::unique_ptr<Lock>& lock);
+
 // The set's folder, claimed for this run where a lock file can be made
 // there. A set on a medium nobody can write to (a CD, a read-only share)
 // cannot change under a reader either; a removable set is read disk by disk.

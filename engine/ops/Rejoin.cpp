@@ -344,12 +344,8 @@ public:
     Outcome Run() {
         return EndingOf([&] {
             if (!job_.asksForDisks) set_.Claim(job_.infoFolder, job_.set.name);
-            report_ = VerifyReport{};
-            report_.pieces = job_.set.pieceCount;
             PieceReader reader(job_, ctx_);
-            reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report_.problems.push_back(problem); });
-            report_.checksums = reader.checksums();
-            if (!job_.asksForDisks) AssessRecovery(job_, ctx_, reader, report_);
+            VerifyWith(job_, ctx_, reader, report_);
         });
     }
 
@@ -361,6 +357,16 @@ private:
 };
 
 }  // namespace
+
+void VerifyWith(const RejoinJob& job, OperationContext& ctx, PieceReader& reader, VerifyReport& report,
+                SetRepair* keep) {
+    report = VerifyReport{};
+    report.pieces = job.set.pieceCount;
+    reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report.problems.push_back(problem); });
+    report.checksums = reader.checksums();
+    // A set read disk by disk has its recovery files on disks gone by.
+    if (keep || !job.asksForDisks) AssessRecovery(job, ctx, reader, report, keep);
+}
 
 void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceReader& reader, VerifyReport& report,
                     SetRepair* keep) {

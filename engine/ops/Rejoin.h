@@ -27,6 +27,13 @@ Outcome VerifyOperation(const RejoinJob& job, OperationContext& ctx, VerifyRepor
 
 class PieceReader;
 class SetRepair;
+// What a verification does, and a repair first (as par2cmdline's repair is
+// its verification plus a rebuild): every piece read and judged into
+// `report`, then what the recovery files can do for what was found. `keep`,
+// when given, is the repair to judge with, so that it can rebuild next.
+void VerifyWith(const RejoinJob& job, OperationContext& ctx, PieceReader& reader, VerifyReport& report,
+                SetRepair* keep = nullptr);
+
 // What the set's recovery files could do for the problems the reading
 // found: into `report`, with any piece they find damaged besides. `keep`,
 // when given, is the repair to judge with (so that it can rebuild next).

@@ -110,20 +110,16 @@ void Repairer::Prove(Rebuilt& r, SetRepair& repair) {
 Outcome Repairer::Run() {
     const Outcome outcome = EndingOf([&] {
         set_.Claim(job_.infoFolder, job_.set.name);
-        report_ = VerifyReport{};
-        report_.pieces = job_.set.pieceCount;
         PieceReader reader(job_, ctx_);
         // The rebuild counts on from where the reading ends, as much again.
         const std::uint64_t size = job_.set.size;
         reader.CountInto(2 * size);
-        reader.ReadAll(nullptr, [&](const PieceProblem& problem) { report_.problems.push_back(problem); });
-        report_.checksums = reader.checksums();
-        pieceSize_ = reader.pieceSize();
         SetRepair repair(job_, platform_, [&] { ctx_.CheckPoint(); }, [&](std::uint64_t done, std::uint64_t total) {
             ctx_.progress.Report(size + Scaled(done, total, size), 2 * size, texts::kRebuilding);
             ctx_.CheckPoint();
         });
-        AssessRecovery(job_, ctx_, reader, report_, &repair);
+        VerifyWith(job_, ctx_, reader, report_, &repair);
+        pieceSize_ = reader.pieceSize();
         if (pieceSize_ == 0) pieceSize_ = repair.pieceSize();
         if (report_.problems.empty()) return;
         const bool wholeOnly = std::all_of(report_.problems.begin(), report_.problems.end(),

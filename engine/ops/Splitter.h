@@ -15,6 +15,7 @@
 #include "engine/base/TransferBuffer.h"
 #include "engine/io/DiskPrompt.h"
 #include "engine/io/RunOutputs.h"
+#include "engine/io/SetClaim.h"
 #include "engine/job/Context.h"
 #include "engine/job/Job.h"
 
