@@ -68,6 +68,7 @@ window::MessageTable<CHalvardDlg> CHalvardDlg::Messages() {
         {WM_HELP, 0, &CHalvardDlg::OnContextHelp},
         {WM_DESTROY, 0, &CHalvardDlg::OnDestroy},
         {ToWindowThread::kMessage, 0, &CHalvardDlg::OnWorkerCall},
+        {kOpenNamedFiles, 0, &CHalvardDlg::OnOpenNamedFiles},
     };
     static_assert(window::EveryRowHasAHandler(kRows));
     return kRows;
@@ -80,7 +81,8 @@ CHalvardDlg::CHalvardDlg(const CommandLine& line)
       tray_(kTrayIconId, WM_TRAYNOTIFY),
       controller_(platform_, toWindow_, *this, &progress_),
       startedForAutomation_(line.automation),
-      fileToOpen_(line.file) {
+      fileToOpen_(line.file),
+      filesToOpen_(line.files) {
     store_.ConstructWithDefaults();
     pane_.SetRoomText([this](std::uint32_t percent) { return RecoveryRoomText(percent); });
 }
@@ -177,7 +179,13 @@ INT_PTR CHalvardDlg::OnInitDialog(WPARAM, LPARAM) {
     InvalidateRect(hwnd(), nullptr, TRUE);
 
     RestoreRemembered();
-    if (!fileToOpen_.empty()) OpenNamedFile(fileToOpen_);
+    // Several files named (a selection in Explorer) are a queue, as several
+    // dropped are: once the window is up.
+    if (filesToOpen_.size() > 1) {
+        PostMessageW(hwnd(), kOpenNamedFiles, 0, 0);
+    } else if (!fileToOpen_.empty()) {
+        OpenNamedFile(fileToOpen_);
+    }
 
     if (store_.EnsureFolder(store_.record().workingFolder, texts::kCreateWorkingCaption, *this) ==
         settings::FolderCheck::Refused) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 #include <atomic>
 #include <string>
 
@@ -112,7 +113,10 @@ private:
     INT_PTR OnProtectSet(WPARAM, LPARAM);
     INT_PTR OnQuickCheck(WPARAM, LPARAM);
     void RunOnSet(engine::Mode mode, const wchar_t* title);
-    bool AskForFile(const std::wstring& filters, const wchar_t* title, std::string& chosen);
+    // `several`, when given, lets the user choose more than one file: then
+    // it lists them all (and `chosen` is the first).
+    bool AskForFile(const std::wstring& filters, const wchar_t* title, std::string& chosen,
+                    std::vector<std::string>* several = nullptr);
     // "about 2.9 MB for this file": the room recovery data of `percent` %
     // takes for the file in the Split field; empty when it is not known.
     std::string RecoveryRoomText(std::uint32_t percent);
@@ -137,6 +141,9 @@ private:
     INT_PTR OnContextHelp(WPARAM, LPARAM);
     INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
     INT_PTR OnWorkerCall(WPARAM, LPARAM);
+    // Posted at start-up when the command line names several files.
+    static constexpr UINT kOpenNamedFiles = WM_APP + 18;
+    INT_PTR OnOpenNamedFiles(WPARAM, LPARAM);
     INT_PTR OnDpiChanged(WPARAM, LPARAM);
     // Runs the job on the worker, the window responsive meanwhile; the
     // controls come back only once the worker has ended.
@@ -211,6 +218,7 @@ private:
     class CHalvardDlgAutoProxy* automation_ = nullptr;
     bool startedForAutomation_ = false;
     std::string fileToOpen_;
+    std::vector<std::string> filesToOpen_;
 };
 
 }  // namespace app

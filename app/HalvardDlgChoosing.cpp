@@ -3,6 +3,8 @@
 #include "app/HalvardDlg.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <vector>
 
 #include <commdlg.h>
 #include <cderr.h>
@@ -37,10 +39,16 @@ INT_PTR CHalvardDlg::OnChooseFile(WPARAM, LPARAM) {
     status_.ShowProgress(false);
     const bool split = form_.split();
     std::string chosen;
+    std::vector<std::string> several;
     if (!AskForFile(split ? L"All Files (*.*)|*.*|Movie Files (*.dat)|*.dat|Music Files (*.wav;*.mp3)|*.wav;*.mp3||"
                           : kSetFilters,
                     split ? L"Choose a file for splitting" : L"Choose the SIO file from the location of split files",
-                    chosen)) {
+                    chosen, &several)) {
+        return TRUE;
+    }
+    // Several files chosen are a queue, as several dropped are.
+    if (several.size() > 1) {
+        QueueDropped(several);
         return TRUE;
     }
     if (split && IsSetOrRecoveryFile(chosen)) {
@@ -114,7 +122,8 @@ INT_PTR CHalvardDlg::OnProtectSet(WPARAM, LPARAM) {
     return TRUE;
 }
 
-bool CHalvardDlg::AskForFile(const std::wstring& filterList, const wchar_t* title, std::string& chosen) {
+bool CHalvardDlg::AskForFile(const std::wstring& filterList, const wchar_t* title, std::string& chosen,
+                             std::vector<std::string>* several) {
     std::wstring filters = filterList;
     for (wchar_t& c : filters) {
         if (c == L'|') c = L'\0';
@@ -135,11 +144,23 @@ bool CHalvardDlg::AskForFile(const std::wstring& filterList, const wchar_t* titl
     open.lpstrDefExt = L"All files";
     open.lpstrInitialDir = initial.c_str();
     open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
+    if (several) open.Flags |= OFN_ALLOWMULTISELECT;
     if (!GetOpenFileNameW(&open)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) Tell(texts::kPathTooLong);
         return false;
     }
     chosen = platform::Narrow(path.c_str());
+    // Several files come as their folder, then each name, each ended by a
+    // zero, the list by another.
+    if (several) {
+        several->clear();
+        const std::wstring folder = path.c_str();
+        for (std::size_t at = folder.size() + 1; at < path.size() && path[at]; at += wcslen(path.c_str() + at) + 1) {
+            const std::wstring name = path.c_str() + at;
+            several->push_back(platform::Narrow(folder.back() == L'\\' ? folder + name : folder + L"\\" + name));
+        }
+        if (!several->empty()) chosen = several->front();
+    }
     const std::size_t cut = chosen.find_last_of("\\/");
     if (cut != std::string::npos) {
         remembered_.sourceFolder = chosen.substr(0, cut == 2 && chosen[1] == ':' ? 3 : cut);  // C:\ stays a root
@@ -188,6 +209,13 @@ void CHalvardDlg::QueueDropped(const std::vector<std::string>& paths) {
     }
     if (sets && form_.split()) SwitchMode(FormMode::Rejoin);
     RunQueue(queue);
+}
+
+INT_PTR CHalvardDlg::OnOpenNamedFiles(WPARAM, LPARAM) {
+    const std::vector<std::string> files = std::move(filesToOpen_);
+    filesToOpen_.clear();
+    if (!controller_.running() && !files.empty()) QueueDropped(files);
+    return TRUE;
 }
 
 INT_PTR CHalvardDlg::OnDropFiles(WPARAM wParam, LPARAM) {

@@ -100,6 +100,8 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
     bool stopped = false, anySplit = false;
     queueNoticeRebuildable_ = 0;
     queueRunning_ = true;
+    // Sets with nowhere given to rejoin to go each beside itself.
+    const bool besideEach = !form_.split() && !rejoinDestinationChosen_ && Text(IDC_DESTINATION_PATH).empty();
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
         const std::string name = engine::FileNamePart(platform_, file);
@@ -110,6 +112,7 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
         queuePlace_ = engine::Fill(engine::Fill(texts::kQueuePlace, std::to_string(i + 1)), std::to_string(files.size()), "%2");
         // The start checks measure the file, off the window's thread.
         SetText(IDC_SOURCE_PATH, file);
+        if (besideEach) DefaultRejoinDestination(file);
         lastStartRan_ = false;
         StartOperation();
         const engine::Outcome outcome = controller_.lastOutcome();

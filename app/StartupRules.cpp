@@ -20,8 +20,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (upper == "UNREGSERVER" || upper == "UNREGSERVERPERUSER") line.registration = RegistrationSwitch::Unregister;
             if (upper == "ADDTOPATH") line.path = PathSwitch::Add;
             if (upper == "REMOVEFROMPATH") line.path = PathSwitch::Remove;
-        } else if (line.file.empty()) {
-            line.file = arg;
+        } else {
+            if (line.file.empty()) line.file = arg;
+            line.files.push_back(arg);
         }
     }
     return line;

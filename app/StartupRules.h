@@ -19,6 +19,7 @@ enum class PathSwitch { None, Add, Remove };
 
 struct CommandLine {
     std::string file;         // the first argument that is not a switch
+    std::vector<std::string> files;  // every argument that is not a switch
     bool automation = false;  // started by the automation system
     RegistrationSwitch registration = RegistrationSwitch::None;
     PathSwitch path = PathSwitch::None;

@@ -124,9 +124,11 @@ STDMETHODIMP SplitContext::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
 // --- IShellExtInit -------------------------------------------------------------
 
 // Each call starts clean: a shell that initialises the same object again
-// for another selection never gets the earlier file.
+// for another selection never gets the earlier files. A selection of files
+// is split (or, all of them files of sets, rejoined) in turn; one with a
+// folder in it, or sets mixed with other files, gets no item.
 STDMETHODIMP SplitContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
-    filePath_.clear();
+    files_.clear();
     mode_ = 0;
     if (!data) return E_INVALIDARG;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -137,17 +139,20 @@ STDMETHODIMP SplitContext::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
         ReleaseStgMedium(&medium);
         return E_INVALIDARG;
     }
-    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        std::wstring path(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
-        DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
-        if (!(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) ||
-            GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            filePath_ = path;
-        }
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    bool usable = count > 0;
+    for (UINT i = 0; usable && i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        usable = attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        usable = usable && (files_.empty() || engine::IsSetFileName(path) == engine::IsSetFileName(files_.front()));
+        files_.push_back(std::move(path));
     }
     GlobalUnlock(medium.hGlobal);
     ReleaseStgMedium(&medium);
-    return filePath_.empty() ? E_INVALIDARG : S_OK;
+    if (!usable) files_.clear();
+    return files_.empty() ? E_INVALIDARG : S_OK;
 }
 
 // --- IContextMenu ----------------------------------------------------------------
@@ -159,7 +164,7 @@ STDMETHODIMP SplitContext::QueryContextMenu(HMENU menu, UINT index, UINT first, 
     platform::ScopedMenu submenu(CreatePopupMenu());
     if (!submenu.get()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
 
-    const bool rejoin = engine::IsSetFileName(filePath_);
+    const bool rejoin = engine::IsSetFileName(files_.front());
     mode_ = rejoin ? 2 : 1;
     InsertMenuW(submenu.get(), 0, MF_BYPOSITION | MF_STRING, first, rejoin ? L"&Rejoin to..." : L"Split to...");
     SetMenuItemBitmaps(submenu.get(), 0, MF_BYPOSITION, bitmap_.get(), nullptr);
@@ -184,7 +189,10 @@ STDMETHODIMP SplitContext::QueryContextMenu(HMENU menu, UINT index, UINT first, 
 STDMETHODIMP SplitContext::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name, UINT size) {
     if (command != 0) return E_INVALIDARG;
     if (!(type & GCS_HELPTEXTA)) return E_INVALIDARG;  // help texts only, no verbs
-    const wchar_t* text = mode_ == 2 ? L"Rejoin from split files" : mode_ == 1 ? L"Split the selected file" : nullptr;
+    const wchar_t* text = mode_ == 2                               ? L"Rejoin from split files"
+                          : mode_ == 1 && files_.size() > 1 ? L"Split the selected files"
+                          : mode_ == 1                      ? L"Split the selected file"
+                                                            : nullptr;
     if (!text || !name || size == 0) return E_INVALIDARG;
     if (type & GCS_UNICODE) {
         lstrcpynW(reinterpret_cast<wchar_t*>(name), text, static_cast<int>(size));
@@ -197,19 +205,23 @@ STDMETHODIMP SplitContext::GetCommandString(UINT_PTR command, UINT type, UINT*, 
 }
 
 // The one command, by its offset (a verb given as text is none of ours).
-// Parvex starts from the folder the settings name, with the file as its only
-// argument, through the wide API so that any name arrives whole.
+// Parvex starts from the folder the settings name, with the files as its
+// arguments, through the wide API so that any name arrives whole.
 STDMETHODIMP SplitContext::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (!info || !IS_INTRESOURCE(info->lpVerb) || LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb)) != 0) {
         return E_INVALIDARG;
     }
-    if (filePath_.empty()) return E_UNEXPECTED;
+    if (files_.empty()) return E_UNEXPECTED;
     // Without the program's folder there is nothing sound to start; the
     // current folder is never searched for a Parvex.exe.
     const std::wstring folder = InstalledPath();
     if (folder.empty()) return E_FAIL;
     const std::wstring program = folder + L"\\Parvex.exe";
-    std::wstring command = L"\"" + program + L"\" \"" + filePath_ + L"\"";
+    std::wstring command = L"\"" + program + L"\"";
+    for (const std::wstring& file : files_) command += L" \"" + file + L"\"";
+    // A command line holds 32,767 characters: a selection that does not
+    // fit is refused whole rather than cut short.
+    if (command.size() >= 32767) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/win32/ScopedWin.h"
 
@@ -54,7 +55,8 @@ private:
     IUnknown* outer_;
     ULONG references_ = 0;
     int mode_ = 0;  // 1 split, 2 rejoin
-    std::wstring filePath_;
+    // The files selected: all to be split, or all of sets to be rejoined.
+    std::vector<std::wstring> files_;
     platform::ScopedGdi<HBITMAP> bitmap_;
     platform::ComPtr<ITypeInfo> typeInfo_;
 };

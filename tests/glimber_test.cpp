@@ -135,15 +135,29 @@ TEST_F(Glimber, MenuItemByExtension) {
     }
 }
 
-TEST_F(Glimber, NoItemForFoldersOrSeveralFiles) {
+// Several files are split, or several files of sets rejoined, in turn; a
+// selection with a folder in it, or sets mixed with other files, has no item.
+TEST_F(Glimber, NoItemForFoldersOrAMixOfSetsAndFiles) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     for (const std::vector<std::string>& paths :
-         {std::vector<std::string>{temp}, std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}}) {
+         {std::vector<std::string>{temp}, std::vector<std::string>{"C:\\a.txt", temp},
+          std::vector<std::string>{"C:\\a.txt", "C:\\b.avi.sio"}, std::vector<std::string>{"C:\\b.avi.1.spl", "C:\\a.txt"}}) {
         HRESULT init = S_OK;
         IContextMenu* handler = Handler(paths, &init);
         EXPECT_EQ(init, E_INVALIDARG);
         handler->Release();
+    }
+    for (const auto& [paths, label] : {std::pair{std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}, "Split to..."},
+                                        std::pair{std::vector<std::string>{"C:\\a.avi.sio", "C:\\b.avi.2.spl"}, "&Rejoin to..."}}) {
+        HRESULT init = E_FAIL;
+        IContextMenu* several = Handler(paths, &init);
+        EXPECT_EQ(init, S_OK);
+        HMENU menu = CreatePopupMenu();
+        several->QueryContextMenu(menu, 0, 1, 10, CMF_NORMAL);
+        EXPECT_EQ(Label(GetSubMenu(menu, 0), 0), label);
+        DestroyMenu(menu);
+        several->Release();
     }
     IContextMenu* handler = Handler({"C:\\a.txt"});
     HMENU menu = CreatePopupMenu();
@@ -153,17 +167,21 @@ TEST_F(Glimber, NoItemForFoldersOrSeveralFiles) {
     handler->Release();
 }
 
-// The program starts from the installed folder with the file as its one
-// argument, whatever the names hold.
+// The program starts from the installed folder with the files as its
+// arguments, whatever the names hold.
 TEST_F(Glimber, InvokeStartsParvexFromTheInstalledPath) {
     drive::SettingsKeyGuard settings;
     const std::string install = drive::WindowsPath(STANDIN_DIR);
     const std::string record = install + "\\command.txt";
-    for (const char* file : {"D:\\Big files\\Big.iso", "D:\\\u6620\u753b\\\u00c9t\u00e9 & 100% \U0001F3AC.iso"}) {
-        SCOPED_TRACE(file);
+    const std::vector<std::vector<std::string>> selections = {
+        {"D:\\Big files\\Big.iso"},
+        {"D:\\\u6620\u753b\\\u00c9t\u00e9 & 100% \U0001F3AC.iso"},
+        {"D:\\a.iso", "D:\\b c.iso", "D:\\d.iso"}};
+    for (const std::vector<std::string>& files : selections) {
+        SCOPED_TRACE(files.front());
         DeleteFileW(platform::Widen(record).c_str());
         settings.Set("Installed Path", install);
-        IContextMenu* handler = Handler({file});
+        IContextMenu* handler = Handler(files);
         HMENU menu = CreatePopupMenu();
         handler->QueryContextMenu(menu, 0, 1, 10, CMF_NORMAL);
         CMINVOKECOMMANDINFO info{};
@@ -186,7 +204,9 @@ TEST_F(Glimber, InvokeStartsParvexFromTheInstalledPath) {
             recorded = text;
             return !recorded.empty();
         });
-        EXPECT_EQ(recorded, "\"" + install + "\\Parvex.exe\" \"" + file + "\"");
+        std::string expected = "\"" + install + "\\Parvex.exe\"";
+        for (const std::string& file : files) expected += " \"" + file + "\"";
+        EXPECT_EQ(recorded, expected);
 
         // Without an installed path nothing is started, and the shell hears so.
         DeleteFileW(platform::Widen(record).c_str());
@@ -210,7 +230,7 @@ TEST_F(Glimber, InitialisingAgainForgetsTheEarlierFile) {
     ext->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&handler));
     fake::DropData first({"C:\\v\\Movie.avi"});
     fake::DropData second({"C:\\v\\Movie.avi.1.spl"});
-    fake::DropData several({"C:\\a.txt", "C:\\b.txt"});
+    fake::DropData several({"C:\\a.txt", "C:\\b.avi.1.spl"});  // a mix: refused
     EXPECT_EQ(ext->Initialize(nullptr, &first, nullptr), S_OK);
     EXPECT_EQ(ext->Initialize(nullptr, &second, nullptr), S_OK);
     HMENU menu = CreatePopupMenu();

@@ -13,6 +13,7 @@
 #include "engine/ops/RunJob.h"
 #include "engine/ops/Prepare.h"
 #include "engine/base/Texts.h"
+#include "engine/set/SplitInfo.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WideText.h"
 #include "settings/SettingsStore.h"
@@ -77,6 +78,27 @@ TEST(ParvexWindow, StartsWithAPieceInRejoinMode) {
     EXPECT_EQ(IsDlgButtonChecked(main, IDC_REJOIN_MODE), BST_CHECKED);
     EXPECT_EQ(ItemText(main, IDC_START), "&Rejoin");
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, IDC_SIZE_BUTTON)));
+    Click(main, IDCANCEL);
+    EXPECT_TRUE(program.Ended());
+}
+
+// Several files named on the command line (a selection in Explorer) are a
+// queue: each set rejoined beside itself in turn, and a summary after.
+TEST(ParvexWindow, StartsWithSeveralSetsAndRejoinsEach) {
+    drive::TempFolder dir;
+    for (const char* name : {"a.bin", "b.bin"}) {
+        const auto info = engine::EncodeSplitInfo({2, name, 5});
+        dir.Write(std::string(name) + ".sio", support::Bytes(info.begin(), info.end()));
+        dir.Write(std::string(name) + ".0.spl", support::Bytes{1, 2, 3});
+        dir.Write(std::string(name) + ".1.spl", support::Bytes{4, 5});
+    }
+    Parvex program("\"" + dir.path + "\\a.bin.sio\" \"" + dir.path + "\\b.bin.1.spl\"");
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), "A.BIN.SIO: done\nB.BIN.SIO: done\n");
+    EXPECT_EQ(dir.Read("a.bin"), std::string("\x01\x02\x03\x04\x05"));
+    EXPECT_EQ(dir.Read("b.bin"), std::string("\x01\x02\x03\x04\x05"));
+    HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+    WaitUntilUsable(main);
     Click(main, IDCANCEL);
     EXPECT_TRUE(program.Ended());
 }
@@ -433,6 +455,23 @@ TEST(ParvexWindow, FileChooserFillsTheSource) {
     EXPECT_EQ(ItemText(main, IDC_FILE_SIZE), "File size is 4,321 bytes");
     EXPECT_EQ(TextOf(main).rfind("Corvane.Split: ", 0), 0u);
     EXPECT_LE(TextOf(main).size(), std::string("Corvane.Split: ").size() + 29);
+
+    // Several files chosen at once (the chooser opens where the last was
+    // chosen) are split in turn, as several dropped are.
+    dir.Write("a.bin", support::Bytes(3000000));
+    dir.Write("b.bin", support::Bytes(2000000));
+    drive::SetItemText(main, IDC_DESTINATION_PATH, dir.MakeFolder("parts"));
+    WaitUntilUsable(main);
+    Click(main, IDC_CHOOSE_FILE);
+    chooser = program.Dialog("Choose a file for splitting");
+    ASSERT_NE(chooser, nullptr);
+    drive::SetItemText(chooser, 0x47c, "\"a.bin\" \"b.bin\"");
+    Click(chooser, IDOK);
+    EXPECT_EQ(drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000), "a.bin: done\nb.bin: done\n");
+    HWND notice = program.Dialog("Read This", 30000);
+    ASSERT_NE(notice, nullptr);
+    Click(notice, IDOK);
+    EXPECT_TRUE(dir.Exists("parts\\a.bin.sio") && dir.Exists("parts\\b.bin.sio"));
 
     // In Rejoin mode only an info file will do.
     WaitUntilUsable(main);

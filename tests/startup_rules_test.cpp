@@ -31,6 +31,12 @@ TEST(StartupRules, CommandLineSwitchesAndFile) {
     for (const auto& c : cases) {
         const CommandLine line = ParseCommandLine(c.args);
         EXPECT_EQ(line.file, c.file);
+        // Every file named is there, in order: several are a queue.
+        std::vector<std::string> files;
+        for (const std::string& arg : c.args) {
+            if (arg[0] != '/' && arg[0] != '-') files.push_back(arg);
+        }
+        EXPECT_EQ(line.files, files);
         EXPECT_EQ(line.automation, c.automation);
         EXPECT_EQ(line.registration, c.registration);
     }
