@@ -1,8 +1,9 @@
-// The engine's questions and events from the worker, carried over to the
-// window's thread. The window's state (its fields, the form, the status bar)
-// is only ever touched there; a call returns once the window has done it, as
-// the engine expects of its host. Progress does not come this way: the worker
-// never waits on the window for it.
+// The engine's questions from the worker, carried over to the window's
+// thread. The window's state (its fields, the form, the status bar) is only
+// ever touched there; a call returns once the window has answered, as the
+// engine expects of its host. The start and end of a run and its closing
+// message are given on the window's thread already (by the controller) and
+// pass straight through; progress does not come this way at all.
 #pragma once
 
 #include <functional>
