@@ -44,11 +44,11 @@ namespace {
 const char kUsage[] =
     "usage: parvex split SOURCE... [--to FOLDER]\n"
     "                    [--floppy | --10mb | --100mb | --cd | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
-    "                    [--recovery PERCENT] [--yes | --no]" CODEPAGE_USAGE "\n"
+    "                    [--recovery PERCENT [--slices N | --slice-size BYTES]] [--yes | --no]" CODEPAGE_USAGE "\n"
     "       parvex join INFO... [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
     "       parvex verify INFO... [--quick] [--from FOLDER...]" CODEPAGE_USAGE "\n"
     "       parvex repair INFO... [--from FOLDER...]" CODEPAGE_USAGE "\n"
-    "       parvex protect INFO... [--recovery PERCENT]" CODEPAGE_USAGE "\n"
+    "       parvex protect INFO... [--recovery PERCENT] [--slices N | --slice-size BYTES]" CODEPAGE_USAGE "\n"
     "       parvex info INFO" CODEPAGE_USAGE "\n"
     "\n"
     "split  cuts SOURCE into pieces SOURCE.0.spl, SOURCE.1.spl, ... with SOURCE.sio and\n"
@@ -66,6 +66,12 @@ const char kUsage[] =
     "                of PERCENT % of the file (0 to 100, default 0): that many pieces'\n"
     "                worth of lost or damaged pieces can be rebuilt, by repair, by join\n"
     "                or by any PAR2 program\n"
+    "  --slices N    cut the pieces into about N slices in all for the recovery data\n"
+    "                (each piece a whole number of slices; at most 32768): each damaged\n"
+    "                place costs one recovery slice, so more slices mend more scattered\n"
+    "                damage, and take longer to make. The default mends a lost piece\n"
+    "                and damage in 20 places where the percentage allows\n"
+    "  --slice-size BYTES  slices of BYTES each instead (a multiple of 4, under 1 GB)\n"
     "join   rebuilds the file from its info file (or any of its pieces) in FOLDER,\n"
     "       checking every piece and the whole file against the checksums the info\n"
     "       file records.\n"
@@ -170,7 +176,15 @@ struct Options {
     std::string codePage = "1252";
     engine::SizeChoice size;
     int recovery = -1;  // percent; -1 not given
+    engine::SliceChoice slices;
 };
+
+// A whole number of at most 12 digits, for the slice options.
+bool ReadCount(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stoull(text);
+    return value > 0;
+}
 
 // Parses the arguments after the command; returns a usage problem or "".
 std::string Parse(const std::vector<std::string>& args, Options& o) {
@@ -212,6 +226,16 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
                 return "--recovery takes a percentage from 0 to 100";
             }
             o.recovery = std::stoi(value);
+        } else if ((arg == "--slices" || arg == "--slice-size") && (split || o.command == "protect")) {
+            if (o.slices.count != 0 || o.slices.size != 0) return "choose --slices or --slice-size";
+            std::uint64_t value = 0;
+            if (++i == args.size() || !ReadCount(args[i], value)) return arg + " needs a whole number above 0";
+            if (arg == "--slice-size") {
+                o.slices.size = value;
+            } else {
+                if (value > 32768) return "--slices takes at most 32768";
+                o.slices.count = static_cast<std::uint32_t>(value);
+            }
         } else if (arg == "--from" && (o.command == "join" || o.command == "verify" || o.command == "repair")) {
             const std::size_t before = o.laterFolders.size();
             while (i + 1 < args.size() && args[i + 1].compare(0, 2, "--") != 0) o.laterFolders.push_back(args[++i]);
@@ -284,6 +308,7 @@ int RunOne(const Options& o, const std::string& file, NativePlatform& platform, 
     request.sourceText = path;
     request.destinationText = o.folder.empty() ? cli::CurrentFolder() : cli::FullPath(o.folder);
     request.size = o.size;
+    request.slices = o.slices;
     request.ownBatch = o.files.size() > 1;
     for (const std::string& folder : o.laterFolders) request.laterFolders.push_back(cli::FullPath(folder));
     engine::EngineSettings settings;

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -881,4 +882,52 @@ TEST_F(Par2Exchange, ProtectAddsRecoveryToAnOldSetAndRemovePiecesTakesItToo) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Slurp(dir + "/out/" + name), data);
     EXPECT_TRUE(Listing(dir + "/parts").empty());  // the set's own Go.bat goes too
+}
+
+// Damage anywhere, up to what the recovery data holds: a changed byte in
+// each of 20 pieces of 120, then a lost piece with three damaged ones, both
+// mended exactly, with par2cmdline agreeing before and after; and the
+// slices asked for on the command line, which par2cmdline reads alike.
+TEST_F(Par2Exchange, ScatteredDamageIsMendedAsFarAsTheRecoveryDataGoes) {
+    // No two slices alike: par2cmdline finds slices by their content.
+    std::string whole(120 * 40000, '\0');
+    std::mt19937 random(29);
+    for (char& c : whole) c = static_cast<char>(random());
+    std::ofstream(dir + "/" + name, std::ios::binary) << whole;
+    struct Case {
+        const char* options;
+        std::vector<int> lost, flipped;
+    };
+    std::vector<int> twenty;
+    for (int i = 0; i < 20; ++i) twenty.push_back(i * 6 + 1);
+    const Case cases[] = {
+        {"--recovery 10", {}, twenty},
+        {"--recovery 10", {7}, {30, 31, 90}},
+        {"--recovery 10 --slices 1200", {}, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+                                             25, 26, 27, 28, 29, 30, 31, 32, 33, 34}},
+        {"--recovery 5 --slice-size 4000", {3, 50}, {60}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        for (const auto& [e, content] : Listing(dir + "/parts")) std::remove((dir + "/parts/" + e).c_str());
+        const Result split = Parvex("split '" + name + "' --to parts --bytes 40000 " + c.options);
+        ASSERT_EQ(split.status, 0) << split.err;
+        std::vector<std::string> pieces(120);
+        for (int i = 0; i < 120; ++i) pieces[i] = Slurp(Piece(i));
+        for (int i : c.lost) std::remove(Piece(i).c_str());
+        for (int i : c.flipped) {
+            std::string bad = pieces[i];
+            bad[(i * 7919) % bad.size()] ^= 0x20;
+            std::ofstream(Piece(i), std::ios::binary) << bad;
+        }
+        std::string said;
+        EXPECT_EQ(Par2("verify -q '" + name + ".par2'", &said), 1) << said;  // 1: repair is possible
+        const Result repair = Parvex("repair 'parts/" + name + ".sio'");
+        ASSERT_EQ(repair.status, 0) << repair.out << repair.err;
+        for (int i = 0; i < 120; ++i) EXPECT_EQ(Slurp(Piece(i)), pieces[i]) << i;
+        EXPECT_EQ(Par2("verify -q '" + name + ".par2'", &said), 0) << said;
+    }
+    EXPECT_EQ(Parvex("split '" + name + "' --to parts --recovery 10 --slice-size 4002").status, 1);
+    EXPECT_EQ(Parvex("split '" + name + "' --to parts --recovery 10 --slices 0").status, 2);
+    EXPECT_EQ(Parvex("split '" + name + "' --to parts --recovery 10 --slices 9 --slice-size 8").status, 2);
 }

@@ -142,7 +142,7 @@ std::vector<SplitRow> SplitRows() {
                         }, expected});
     };
     // Only the volume, written under a temporary name, is this long.
-    for (std::uint64_t at : {std::uint64_t{2000}, std::uint64_t{3000000}}) {
+    for (std::uint64_t at : {std::uint64_t{2000}, std::uint64_t{500000}}) {
         recovery("the volume's write at " + std::to_string(at), {fake::Op::Write, "~pvx", err::kDiskFull, at, 1},
                  Outcome::Failed);
     }
@@ -225,12 +225,16 @@ TEST_P(SplitFaults, SuccessMeansAnExactSetAndAnythingElseLeavesTheFolderAsItWas)
         const std::string line = RejoinBatchLine("movie.avi", 3);
         EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), Bytes(line.begin(), line.end()));
         // Recovery data asked for is there whole, and describes the pieces.
-        EXPECT_EQ(recoveryFiles.size(), f.request.recoveryPercent ? 2u : 0u);
+        RecoveryPlan plan;
+        ASSERT_EQ(PlanRecovery("movie.avi", set.size, 3, static_cast<std::uint32_t>(f.fs.Content(f.Piece(0)).size()),
+                               f.request.recoveryPercent, plan),
+                  "");
+        EXPECT_EQ(recoveryFiles.size(), plan.empty() ? 0 : plan.volumes.size() + 1);
         if (f.request.recoveryPercent) {
             const auto sets = par2::ReadRecoveryFiles(f.fs, recoveryFiles, true, nullptr);
             ASSERT_EQ(sets.size(), 1u);
             EXPECT_EQ(sets[0].descriptions.size(), 3u);
-            EXPECT_EQ(sets[0].recovery.size(), 1u);
+            EXPECT_EQ(sets[0].recovery.size(), plan.recoverySlices);
         }
         return;
     }

@@ -78,20 +78,71 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
     EXPECT_EQ(word(out[1], 1), gf16::Multiply(2, 0x1234));
 }
 
-TEST(RecoveryPlan, SlicesAreWholePiecesInDoublingFiles) {
+TEST(RecoveryPlan, OneSliceAPieceAsAskedInDoublingFiles) {
     RecoveryPlan plan;
-    ASSERT_EQ(PlanRecovery("a.bin", 10'000'001, 11, 1'000'000, 30, plan), "");
+    ASSERT_EQ(PlanRecovery("a.bin", 10'000'001, 11, 1'000'000, 30, plan, {11, 0}), "");
     EXPECT_EQ(plan.sliceSize, 1'000'000u);
     EXPECT_EQ(plan.recoverySlices, 4u);  // 30 % of 11 pieces, rounded up
+    EXPECT_EQ(plan.WholePieces(), 4u);
     ASSERT_EQ(plan.volumes.size(), 3u);
     EXPECT_EQ(plan.volumes[0].name, "a.bin.vol0+1.par2");
     EXPECT_EQ(plan.volumes[1].name, "a.bin.vol1+2.par2");
     EXPECT_EQ(plan.volumes[2].name, "a.bin.vol3+1.par2");
-    ASSERT_EQ(PlanRecovery("a.bin", 999, 1, 999, 1, plan), "");
-    EXPECT_EQ(plan.sliceSize, 1000u);  // a multiple of 4
-    EXPECT_EQ(plan.recoverySlices, 1u);
-    EXPECT_EQ(PlanRecovery("a.bin", 40000, 40000, 1, 10, plan), texts::kRecoveryTooManyPieces);
     EXPECT_TRUE(PlanRecovery("a.bin", 40000, 40000, 1, 0, plan).empty() && plan.empty());
+}
+
+// What every plan keeps: pieces of whole slices, sizes other tools read, a
+// whole piece rebuilt, the share asked for, and damage in kScatteredDamage
+// places mended where the share allows it.
+TEST(RecoveryPlan, SlicesMendAWholePieceAndScatteredDamage) {
+    struct Row {
+        const char* what;
+        std::uint64_t size;
+        std::uint32_t count, pieceSize, percent;
+        SliceChoice choice;
+        const char* refusal;
+        std::uint32_t perPiece;  // 0: not checked
+    };
+    const Row rows[] = {
+        {"120 pieces of 1 MB", 120'000'000, 120, 1'000'000, 10, {}, "", 2},
+        {"1 GiB in 10 MB pieces", 1ull << 30, 108, 10'000'000, 10, {}, "", 2},
+        {"one small piece", 999, 1, 999, 1, {}, "", 1},
+        {"one piece of 1 MB", 1'000'000, 1, 1'000'000, 10, {}, "", kScatteredDamage},
+        {"many pieces need no more", 4'000'000'000, 4000, 1'000'000, 10, {}, "", 1},
+        {"pieces of nearly 4 GiB", 8'000'000'000, 2, 4'000'000'000, 5, {}, "", 0},
+        {"2000 slices asked for", 120'000'000, 120, 1'000'000, 10, {2000, 0}, "", 16},
+        {"fewer slices than pieces", 120'000'000, 120, 1'000'000, 10, {7, 0}, "", 1},
+        {"a slice size asked for", 120'000'000, 120, 1'000'000, 10, {0, 250'000}, "", 4},
+        {"a slice larger than a piece", 120'000'000, 120, 1'000'000, 10, {0, 8'000'000}, "", 1},
+        {"a slice size not of 4", 120'000'000, 120, 1'000'000, 10, {0, 250'002}, texts::kRecoverySliceSize, 0},
+        {"a slice of 1 GiB", 8'000'000'000, 2, 4'000'000'000, 10, {0, 1u << 30}, texts::kRecoverySliceSize, 0},
+        {"too many slices", 120'000'000, 120, 1'000'000, 10, {40'000, 0}, texts::kRecoveryTooManySlices, 0},
+        {"too many pieces", 40000, 40000, 1, 10, {}, texts::kRecoveryTooManyPieces, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        RecoveryPlan plan;
+        ASSERT_EQ(PlanRecovery("a.bin", row.size, row.count, row.pieceSize, row.percent, plan, row.choice),
+                  row.refusal);
+        if (*row.refusal) continue;
+        const std::uint64_t longest = row.count == 1 ? row.size : row.pieceSize;
+        EXPECT_EQ(plan.sliceSize % 4, 0u);
+        EXPECT_LE(plan.sliceSize, kMaxSliceSize);
+        EXPECT_GE(std::uint64_t{plan.slicesPerPiece} * plan.sliceSize, longest);
+        EXPECT_LT(std::uint64_t{plan.slicesPerPiece - 1} * plan.sliceSize, longest);
+        if (row.perPiece) {
+            EXPECT_EQ(plan.slicesPerPiece, row.perPiece);
+        }
+        EXPECT_LE(plan.inputSlices, par2::kMaxInputSlices);
+        EXPECT_GE(plan.WholePieces(), 1u);
+        EXPECT_GE(std::uint64_t{plan.recoverySlices} * 100, std::uint64_t{plan.inputSlices} * row.percent);
+        if (!row.choice.count && !row.choice.size && row.count * row.percent >= 100 && longest >= 20 * kMinSliceSize) {
+            EXPECT_GE(plan.recoverySlices, kScatteredDamage);
+        }
+        std::uint32_t inVolumes = 0;
+        for (const RecoveryVolume& v : plan.volumes) inVolumes += v.count;
+        EXPECT_EQ(inVolumes, plan.recoverySlices);
+    }
 }
 
 TEST(Par2Names, RecoveryFilesOfASetAreKnownByName) {

@@ -187,6 +187,10 @@ inline constexpr const char* kOutputIsInput =
 // Recovery files (PAR2)
 inline constexpr const char* kRecoveryTooManyPieces =
     "Recovery data can be made for a set of at most 32768 pieces.\nChoose a larger piece size, or no recovery data.";
+inline constexpr const char* kRecoveryTooManySlices =
+    "Recovery data can be made for at most 32768 slices.\nChoose fewer or larger slices, or a larger piece size.";
+inline constexpr const char* kRecoverySliceSize =
+    "A slice of the recovery data must be a multiple of 4 bytes and under 1 GB.";
 inline constexpr const char* kRecoveryPercentRange = "The recovery data must be from 0 to 100 % of the file.";
 // %1 is how many pieces.
 inline constexpr const char* kRecoveryCanRebuildOne = "The recovery data can rebuild 1 lost or damaged piece.";

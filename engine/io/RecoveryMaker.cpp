@@ -16,12 +16,57 @@ namespace {
 
 using par2::Hash;
 constexpr std::uint64_t kHeadSize = 16 * 1024;
+constexpr std::uint32_t kChunk = 1u << 20;
 
-// The pieces' files as the format describes them, built while they are read.
-struct PieceState {
-    std::unique_ptr<Md5> file, slice, head;
-    std::uint32_t crc = 0;
-    std::unique_ptr<ChecksumState> sum;
+// What the format records of a piece, from its bytes in order: the whole
+// file's MD5 (fed on one thread), and each slice's MD5 and CRC, its last
+// padded with zeros, with the set's own checksum (fed on another).
+class PieceHasher {
+public:
+    PieceHasher(Platform& platform, std::uint64_t slice, bool sum)
+        : file_(platform.NewMd5()), slice_(platform.NewMd5()), size_(slice),
+          sum_(sum ? std::make_unique<ChecksumState>() : nullptr) {}
+
+    void File(const unsigned char* data, std::uint32_t n) { file_->Update(data, n); }
+    void Slices(const unsigned char* data, std::uint32_t n) {
+        if (sum_) sum_->Update(data, n);
+        while (n > 0) {
+            const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, size_ - filled_));
+            slice_->Update(data, part);
+            crc_ = par2::Crc32(crc_, data, part);
+            filled_ += part;
+            data += part;
+            n -= part;
+            if (filled_ == size_) EndSlice();
+        }
+    }
+    // After every byte: the slices' checks, the last one padded.
+    void Finish(const std::vector<unsigned char>& zeros) {
+        for (std::uint64_t left = filled_ == 0 ? 0 : size_ - filled_; left > 0;) {
+            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, zeros.size()));
+            slice_->Update(zeros.data(), n);
+            crc_ = par2::Crc32(crc_, zeros.data(), n);
+            left -= n;
+        }
+        if (filled_ != 0) EndSlice();
+        md5_ = file_->Final();
+    }
+    const Hash& md5() const { return md5_; }
+    const std::vector<par2::SliceCheck>& checks() const { return checks_; }
+    bool Matches(const Checksum& expected) const { return !sum_ || sum_->Digest() == expected; }
+
+private:
+    void EndSlice() {
+        checks_.push_back({slice_->Final(), crc_});
+        crc_ = 0;
+        filled_ = 0;
+    }
+    std::unique_ptr<Md5> file_, slice_;
+    std::uint64_t size_, filled_ = 0;
+    std::uint32_t crc_ = 0;
+    std::unique_ptr<ChecksumState> sum_;
+    std::vector<par2::SliceCheck> checks_;
+    Hash md5_{};
 };
 
 }  // namespace
@@ -51,23 +96,45 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     for (const par2::FileDescription& d : described) ids.push_back(d.id);
     const std::string mainBody = par2::MainBody(slice, ids);
     const Hash set = par2::Md5Of(*md5, mainBody.data(), mainBody.size());
-    // Constants go by the order of the main packet.
+    // Constants go by the order of the main packet, and within a file by
+    // its slices' order; the inputs go piece by piece in the files' order.
     std::vector<std::uint32_t> order(pieceCount);
     for (std::uint32_t i = 0; i < pieceCount; ++i) order[i] = i;
     std::sort(order.begin(), order.end(),
               [&](std::uint32_t a, std::uint32_t b) { return par2::IdLess(described[a].id, described[b].id); });
-    std::vector<std::uint16_t> constant(pieceCount);
-    for (std::uint32_t position = 0; position < pieceCount; ++position) {
-        constant[order[position]] = gf16::InputConstant(position);
+    std::vector<std::uint64_t> slicesOf(pieceCount), firstConstant(pieceCount);
+    for (std::uint32_t i = 0; i < pieceCount; ++i) slicesOf[i] = (described[i].length + slice - 1) / slice;
+    std::uint64_t inputCount = 0;
+    for (std::uint32_t i : order) {
+        firstConstant[i] = inputCount;
+        inputCount += slicesOf[i];
+    }
+    std::vector<par2::SliceSource> inputs;
+    std::vector<std::uint32_t> pieceOf;
+    std::vector<std::size_t> sliceOf;  // within its piece
+    std::vector<std::uint16_t> constant;
+    for (std::uint32_t i = 0; i < pieceCount; ++i) {
+        for (std::uint64_t k = 0; k < slicesOf[i]; ++k) {
+            par2::SliceSource source;
+            source.length = std::min(slice, described[i].length - k * slice);
+            const std::uint64_t start = k * slice;
+            source.read = [&read, i, start](std::uint64_t offset, unsigned char* data, std::uint32_t n) {
+                read(i, start + offset, data, n);
+            };
+            inputs.push_back(std::move(source));
+            pieceOf.push_back(i);
+            sliceOf.push_back(static_cast<std::size_t>(k));
+            constant.push_back(gf16::InputConstant(static_cast<std::uint32_t>(firstConstant[i] + k)));
+        }
     }
 
     // One output per recovery slice of the volumes to make, in exponent order.
     const std::uint32_t firstExponent =
         firstVolume < plan.volumes.size() ? plan.volumes[firstVolume].first : plan.recoverySlices;
     const std::uint32_t outputs = plan.recoverySlices - firstExponent;
-    gf16::Matrix factors(outputs, pieceCount);
+    gf16::Matrix factors(outputs, inputs.size());
     for (std::uint32_t m = 0; m < outputs; ++m) {
-        for (std::uint32_t i = 0; i < pieceCount; ++i) factors.at(m, i) = gf16::Power(constant[i], firstExponent + m);
+        for (std::size_t k = 0; k < inputs.size(); ++k) factors.at(m, k) = gf16::Power(constant[k], firstExponent + m);
     }
     std::vector<File*> volume(plan.volumes.size(), nullptr);
     std::vector<std::size_t> volumeOf(outputs);
@@ -85,30 +152,47 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         }
     }
 
-    std::vector<PieceState> state(pieceCount);
-    std::vector<par2::SliceSource> inputs(pieceCount);
-    for (std::uint32_t i = 0; i < pieceCount; ++i) {
-        inputs[i].length = described[i].length;
-        inputs[i].read = [&read, i](std::uint64_t offset, unsigned char* data, std::uint32_t n) {
-            read(i, offset, data, n);
+    std::vector<std::unique_ptr<PieceHasher>> hashers(pieceCount);
+    for (auto& h : hashers) h = std::make_unique<PieceHasher>(platform, slice, expected != nullptr);
+    std::uint64_t total = 0;
+    for (const par2::FileDescription& d : described) total += d.length;
+    // Where the sums read every slice whole, they read the pieces in order
+    // and the checksums ride along; otherwise (more recovery data than the
+    // memory holds) the pieces are read once in order first, and the sums'
+    // reading is held to what that found, slice by slice.
+    const bool inOrder = par2::WindowFor(slice, outputs) >= slice;
+    std::vector<std::uint32_t> crcOf(inputs.size(), 0);
+    const std::vector<unsigned char> zeros(std::min<std::uint64_t>(slice, kChunk), 0);
+    par2::InputObservers observe;
+    std::uint64_t hashed = 0;
+    const auto overall = [&](std::uint64_t done, std::uint64_t) {
+        if (progress) progress(hashed + done, inOrder ? total : 2 * total);
+    };
+    if (inOrder) {
+        observe.beside = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+            hashers[pieceOf[k]]->File(data, n);
+        };
+        observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+            hashers[pieceOf[k]]->Slices(data, n);
+        };
+    } else {
+        std::vector<unsigned char> buffer(kChunk);
+        for (std::uint32_t i = 0; i < pieceCount; ++i) {
+            for (std::uint64_t at = 0; at < described[i].length;) {
+                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, described[i].length - at));
+                read(i, at, buffer.data(), n);
+                hashers[i]->File(buffer.data(), n);
+                hashers[i]->Slices(buffer.data(), n);
+                at += n;
+                hashed += n;
+                if (progress) progress(hashed, 2 * total);
+            }
+            hashers[i]->Finish(zeros);
+        }
+        observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+            crcOf[k] = par2::Crc32(crcOf[k], data, n);
         };
     }
-    // A piece shorter than the slice is hashed as a slice padded with
-    // zeros, and as a file without them.
-    for (std::uint32_t i = 0; i < pieceCount; ++i) {
-        state[i].file = platform.NewMd5();
-        if (described[i].length < slice) state[i].slice = platform.NewMd5();
-        if (expected) state[i].sum = std::make_unique<ChecksumState>();
-    }
-    par2::InputObservers observe;
-    observe.beside = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-        state[k].file->Update(data, n);
-        if (state[k].slice) state[k].slice->Update(data, n);
-    };
-    observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-        state[k].crc = par2::Crc32(state[k].crc, data, n);
-        if (state[k].sum) state[k].sum->Update(data, n);
-    };
     const auto sink = [&](std::size_t e, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         File& file = *volume[volumeOf[e]];
         const std::string& name = plan.volumes[volumeOf[e]].name;
@@ -116,35 +200,32 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         WriteOrThrow(file, name, data, n);
         packetMd5[e]->Update(data, n);
     };
-    par2::Combine(slice, inputs, factors, observe, sink, progress);
+    par2::Combine(slice, inputs, factors, observe, sink, overall);
 
-    std::vector<std::vector<par2::SliceCheck>> checks(pieceCount);
-    const std::vector<unsigned char> zeros(std::min<std::uint64_t>(slice, 1u << 20), 0);
     for (std::uint32_t i = 0; i < pieceCount; ++i) {
-        PieceState& s = state[i];
-        if (expected && s.sum->Digest() != (*expected)[i]) throw PieceNotAsRecorded{i};
-        described[i].md5 = s.file->Final();
-        par2::SliceCheck check;
-        if (s.slice) {
-            for (std::uint64_t left = slice - described[i].length; left > 0;) {
+        if (inOrder) hashers[i]->Finish(zeros);
+        if (expected && !hashers[i]->Matches((*expected)[i])) throw PieceNotAsRecorded{i};
+        described[i].md5 = hashers[i]->md5();
+    }
+    if (!inOrder) {
+        // The second reading's CRC of each slice, without the padding the
+        // recorded one has: padded here the same way.
+        for (std::size_t k = 0; k < inputs.size(); ++k) {
+            const std::uint32_t i = pieceOf[k];
+            for (std::uint64_t left = slice - inputs[k].length; left > 0;) {
                 const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, zeros.size()));
-                s.slice->Update(zeros.data(), n);
-                s.crc = par2::Crc32(s.crc, zeros.data(), n);
+                crcOf[k] = par2::Crc32(crcOf[k], zeros.data(), n);
                 left -= n;
             }
-            check.md5 = s.slice->Final();
-        } else {
-            check.md5 = described[i].md5;
+            if (crcOf[k] != hashers[i]->checks()[sliceOf[k]].crc) throw PieceNotAsRecorded{i};
         }
-        check.crc = s.crc;
-        checks[i].push_back(check);
     }
     // Files list their descriptions in the main packet's order.
     std::vector<par2::FileDescription> sortedFiles;
     std::vector<std::vector<par2::SliceCheck>> sortedChecks;
     for (std::uint32_t i : order) {
         sortedFiles.push_back(described[i]);
-        sortedChecks.push_back(checks[i]);
+        sortedChecks.push_back(hashers[i]->checks());
     }
     const std::string critical = par2::CriticalPackets(*md5, set, slice, sortedFiles, sortedChecks);
 

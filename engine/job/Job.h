@@ -36,6 +36,7 @@ struct StartRequest {
     std::vector<std::string> laterFolders;
     // Recovery data to make, as a share of the file (split, protect).
     std::uint32_t recoveryPercent = 0;
+    SliceChoice slices;  // the command line's word on the recovery slices
     // One of several files split into one folder: where Go.bat is another
     // set's, this set gets a Go.bat of its own ("Go NAME.bat") unasked.
     bool ownBatch = false;
@@ -58,6 +59,7 @@ struct SplitJob {
     DriveType driveType = DriveType::Unknown;
     RecoveryPlan recovery;  // empty: none
     std::uint32_t recoveryPercent = 0;  // what the plan was made for
+    SliceChoice slices;                 // and of what slices
     bool ownBatch = false;              // as the request asked
 };
 

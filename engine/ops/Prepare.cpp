@@ -217,9 +217,10 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     job.pieceCount = static_cast<std::uint32_t>(count);
     if (request.recoveryPercent > kMaxRecoveryPercent) return refuse(texts::kRecoveryPercentRange);
     job.recoveryPercent = request.recoveryPercent;
+    job.slices = request.slices;
     job.ownBatch = request.ownBatch;
     const std::string noRecovery = PlanRecovery(job.sourceName, job.sourceSize, job.pieceCount, job.pieceSize,
-                                                request.recoveryPercent, job.recovery);
+                                                request.recoveryPercent, job.recovery, request.slices);
     if (!noRecovery.empty()) return refuse(noRecovery);
     if (platform.NameTooLong(PieceFileName(job.sourceName, count - 1)) ||
         platform.NameTooLong(InfoFileName(job.sourceName)) ||
@@ -363,7 +364,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
         if (request.recoveryPercent == 0) return o.Refusal(texts::kNoRecoveryFilesMade);
         ProtectJob protect{job, {}};
         const std::string why = PlanRecovery(job.set.name, job.set.size, job.set.pieceCount, job.pieceSize,
-                                             request.recoveryPercent, protect.recovery);
+                                             request.recoveryPercent, protect.recovery, request.slices);
         if (!why.empty()) return o.Refusal(why);
         if (platform.NameTooLong(protect.recovery.LongestName())) return o.Refusal(texts::kNameTooLong);
         std::uint64_t room = 0;

@@ -80,7 +80,7 @@ std::optional<Job> ShowClosing(const Job& job, const RunResult& result, Prompts&
         return std::visit(
             Overloaded{
                 [&](const SplitJob& split) -> std::optional<Job> {
-                    prompts.ShowSplitNotice(split.recovery.recoverySlices);
+                    prompts.ShowSplitNotice(split.recovery.WholePieces());
                     return std::nullopt;
                 },
                 [&](const RejoinJob& rejoin) -> std::optional<Job> {
@@ -101,7 +101,7 @@ std::optional<Job> ShowClosing(const Job& job, const RunResult& result, Prompts&
                     return std::nullopt;
                 },
                 [&](const ProtectJob& protect) -> std::optional<Job> {
-                    prompts.Inform(RebuildableText(protect.recovery.recoverySlices));
+                    prompts.Inform(RebuildableText(protect.recovery.WholePieces()));
                     return std::nullopt;
                 },
             },

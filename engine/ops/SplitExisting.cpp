@@ -63,7 +63,7 @@ bool Splitter::Rename(const std::string& chosen) {
         return false;
     }
     RecoveryPlan plan;
-    if (!PlanRecovery(name, job_.sourceSize, job_.pieceCount, job_.pieceSize, job_.recoveryPercent, plan).empty() ||
+    if (!PlanRecovery(name, job_.sourceSize, job_.pieceCount, job_.pieceSize, job_.recoveryPercent, plan, job_.slices).empty() ||
         (!plan.empty() && platform_.NameTooLong(plan.LongestName()))) {
         return false;
     }

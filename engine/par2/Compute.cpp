@@ -108,8 +108,11 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
     std::uint64_t total = 0;
     for (const SliceSource& s : inputs) total += s.length;
     std::uint64_t done = 0;
+    // With no checksums to make beside the sums, the second thread takes
+    // half of the outputs.
+    const std::size_t half = observe.beside ? outputs : (outputs + 1) / 2;
     std::unique_ptr<Beside> beside;
-    if (observe.beside && outputs > 0) beside = std::make_unique<Beside>();
+    if ((observe.beside && outputs > 0) || half < outputs) beside = std::make_unique<Beside>();
     for (std::uint64_t at = 0; at < sliceSize; at += window) {
         const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(window, sliceSize - at));
         for (TransferBuffer& o : out) std::memset(o.get(), 0, span);
@@ -122,13 +125,19 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
             // observer, reading the first `have`, never sees).
             const std::uint32_t even = (have + 1) & ~1u;
             if (even != have) in.get()[have] = 0;
-            if (beside) {
-                beside->Start([&, k] { observe.beside(k, at, in.get(), have); });
-            } else if (observe.beside) {
+            if (observe.beside && !beside) {
                 observe.beside(k, at, in.get(), have);
+            } else if (observe.beside) {
+                beside->Start([&, k] { observe.beside(k, at, in.get(), have); });
+            } else if (beside) {
+                beside->Start([&, k, even] {
+                    for (std::size_t m = half; m < outputs; ++m) {
+                        gf16::MultiplyAdd(in.get(), out[m].get(), even, factors.at(m, k));
+                    }
+                });
             }
             if (observe.inLine) observe.inLine(k, at, in.get(), have);
-            for (std::size_t m = 0; m < outputs; ++m) gf16::MultiplyAdd(in.get(), out[m].get(), even, factors.at(m, k));
+            for (std::size_t m = 0; m < half; ++m) gf16::MultiplyAdd(in.get(), out[m].get(), even, factors.at(m, k));
             if (beside) beside->Wait();
             done += have;
             if (progress) progress(done, total);
