@@ -7,6 +7,8 @@
 #include "engine/par2/Field.h"
 #include "engine/base/Names.h"
 #include "engine/par2/Compute.h"
+#include "engine/par2/Md5Lanes.h"
+#include "platform/SystemMd5.h"
 #include "engine/par2/Packets.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/base/Format.h"
@@ -76,6 +78,36 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
     EXPECT_EQ(word(out[0], 1), 0x1234);
     EXPECT_EQ(word(out[1], 0), 2 ^ 4);
     EXPECT_EQ(word(out[1], 1), gf16::Multiply(2, 0x1234));
+}
+
+// The lanes' MD5 is the system's, for any count of streams (a vector's
+// worth, more, a ragged last one), any length, and streams that start at
+// different points of a block, as a piece's and its slices' do.
+TEST(Md5Lanes, EveryStreamGetsTheSystemsDigest) {
+    std::mt19937 random(5);
+    std::vector<unsigned char> data(17 * 1000 + 65536 + 64);
+    for (unsigned char& c : data) c = static_cast<unsigned char>(random());
+    std::unique_ptr<Md5> reference = platform::NewSystemMd5();
+    for (const std::size_t count : {1u, 2u, 7u, 8u, 9u, 17u}) {
+        for (const std::size_t size : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 119u, 120u, 4096u, 65536u}) {
+            SCOPED_TRACE(std::to_string(count) + " streams of " + std::to_string(size));
+            std::vector<par2::Md5Stream> streams(count);
+            std::vector<par2::Md5Stream*> s;
+            std::vector<const unsigned char*> from;
+            for (std::size_t i = 0; i < count; ++i) {
+                // Stream i has i % 5 * 13 bytes of its own first.
+                par2::Md5Update(streams[i], data.data() + 1000 * i, i % 5 * 13);
+                s.push_back(&streams[i]);
+                from.push_back(data.data() + 1000 * i + i % 5 * 13);
+            }
+            par2::Md5Update(s.data(), from.data(), count, size);
+            par2::Md5Update(s.data(), from.data(), count, 0);
+            for (std::size_t i = 0; i < count; ++i) {
+                reference->Update(data.data() + 1000 * i, i % 5 * 13 + size);
+                EXPECT_EQ(par2::Md5Final(streams[i]), reference->Final()) << i;
+            }
+        }
+    }
 }
 
 TEST(RecoveryPlan, OneSliceAPieceAsAskedInDoublingFiles) {

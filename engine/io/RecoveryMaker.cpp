@@ -4,9 +4,12 @@
 #include <iterator>
 #include <memory>
 
+#include "engine/base/Beside.h"
 #include "engine/base/FileErrors.h"
 #include "engine/base/Format.h"
 #include "engine/base/Texts.h"
+#include "engine/base/TransferBuffer.h"
+#include "engine/par2/Md5Lanes.h"
 #include "engine/par2/Packets.h"
 #include "engine/set/PiecePlan.h"
 
@@ -19,55 +22,36 @@ constexpr std::uint64_t kHeadSize = 16 * 1024;
 constexpr std::uint32_t kChunk = 1u << 20;
 
 // What the format records of a piece, from its bytes in order: the whole
-// file's MD5 (fed on one thread), and each slice's MD5 and CRC, its last
-// padded with zeros, with the set's own checksum (fed on another).
-class PieceHasher {
-public:
-    PieceHasher(Platform& platform, std::uint64_t slice, bool sum)
-        : file_(platform.NewMd5()), slice_(platform.NewMd5()), size_(slice),
-          sum_(sum ? std::make_unique<ChecksumState>() : nullptr) {}
+// file's MD5 and each slice's MD5 (fed many pieces at a time, in lanes),
+// each slice's CRC and the set's own checksum (fed beside them). The last
+// slice is padded with zeros.
+struct PieceHasher {
+    explicit PieceHasher(bool keepSum) : sum(keepSum ? std::make_unique<ChecksumState>() : nullptr) {}
 
-    void File(const unsigned char* data, std::uint32_t n) { file_->Update(data, n); }
-    void Slices(const unsigned char* data, std::uint32_t n) {
-        if (sum_) sum_->Update(data, n);
-        while (n > 0) {
-            const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, size_ - filled_));
-            slice_->Update(data, part);
-            crc_ = par2::Crc32(crc_, data, part);
-            filled_ += part;
-            data += part;
-            n -= part;
-            if (filled_ == size_) EndSlice();
-        }
+    void Checks(const unsigned char* data, std::uint32_t n) {
+        if (sum) sum->Update(data, n);
+        crc = par2::Crc32(crc, data, n);
     }
-    // After every byte: the slices' checks, the last one padded.
-    void Finish(const std::vector<unsigned char>& zeros) {
-        for (std::uint64_t left = filled_ == 0 ? 0 : size_ - filled_; left > 0;) {
-            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, zeros.size()));
-            slice_->Update(zeros.data(), n);
-            crc_ = par2::Crc32(crc_, zeros.data(), n);
-            left -= n;
+    void EndSlice(std::uint64_t padding, const std::vector<unsigned char>& zeros) {
+        while (padding > 0) {
+            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(padding, zeros.size()));
+            par2::Md5Update(slice, zeros.data(), n);
+            crc = par2::Crc32(crc, zeros.data(), n);
+            padding -= n;
         }
-        if (filled_ != 0) EndSlice();
-        md5_ = file_->Final();
+        checks.push_back({par2::Md5Final(slice), crc});
+        crc = 0;
     }
-    const Hash& md5() const { return md5_; }
-    const std::vector<par2::SliceCheck>& checks() const { return checks_; }
-    bool Matches(const Checksum& expected) const { return !sum_ || sum_->Digest() == expected; }
+    bool Matches(const Checksum& expected) const { return !sum || sum->Digest() == expected; }
 
-private:
-    void EndSlice() {
-        checks_.push_back({slice_->Final(), crc_});
-        crc_ = 0;
-        filled_ = 0;
-    }
-    std::unique_ptr<Md5> file_, slice_;
-    std::uint64_t size_, filled_ = 0;
-    std::uint32_t crc_ = 0;
-    std::unique_ptr<ChecksumState> sum_;
-    std::vector<par2::SliceCheck> checks_;
-    Hash md5_{};
+    par2::Md5Stream file, slice;
+    std::uint32_t crc = 0;
+    std::unique_ptr<ChecksumState> sum;
+    std::vector<par2::SliceCheck> checks;
 };
+
+// Pieces hashed at once: a file and a slice stream each.
+constexpr std::uint32_t kPiecesAtOnce = par2::kMd5Lanes / 2;
 
 }  // namespace
 
@@ -152,47 +136,67 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         }
     }
 
-    std::vector<std::unique_ptr<PieceHasher>> hashers(pieceCount);
-    for (auto& h : hashers) h = std::make_unique<PieceHasher>(platform, slice, expected != nullptr);
+    std::vector<PieceHasher> hashers;
+    for (std::uint32_t i = 0; i < pieceCount; ++i) hashers.emplace_back(expected != nullptr);
     std::uint64_t total = 0;
     for (const par2::FileDescription& d : described) total += d.length;
-    // Where the sums read every slice whole, they read the pieces in order
-    // and the checksums ride along; otherwise (more recovery data than the
-    // memory holds) the pieces are read once in order first, and the sums'
-    // reading is held to what that found, slice by slice.
-    const bool inOrder = par2::WindowFor(slice, outputs) >= slice;
-    std::vector<std::uint32_t> crcOf(inputs.size(), 0);
     const std::vector<unsigned char> zeros(std::min<std::uint64_t>(slice, kChunk), 0);
-    par2::InputObservers observe;
+    // The pieces are read twice: once in order for their checksums, a few
+    // pieces of one length at a time; then by the sums, window by window
+    // (the recovery data of a large set is more than the memory holds),
+    // held to what the first reading found slice by slice.
     std::uint64_t hashed = 0;
-    const auto overall = [&](std::uint64_t done, std::uint64_t) {
-        if (progress) progress(hashed + done, inOrder ? total : 2 * total);
-    };
-    if (inOrder) {
-        observe.beside = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-            hashers[pieceOf[k]]->File(data, n);
-        };
-        observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-            hashers[pieceOf[k]]->Slices(data, n);
-        };
-    } else {
-        std::vector<unsigned char> buffer(kChunk);
-        for (std::uint32_t i = 0; i < pieceCount; ++i) {
-            for (std::uint64_t at = 0; at < described[i].length;) {
-                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, described[i].length - at));
-                read(i, at, buffer.data(), n);
-                hashers[i]->File(buffer.data(), n);
-                hashers[i]->Slices(buffer.data(), n);
+    {
+        std::vector<TransferBuffer> buffers(kPiecesAtOnce);
+        for (TransferBuffer& b : buffers) {
+            if (!b.Allocate(kChunk)) throw std::bad_alloc();
+        }
+        Beside beside;
+        for (std::uint32_t first = 0; first < pieceCount;) {
+            const std::uint64_t length = described[first].length;
+            std::uint32_t end = first + 1;
+            while (end < pieceCount && end - first < kPiecesAtOnce && described[end].length == length) ++end;
+            const std::uint32_t group = end - first;
+            par2::Md5Stream* streams[par2::kMd5Lanes];
+            const unsigned char* from[par2::kMd5Lanes];
+            for (std::uint32_t j = 0; j < group; ++j) {
+                streams[j] = &hashers[first + j].file;
+                streams[group + j] = &hashers[first + j].slice;
+                from[j] = from[group + j] = buffers[j].get();
+            }
+            for (std::uint64_t at = 0; at < length;) {
+                const std::uint64_t sliceEnd = std::min(length, (at / slice + 1) * slice);
+                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, sliceEnd - at));
+                for (std::uint32_t j = 0; j < group; ++j) read(first + j, at, buffers[j].get(), n);
+                beside.Start([&, group, n] {
+                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].Checks(buffers[j].get(), n);
+                });
+                par2::Md5Update(streams, from, 2 * group, n);
+                beside.Wait();
                 at += n;
-                hashed += n;
+                if (at == sliceEnd) {
+                    const std::uint64_t padding = at % slice == 0 ? 0 : slice - at % slice;
+                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndSlice(padding, zeros);
+                }
+                hashed += std::uint64_t{n} * group;
                 if (progress) progress(hashed, 2 * total);
             }
-            hashers[i]->Finish(zeros);
+            for (std::uint32_t j = 0; j < group; ++j) {
+                PieceHasher& h = hashers[first + j];
+                if (expected && !h.Matches((*expected)[first + j])) throw PieceNotAsRecorded{first + j};
+                described[first + j].md5 = par2::Md5Final(h.file);
+            }
+            first = end;
         }
-        observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-            crcOf[k] = par2::Crc32(crcOf[k], data, n);
-        };
     }
+    std::vector<std::uint32_t> crcOf(inputs.size(), 0);
+    par2::InputObservers observe;
+    observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+        crcOf[k] = par2::Crc32(crcOf[k], data, n);
+    };
+    const auto overall = [&](std::uint64_t done, std::uint64_t) {
+        if (progress) progress(hashed + done, 2 * total);
+    };
     const auto sink = [&](std::size_t e, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         File& file = *volume[volumeOf[e]];
         const std::string& name = plan.volumes[volumeOf[e]].name;
@@ -202,30 +206,21 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     };
     par2::Combine(slice, inputs, factors, observe, sink, overall);
 
-    for (std::uint32_t i = 0; i < pieceCount; ++i) {
-        if (inOrder) hashers[i]->Finish(zeros);
-        if (expected && !hashers[i]->Matches((*expected)[i])) throw PieceNotAsRecorded{i};
-        described[i].md5 = hashers[i]->md5();
-    }
-    if (!inOrder) {
-        // The second reading's CRC of each slice, without the padding the
-        // recorded one has: padded here the same way.
-        for (std::size_t k = 0; k < inputs.size(); ++k) {
-            const std::uint32_t i = pieceOf[k];
-            for (std::uint64_t left = slice - inputs[k].length; left > 0;) {
-                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, zeros.size()));
-                crcOf[k] = par2::Crc32(crcOf[k], zeros.data(), n);
-                left -= n;
-            }
-            if (crcOf[k] != hashers[i]->checks()[sliceOf[k]].crc) throw PieceNotAsRecorded{i};
+    // The second reading's CRC of each slice, padded as the recorded one.
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        for (std::uint64_t left = slice - inputs[k].length; left > 0;) {
+            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, zeros.size()));
+            crcOf[k] = par2::Crc32(crcOf[k], zeros.data(), n);
+            left -= n;
         }
+        if (crcOf[k] != hashers[pieceOf[k]].checks[sliceOf[k]].crc) throw PieceNotAsRecorded{pieceOf[k]};
     }
     // Files list their descriptions in the main packet's order.
     std::vector<par2::FileDescription> sortedFiles;
     std::vector<std::vector<par2::SliceCheck>> sortedChecks;
     for (std::uint32_t i : order) {
         sortedFiles.push_back(described[i]);
-        sortedChecks.push_back(hashers[i]->checks());
+        sortedChecks.push_back(hashers[i].checks);
     }
     const std::string critical = par2::CriticalPackets(*md5, set, slice, sortedFiles, sortedChecks);
 
