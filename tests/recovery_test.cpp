@@ -80,6 +80,30 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
     EXPECT_EQ(word(out[1], 1), gf16::Multiply(2, 0x1234));
 }
 
+// Our multiply-add is GF-Complete's, for every kind of factor (0, 1, a
+// power of two, the field's largest, each nibble alone, random ones), any
+// even length around the vector's 64 bytes, and regions that start off the
+// vector's alignment (alike, as the callers' do).
+TEST(Field, MultiplyAddIsGfCompletes) {
+    std::mt19937 random(16);
+    std::vector<std::uint16_t> factors = {0, 1, 2, 0x8000, 0xFFFF, 0x000F, 0x00F0, 0x0F00, 0xF000, 0x100B};
+    for (int i = 0; i < 20; ++i) factors.push_back(static_cast<std::uint16_t>(random()));
+    std::vector<unsigned char> src(70000 + 64), dest(src.size());
+    for (unsigned char& c : src) c = static_cast<unsigned char>(random());
+    for (unsigned char& c : dest) c = static_cast<unsigned char>(random());
+    for (const std::uint16_t f : factors) {
+        for (const std::size_t bytes : {2u, 62u, 64u, 66u, 254u, 256u, 258u, 4094u, 65536u, 69998u}) {
+            for (const std::size_t shift : {0u, 16u, 48u}) {
+                SCOPED_TRACE(std::to_string(f) + " over " + std::to_string(bytes) + " from " + std::to_string(shift));
+                std::vector<unsigned char> ours = dest, theirs = dest;
+                gf16::MultiplyAdd(src.data() + shift, ours.data() + shift, bytes, f);
+                gf16::MultiplyAddReference(src.data() + shift, theirs.data() + shift, bytes, f);
+                ASSERT_EQ(ours, theirs);
+            }
+        }
+    }
+}
+
 // The lanes' MD5 is the system's, for any count of streams (a vector's
 // worth, more, a ragged last one), any length, and streams that start at
 // different points of a block, as a piece's and its slices' do.

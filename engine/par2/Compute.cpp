@@ -42,6 +42,9 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
     for (TransferBuffer& o : last) {
         if (!o.Allocate(window)) throw std::bad_alloc();
     }
+    std::vector<unsigned char*> dest;
+    for (TransferBuffer& o : out) dest.push_back(o.get());
+    std::vector<std::uint16_t> factor(outputs);
     std::uint64_t total = 0;
     for (const SliceSource& s : inputs) total += s.length;
     std::uint64_t done = 0;
@@ -68,13 +71,13 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
                 beside->Start([&, k] { observe.beside(k, at, in.get(), have); });
             } else if (beside) {
                 beside->Start([&, k, even] {
-                    for (std::size_t m = half; m < outputs; ++m) {
-                        gf16::MultiplyAdd(in.get(), out[m].get(), even, factors.at(m, k));
-                    }
+                    for (std::size_t m = half; m < outputs; ++m) factor[m] = factors.at(m, k);
+                    gf16::MultiplyAddMany(in.get(), dest.data() + half, factor.data() + half, outputs - half, even);
                 });
             }
             if (observe.inLine) observe.inLine(k, at, in.get(), have);
-            for (std::size_t m = 0; m < half; ++m) gf16::MultiplyAdd(in.get(), out[m].get(), even, factors.at(m, k));
+            for (std::size_t m = 0; m < half; ++m) factor[m] = factors.at(m, k);
+            gf16::MultiplyAddMany(in.get(), dest.data(), factor.data(), half, even);
             if (beside) beside->Wait();
             done += have;
             if (progress) progress(done, total);

@@ -1,4 +1,5 @@
 #include "engine/par2/Field.h"
+#include "engine/par2/FieldWide.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -71,7 +72,7 @@ std::uint16_t Power(std::uint16_t base, std::uint32_t exponent) {
     return f.exp[static_cast<std::size_t>((std::uint64_t{f.log[base]} * exponent) % 65535)];
 }
 
-void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor) {
+void MultiplyAddReference(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor) {
     if (factor == 0 || bytes == 0) return;
     Field& f = TheField();
     // The library takes an int; callers work in windows far below 2 GiB.
@@ -80,6 +81,50 @@ void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t byte
         const std::size_t n = std::min(kStep, bytes - done);
         f.gf.multiply_region.w32(&f.gf, const_cast<unsigned char*>(src + done), dest + done, factor,
                                  static_cast<int>(n), 1);
+    }
+}
+
+namespace {
+
+wide::Tables TablesFor(std::uint16_t factor) {
+    wide::Tables t;
+    for (int j = 0; j < 4; ++j) {
+        for (std::uint32_t x = 0; x < 16; ++x) {
+            const std::uint16_t p = Multiply(factor, static_cast<std::uint16_t>(x << (4 * j)));
+            t.lo[j][x] = static_cast<unsigned char>(p);
+            t.hi[j][x] = static_cast<unsigned char>(p >> 8);
+        }
+    }
+    return t;
+}
+
+// A block of the source stays in the first-level cache while every
+// destination takes its share, and those shares together in the second.
+constexpr std::size_t kBlock = 16 * 1024;
+
+}  // namespace
+
+void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor) {
+    unsigned char* dests[] = {dest};
+    MultiplyAddMany(src, dests, &factor, 1, bytes);
+}
+
+void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, const std::uint16_t* factors,
+                     std::size_t count, std::size_t bytes) {
+    if (bytes == 0 || count == 0) return;
+    const bool vector = bytes >= 256 && wide::Available();
+    std::vector<wide::Tables> tables;
+    if (vector) {
+        tables.reserve(count);
+        for (std::size_t m = 0; m < count; ++m) tables.push_back(TablesFor(factors[m]));
+    }
+    for (std::size_t at = 0; at < bytes; at += kBlock) {
+        const std::size_t n = std::min(kBlock, bytes - at);
+        for (std::size_t m = 0; m < count; ++m) {
+            if (factors[m] == 0) continue;
+            const std::size_t done = vector ? wide::MultiplyAdd(src + at, dests[m] + at, n, tables[m]) : 0;
+            if (done < n) MultiplyAddReference(src + at + done, dests[m] + at + done, n - done, factors[m]);
+        }
     }
 }
 

@@ -17,7 +17,15 @@ std::uint16_t Power(std::uint16_t base, std::uint32_t exponent);
 // dest ^= factor × src, word by word over `bytes` bytes (a multiple of 2).
 // Source and destination are aligned alike on 16 bytes, as the processor's
 // vector code needs.
+// AVX2 code of our own where the processor has it (GF-Complete's SSSE3 code
+// is the bound of making recovery data), GF-Complete otherwise.
 void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor);
+// dests[m] ^= factors[m] × src for m < count: one source into many outputs,
+// a cache's worth at a time.
+void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, const std::uint16_t* factors,
+                     std::size_t count, std::size_t bytes);
+// GF-Complete's alone: the reference the tests hold the other to.
+void MultiplyAddReference(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor);
 
 // The constant of input slice `index` (0-based): the index-th power of two
 // whose exponent is not a multiple of 3, 5, 17 or 257, so that no power of it
