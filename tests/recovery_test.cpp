@@ -81,9 +81,9 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
 }
 
 // Our multiply-add is GF-Complete's, for every kind of factor (0, 1, a
-// power of two, the field's largest, each nibble alone, random ones), any
-// even length around the vector's 64 bytes, and regions that start off the
-// vector's alignment (alike, as the callers' do).
+// power of two, the field's largest, each nibble alone, random ones), one
+// source into one output or many, lengths around the cache blocks, regions
+// off the vector's alignment, and the work layout undone exactly.
 TEST(Field, MultiplyAddIsGfCompletes) {
     std::mt19937 random(16);
     std::vector<std::uint16_t> factors = {0, 1, 2, 0x8000, 0xFFFF, 0x000F, 0x00F0, 0x0F00, 0xF000, 0x100B};
@@ -91,15 +91,26 @@ TEST(Field, MultiplyAddIsGfCompletes) {
     std::vector<unsigned char> src(70000 + 64), dest(src.size());
     for (unsigned char& c : src) c = static_cast<unsigned char>(random());
     for (unsigned char& c : dest) c = static_cast<unsigned char>(random());
-    for (const std::uint16_t f : factors) {
-        for (const std::size_t bytes : {2u, 62u, 64u, 66u, 254u, 256u, 258u, 4094u, 65536u, 69998u}) {
-            for (const std::size_t shift : {0u, 16u, 48u}) {
-                SCOPED_TRACE(std::to_string(f) + " over " + std::to_string(bytes) + " from " + std::to_string(shift));
-                std::vector<unsigned char> ours = dest, theirs = dest;
-                gf16::MultiplyAdd(src.data() + shift, ours.data() + shift, bytes, f);
-                gf16::MultiplyAddReference(src.data() + shift, theirs.data() + shift, bytes, f);
-                ASSERT_EQ(ours, theirs);
+    for (const std::size_t bytes : {64u, 128u, 16384u, 16448u, 69952u}) {
+        for (const std::size_t shift : {0u, 16u, 48u}) {
+            SCOPED_TRACE(std::to_string(bytes) + " bytes from " + std::to_string(shift));
+            std::vector<unsigned char> in(src.begin() + shift, src.begin() + shift + bytes);
+            gf16::ToWorkLayout(in.data(), bytes);
+            std::vector<std::vector<unsigned char>> ours(factors.size(), dest);
+            std::vector<unsigned char*> into;
+            for (auto& o : ours) {
+                gf16::ToWorkLayout(o.data() + shift, bytes);
+                into.push_back(o.data() + shift);
             }
+            gf16::MultiplyAddMany(in.data(), into.data(), factors.data(), factors.size(), bytes);
+            for (std::size_t m = 0; m < factors.size(); ++m) {
+                gf16::FromWorkLayout(ours[m].data() + shift, bytes);
+                std::vector<unsigned char> theirs = dest;
+                gf16::MultiplyAddReference(src.data() + shift, theirs.data() + shift, bytes, factors[m]);
+                ASSERT_EQ(ours[m], theirs) << "factor " << factors[m];
+            }
+            gf16::FromWorkLayout(in.data(), bytes);
+            EXPECT_TRUE(std::equal(in.begin(), in.end(), src.begin() + shift));
         }
     }
 }
@@ -628,7 +639,7 @@ Bytes CraftRecovery(fake::FakePlatform& fs, std::uint64_t slice, const std::vect
         Bytes block(slice, 0);
         for (std::size_t g = 0; g < inputs.size(); ++g) {
             const std::uint16_t factor = gf16::Power(gf16::InputConstant(static_cast<std::uint32_t>(g)), e);
-            gf16::MultiplyAdd(inputs[g]->data(), block.data(), slice, factor);
+            gf16::MultiplyAddReference(inputs[g]->data(), block.data(), slice, factor);
         }
         std::string body(4, '\0');
         for (int b = 0; b < 4; ++b) body[b] = static_cast<char>((e >> (8 * b)) & 0xFF);

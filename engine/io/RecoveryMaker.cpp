@@ -190,8 +190,7 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         }
     }
     std::vector<std::uint32_t> crcOf(inputs.size(), 0);
-    par2::InputObservers observe;
-    observe.inLine = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
+    const par2::InputObserver observe = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
         crcOf[k] = par2::Crc32(crcOf[k], data, n);
     };
     const auto overall = [&](std::uint64_t done, std::uint64_t) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <memory>
 #include <utility>
@@ -28,7 +29,7 @@ std::uint32_t WindowFor(std::uint64_t sliceSize, std::size_t outputs, std::size_
 namespace {
 
 void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
-          const gf16::Matrix* then, const InputObservers& observe, const OutputSink& sink,
+          const gf16::Matrix* then, const InputObserver& observe, const OutputSink& sink,
           const ComputeProgress& progress, std::size_t memory) {
     const std::size_t outputs = factors.rows;
     const std::size_t finals = then ? then->rows : 0;
@@ -42,54 +43,61 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
     for (TransferBuffer& o : last) {
         if (!o.Allocate(window)) throw std::bad_alloc();
     }
-    std::vector<unsigned char*> dest;
+    std::vector<unsigned char*> dest, lastDest;
     for (TransferBuffer& o : out) dest.push_back(o.get());
-    std::vector<std::uint16_t> factor(outputs);
+    for (TransferBuffer& o : last) lastDest.push_back(o.get());
+    std::vector<std::uint16_t> factor(std::max(outputs, finals));
     std::uint64_t total = 0;
     for (const SliceSource& s : inputs) total += s.length;
     std::uint64_t done = 0;
-    // With no checksums to make beside the sums, the second thread takes
-    // half of the outputs.
-    const std::size_t half = observe.beside ? outputs : (outputs + 1) / 2;
-    std::unique_ptr<Beside> beside;
-    if ((observe.beside && outputs > 0) || half < outputs) beside = std::make_unique<Beside>();
+    // Each source goes into its outputs on two threads, half each.
+    Beside beside;
+    const auto addInto = [&](const unsigned char* src, std::size_t count, const std::function<std::uint16_t(std::size_t)>& f,
+                             unsigned char* const* into, std::size_t bytes) {
+        const std::size_t half = (count + 1) / 2;
+        const bool two = count > 1;
+        if (two) {
+            beside.Start([&, half, count, bytes] {
+                for (std::size_t m = half; m < count; ++m) factor[m] = f(m);
+                gf16::MultiplyAddMany(src, into + half, factor.data() + half, count - half, bytes);
+            });
+        }
+        const std::size_t mine = two ? half : count;
+        for (std::size_t m = 0; m < mine; ++m) factor[m] = f(m);
+        gf16::MultiplyAddMany(src, into, factor.data(), mine, bytes);
+        if (two) beside.Wait();
+    };
     for (std::uint64_t at = 0; at < sliceSize; at += window) {
         const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(window, sliceSize - at));
-        for (TransferBuffer& o : out) std::memset(o.get(), 0, span);
+        // Whole blocks of the work layout: bytes beyond a slice count as zeros.
+        const std::uint32_t blocks = (span + gf16::kWorkBlock - 1) / gf16::kWorkBlock * gf16::kWorkBlock;
+        for (TransferBuffer& o : out) std::memset(o.get(), 0, blocks);
         for (std::size_t k = 0; k < inputs.size(); ++k) {
             const SliceSource& source = inputs[k];
             if (source.length <= at) continue;
             const auto have = static_cast<std::uint32_t>(std::min<std::uint64_t>(span, source.length - at));
             source.read(at, in.get(), have);
-            // Words are whole: an odd length ends on a zero byte (which the
-            // observer, reading the first `have`, never sees).
-            const std::uint32_t even = (have + 1) & ~1u;
-            if (even != have) in.get()[have] = 0;
-            if (observe.beside && !beside) {
-                observe.beside(k, at, in.get(), have);
-            } else if (observe.beside) {
-                beside->Start([&, k] { observe.beside(k, at, in.get(), have); });
-            } else if (beside) {
-                beside->Start([&, k, even] {
-                    for (std::size_t m = half; m < outputs; ++m) factor[m] = factors.at(m, k);
-                    gf16::MultiplyAddMany(in.get(), dest.data() + half, factor.data() + half, outputs - half, even);
-                });
-            }
-            if (observe.inLine) observe.inLine(k, at, in.get(), have);
-            for (std::size_t m = 0; m < half; ++m) factor[m] = factors.at(m, k);
-            gf16::MultiplyAddMany(in.get(), dest.data(), factor.data(), half, even);
-            if (beside) beside->Wait();
+            if (observe) observe(k, at, in.get(), have);
+            const std::uint32_t used = (have + gf16::kWorkBlock - 1) / gf16::kWorkBlock * gf16::kWorkBlock;
+            std::memset(in.get() + have, 0, used - have);
+            gf16::ToWorkLayout(in.get(), used);
+            addInto(in.get(), outputs, [&](std::size_t m) { return factors.at(m, k); }, dest.data(), used);
             done += have;
             if (progress) progress(done, total);
         }
         if (!then) {
-            for (std::size_t m = 0; m < outputs; ++m) sink(m, at, out[m].get(), span);
+            for (std::size_t m = 0; m < outputs; ++m) {
+                gf16::FromWorkLayout(out[m].get(), blocks);
+                sink(m, at, out[m].get(), span);
+            }
             continue;
         }
-        const std::uint32_t even = (span + 1) & ~1u;
+        for (TransferBuffer& o : last) std::memset(o.get(), 0, blocks);
+        for (std::size_t t = 0; t < outputs; ++t) {
+            addInto(out[t].get(), finals, [&](std::size_t m) { return then->at(m, t); }, lastDest.data(), blocks);
+        }
         for (std::size_t m = 0; m < finals; ++m) {
-            std::memset(last[m].get(), 0, even);
-            for (std::size_t t = 0; t < outputs; ++t) gf16::MultiplyAdd(out[t].get(), last[m].get(), even, then->at(m, t));
+            gf16::FromWorkLayout(last[m].get(), blocks);
             sink(m, at, last[m].get(), span);
             if (progress) progress(done, total);
         }
@@ -99,7 +107,7 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
 }  // namespace
 
 void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
-             const InputObservers& observe, const OutputSink& sink, const ComputeProgress& progress,
+             const InputObserver& observe, const OutputSink& sink, const ComputeProgress& progress,
              std::size_t memory) {
     Sums(sliceSize, inputs, factors, nullptr, observe, sink, progress, memory);
 }

@@ -37,18 +37,11 @@ inline constexpr std::size_t kComputeMemory = 32u << 20;
 // every output and one input.
 std::uint32_t WindowFor(std::uint64_t sliceSize, std::size_t outputs, std::size_t memory = kComputeMemory);
 
-// What sees the inputs as they are read: `beside` on a thread of its own
-// while the arithmetic runs (the slow checksums), `inline` on the caller's.
-struct InputObservers {
-    InputObserver beside;
-    InputObserver inLine;
-};
-
 // outputs[m] = sum over k of factors.at(m, k) × inputs[k], slice by slice.
 // Each window of the slices is read from every input in turn, so memory
 // stays bounded whatever the slice size.
 void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
-             const InputObservers& observe, const OutputSink& sink, const ComputeProgress& progress,
+             const InputObserver& observe, const OutputSink& sink, const ComputeProgress& progress,
              std::size_t memory = kComputeMemory);
 
 // outputs[m] = sum over t of then.at(m, t) × (sum over k of factors.at(t, k)

@@ -104,15 +104,18 @@ constexpr std::size_t kBlock = 16 * 1024;
 
 }  // namespace
 
-void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor) {
-    unsigned char* dests[] = {dest};
-    MultiplyAddMany(src, dests, &factor, 1, bytes);
+void ToWorkLayout(unsigned char* data, std::size_t bytes) {
+    if (wide::Available()) wide::Apart(data, bytes);
+}
+
+void FromWorkLayout(unsigned char* data, std::size_t bytes) {
+    if (wide::Available()) wide::Together(data, bytes);
 }
 
 void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, const std::uint16_t* factors,
                      std::size_t count, std::size_t bytes) {
     if (bytes == 0 || count == 0) return;
-    const bool vector = bytes >= 256 && wide::Available();
+    const bool vector = wide::Available();
     std::vector<wide::Tables> tables;
     if (vector) {
         tables.reserve(count);
@@ -122,8 +125,11 @@ void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, cons
         const std::size_t n = std::min(kBlock, bytes - at);
         for (std::size_t m = 0; m < count; ++m) {
             if (factors[m] == 0) continue;
-            const std::size_t done = vector ? wide::MultiplyAdd(src + at, dests[m] + at, n, tables[m]) : 0;
-            if (done < n) MultiplyAddReference(src + at + done, dests[m] + at + done, n - done, factors[m]);
+            if (vector) {
+                wide::MultiplyAdd(src + at, dests[m] + at, n, tables[m]);
+            } else {
+                MultiplyAddReference(src + at, dests[m] + at, n, factors[m]);
+            }
         }
     }
 }

@@ -14,17 +14,23 @@ std::uint16_t Multiply(std::uint16_t a, std::uint16_t b);
 std::uint16_t Divide(std::uint16_t a, std::uint16_t b);  // b != 0
 std::uint16_t Power(std::uint16_t base, std::uint32_t exponent);
 
-// dest ^= factor × src, word by word over `bytes` bytes (a multiple of 2).
-// Source and destination are aligned alike on 16 bytes, as the processor's
-// vector code needs.
-// AVX2 code of our own where the processor has it (GF-Complete's SSSE3 code
-// is the bound of making recovery data), GF-Complete otherwise.
-void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor);
-// dests[m] ^= factors[m] × src for m < count: one source into many outputs,
-// a cache's worth at a time.
+// The layout the sums keep slices in while they work, in place over whole
+// 64-byte blocks: the vector code's where it runs (each block's words'
+// low bytes, then their high bytes), the words as they are otherwise.
+inline constexpr std::size_t kWorkBlock = 64;
+void ToWorkLayout(unsigned char* data, std::size_t bytes);
+void FromWorkLayout(unsigned char* data, std::size_t bytes);
+
+// dests[m] ^= factors[m] × src for m < count, word by word, all in the work
+// layout, over `bytes` (a multiple of kWorkBlock): one source into many
+// outputs a cache's worth at a time. AVX2 code of our own where the
+// processor has it (GF-Complete's SSSE3 code was the bound of making
+// recovery data), GF-Complete otherwise.
 void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, const std::uint16_t* factors,
                      std::size_t count, std::size_t bytes);
-// GF-Complete's alone: the reference the tests hold the other to.
+// dest ^= factor × src on words as they are, over `bytes` (a multiple of
+// 2), from GF-Complete: the reference the tests hold the other to. Source
+// and destination are aligned alike on 16 bytes, as its vector code needs.
 void MultiplyAddReference(const unsigned char* src, unsigned char* dest, std::size_t bytes, std::uint16_t factor);
 
 // The constant of input slice `index` (0-based): the index-th power of two

@@ -1,4 +1,7 @@
-// The field's region multiply-add for AVX2 (engine/par2/FieldWide.cpp).
+// The field's region multiply-add for AVX2 (engine/par2/FieldWide.cpp), on
+// words laid out for it: in each 64 bytes, the 32 words' low bytes first
+// and their high bytes after (`Apart`), so that the products are looked up
+// without taking the words apart again for every factor.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +16,10 @@ struct Tables {
 };
 
 bool Available();
-// dest ^= factor × src over the whole 64-byte blocks of `bytes`; returns
-// how many bytes it did (the rest is the caller's).
-std::size_t MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, const Tables& tables);
+// In place, over whole 64-byte blocks: into the layout and back.
+void Apart(unsigned char* data, std::size_t bytes);
+void Together(unsigned char* data, std::size_t bytes);
+// dest ^= factor × src over `bytes` (a multiple of 64), both laid apart.
+void MultiplyAdd(const unsigned char* src, unsigned char* dest, std::size_t bytes, const Tables& tables);
 
 }  // namespace engine::gf16::wide
