@@ -45,8 +45,8 @@ struct SplitRow {
     bool untouched = false;  // refused before anything was written
 };
 
-// With recovery data of this share: one slice of 3,000,004 bytes, in its
-// own volume beside the index.
+// With recovery data of this share: twenty slices a piece of 150,004 bytes
+// (seven in the last), and twenty recovery slices in five volumes.
 constexpr std::uint32_t kRecoveryPercent = 33;
 
 // How many checkpoints a split of the plan passes: a stop is tried at each.
@@ -160,6 +160,26 @@ std::vector<SplitRow> SplitRows() {
                             f.request.recoveryPercent = kRecoveryPercent;
                             f.checkpoint = new fake::StopAfter(calls);
                         }, Outcome::Cancelled});
+        // The recovery data reads the source twice, once for its checksums
+        // and once for its sums: another program writing to it between the
+        // two, or before either, fails the split.
+        rows.push_back({"with recovery data, the source written to at checkpoint " + std::to_string(calls),
+                        [=](support::SplitCase& f) {
+                            f.request.recoveryPercent = kRecoveryPercent;
+                            struct Writes : Checkpoint {
+                                support::SplitCase& f;
+                                int left;
+                                Writes(support::SplitCase& c, int n) : f(c), left(n) {}
+                                bool ShouldStop() override {
+                                    if (left-- != 0) return false;
+                                    // The source the folder is judged against is the one written to.
+                                    f.fs.Overwrite(f.sourcePath, kSource - 10, Bytes(4, 0x5A));
+                                    std::fill_n(f.source.end() - 10, 4, 0x5A);
+                                    return false;
+                                }
+                            };
+                            f.checkpoint = new Writes(f, calls);
+                        }, Outcome::Failed});
     }
     return rows;
 }

@@ -7,6 +7,7 @@
 #include "engine/par2/Field.h"
 #include "engine/base/Names.h"
 #include "engine/par2/Compute.h"
+#include "engine/io/RecoveryMaker.h"
 #include "engine/par2/Md5Lanes.h"
 #include "platform/SystemMd5.h"
 #include "engine/par2/Packets.h"
@@ -112,6 +113,66 @@ TEST(Field, MultiplyAddIsGfCompletes) {
             gf16::FromWorkLayout(in.data(), bytes);
             EXPECT_TRUE(std::equal(in.begin(), in.end(), src.begin() + shift));
         }
+    }
+}
+
+// Recovery files in memory, for the maker alone.
+class MemoryFiles : public RecoveryFiles {
+public:
+    struct Mem : File {
+        Bytes data;
+        std::uint64_t at = 0;
+        ErrorCode Read(void*, std::uint32_t, std::uint32_t& got) override { return got = 0, err::kNone; }
+        ErrorCode Write(const void* b, std::uint32_t n, std::uint32_t& written) override {
+            if (data.size() < at + n) data.resize(at + n);
+            std::copy_n(static_cast<const unsigned char*>(b), n, data.begin() + static_cast<std::ptrdiff_t>(at));
+            at += n;
+            written = n;
+            return err::kNone;
+        }
+        ErrorCode Seek(std::uint64_t p) override { return at = p, err::kNone; }
+        ErrorCode Length(std::uint64_t& l) override { return l = data.size(), err::kNone; }
+        ErrorCode Flush() override { return err::kNone; }
+        ErrorCode Status(FileStatus&) override { return err::kNone; }
+        ErrorCode Close() override { return err::kNone; }
+    };
+    File& Create(std::size_t which, const std::string&, std::uint64_t) override { return files[which]; }
+    void Complete(std::size_t which) override { completed.push_back(which); }
+    std::map<std::size_t, Mem> files;
+    std::vector<std::size_t> completed;
+};
+
+// The pieces are read twice (checksums, then sums): a piece that another
+// program changes between the two readings makes no recovery data that
+// would describe one content and rebuild another.
+TEST(RecoveryMaker, APieceChangedBetweenItsTwoReadingsMakesNoRecoveryData) {
+    std::mt19937 random(30);
+    std::vector<Bytes> pieces(3, Bytes(300000));
+    for (Bytes& p : pieces) {
+        for (unsigned char& c : p) c = static_cast<unsigned char>(random());
+    }
+    RecoveryPlan plan;
+    ASSERT_EQ(PlanRecovery("a.bin", 900000, 3, 300000, 50, plan), "");
+    ASSERT_GT(plan.slicesPerPiece, 1u);
+    for (const bool changes : {false, true}) {
+        SCOPED_TRACE(changes ? "changed" : "unchanged");
+        bool second = false;
+        const PieceRead read = [&](std::uint32_t i, std::uint64_t at, unsigned char* data, std::uint32_t n) {
+            std::copy_n(pieces[i].begin() + static_cast<std::ptrdiff_t>(at), n, data);
+            if (second && changes && i == 2 && at <= 1000 && 1000 < at + n) data[1000 - at] ^= 1;
+        };
+        const auto progress = [&](std::uint64_t done, std::uint64_t total) { second = second || done * 2 > total; };
+        MemoryFiles files;
+        fake::FakePlatform fs;
+        bool refused = false;
+        try {
+            MakeRecovery(plan, "a.bin", 900000, 3, 300000, read, nullptr, fs, files, progress);
+        } catch (const PieceNotAsRecorded& changed) {
+            refused = true;
+            EXPECT_EQ(changed.index, 2u);
+        }
+        EXPECT_EQ(refused, changes);
+        EXPECT_EQ(files.completed.size(), changes ? 0 : plan.volumes.size() + 1);
     }
 }
 

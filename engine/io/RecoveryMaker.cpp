@@ -31,6 +31,16 @@ struct PieceHasher {
     void Checks(const unsigned char* data, std::uint32_t n) {
         if (sum) sum->Update(data, n);
         crc = par2::Crc32(crc, data, n);
+        part->Update(data, n);
+    }
+    void EndPart() {
+        parts.push_back(Fold(part->Digest()));
+        part->Reset();
+    }
+    static std::uint64_t Fold(const Checksum& c) {
+        std::uint64_t v = 0;
+        for (int i = 0; i < 8; ++i) v = v << 8 | c.bytes[i];
+        return v;
     }
     void EndSlice(std::uint64_t padding, const std::vector<unsigned char>& zeros) {
         while (padding > 0) {
@@ -48,6 +58,10 @@ struct PieceHasher {
     std::uint32_t crc = 0;
     std::unique_ptr<ChecksumState> sum;
     std::vector<par2::SliceCheck> checks;
+    // Each window of each slice as the sums will read it: a quick checksum
+    // that holds the second reading to the first.
+    std::unique_ptr<ChecksumState> part = std::make_unique<ChecksumState>();
+    std::vector<std::uint64_t> parts;
 };
 
 // Pieces hashed at once: a file and a slice stream each.
@@ -144,7 +158,9 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     // The pieces are read twice: once in order for their checksums, a few
     // pieces of one length at a time; then by the sums, window by window
     // (the recovery data of a large set is more than the memory holds),
-    // held to what the first reading found slice by slice.
+    // each window held to what the first reading found.
+    const std::uint64_t window = par2::WindowFor(slice, outputs);
+    const std::uint64_t windowsPerSlice = (slice + window - 1) / window;
     std::uint64_t hashed = 0;
     {
         std::vector<TransferBuffer> buffers(kPiecesAtOnce);
@@ -165,8 +181,10 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
                 from[j] = from[group + j] = buffers[j].get();
             }
             for (std::uint64_t at = 0; at < length;) {
-                const std::uint64_t sliceEnd = std::min(length, (at / slice + 1) * slice);
-                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, sliceEnd - at));
+                const std::uint64_t sliceStart = at / slice * slice;
+                const std::uint64_t sliceEnd = std::min(length, sliceStart + slice);
+                const std::uint64_t partEnd = std::min(sliceEnd, sliceStart + ((at - sliceStart) / window + 1) * window);
+                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, partEnd - at));
                 for (std::uint32_t j = 0; j < group; ++j) read(first + j, at, buffers[j].get(), n);
                 beside.Start([&, group, n] {
                     for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].Checks(buffers[j].get(), n);
@@ -174,6 +192,9 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
                 par2::Md5Update(streams, from, 2 * group, n);
                 beside.Wait();
                 at += n;
+                if (at == partEnd) {
+                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndPart();
+                }
                 if (at == sliceEnd) {
                     const std::uint64_t padding = at % slice == 0 ? 0 : slice - at % slice;
                     for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndSlice(padding, zeros);
@@ -189,9 +210,13 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
             first = end;
         }
     }
-    std::vector<std::uint32_t> crcOf(inputs.size(), 0);
-    const par2::InputObserver observe = [&](std::size_t k, std::uint64_t, const unsigned char* data, std::uint32_t n) {
-        crcOf[k] = par2::Crc32(crcOf[k], data, n);
+    ChecksumState again;
+    const par2::InputObserver observe = [&](std::size_t k, std::uint64_t at, const unsigned char* data, std::uint32_t n) {
+        again.Reset();
+        again.Update(data, n);
+        const PieceHasher& h = hashers[pieceOf[k]];
+        const std::size_t part = static_cast<std::size_t>(sliceOf[k] * windowsPerSlice + at / window);
+        if (part >= h.parts.size() || h.parts[part] != PieceHasher::Fold(again.Digest())) throw PieceNotAsRecorded{pieceOf[k]};
     };
     const auto overall = [&](std::uint64_t done, std::uint64_t) {
         if (progress) progress(hashed + done, 2 * total);
@@ -205,15 +230,6 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     };
     par2::Combine(slice, inputs, factors, observe, sink, overall);
 
-    // The second reading's CRC of each slice, padded as the recorded one.
-    for (std::size_t k = 0; k < inputs.size(); ++k) {
-        for (std::uint64_t left = slice - inputs[k].length; left > 0;) {
-            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, zeros.size()));
-            crcOf[k] = par2::Crc32(crcOf[k], zeros.data(), n);
-            left -= n;
-        }
-        if (crcOf[k] != hashers[pieceOf[k]].checks[sliceOf[k]].crc) throw PieceNotAsRecorded{pieceOf[k]};
-    }
     // Files list their descriptions in the main packet's order.
     std::vector<par2::FileDescription> sortedFiles;
     std::vector<std::vector<par2::SliceCheck>> sortedChecks;
