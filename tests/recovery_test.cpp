@@ -799,9 +799,10 @@ std::vector<Hostile> HostileSets() {
                  auto files = PiecesOf(f);
                  files.push_back({"..\\x", f.original[2]});
                  files.push_back({"CON", f.original[3]});
+                 files.push_back({"C:\\x", f.original[4]});
                  return files;
              },
-             2600, {0, 1, 2, 3}, drop(3)),
+             2600, {0, 1, 2, 3, 4}, drop(3)),
          false, texts::kRecoveryDisagrees},
         {"ASliceSizeNoPieceNeeds",
          [](fake::FakePlatform& fs, RecoveryFixture& f) {
