@@ -52,7 +52,11 @@ name="Vacances été.bin"
 head -c 2500000 /dev/urandom >"$name"
 "$native" split "$name" --to linux --kb 300 --recovery 25 >/dev/null 2>&1
 windows_cli split "$name" --to windows --kb 300 --recovery 25 >/dev/null
-for f in "$name.par2" "$name.vol0+1.par2" "$name.vol1+2.par2"; do
+[ "$(cd linux && ls -- *.par2)" = "$(cd windows && ls -- *.par2)" ] ||
+  { echo "FAIL recovery: other recovery files on Linux and on Windows"; exit 1; }
+[ -f "linux/$name.par2" ] || { echo "FAIL recovery: no $name.par2"; exit 1; }
+for path in linux/*.par2; do
+  f=${path#linux/}
   cmp -s "linux/$f" "windows/$f" || { echo "FAIL recovery: $f differs between Linux and Windows"; exit 1; }
 done
 cp "linux/$name.4.spl" kept4 && cp "linux/$name.8.spl" kept8

@@ -660,8 +660,9 @@ TEST(ParvexWindow, RecoveryDataFromTheSettingsRebuildsALostPiece) {
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(ItemText(notice, IDC_NOTICE_RECOVERY), "The recovery data can rebuild up to 2 lost or damaged pieces.");
     Click(notice, IDOK);
-    EXPECT_TRUE(dir.Exists("movie.avi.vol0+1.par2"));
-    EXPECT_TRUE(dir.Exists("movie.avi.vol1+1.par2"));
+    // Two pieces' worth, fourteen slices a piece: in five volumes of doubling size.
+    EXPECT_TRUE(dir.Exists("movie.avi.vol00+01.par2"));
+    EXPECT_TRUE(dir.Exists("movie.avi.vol15+13.par2"));
     ASSERT_TRUE(DeleteFileW(platform::Widen(dir.path + "\\movie.avi.1.spl").c_str()));
 
     WaitUntilUsable(main);
@@ -716,7 +717,7 @@ TEST(ParvexWindow, ProtectAndRepairASetFromTheMenu) {
               "The recovery data can rebuild 1 lost or damaged piece.");
     WaitUntilUsable(main);
     EXPECT_TRUE(dir.Exists("movie.avi.par2"));
-    EXPECT_TRUE(dir.Exists("movie.avi.vol0+1.par2"));
+    EXPECT_TRUE(dir.Exists("movie.avi.vol00+1.par2"));
     ASSERT_TRUE(DeleteFileW(platform::Widen(dir.path + "\\movie.avi.4.spl").c_str()));
     drive::Command(main, ID_REPAIR_SET);
     const std::string text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);

@@ -105,7 +105,12 @@ std::string PlanRecovery(const std::string& setName, std::uint64_t size, std::ui
     plan.sliceSize = slice;
     plan.slicesPerPiece = static_cast<std::uint32_t>(perPiece);
     plan.inputSlices = static_cast<std::uint32_t>(total);
-    plan.recoverySlices = static_cast<std::uint32_t>(std::max<std::uint64_t>(perPiece, (total * percent + 99) / 100));
+    // Whole pieces' worth, as many as the share of the pieces rounded up:
+    // what "can rebuild n pieces" has always promised, and the slices give
+    // damage in as many more places besides.
+    const std::uint64_t whole = std::max<std::uint64_t>(1, (std::uint64_t{pieceCount} * percent + 99) / 100);
+    plan.recoverySlices = static_cast<std::uint32_t>(perPiece * whole);
+    if (plan.recoverySlices > par2::kMaxInputSlices) return texts::kRecoveryTooManySlices;
     const std::uint64_t critical = CriticalSize(setName, size, pieceCount, pieceSize, slice);
     plan.indexName = par2::IndexName(setName);
     plan.indexSize = critical;
