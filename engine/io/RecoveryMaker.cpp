@@ -52,7 +52,6 @@ struct PieceHasher {
         checks.push_back({par2::Md5Final(slice), crc});
         crc = 0;
     }
-    bool Matches(const Checksum& expected) const { return !sum || sum->Digest() == expected; }
 
     par2::Md5Stream file, slice;
     std::uint32_t crc = 0;
@@ -69,10 +68,78 @@ constexpr std::uint32_t kPiecesAtOnce = par2::kMd5Lanes / 2;
 
 }  // namespace
 
+std::uint32_t SumsWindow(const RecoveryPlan& plan) { return par2::WindowFor(plan.sliceSize, plan.recoverySlices); }
+
+std::vector<PieceSums> HashPieces(const RecoveryPlan& plan, std::uint64_t size, std::uint32_t pieceCount,
+                                  std::uint32_t pieceSize, const PieceRead& read, const par2::ComputeProgress& progress) {
+    const std::uint64_t slice = plan.sliceSize;
+    std::vector<std::uint64_t> lengths(pieceCount);
+    for (std::uint32_t i = 0; i < pieceCount; ++i) lengths[i] = PieceLength(size, pieceCount, pieceSize, i);
+    std::vector<PieceHasher> hashers;
+    for (std::uint32_t i = 0; i < pieceCount; ++i) hashers.emplace_back(true);
+    const std::vector<unsigned char> zeros(std::min<std::uint64_t>(slice, kChunk), 0);
+    const std::uint64_t window = SumsWindow(plan);
+    std::uint64_t hashed = 0, total = 0;
+    for (const std::uint64_t l : lengths) total += l;
+    std::vector<PieceSums> sums(pieceCount);
+    {
+        std::vector<TransferBuffer> buffers(kPiecesAtOnce);
+        for (TransferBuffer& b : buffers) {
+            if (!b.Allocate(kChunk)) throw std::bad_alloc();
+        }
+        Beside beside;
+        for (std::uint32_t first = 0; first < pieceCount;) {
+            const std::uint64_t length = lengths[first];
+            std::uint32_t end = first + 1;
+            while (end < pieceCount && end - first < kPiecesAtOnce && lengths[end] == length) ++end;
+            const std::uint32_t group = end - first;
+            par2::Md5Stream* streams[par2::kMd5Lanes];
+            const unsigned char* from[par2::kMd5Lanes];
+            for (std::uint32_t j = 0; j < group; ++j) {
+                streams[j] = &hashers[first + j].file;
+                streams[group + j] = &hashers[first + j].slice;
+                from[j] = from[group + j] = buffers[j].get();
+            }
+            for (std::uint64_t at = 0; at < length;) {
+                const std::uint64_t sliceStart = at / slice * slice;
+                const std::uint64_t sliceEnd = std::min(length, sliceStart + slice);
+                const std::uint64_t partEnd = std::min(sliceEnd, sliceStart + ((at - sliceStart) / window + 1) * window);
+                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, partEnd - at));
+                for (std::uint32_t j = 0; j < group; ++j) read(first + j, at, buffers[j].get(), n);
+                beside.Start([&, group, n] {
+                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].Checks(buffers[j].get(), n);
+                });
+                par2::Md5Update(streams, from, 2 * group, n);
+                beside.Wait();
+                at += n;
+                if (at == partEnd) {
+                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndPart();
+                }
+                if (at == sliceEnd) {
+                    const std::uint64_t padding = at % slice == 0 ? 0 : slice - at % slice;
+                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndSlice(padding, zeros);
+                }
+                hashed += std::uint64_t{n} * group;
+                if (progress) progress(hashed, total);
+            }
+            for (std::uint32_t j = 0; j < group; ++j) {
+                PieceHasher& h = hashers[first + j];
+                PieceSums& out = sums[first + j];
+                out.md5 = par2::Md5Final(h.file);
+                out.checks = std::move(h.checks);
+                out.windows = std::move(h.parts);
+                out.sum = h.sum->Digest();
+            }
+            first = end;
+        }
+    }
+    return sums;
+}
+
 void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uint64_t size,
                   std::uint32_t pieceCount, std::uint32_t pieceSize, const PieceRead& read,
                   const std::vector<Checksum>* expected, Platform& platform, RecoveryFiles& files,
-                  const par2::ComputeProgress& progress, std::size_t firstVolume) {
+                  const par2::ComputeProgress& progress, std::size_t firstVolume, const std::vector<PieceSums>* known) {
     const std::uint64_t slice = plan.sliceSize;
     std::unique_ptr<Md5> md5 = platform.NewMd5();
 
@@ -150,76 +217,36 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         }
     }
 
-    std::vector<PieceHasher> hashers;
-    for (std::uint32_t i = 0; i < pieceCount; ++i) hashers.emplace_back(expected != nullptr);
     std::uint64_t total = 0;
     for (const par2::FileDescription& d : described) total += d.length;
-    const std::vector<unsigned char> zeros(std::min<std::uint64_t>(slice, kChunk), 0);
-    // The pieces are read twice: once in order for their checksums, a few
-    // pieces of one length at a time; then by the sums, window by window
-    // (the recovery data of a large set is more than the memory holds),
-    // each window held to what the first reading found.
-    const std::uint64_t window = par2::WindowFor(slice, outputs);
-    const std::uint64_t windowsPerSlice = (slice + window - 1) / window;
-    std::uint64_t hashed = 0;
-    {
-        std::vector<TransferBuffer> buffers(kPiecesAtOnce);
-        for (TransferBuffer& b : buffers) {
-            if (!b.Allocate(kChunk)) throw std::bad_alloc();
-        }
-        Beside beside;
-        for (std::uint32_t first = 0; first < pieceCount;) {
-            const std::uint64_t length = described[first].length;
-            std::uint32_t end = first + 1;
-            while (end < pieceCount && end - first < kPiecesAtOnce && described[end].length == length) ++end;
-            const std::uint32_t group = end - first;
-            par2::Md5Stream* streams[par2::kMd5Lanes];
-            const unsigned char* from[par2::kMd5Lanes];
-            for (std::uint32_t j = 0; j < group; ++j) {
-                streams[j] = &hashers[first + j].file;
-                streams[group + j] = &hashers[first + j].slice;
-                from[j] = from[group + j] = buffers[j].get();
-            }
-            for (std::uint64_t at = 0; at < length;) {
-                const std::uint64_t sliceStart = at / slice * slice;
-                const std::uint64_t sliceEnd = std::min(length, sliceStart + slice);
-                const std::uint64_t partEnd = std::min(sliceEnd, sliceStart + ((at - sliceStart) / window + 1) * window);
-                const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, partEnd - at));
-                for (std::uint32_t j = 0; j < group; ++j) read(first + j, at, buffers[j].get(), n);
-                beside.Start([&, group, n] {
-                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].Checks(buffers[j].get(), n);
-                });
-                par2::Md5Update(streams, from, 2 * group, n);
-                beside.Wait();
-                at += n;
-                if (at == partEnd) {
-                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndPart();
-                }
-                if (at == sliceEnd) {
-                    const std::uint64_t padding = at % slice == 0 ? 0 : slice - at % slice;
-                    for (std::uint32_t j = 0; j < group; ++j) hashers[first + j].EndSlice(padding, zeros);
-                }
-                hashed += std::uint64_t{n} * group;
-                if (progress) progress(hashed, 2 * total);
-            }
-            for (std::uint32_t j = 0; j < group; ++j) {
-                PieceHasher& h = hashers[first + j];
-                if (expected && !h.Matches((*expected)[first + j])) throw PieceNotAsRecorded{first + j};
-                described[first + j].md5 = par2::Md5Final(h.file);
-            }
-            first = end;
-        }
+    // Without the first reading's sums, it is the first half of the work.
+    std::vector<PieceSums> own;
+    if (!known) {
+        own = HashPieces(plan, size, pieceCount, pieceSize, read, [&](std::uint64_t done, std::uint64_t) {
+            if (progress) progress(done, 2 * total);
+        });
+        known = &own;
     }
+    const std::uint64_t before = known == &own ? total : 0;
+    const std::uint64_t all = before + total;
+    for (std::uint32_t i = 0; i < pieceCount; ++i) {
+        if (expected && (*known)[i].sum != (*expected)[i]) throw PieceNotAsRecorded{i};
+        described[i].md5 = (*known)[i].md5;
+    }
+    const std::uint32_t window = SumsWindow(plan);
+    const std::uint64_t windowsPerSlice = (slice + window - 1) / window;
     ChecksumState again;
     const par2::InputObserver observe = [&](std::size_t k, std::uint64_t at, const unsigned char* data, std::uint32_t n) {
         again.Reset();
         again.Update(data, n);
-        const PieceHasher& h = hashers[pieceOf[k]];
+        const PieceSums& h = (*known)[pieceOf[k]];
         const std::size_t part = static_cast<std::size_t>(sliceOf[k] * windowsPerSlice + at / window);
-        if (part >= h.parts.size() || h.parts[part] != PieceHasher::Fold(again.Digest())) throw PieceNotAsRecorded{pieceOf[k]};
+        if (part >= h.windows.size() || h.windows[part] != PieceHasher::Fold(again.Digest())) {
+            throw PieceNotAsRecorded{pieceOf[k]};
+        }
     };
     const auto overall = [&](std::uint64_t done, std::uint64_t) {
-        if (progress) progress(hashed + done, 2 * total);
+        if (progress) progress(before + done, all);
     };
     const auto sink = [&](std::size_t e, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         File& file = *volume[volumeOf[e]];
@@ -228,14 +255,14 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         WriteOrThrow(file, name, data, n);
         packetMd5[e]->Update(data, n);
     };
-    par2::Combine(slice, inputs, factors, observe, sink, overall);
+    par2::Combine(slice, inputs, factors, observe, sink, overall, par2::kComputeMemory, window);
 
     // Files list their descriptions in the main packet's order.
     std::vector<par2::FileDescription> sortedFiles;
     std::vector<std::vector<par2::SliceCheck>> sortedChecks;
     for (std::uint32_t i : order) {
         sortedFiles.push_back(described[i]);
-        sortedChecks.push_back(hashers[i].checks);
+        sortedChecks.push_back((*known)[i].checks);
     }
     const std::string critical = par2::CriticalPackets(*md5, set, slice, sortedFiles, sortedChecks);
 

@@ -10,6 +10,7 @@
 #include "engine/base/Checksum.h"
 #include "engine/base/Platform.h"
 #include "engine/par2/Compute.h"
+#include "engine/par2/Packets.h"
 #include "engine/set/RecoveryPlan.h"
 
 namespace engine {
@@ -33,13 +34,35 @@ struct PieceNotAsRecorded {
     std::uint32_t index;
 };
 
-// Makes the files of the plan from the pieces, in one pass over them: the
-// volumes from `firstVolume` on (those before are made already), then the
-// index. With `expected`, every piece is checked against its checksum as it
-// is read.
+// What a reading of the pieces in order finds for their recovery data:
+// each piece's MD5 and its slices' checks as the format records them, the
+// set's own checksum of the piece, and a quick checksum of each window the
+// sums will read, which holds their reading to this one.
+struct PieceSums {
+    Md5Digest md5{};
+    std::vector<par2::SliceCheck> checks;
+    std::vector<std::uint64_t> windows;
+    Checksum sum;
+};
+
+// The window the sums of the plan read in.
+std::uint32_t SumsWindow(const RecoveryPlan& plan);
+
+// Reads every piece once, in order, a few at a time: on any thread, through
+// a `read` of its own; `progress` may throw to stop.
+std::vector<PieceSums> HashPieces(const RecoveryPlan& plan, std::uint64_t size, std::uint32_t pieceCount,
+                                  std::uint32_t pieceSize, const PieceRead& read, const par2::ComputeProgress& progress);
+
+// Makes the files of the plan from the pieces: the volumes from
+// `firstVolume` on (those before are made already), then the index. The
+// pieces are read in order first for their checksums unless `known` has
+// them (a split reads them beside its copy), then window by window for the
+// sums, each window held to the first reading. With `expected`, every piece
+// must have the set's checksum it was recorded with.
 void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uint64_t size,
                   std::uint32_t pieceCount, std::uint32_t pieceSize, const PieceRead& read,
                   const std::vector<Checksum>* expected, Platform& platform, RecoveryFiles& files,
-                  const par2::ComputeProgress& progress, std::size_t firstVolume = 0);
+                  const par2::ComputeProgress& progress, std::size_t firstVolume = 0,
+                  const std::vector<PieceSums>* known = nullptr);
 
 }  // namespace engine

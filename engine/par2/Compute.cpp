@@ -30,10 +30,10 @@ namespace {
 
 void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
           const gf16::Matrix* then, const InputObserver& observe, const OutputSink& sink,
-          const ComputeProgress& progress, std::size_t memory) {
+          const ComputeProgress& progress, std::size_t memory, std::uint32_t given) {
     const std::size_t outputs = factors.rows;
     const std::size_t finals = then ? then->rows : 0;
-    const std::uint32_t window = WindowFor(sliceSize, outputs + finals, memory);
+    const std::uint32_t window = given ? given : WindowFor(sliceSize, outputs + finals, memory);
     TransferBuffer in;
     std::vector<TransferBuffer> out(outputs), last(finals);
     if (!in.Allocate(window)) throw std::bad_alloc();
@@ -108,14 +108,14 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
 
 void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
              const InputObserver& observe, const OutputSink& sink, const ComputeProgress& progress,
-             std::size_t memory) {
-    Sums(sliceSize, inputs, factors, nullptr, observe, sink, progress, memory);
+             std::size_t memory, std::uint32_t window) {
+    Sums(sliceSize, inputs, factors, nullptr, observe, sink, progress, memory, window);
 }
 
 void CombineThen(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
                  const gf16::Matrix& then, const OutputSink& sink, const ComputeProgress& progress,
                  std::size_t memory) {
-    Sums(sliceSize, inputs, factors, &then, {}, sink, progress, memory);
+    Sums(sliceSize, inputs, factors, &then, {}, sink, progress, memory, 0);
 }
 
 }  // namespace engine::par2

@@ -40,9 +40,11 @@ std::uint32_t WindowFor(std::uint64_t sliceSize, std::size_t outputs, std::size_
 // outputs[m] = sum over k of factors.at(m, k) × inputs[k], slice by slice.
 // Each window of the slices is read from every input in turn, so memory
 // stays bounded whatever the slice size.
+// `window`, when given, is the window to work in instead of the one the
+// memory holds.
 void Combine(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const gf16::Matrix& factors,
              const InputObserver& observe, const OutputSink& sink, const ComputeProgress& progress,
-             std::size_t memory = kComputeMemory);
+             std::size_t memory = kComputeMemory, std::uint32_t window = 0);
 
 // outputs[m] = sum over t of then.at(m, t) × (sum over k of factors.at(t, k)
 // × inputs[k]): a rebuild, whose second matrix (the inverse) is square and
