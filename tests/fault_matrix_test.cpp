@@ -154,6 +154,14 @@ std::vector<SplitRow> SplitRows() {
              Outcome::Failed);
     recovery("no fault", {fake::Op::Write, "", err::kNone, 0, 0}, Outcome::Completed);
     const int withRecovery = SplitCheckpoints(kRecoveryPercent);
+    // A stop while the copy runs stops the recovery data's reading beside it.
+    for (int calls = 0; calls < checkpoints; calls += 2) {
+        rows.push_back({"with recovery data, stopped at checkpoint " + std::to_string(calls),
+                        [=](support::SplitCase& f) {
+                            f.request.recoveryPercent = kRecoveryPercent;
+                            f.checkpoint = new fake::StopAfter(calls);
+                        }, Outcome::Cancelled});
+    }
     for (int calls = checkpoints; calls < withRecovery; ++calls) {
         rows.push_back({"with recovery data, stopped at checkpoint " + std::to_string(calls),
                         [=](support::SplitCase& f) {

@@ -25,19 +25,6 @@ namespace engine::splitting {
     FailRun(prompts_, StandardFileText(failure.cause, failure.path));
 }
 
-
-
-
-
-
-
-
-
-
-
-
-
-
 std::string Splitter::InfoBytes(bool checksums) const {
     SetInfo set = PlannedSet(job_);
     set.hasChecksums = checksums;
@@ -199,20 +186,67 @@ void Splitter::FlushPieces() {
     unflushed_.clear();
 }
 
-void Splitter::ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size) {
-    SeekOrThrow(*source_, job_.sourcePath, at);
+namespace {
+
+void ReadAt(File& file, const std::string& path, std::uint64_t at, unsigned char* data, std::uint32_t size) {
+    SeekOrThrow(file, path, at);
     for (std::uint32_t done = 0; done < size;) {
         std::uint32_t got = 0;
-        ReadOrThrow(*source_, job_.sourcePath, data + done, size - done, got);
-        if (got == 0) throw FileError(FileCause::EndOfFile, err::kHandleEof, job_.sourcePath);
+        ReadOrThrow(file, path, data + done, size - done, got);
+        if (got == 0) throw FileError(FileCause::EndOfFile, err::kHandleEof, path);
         done += got;
     }
 }
 
+struct HashingStopped {};
+
+}  // namespace
+
+void Splitter::ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size) {
+    ReadAt(*source_, job_.sourcePath, at, data, size);
+}
+
+// The recovery data's first reading of the source, through a handle of its
+// own on a thread beside the copy: it needs nothing the copy makes, and the
+// copy leaves the second core idle. Where the source cannot be opened once
+// more, the making reads it afterwards instead.
+void Splitter::StartRecoveryHashing() {
+    if (job_.recovery.empty()) return;
+    auto hashing = std::make_unique<RecoveryHashing>();
+    if (platform_.Open(job_.sourcePath, kSourceMode, hashing->source) != err::kNone) return;
+    RecoveryHashing& h = *hashing;
+    h.thread = std::thread([&h, plan = job_.recovery, path = job_.sourcePath, size = job_.sourceSize,
+                            count = job_.pieceCount, pieceSize = job_.pieceSize] {
+        try {
+            const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data,
+                                       std::uint32_t n) {
+                ReadAt(*h.source, path, std::uint64_t{index} * pieceSize + offset, data, n);
+            };
+            h.sums = HashPieces(plan, size, count, pieceSize, read, [&h](std::uint64_t, std::uint64_t) {
+                if (h.stop) throw HashingStopped{};
+            });
+        } catch (...) {
+            h.error = std::current_exception();
+        }
+    });
+    hashing_ = std::move(hashing);
+}
+
+// The handle closes on the run's own thread, as every other file of it.
+void Splitter::RecoveryHashing::Finish() {
+    if (thread.joinable()) thread.join();
+    CloseQuietly(source);
+}
+
+void Splitter::RecoveryHashing::Stop() {
+    stop = true;
+    Finish();
+}
+
 // The recovery files, made from the source once the pieces are on the disk
-// (earlier disks of a removable split are out of reach by then). Each piece
-// read again must have the checksum it was written with, so that the
-// recovery data is the pieces'. On a removable disk that fills up, what is
+// (earlier disks of a removable split are out of reach by then), with the
+// checksums read beside the copy. Each piece read again must have the
+// checksum it was written with, so that the recovery data is the pieces'. On a removable disk that fills up, what is
 // not yet complete goes on the next disk.
 void Splitter::MakeRecoveryFiles() {
     const RecoveryPlan& plan = job_.recovery;
@@ -230,10 +264,22 @@ void Splitter::MakeRecoveryFiles() {
                              texts::kMakingRecovery);
         ctx_.CheckPoint();
     };
+    const std::vector<PieceSums>* known = nullptr;
+    if (hashing_) {
+        hashing_->Finish();
+        if (hashing_->error) {
+            try {
+                std::rethrow_exception(hashing_->error);
+            } catch (const FileError& failure) {
+                Abort(failure);
+            }
+        }
+        known = &hashing_->sums;
+    }
     for (int attempt = 0;; ++attempt) {
         try {
             MakeRecovery(plan, job_.sourceName, job_.sourceSize, job_.pieceCount, job_.pieceSize, read, &sums_,
-                         platform_, out, progress, out.volumesDone());
+                         platform_, out, progress, out.volumesDone(), known);
             FlushDestination();
             return;
         } catch (const PieceNotAsRecorded&) {
@@ -264,6 +310,7 @@ void Splitter::CheckSourceUnchanged() {
 }
 
 void Splitter::CloseAll() {
+    if (hashing_) hashing_->Stop();
     CloseQuietly(piece_);
     CloseQuietly(source_);
 }
@@ -315,6 +362,7 @@ Outcome Splitter::Run() {
             ClearOldSet();
         }
 
+        StartRecoveryHashing();
         for (std::uint32_t i = 0; i < job_.pieceCount; ++i) CopyPiece(i);
         FlushPieces();
         MakeRecoveryFiles();

@@ -3,8 +3,11 @@
 // (SplitExisting.cpp). Only the split's own files include this.
 #pragma once
 
+#include <atomic>
+#include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "engine/base/Platform.h"
 #include "engine/base/TransferBuffer.h"
 #include "engine/io/DiskPrompt.h"
+#include "engine/io/RecoveryMaker.h"
 #include "engine/io/RunOutputs.h"
 #include "engine/io/SetClaim.h"
 #include "engine/job/Context.h"
@@ -65,6 +69,7 @@ private:
     void AwaitNewDisk();
     void CopyPiece(std::uint32_t index);
     void FlushPieces();
+    void StartRecoveryHashing();
     void MakeRecoveryFiles();
     void ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size);
     void CheckSourceUnchanged();
@@ -89,6 +94,19 @@ private:
     RunOutputs outputs_;
     std::unique_ptr<File> source_;
     std::unique_ptr<File> piece_;
+    // The recovery data's reading of the source beside the copy; stopped
+    // and joined before the files close, on every way out.
+    struct RecoveryHashing {
+        std::thread thread;
+        std::atomic<bool> stop{false};
+        std::unique_ptr<File> source;
+        std::vector<PieceSums> sums;
+        std::exception_ptr error;
+        void Finish();
+        void Stop();
+        ~RecoveryHashing() { Stop(); }
+    };
+    std::unique_ptr<RecoveryHashing> hashing_;
 
     bool removable_ = false;
     std::string volume_;
