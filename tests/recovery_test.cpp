@@ -83,35 +83,51 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
 
 // Our multiply-add is GF-Complete's, for every kind of factor (0, 1, a
 // power of two, the field's largest, each nibble alone, random ones), one
-// source into one output or many, lengths around the cache blocks, regions
-// off the vector's alignment, and the work layout undone exactly.
+// source or several into many outputs, lengths around the cache blocks,
+// regions off the vector's alignment, and the work layout undone exactly.
 TEST(Field, MultiplyAddIsGfCompletes) {
     std::mt19937 random(16);
     std::vector<std::uint16_t> factors = {0, 1, 2, 0x8000, 0xFFFF, 0x000F, 0x00F0, 0x0F00, 0xF000, 0x100B};
     for (int i = 0; i < 20; ++i) factors.push_back(static_cast<std::uint16_t>(random()));
-    std::vector<unsigned char> src(70000 + 64), dest(src.size());
+    std::vector<unsigned char> src(70000 + 64 + 3 * 1024), dest(70000 + 64);
     for (unsigned char& c : src) c = static_cast<unsigned char>(random());
     for (unsigned char& c : dest) c = static_cast<unsigned char>(random());
-    for (const std::size_t bytes : {64u, 128u, 16384u, 16448u, 69952u}) {
-        for (const std::size_t shift : {0u, 16u, 48u}) {
-            SCOPED_TRACE(std::to_string(bytes) + " bytes from " + std::to_string(shift));
-            std::vector<unsigned char> in(src.begin() + shift, src.begin() + shift + bytes);
-            gf16::ToWorkLayout(in.data(), bytes);
-            std::vector<std::vector<unsigned char>> ours(factors.size(), dest);
-            std::vector<unsigned char*> into;
-            for (auto& o : ours) {
-                gf16::ToWorkLayout(o.data() + shift, bytes);
-                into.push_back(o.data() + shift);
+    const std::size_t count = factors.size();
+    for (const std::size_t sources : {1u, 3u}) {
+        for (const std::size_t bytes : {64u, 128u, 16384u, 16448u, 69952u}) {
+            for (const std::size_t shift : {0u, 16u, 48u}) {
+                SCOPED_TRACE(std::to_string(sources) + " sources, " + std::to_string(bytes) + " bytes from " +
+                             std::to_string(shift));
+                // Source b starts 1,024 bytes after source b - 1; output m
+                // takes factor (m + 7b) % count of source b.
+                std::vector<std::vector<unsigned char>> in;
+                std::vector<const unsigned char*> from;
+                std::vector<std::uint16_t> table(count * sources);
+                for (std::size_t b = 0; b < sources; ++b) {
+                    in.emplace_back(src.begin() + shift + 1024 * b, src.begin() + shift + 1024 * b + bytes);
+                    gf16::ToWorkLayout(in.back().data(), bytes);
+                    for (std::size_t m = 0; m < count; ++m) table[m * sources + b] = factors[(m + 7 * b) % count];
+                }
+                for (const auto& i : in) from.push_back(i.data());
+                std::vector<std::vector<unsigned char>> ours(count, dest);
+                std::vector<unsigned char*> into;
+                for (auto& o : ours) {
+                    gf16::ToWorkLayout(o.data() + shift, bytes);
+                    into.push_back(o.data() + shift);
+                }
+                gf16::MultiplyAddMany(from.data(), sources, into.data(), count, table.data(), bytes);
+                for (std::size_t m = 0; m < count; ++m) {
+                    gf16::FromWorkLayout(ours[m].data() + shift, bytes);
+                    std::vector<unsigned char> theirs = dest;
+                    for (std::size_t b = 0; b < sources; ++b) {
+                        gf16::MultiplyAddReference(src.data() + shift + 1024 * b, theirs.data() + shift, bytes,
+                                                   table[m * sources + b]);
+                    }
+                    ASSERT_EQ(ours[m], theirs) << "output " << m;
+                }
+                gf16::FromWorkLayout(in[0].data(), bytes);
+                EXPECT_TRUE(std::equal(in[0].begin(), in[0].end(), src.begin() + shift));
             }
-            gf16::MultiplyAddMany(in.data(), into.data(), factors.data(), factors.size(), bytes);
-            for (std::size_t m = 0; m < factors.size(); ++m) {
-                gf16::FromWorkLayout(ours[m].data() + shift, bytes);
-                std::vector<unsigned char> theirs = dest;
-                gf16::MultiplyAddReference(src.data() + shift, theirs.data() + shift, bytes, factors[m]);
-                ASSERT_EQ(ours[m], theirs) << "factor " << factors[m];
-            }
-            gf16::FromWorkLayout(in.data(), bytes);
-            EXPECT_TRUE(std::equal(in.begin(), in.end(), src.begin() + shift));
         }
     }
 }

@@ -68,7 +68,9 @@ constexpr std::uint32_t kPiecesAtOnce = par2::kMd5Lanes / 2;
 
 }  // namespace
 
-std::uint32_t SumsWindow(const RecoveryPlan& plan) { return par2::WindowFor(plan.sliceSize, plan.recoverySlices); }
+std::uint32_t SumsWindow(const RecoveryPlan& plan) {
+    return par2::WindowFor(plan.sliceSize, plan.recoverySlices + par2::kInputBatch - 1);
+}
 
 std::vector<PieceSums> HashPieces(const RecoveryPlan& plan, std::uint64_t size, std::uint32_t pieceCount,
                                   std::uint32_t pieceSize, const PieceRead& read, const par2::ComputeProgress& progress) {

@@ -33,56 +33,72 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
           const ComputeProgress& progress, std::size_t memory, std::uint32_t given) {
     const std::size_t outputs = factors.rows;
     const std::size_t finals = then ? then->rows : 0;
-    const std::uint32_t window = given ? given : WindowFor(sliceSize, outputs + finals, memory);
-    TransferBuffer in;
+    const std::uint32_t window = given ? given : WindowFor(sliceSize, outputs + finals + kInputBatch - 1, memory);
+    std::vector<TransferBuffer> in(std::max<std::size_t>(1, std::min(kInputBatch, inputs.size())));
     std::vector<TransferBuffer> out(outputs), last(finals);
-    if (!in.Allocate(window)) throw std::bad_alloc();
-    for (TransferBuffer& o : out) {
-        if (!o.Allocate(window)) throw std::bad_alloc();
-    }
-    for (TransferBuffer& o : last) {
-        if (!o.Allocate(window)) throw std::bad_alloc();
+    for (auto* group : {&in, &out, &last}) {
+        for (TransferBuffer& b : *group) {
+            if (!b.Allocate(window)) throw std::bad_alloc();
+        }
     }
     std::vector<unsigned char*> dest, lastDest;
-    for (TransferBuffer& o : out) dest.push_back(o.get());
+    std::vector<const unsigned char*> outSrc;
+    for (TransferBuffer& o : out) {
+        dest.push_back(o.get());
+        outSrc.push_back(o.get());
+    }
     for (TransferBuffer& o : last) lastDest.push_back(o.get());
-    std::vector<std::uint16_t> factor(std::max(outputs, finals));
     std::uint64_t total = 0;
     for (const SliceSource& s : inputs) total += s.length;
     std::uint64_t done = 0;
-    // Each source goes into its outputs on two threads, half each.
+    // Sources go into their outputs on two threads, half of the outputs each.
     Beside beside;
-    const auto addInto = [&](const unsigned char* src, std::size_t count, const std::function<std::uint16_t(std::size_t)>& f,
-                             unsigned char* const* into, std::size_t bytes) {
-        const std::size_t half = (count + 1) / 2;
-        const bool two = count > 1;
-        if (two) {
-            beside.Start([&, half, count, bytes] {
-                for (std::size_t m = half; m < count; ++m) factor[m] = f(m);
-                gf16::MultiplyAddMany(src, into + half, factor.data() + half, count - half, bytes);
+    std::vector<std::uint16_t> factor;
+    const auto addInto = [&](const unsigned char* const* srcs, std::size_t sources, unsigned char* const* into,
+                             std::size_t count, std::size_t bytes) {
+        const std::size_t half = count > 1 ? (count + 1) / 2 : count;
+        if (half < count) {
+            beside.Start([&, half, count, sources, bytes] {
+                gf16::MultiplyAddMany(srcs, sources, into + half, count - half, factor.data() + half * sources, bytes);
             });
         }
-        const std::size_t mine = two ? half : count;
-        for (std::size_t m = 0; m < mine; ++m) factor[m] = f(m);
-        gf16::MultiplyAddMany(src, into, factor.data(), mine, bytes);
-        if (two) beside.Wait();
+        gf16::MultiplyAddMany(srcs, sources, into, half, factor.data(), bytes);
+        if (half < count) beside.Wait();
     };
+    std::vector<const unsigned char*> batch;
+    std::vector<std::size_t> batchInput;
     for (std::uint64_t at = 0; at < sliceSize; at += window) {
         const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(window, sliceSize - at));
         // Whole blocks of the work layout: bytes beyond a slice count as zeros.
         const std::uint32_t blocks = (span + gf16::kWorkBlock - 1) / gf16::kWorkBlock * gf16::kWorkBlock;
         for (TransferBuffer& o : out) std::memset(o.get(), 0, blocks);
-        for (std::size_t k = 0; k < inputs.size(); ++k) {
-            const SliceSource& source = inputs[k];
-            if (source.length <= at) continue;
-            const auto have = static_cast<std::uint32_t>(std::min<std::uint64_t>(span, source.length - at));
-            source.read(at, in.get(), have);
-            if (observe) observe(k, at, in.get(), have);
-            const std::uint32_t used = (have + gf16::kWorkBlock - 1) / gf16::kWorkBlock * gf16::kWorkBlock;
-            std::memset(in.get() + have, 0, used - have);
-            gf16::ToWorkLayout(in.get(), used);
-            addInto(in.get(), outputs, [&](std::size_t m) { return factors.at(m, k); }, dest.data(), used);
-            done += have;
+        for (std::size_t k = 0; k < inputs.size();) {
+            // A few inputs at a time, so that each output's window is fetched
+            // once for all of them.
+            batch.clear();
+            batchInput.clear();
+            std::uint32_t widest = 0;
+            for (; k < inputs.size() && batch.size() < in.size(); ++k) {
+                const SliceSource& source = inputs[k];
+                if (source.length <= at) continue;
+                unsigned char* data = in[batch.size()].get();
+                const auto have = static_cast<std::uint32_t>(std::min<std::uint64_t>(span, source.length - at));
+                source.read(at, data, have);
+                if (observe) observe(k, at, data, have);
+                const std::uint32_t used = (have + gf16::kWorkBlock - 1) / gf16::kWorkBlock * gf16::kWorkBlock;
+                std::memset(data + have, 0, blocks - have);
+                gf16::ToWorkLayout(data, used);
+                widest = std::max(widest, used);
+                batch.push_back(data);
+                batchInput.push_back(k);
+                done += have;
+            }
+            if (batch.empty()) continue;
+            factor.resize(outputs * batch.size());
+            for (std::size_t m = 0; m < outputs; ++m) {
+                for (std::size_t b = 0; b < batch.size(); ++b) factor[m * batch.size() + b] = factors.at(m, batchInput[b]);
+            }
+            addInto(batch.data(), batch.size(), dest.data(), outputs, widest);
             if (progress) progress(done, total);
         }
         if (!then) {
@@ -93,9 +109,11 @@ void Sums(std::uint64_t sliceSize, const std::vector<SliceSource>& inputs, const
             continue;
         }
         for (TransferBuffer& o : last) std::memset(o.get(), 0, blocks);
-        for (std::size_t t = 0; t < outputs; ++t) {
-            addInto(out[t].get(), finals, [&](std::size_t m) { return then->at(m, t); }, lastDest.data(), blocks);
+        factor.resize(finals * outputs);
+        for (std::size_t m = 0; m < finals; ++m) {
+            for (std::size_t t = 0; t < outputs; ++t) factor[m * outputs + t] = then->at(m, t);
         }
+        addInto(outSrc.data(), outputs, lastDest.data(), finals, blocks);
         for (std::size_t m = 0; m < finals; ++m) {
             gf16::FromWorkLayout(last[m].get(), blocks);
             sink(m, at, last[m].get(), span);

@@ -32,6 +32,9 @@ using ComputeProgress = std::function<void(std::uint64_t done, std::uint64_t tot
 
 // Memory the sums may hold at once; with more outputs the windows shrink.
 inline constexpr std::size_t kComputeMemory = 32u << 20;
+// Inputs read before their windows go into the outputs together: each
+// output's window is fetched from memory once for all of them.
+inline constexpr std::size_t kInputBatch = 8;
 
 // The window a sum works in: as much of a slice as the memory holds for
 // every output and one input.

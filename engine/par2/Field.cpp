@@ -98,8 +98,8 @@ wide::Tables TablesFor(std::uint16_t factor) {
     return t;
 }
 
-// A block of the source stays in the first-level cache while every
-// destination takes its share, and those shares together in the second.
+// A block of each source and of the output stay in the first-level cache
+// while the output takes every source's share.
 constexpr std::size_t kBlock = 16 * 1024;
 
 }  // namespace
@@ -112,23 +112,27 @@ void FromWorkLayout(unsigned char* data, std::size_t bytes) {
     if (wide::Available()) wide::Together(data, bytes);
 }
 
-void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, const std::uint16_t* factors,
-                     std::size_t count, std::size_t bytes) {
-    if (bytes == 0 || count == 0) return;
+void MultiplyAddMany(const unsigned char* const* srcs, std::size_t sources, unsigned char* const* dests,
+                     std::size_t count, const std::uint16_t* factors, std::size_t bytes) {
+    if (bytes == 0 || count == 0 || sources == 0) return;
     const bool vector = wide::Available();
     std::vector<wide::Tables> tables;
     if (vector) {
-        tables.reserve(count);
-        for (std::size_t m = 0; m < count; ++m) tables.push_back(TablesFor(factors[m]));
+        tables.reserve(count * sources);
+        for (std::size_t c = 0; c < count * sources; ++c) tables.push_back(TablesFor(factors[c]));
     }
+    // Each output's block takes every source's while it is in the cache.
     for (std::size_t at = 0; at < bytes; at += kBlock) {
         const std::size_t n = std::min(kBlock, bytes - at);
         for (std::size_t m = 0; m < count; ++m) {
-            if (factors[m] == 0) continue;
-            if (vector) {
-                wide::MultiplyAdd(src + at, dests[m] + at, n, tables[m]);
-            } else {
-                MultiplyAddReference(src + at, dests[m] + at, n, factors[m]);
+            for (std::size_t b = 0; b < sources; ++b) {
+                const std::size_t c = m * sources + b;
+                if (factors[c] == 0) continue;
+                if (vector) {
+                    wide::MultiplyAdd(srcs[b] + at, dests[m] + at, n, tables[c]);
+                } else {
+                    MultiplyAddReference(srcs[b] + at, dests[m] + at, n, factors[c]);
+                }
             }
         }
     }

@@ -21,13 +21,14 @@ inline constexpr std::size_t kWorkBlock = 64;
 void ToWorkLayout(unsigned char* data, std::size_t bytes);
 void FromWorkLayout(unsigned char* data, std::size_t bytes);
 
-// dests[m] ^= factors[m] × src for m < count, word by word, all in the work
-// layout, over `bytes` (a multiple of kWorkBlock): one source into many
-// outputs a cache's worth at a time. AVX2 code of our own where the
-// processor has it (GF-Complete's SSSE3 code was the bound of making
-// recovery data), GF-Complete otherwise.
-void MultiplyAddMany(const unsigned char* src, unsigned char* const* dests, const std::uint16_t* factors,
-                     std::size_t count, std::size_t bytes);
+// dests[m] ^= sum over b of factors[m × sources + b] × srcs[b], for
+// m < count, word by word, all in the work layout, over `bytes` (a
+// multiple of kWorkBlock): several sources into many outputs, a cache's
+// worth at a time, so that each output block is fetched once for all the
+// sources. AVX2 code of our own where the processor has it (GF-Complete's
+// SSSE3 code was the bound of making recovery data), GF-Complete otherwise.
+void MultiplyAddMany(const unsigned char* const* srcs, std::size_t sources, unsigned char* const* dests,
+                     std::size_t count, const std::uint16_t* factors, std::size_t bytes);
 // dest ^= factor × src on words as they are, over `bytes` (a multiple of
 // 2), from GF-Complete: the reference the tests hold the other to. Source
 // and destination are aligned alike on 16 bytes, as its vector code needs.
