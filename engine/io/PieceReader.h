@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/Beside.h"
 #include "engine/base/Checksum.h"
 #include "engine/job/Job.h"
 #include "engine/job/Context.h"
@@ -119,7 +120,8 @@ private:
     std::uint64_t progressTotal_ = 0;  // 0: the set's size
     ChecksumState piece_;
     ChecksumState whole_;
-    TransferBuffer buffer_;
+    TransferBuffer buffer_, spare_;
+    std::unique_ptr<Beside> hasher_;  // the checksums beside the reading
     OnProblem onProblem_;
     std::vector<PartRead> partsRead_;
 };
