@@ -11,9 +11,6 @@ namespace engine {
 // in the processor's cache while the checksums and the write look at them,
 // large enough that the calls cost little.
 inline constexpr std::uint32_t kSlice = 256 * 1024;
-// A reader whose checksums run on a second thread hands over larger chunks,
-// so that the hand-over costs little beside the work on each.
-inline constexpr std::uint32_t kReadChunk = 1024 * 1024;
 
 class TransferBuffer {
 public:

@@ -1,9 +1,7 @@
 #include "engine/io/PieceReader.h"
 
 #include <algorithm>
-#include <functional>
 
-#include "engine/base/Beside.h"
 #include "engine/base/FileErrors.h"
 #include "engine/base/Names.h"
 #include "engine/io/DiskPrompt.h"
@@ -179,42 +177,20 @@ std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std
     std::uint64_t now = 0;
     if (const ErrorCode code = file->Length(now)) return PieceProblem{PieceProblem::Kind::Unreadable, path, code};
     if (now != length) return PieceProblem{PieceProblem::Kind::WrongLength, path};
-    if (!buffer_ && !buffer_.Allocate(kReadChunk)) throw std::bad_alloc();
-    if (!spare_ && !spare_.Allocate(kReadChunk)) throw std::bad_alloc();
-    if (!hasher_) hasher_ = std::make_unique<Beside>();
-    // The checksums of one chunk on a thread beside the reading (and the
-    // writing) of the next: the two checksums over every byte took as long
-    // as the reading. Every way out waits for the chunk in hand.
-    bool hashing = false;
-    const auto settle = [&] {
-        if (!hashing) return;
-        hashing = false;
-        hasher_->Wait();
-    };
-    struct Settle {
-        const std::function<void()> f;
-        ~Settle() { f(); }
-    } guard{settle};
-    unsigned char* chunk = buffer_.get();
-    unsigned char* other = spare_.get();
+    if (!buffer_ && !buffer_.Allocate(kSlice)) throw std::bad_alloc();
     const std::uint32_t count = job_.set.pieceCount;
     std::uint64_t read = 0, sinceReport = 0;
     while (read < length) {
         std::uint32_t got = 0;
-        const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - read, kReadChunk));
-        if (const ErrorCode code = file->Read(chunk, want, got)) {
+        const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - read, kSlice));
+        if (const ErrorCode code = file->Read(buffer_.get(), want, got)) {
             return PieceProblem{PieceProblem::Kind::Unreadable, path, code};
         }
         // A piece that shrank while it was read.
         if (got == 0) return PieceProblem{PieceProblem::Kind::WrongLength, path};
-        settle();
-        const bool whole = allGood_;
-        hasher_->Start([this, chunk, got, whole] {
-            piece_.Update(chunk, got);
-            if (whole) whole_.Update(chunk, got);
-        });
-        hashing = true;
-        if (sink) sink(index, offset + read, chunk, got);
+        piece_.Update(buffer_.get(), got);
+        if (allGood_) whole_.Update(buffer_.get(), got);
+        if (sink) sink(index, offset + read, buffer_.get(), got);
         read += got;
         done_ += got;
         sinceReport += got;
@@ -223,9 +199,7 @@ std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std
             ctx_->progress.Report(done_, progressTotal_ ? progressTotal_ : job_.set.size, ProgressText(index + std::uint64_t{1}, count - index - 1));
             ctx_->CheckPoint();
         }
-        std::swap(chunk, other);
     }
-    settle();
     static_cast<void>(file->Close());  // read only: its bytes are judged by their checksums
     partsRead_.push_back({folders_[at_], name, index, length});
     return std::nullopt;

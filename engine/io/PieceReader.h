@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/base/Beside.h"
 #include "engine/base/Checksum.h"
 #include "engine/job/Job.h"
 #include "engine/job/Context.h"
@@ -120,8 +119,7 @@ private:
     std::uint64_t progressTotal_ = 0;  // 0: the set's size
     ChecksumState piece_;
     ChecksumState whole_;
-    TransferBuffer buffer_, spare_;
-    std::unique_ptr<Beside> hasher_;  // the checksums beside the reading
+    TransferBuffer buffer_;
     OnProblem onProblem_;
     std::vector<PartRead> partsRead_;
 };
