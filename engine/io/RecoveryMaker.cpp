@@ -26,10 +26,9 @@ constexpr std::uint32_t kChunk = 1u << 20;
 // each slice's CRC and the set's own checksum (fed beside them). The last
 // slice is padded with zeros.
 struct PieceHasher {
-    explicit PieceHasher(bool keepSum) : sum(keepSum ? std::make_unique<ChecksumState>() : nullptr) {}
 
     void Checks(const unsigned char* data, std::uint32_t n) {
-        if (sum) sum->Update(data, n);
+        sum->Update(data, n);
         crc = par2::Crc32(crc, data, n);
         part->Update(data, n);
     }
@@ -55,7 +54,7 @@ struct PieceHasher {
 
     par2::Md5Stream file, slice;
     std::uint32_t crc = 0;
-    std::unique_ptr<ChecksumState> sum;
+    std::unique_ptr<ChecksumState> sum = std::make_unique<ChecksumState>();
     std::vector<par2::SliceCheck> checks;
     // Each window of each slice as the sums will read it: a quick checksum
     // that holds the second reading to the first.
@@ -78,7 +77,7 @@ std::vector<PieceSums> HashPieces(const RecoveryPlan& plan, std::uint64_t size, 
     std::vector<std::uint64_t> lengths(pieceCount);
     for (std::uint32_t i = 0; i < pieceCount; ++i) lengths[i] = PieceLength(size, pieceCount, pieceSize, i);
     std::vector<PieceHasher> hashers;
-    for (std::uint32_t i = 0; i < pieceCount; ++i) hashers.emplace_back(true);
+    for (std::uint32_t i = 0; i < pieceCount; ++i) hashers.emplace_back();
     const std::vector<unsigned char> zeros(std::min<std::uint64_t>(slice, kChunk), 0);
     const std::uint64_t window = SumsWindow(plan);
     std::uint64_t hashed = 0, total = 0;
