@@ -81,11 +81,9 @@ TEST(Par2Compute, RecoveryWordsAreSumsOfConstantPowers) {
     EXPECT_EQ(word(out[1], 1), gf16::Multiply(2, 0x1234));
 }
 
-// Our multiply-add is GF-Complete's, for every kind of factor (0, 1, a
-// power of two, the field's largest, each nibble alone, random ones), one
-// source or several into many outputs, lengths around the cache blocks,
-// regions off the vector's alignment, and the work layout undone exactly.
-TEST(Field, MultiplyAddIsGfCompletes) {
+namespace {
+
+void CheckMultiplyAdd(gf16::Kernel kernel) {
     std::mt19937 random(16);
     std::vector<std::uint16_t> factors = {0, 1, 2, 0x8000, 0xFFFF, 0x000F, 0x00F0, 0x0F00, 0xF000, 0x100B};
     for (int i = 0; i < 20; ++i) factors.push_back(static_cast<std::uint16_t>(random()));
@@ -96,8 +94,8 @@ TEST(Field, MultiplyAddIsGfCompletes) {
     for (const std::size_t sources : {1u, 3u}) {
         for (const std::size_t bytes : {64u, 128u, 16384u, 16448u, 69952u}) {
             for (const std::size_t shift : {0u, 16u, 48u}) {
-                SCOPED_TRACE(std::to_string(sources) + " sources, " + std::to_string(bytes) + " bytes from " +
-                             std::to_string(shift));
+                SCOPED_TRACE("kernel " + std::to_string(static_cast<int>(kernel)) + ", " + std::to_string(sources) +
+                             " sources, " + std::to_string(bytes) + " bytes from " + std::to_string(shift));
                 // Source b starts 1,024 bytes after source b - 1; output m
                 // takes factor (m + 7b) % count of source b.
                 std::vector<std::vector<unsigned char>> in;
@@ -105,19 +103,19 @@ TEST(Field, MultiplyAddIsGfCompletes) {
                 std::vector<std::uint16_t> table(count * sources);
                 for (std::size_t b = 0; b < sources; ++b) {
                     in.emplace_back(src.begin() + shift + 1024 * b, src.begin() + shift + 1024 * b + bytes);
-                    gf16::ToWorkLayout(in.back().data(), bytes);
+                    gf16::ToWorkLayout(in.back().data(), bytes, kernel);
                     for (std::size_t m = 0; m < count; ++m) table[m * sources + b] = factors[(m + 7 * b) % count];
                 }
                 for (const auto& i : in) from.push_back(i.data());
                 std::vector<std::vector<unsigned char>> ours(count, dest);
                 std::vector<unsigned char*> into;
                 for (auto& o : ours) {
-                    gf16::ToWorkLayout(o.data() + shift, bytes);
+                    gf16::ToWorkLayout(o.data() + shift, bytes, kernel);
                     into.push_back(o.data() + shift);
                 }
-                gf16::MultiplyAddMany(from.data(), sources, into.data(), count, table.data(), bytes);
+                gf16::MultiplyAddMany(from.data(), sources, into.data(), count, table.data(), bytes, kernel);
                 for (std::size_t m = 0; m < count; ++m) {
-                    gf16::FromWorkLayout(ours[m].data() + shift, bytes);
+                    gf16::FromWorkLayout(ours[m].data() + shift, bytes, kernel);
                     std::vector<unsigned char> theirs = dest;
                     for (std::size_t b = 0; b < sources; ++b) {
                         gf16::MultiplyAddReference(src.data() + shift + 1024 * b, theirs.data() + shift, bytes,
@@ -125,10 +123,23 @@ TEST(Field, MultiplyAddIsGfCompletes) {
                     }
                     ASSERT_EQ(ours[m], theirs) << "output " << m;
                 }
-                gf16::FromWorkLayout(in[0].data(), bytes);
+                gf16::FromWorkLayout(in[0].data(), bytes, kernel);
                 EXPECT_TRUE(std::equal(in[0].begin(), in[0].end(), src.begin() + shift));
             }
         }
+    }
+}
+
+}  // namespace
+
+// Our multiply-add is GF-Complete's, for every kind of factor (0, 1, a
+// power of two, the field's largest, each nibble alone, random ones), one
+// source or several into many outputs, lengths around the cache blocks,
+// regions off the vector's alignment, and the work layout undone exactly;
+// for each kernel this processor runs.
+TEST(Field, MultiplyAddIsGfCompletes) {
+    for (const gf16::Kernel kernel : {gf16::Kernel::Library, gf16::Kernel::Tables, gf16::Kernel::Matrices}) {
+        if (gf16::Runs(kernel)) CheckMultiplyAdd(kernel);
     }
 }
 

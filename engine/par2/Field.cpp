@@ -1,4 +1,5 @@
 #include "engine/par2/Field.h"
+#include "engine/par2/FieldAffine.h"
 #include "engine/par2/FieldWide.h"
 
 #include <algorithm>
@@ -102,20 +103,61 @@ wide::Tables TablesFor(std::uint16_t factor) {
 // while the output takes every source's share.
 constexpr std::size_t kBlock = 16 * 1024;
 
-}  // namespace
-
-void ToWorkLayout(unsigned char* data, std::size_t bytes) {
-    if (wide::Available()) wide::Apart(data, bytes);
+affine::Matrices MatricesFor(std::uint16_t factor) {
+    // Column j of the product's bit matrix is factor × 2^j; the instruction
+    // takes each 8 × 8 block with output bit i's row in byte 7 - i.
+    std::uint16_t column[16];
+    for (int j = 0; j < 16; ++j) column[j] = Multiply(factor, static_cast<std::uint16_t>(1u << j));
+    const auto block = [&](int out, int in) {
+        std::uint64_t q = 0;
+        for (int i = 0; i < 8; ++i) {
+            std::uint64_t row = 0;
+            for (int j = 0; j < 8; ++j) row |= std::uint64_t{(column[in + j] >> (out + i)) & 1u} << j;
+            q |= row << (8 * (7 - i));
+        }
+        return q;
+    };
+    return {block(0, 0), block(0, 8), block(8, 0), block(8, 8)};
 }
 
-void FromWorkLayout(unsigned char* data, std::size_t bytes) {
-    if (wide::Available()) wide::Together(data, bytes);
+}  // namespace
+
+bool Runs(Kernel kernel) {
+    switch (kernel) {
+        case Kernel::Library: return true;
+        case Kernel::Tables: return wide::Available();
+        case Kernel::Matrices: return affine::Available();
+    }
+    return false;
+}
+
+Kernel BestKernel() {
+    static const Kernel best = Runs(Kernel::Matrices) ? Kernel::Matrices
+                               : Runs(Kernel::Tables) ? Kernel::Tables
+                                                      : Kernel::Library;
+    return best;
+}
+
+// Both kernels of our own read the same layout (which needs AVX2).
+void ToWorkLayout(unsigned char* data, std::size_t bytes, Kernel kernel) {
+    if (kernel != Kernel::Library) wide::Apart(data, bytes);
+}
+
+void FromWorkLayout(unsigned char* data, std::size_t bytes, Kernel kernel) {
+    if (kernel != Kernel::Library) wide::Together(data, bytes);
 }
 
 void MultiplyAddMany(const unsigned char* const* srcs, std::size_t sources, unsigned char* const* dests,
-                     std::size_t count, const std::uint16_t* factors, std::size_t bytes) {
+                     std::size_t count, const std::uint16_t* factors, std::size_t bytes, Kernel kernel) {
     if (bytes == 0 || count == 0 || sources == 0) return;
-    const bool vector = wide::Available();
+    if (kernel == Kernel::Matrices) {
+        std::vector<affine::Matrices> matrices;
+        matrices.reserve(count * sources);
+        for (std::size_t c = 0; c < count * sources; ++c) matrices.push_back(MatricesFor(factors[c]));
+        affine::MultiplyAddMany(srcs, sources, dests, count, matrices.data(), bytes);
+        return;
+    }
+    const bool vector = kernel == Kernel::Tables;
     std::vector<wide::Tables> tables;
     if (vector) {
         tables.reserve(count * sources);

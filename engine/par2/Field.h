@@ -18,17 +18,27 @@ std::uint16_t Power(std::uint16_t base, std::uint32_t exponent);
 // 64-byte blocks: the vector code's where it runs (each block's words'
 // low bytes, then their high bytes), the words as they are otherwise.
 inline constexpr std::size_t kWorkBlock = 64;
-void ToWorkLayout(unsigned char* data, std::size_t bytes);
-void FromWorkLayout(unsigned char* data, std::size_t bytes);
+
+// The ways of doing the region multiply-add: GF-Complete's, nibble tables
+// for AVX2, bit matrices for GFNI. The best this processor runs is chosen
+// once; the tests take each in turn.
+enum class Kernel { Library, Tables, Matrices };
+Kernel BestKernel();
+bool Runs(Kernel kernel);
+
+void ToWorkLayout(unsigned char* data, std::size_t bytes, Kernel kernel = BestKernel());
+void FromWorkLayout(unsigned char* data, std::size_t bytes, Kernel kernel = BestKernel());
 
 // dests[m] ^= sum over b of factors[m × sources + b] × srcs[b], for
 // m < count, word by word, all in the work layout, over `bytes` (a
 // multiple of kWorkBlock): several sources into many outputs, a cache's
 // worth at a time, so that each output block is fetched once for all the
-// sources. AVX2 code of our own where the processor has it (GF-Complete's
-// SSSE3 code was the bound of making recovery data), GF-Complete otherwise.
+// sources. Code of our own where the processor has AVX2 or GFNI
+// (GF-Complete's SSSE3 code was the bound of making recovery data),
+// GF-Complete otherwise.
 void MultiplyAddMany(const unsigned char* const* srcs, std::size_t sources, unsigned char* const* dests,
-                     std::size_t count, const std::uint16_t* factors, std::size_t bytes);
+                     std::size_t count, const std::uint16_t* factors, std::size_t bytes,
+                     Kernel kernel = BestKernel());
 // dest ^= factor × src on words as they are, over `bytes` (a multiple of
 // 2), from GF-Complete: the reference the tests hold the other to. Source
 // and destination are aligned alike on 16 bytes, as its vector code needs.
