@@ -3,7 +3,10 @@
 #include "cli/Console.h"
 #include "engine/ops/RunJob.h"
 #include "engine/ops/Rejoin.h"
+#include "engine/base/Names.h"
 #include "engine/base/Texts.h"
+
+#include <cctype>
 
 namespace cli {
 
@@ -36,17 +39,25 @@ engine::Answer ConsoleHost::ShowMessage(const engine::Message& message) {
         const bool mayAnswer =
             message.question == engine::Question::Proceed || message.question == engine::Question::Paused;
         const engine::Answer answer = mayAnswer ? preset_ : engine::Answer::Cancel;
-        WriteErr(answer == engine::Answer::Ok ? "-> OK\n" : "-> Cancel\n");
+        WriteErr("-> " + (answer == engine::Answer::Ok ? (message.okLabel.empty() ? "OK" : message.okLabel)
+                                                      : (message.cancelLabel.empty() ? "Cancel" : message.cancelLabel)) +
+                 "\n");
         return answer;
     }
+    // A question whose buttons say what they do is asked in their words.
+    const std::string ok = message.okLabel.empty() ? "OK" : message.okLabel;
+    const std::string cancel = message.cancelLabel.empty() ? "Cancel" : message.cancelLabel;
+    const auto is = [](const std::string& reply, const std::string& word) {
+        return !reply.empty() && (engine::AsciiUpper(reply) == engine::AsciiUpper(word) ||
+                                  engine::AsciiUpper(reply) == engine::AsciiUpper(word.substr(0, 1)));
+    };
     for (;;) {
-        WriteErr("OK or Cancel? [o/c] ");
+        WriteErr(ok + " or " + cancel + "? [" + std::string(1, static_cast<char>(std::tolower(ok[0]))) + "/" +
+                 std::string(1, static_cast<char>(std::tolower(cancel[0]))) + "] ");
         std::string reply;
         if (!ReadLine(reply)) return engine::Answer::Cancel;
-        if (reply == "o" || reply == "O" || reply == "ok" || reply == "OK") return engine::Answer::Ok;
-        if (reply == "c" || reply == "C" || reply == "cancel" || reply == "Cancel") {
-            return engine::Answer::Cancel;
-        }
+        if (is(reply, ok)) return engine::Answer::Ok;
+        if (is(reply, cancel)) return engine::Answer::Cancel;
     }
 }
 

@@ -97,7 +97,7 @@ TEST_F(Controller, ContinueResumesWhereItStopped) {
     ExpectIdle();
 }
 
-TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
+TEST_F(Controller, StopKeepsOnlyThePiecesFinishedAtAnyLoad) {
     for (int at : {1, 4, 5, 8}) {
         SCOPED_TRACE(at);
         support::SplitCase f;
@@ -127,7 +127,7 @@ TEST_F(Controller, StopRemovesThePartialSplitAtAnyLoad) {
         EXPECT_TRUE(controller.Run(prepared.job, f.settings));
         EXPECT_EQ(controller.lastOutcome(), Outcome::Cancelled);
         EXPECT_EQ(f.host.notices, 0);
-        EXPECT_EQ(f.fs.FilesUnder("E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
+        EXPECT_EQ(support::BesidesKept(f.fs, "E:\\"), std::vector<std::string>{"E:\\PARTS\\GO.BAT"});
         EXPECT_EQ(f.fs.Content("E:\\parts\\Go.bat"), (Bytes{'o', 'l', 'd'}));
         EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
         f.ExpectIdle();

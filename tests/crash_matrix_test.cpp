@@ -12,6 +12,8 @@
 #include "engine/base/Names.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
+#include "engine/set/SplitState.h"
+#include "engine/io/RunOutputs.h"
 #include "engine/ops/Prepare.h"
 #include "support/SplitFixture.h"
 
@@ -136,6 +138,57 @@ TEST(CrashMatrix, SplitOverAnOlderSet) {
         // The disks after the last steps hold the new set and its recovery files.
         EXPECT_EQ(rebuilds > 0, recovery);
     }
+}
+
+// A split that a power loss stops, continued on every disk it could leave:
+// the next split makes the exact set, and writes again only the pieces the
+// state on that disk does not list (each piece is listed once it is on the
+// disk, so at most the one being written is lost).
+TEST(CrashMatrix, ASplitStoppedByAPowerLossContinues) {
+    const Bytes source = support::Pattern(10000, 8);
+    auto make = [&] {
+        auto f = std::make_unique<support::SplitCase>();
+        f->Source(source.size());
+        f->source = source;
+        f->fs.AddFile(f->sourcePath, source);
+        f->Preset(3000);
+        return f;
+    };
+    int continued = 0;
+    AtEveryStep(make, [&](fake::FakePlatform& image, int) {
+        SplitState state;
+        const std::string statePath = "E:\\parts\\" + StateFileName("movie.avi");
+        if (image.HasFile(statePath)) {
+            const Bytes& bytes = image.Content(statePath);
+            ASSERT_TRUE(DecodeSplitState(std::string(bytes.begin(), bytes.end()), state));
+        }
+        std::uint64_t written = 0;
+        image.onWrite = [&](const std::string& path, std::uint32_t n) {
+            if (EndsWithNoCase(path, ".spl")) written += n;
+        };
+        fake::FakeHost host;
+        host.answer = [](const fake::Box&) { return Answer::Ok; };
+        StartRequest request;
+        request.mode = Mode::Split;
+        request.sourceText = "D:\\video\\movie.avi";
+        request.destinationText = "E:\\parts";
+        request.size.custom = false;
+        request.size.presetBytes = 3000;
+        const Prepared prepared = PrepareJob(request, image, EngineSettings{});
+        ASSERT_TRUE(prepared.ok);
+        OperationContext ctx(image, host);
+        ASSERT_EQ(RunJob(prepared.job, ctx), Outcome::Completed);
+        Bytes joined;
+        for (int i = 0; i < 4; ++i) {
+            const Bytes& piece = image.Content("E:\\parts\\movie.avi." + std::to_string(i) + ".spl");
+            joined.insert(joined.end(), piece.begin(), piece.end());
+        }
+        EXPECT_EQ(joined, source);
+        EXPECT_FALSE(image.HasFile(statePath));
+        EXPECT_EQ(written, source.size() - std::min<std::uint64_t>(source.size(), 3000 * state.pieces.size()));
+        continued += !state.pieces.empty();
+    });
+    EXPECT_GT(continued, 0);
 }
 
 // A rejoin into F:\out over an older file of the name, with and without

@@ -13,6 +13,8 @@
 #include "engine/par2/Packets.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
+#include "engine/set/SplitState.h"
+#include "engine/io/RunOutputs.h"
 #include "engine/ops/Prepare.h"
 #include "support/SplitFixture.h"
 #include "support/TestName.h"
@@ -116,16 +118,26 @@ std::vector<SplitRow> SplitRows() {
     for (const char* part : {".0.spl", ".2.spl", "~pvx", "E:\\PARTS"}) {
         rows.push_back({std::string("flushing fails for ") + part, [=](support::SplitCase& f) {
                             f.fs.AddFault({fake::Op::Flush, part, err::kIoDevice, 0, 1});
+                            f.fs.spared = "-state";
                         }, Outcome::Failed});
     }
     for (const char* part : {".1.spl", "~pvx"}) {
         rows.push_back({std::string("closing fails for ") + part, [=](support::SplitCase& f) {
                             f.fs.AddFault({fake::Op::Close, part, err::kDiskFull, 0, 1});
+                            f.fs.spared = "-state";
                         }, Outcome::Failed});
     }
     rows.push_back({"Go.bat cannot be written", [](support::SplitCase& f) {
                         f.fs.AddFault({fake::Op::Write, "~pvx", err::kDiskFull, 10, 1});
+                        f.fs.spared = "-state";
                     }, Outcome::Failed});
+    // What a stop would leave for the next run is saved as well as it can
+    // be; the split itself does not depend on it.
+    for (const fake::Op op : {fake::Op::Write, fake::Op::Flush, fake::Op::Close, fake::Op::Rename}) {
+        rows.push_back({"the state cannot be saved, " + std::to_string(static_cast<int>(op)),
+                        [=](support::SplitCase& f) { f.fs.AddFault({op, "state", err::kDiskFull, 0, -1}); },
+                        Outcome::Completed});
+    }
     rows.push_back({"refused: no room", [](support::SplitCase& f) { f.fs.drive('E').freeBytes = kSource - 1; },
                     Outcome::Stopped, true});
     rows.push_back({"refused: a piece is the source", [](support::SplitCase& f) {
@@ -234,7 +246,12 @@ TEST_P(SplitFaults, SuccessMeansAnExactSetAndAnythingElseLeavesTheFolderAsItWas)
 
     EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
     EXPECT_EQ(f.fs.openHandles(), 0);
-    for (const auto& entry : after) EXPECT_EQ(entry.first.find("~PVX"), std::string::npos) << entry.first;
+    const std::string statePath = "E:\\PARTS\\" + AsciiUpper(StateFileName("movie.avi"));
+    for (const auto& entry : after) {
+        if (entry.first != statePath) {
+            EXPECT_EQ(entry.first.find("~PVX"), std::string::npos) << entry.first;
+        }
+    }
     std::vector<std::string> recoveryFiles;
     for (const auto& entry : after) {
         if (entry.first.find(".PAR2") != std::string::npos) recoveryFiles.push_back(entry.first);
@@ -275,11 +292,42 @@ TEST_P(SplitFaults, SuccessMeansAnExactSetAndAnythingElseLeavesTheFolderAsItWas)
     if (after == before) return;
     EXPECT_FALSE(f.fs.HasFile(f.Info()));
     EXPECT_TRUE(!olderSetsBatch || !f.fs.HasFile("E:\\parts\\Go.bat"));
+    // Besides, a stopped split leaves at most a state file and the pieces
+    // it lists, each as it records; any other piece is the older set's.
+    SplitState state;
+    const bool resumable = f.fs.HasFile(statePath);
+    if (resumable) {
+        const Bytes& bytes = f.fs.Content(statePath);
+        ASSERT_TRUE(DecodeSplitState(std::string(bytes.begin(), bytes.end()), state));
+    }
     for (int i = 0; i < 3; ++i) {
         const std::string piece = f.Piece(i);
-        if (f.fs.HasFile(piece)) {
-            EXPECT_EQ(f.fs.Content(piece), before.at(AsciiUpper(piece))) << piece;
+        if (!f.fs.HasFile(piece)) continue;
+        const Bytes& content = f.fs.Content(piece);
+        if (static_cast<std::size_t>(i) < state.pieces.size()) {
+            EXPECT_EQ(ChecksumOf(content.data(), content.size()), state.pieces[i]) << piece;
+        } else {
+            EXPECT_EQ(content, before.at(AsciiUpper(piece))) << piece;
         }
+    }
+    if (!resumable) return;
+    // The next split, told to continue, makes the exact set; where the
+    // source is as the state saw it, it writes only the pieces not listed.
+    f.fs.ClearFaults();
+    f.checkpoint = nullptr;
+    f.host.answer = [](const fake::Box&) { return Answer::Ok; };
+    std::uint64_t piecesWritten = 0;
+    f.fs.onWrite = [&](const std::string& path, std::uint32_t bytes) {
+        if (EndsWithNoCase(path, ".spl")) piecesWritten += bytes;
+    };
+    FileStatus source;
+    ASSERT_EQ(f.fs.Status(f.sourcePath, source), err::kNone);
+    const bool same = source.modified == state.sourceModified && source.size == state.sourceSize;
+    ASSERT_EQ(f.Run(), Outcome::Completed);
+    EXPECT_EQ(f.Joined(3), f.source);
+    EXPECT_FALSE(f.fs.HasFile(statePath));
+    if (same) {
+        EXPECT_EQ(piecesWritten, kSource - std::min<std::uint64_t>(kSource, std::uint64_t{kPiece} * state.pieces.size()));
     }
 }
 

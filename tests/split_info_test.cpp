@@ -2,6 +2,7 @@
 
 #include "engine/base/FileErrors.h"
 #include "engine/set/SplitInfo.h"
+#include "engine/set/SplitState.h"
 #include "support/FakePlatform.h"
 
 using namespace engine;
@@ -235,3 +236,59 @@ TEST(InfoFile, TheRecordAndTheTrailerMustAgree) {
 }
 
 }  // namespace
+
+// The state a stopped split leaves is read back exactly, and anything but a
+// whole state of this version with a plan a split makes is no state: a
+// crafted one can do no more than make the split start over.
+TEST(SplitState, OnlyAWholeStateOfAPlanIsRead) {
+    SplitState state;
+    state.sourceName = "movie.avi";
+    state.sourceSize = 7000000;
+    state.sourceId = {3, 77};
+    state.sourceModified = -5;
+    state.sourceChanged = 9;
+    state.pieceSize = 3000001;
+    state.pieceCount = 3;
+    state.pieces.resize(2);
+    state.pieces[1].bytes[15] = 0xAB;
+    const std::string good = EncodeSplitState(state);
+    SplitState back;
+    ASSERT_TRUE(DecodeSplitState(good, back));
+    EXPECT_EQ(back.sourceName, "movie.avi");
+    EXPECT_EQ(back.sourceId, state.sourceId);
+    EXPECT_EQ(back.sourceModified, -5);
+    EXPECT_EQ(back.pieces, state.pieces);
+
+    // With the checksum made again, so that only the field's check stops it.
+    const auto resealed = [](std::string bytes) {
+        bytes.resize(bytes.size() - 8);
+        const std::uint64_t sum = Checksum64(bytes.data(), bytes.size());
+        for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<char>(sum >> (8 * i)));
+        return bytes;
+    };
+    const auto with = [&](std::size_t at, std::uint32_t value) {
+        std::string bytes = good;
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+        return resealed(bytes);
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+    } bad[] = {
+        {"empty", ""},
+        {"cut short", good.substr(0, good.size() - 1)},
+        {"one byte changed", [&] { std::string b = good; b[30] ^= 1; return b; }()},
+        {"another version", with(8, 2)},
+        {"a name longer than the file", with(12, 1000)},
+        {"no name", with(12, 0)},
+        {"more pieces done than the set has", with(64, 4)},
+        {"no pieces", with(60, 0)},
+        {"a piece size of 0", with(56, 0)},
+        {"a plan that does not fit the size", with(56, 1000)},
+        {"longer than it says", resealed(good + std::string(24, '\0'))},
+    };
+    for (const auto& b : bad) {
+        SplitState s;
+        EXPECT_FALSE(DecodeSplitState(b.bytes, s)) << b.what;
+    }
+}

@@ -132,6 +132,18 @@ inline constexpr const char* kPieceInUse =
 inline constexpr const char* kStaleRecoveryFile =
     "The new recovery files are in place, but %1 could not be removed: it is left from the old ones. Delete it "
     "yourself.";
+// %1 the piece the split had reached, %2 the piece count (both grouped).
+inline constexpr const char* kContinueSplit =
+    "Continue the split stopped at piece %1 of %2?\nThe pieces already written are checked before they are kept; "
+    "Start over writes them all again.";
+inline constexpr const char* kContinueLabel = "Continue";
+inline constexpr const char* kStartOverLabel = "Start over";
+// %1 the state file's path.
+inline constexpr const char* kStateIgnored =
+    "%1 is the record of another split, or is damaged: this split starts over.";
+// %1 how many pieces, %2 the piece count, %3 the source's path.
+inline constexpr const char* kSplitKept =
+    "The pieces finished (%1 of %2) are kept: split %3 to the same folder again to continue after them.";
 inline constexpr const char* kNotRemoved =
     "%1 could not be removed after the operation ended. Delete it yourself.";
 inline constexpr const char* kBatchBesidePieces =

@@ -35,6 +35,7 @@ bool Gone(ErrorCode code) { return code == err::kNone || code == err::kFileNotFo
 }  // namespace
 
 std::string LockFileName(const std::string& setName) { return "~pvx-" + Mark(setName) + ".lock"; }
+std::string StateFileName(const std::string& setName) { return "~pvx-" + Mark(setName) + ".state"; }
 
 bool IsTemporaryOf(const std::string& entry, const std::string& setName) {
     const std::string prefix = TemporaryPrefix(setName);
@@ -77,7 +78,8 @@ ErrorCode RunOutputs::Track(Folder& folder, const std::string& name, std::unique
 }
 
 ErrorCode RunOutputs::CreateTemporary(Folder& folder, const std::string& setName, std::string& name,
-                                      std::unique_ptr<File>& file, std::uint32_t permissions) {
+                                      std::unique_ptr<File>& file, std::uint32_t permissions,
+                                      const std::string& kind) {
     const auto seed = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
     OpenMode mode = kTemporaryMode;
     mode.permissions = permissions;
@@ -85,7 +87,7 @@ ErrorCode RunOutputs::CreateTemporary(Folder& folder, const std::string& setName
     for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
         char tail[16];
         std::snprintf(tail, sizeof tail, "%08x.tmp", (seed + 0x9E3779B9u * serial_++) & 0xFFFFFFFFu);
-        name = TemporaryPrefix(setName) + tail;
+        name = TemporaryPrefix(setName) + kind + tail;
         code = folder.Open(name, mode, file);
         if (code == err::kNone) return Track(folder, name, file);
         file.reset();

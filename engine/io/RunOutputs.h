@@ -18,6 +18,9 @@ namespace engine {
 // mark of the set's name, so that they fit wherever the set's names fit and
 // a later run recognises what a crashed one left of the same set.
 std::string LockFileName(const std::string& setName);
+// Where a split that did not finish says how far it got (engine/set/
+// SplitState.h), so that the next split of the same source continues.
+std::string StateFileName(const std::string& setName);
 bool IsTemporaryOf(const std::string& entry, const std::string& setName);
 
 class RunOutputs {
@@ -33,8 +36,10 @@ public:
     ErrorCode Create(Folder& folder, const std::string& name, const OpenMode& mode, std::unique_ptr<File>& file);
     // A new file under a temporary name of `setName`'s in `folder`, for output
     // that is to appear under its real name only once it is complete.
+    // `kind` goes into the name, to tell what the temporary is for.
     ErrorCode CreateTemporary(Folder& folder, const std::string& setName, std::string& name,
-                              std::unique_ptr<File>& file, std::uint32_t permissions = 0);
+                              std::unique_ptr<File>& file, std::uint32_t permissions = 0,
+                              const std::string& kind = std::string());
     // Gives a complete temporary file its real name, replacing what had it.
     ErrorCode Publish(Folder& folder, const std::string& temporary, const std::string& name);
     // Whether `name` in `folder` is a file this run made and still holds.

@@ -40,6 +40,8 @@ struct StartRequest {
     // One of several files split into one folder: where Go.bat is another
     // set's, this set gets a Go.bat of its own ("Go NAME.bat") unasked.
     bool ownBatch = false;
+    // A split stopped earlier is started over without offering to continue.
+    bool restart = false;
 };
 
 struct SplitJob {
@@ -61,6 +63,7 @@ struct SplitJob {
     std::uint32_t recoveryPercent = 0;  // what the plan was made for
     SliceChoice slices;                 // and of what slices
     bool ownBatch = false;              // as the request asked
+    bool restart = false;               // likewise
 };
 
 struct RejoinJob {

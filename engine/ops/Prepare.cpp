@@ -219,6 +219,7 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     job.recoveryPercent = request.recoveryPercent;
     job.slices = request.slices;
     job.ownBatch = request.ownBatch;
+    job.restart = request.restart;
     const std::string noRecovery = PlanRecovery(job.sourceName, job.sourceSize, job.pieceCount, job.pieceSize,
                                                 request.recoveryPercent, job.recovery, request.slices);
     if (!noRecovery.empty()) return refuse(noRecovery);

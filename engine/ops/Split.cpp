@@ -284,6 +284,7 @@ void Splitter::MakeRecoveryFiles() {
             return;
         } catch (const PieceNotAsRecorded&) {
             out.DropUnfinished();
+            sourceChanged_ = true;
             FailRun(prompts_, Fill(texts::kSourceChanged, job_.sourcePath));
         } catch (const FileError& failure) {
             out.DropUnfinished();
@@ -305,6 +306,7 @@ void Splitter::CheckSourceUnchanged() {
                       now.modified == sourceAtStart_.modified && now.changed == sourceAtStart_.changed &&
                       platform_.Status(job_.sourcePath, named) == err::kNone && named.id == sourceAtStart_.id;
     if (!same) {
+        sourceChanged_ = true;
         FailRun(prompts_, Fill(texts::kSourceChanged, job_.sourcePath));
     }
 }
@@ -341,13 +343,16 @@ Outcome Splitter::Run() {
     permissions_ = sourceAtStart_.permissions & 0666;
     removable_ = job_.driveType == DriveType::Removable;
     infoName_ = InfoFileName(job_.sourceName);
+    resumable_ = !removable_;
+    stateName_ = StateFileName(job_.sourceName);
     sums_.reserve(job_.pieceCount);
 
     const Outcome outcome = EndingOf([&] {
         OpenDestination();
         if (removable_ && ctx_.settings.eraseRemovableBeforeSplit) {
             EraseDestination();
-        } else {
+        } else if (removable_ || !OfferToContinue()) {
+            // The pieces of a split that stopped are this split's own.
             ConfirmReplacing();
         }
         ChooseBatchName();
@@ -363,7 +368,17 @@ Outcome Splitter::Run() {
         }
 
         StartRecoveryHashing();
-        for (std::uint32_t i = 0; i < job_.pieceCount; ++i) CopyPiece(i);
+        if (kept_ > 0) {
+            try {
+                SeekOrThrow(*source_, job_.sourcePath, processed_);
+            } catch (const FileError& failure) {
+                Abort(failure);
+            }
+        }
+        for (std::uint32_t i = kept_; i < job_.pieceCount; ++i) {
+            CopyPiece(i);
+            SaveState();
+        }
         FlushPieces();
         MakeRecoveryFiles();
         CheckSourceUnchanged();
@@ -373,11 +388,13 @@ Outcome Splitter::Run() {
         // Last: Go.bat may replace another set's, which only a split that
         // has otherwise succeeded may do.
         if (!removable_) Publish(batchName_, BatchBytes());
+        DeleteState();
         RemoveStale();
         FlushDestination();
         outputs_.Keep();
     });
     CloseAll();
+    if (outcome != Outcome::Completed) KeepForNextRun();
     const std::vector<std::string> kept = outputs_.Discard();
     if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
     // A split stopped after a disk change has left the start of the set on

@@ -149,6 +149,9 @@ void Splitter::RemoveStale() {
                           par2::IsRecoveryFileOf(entry.name, job_.sourceName, exact) ||
                           (exact ? entry.name == infoName_ : AsciiUpper(entry.name) == AsciiUpper(infoName_));
         if (!ours || outputs_.Made(*folder_, entry.name)) continue;
+        // Nor the pieces kept from the run this one continues.
+        std::uint64_t index = 0;
+        if (IsPieceOf(entry.name, job_.sourceName, exact, &index) && index < kept_) continue;
         const ErrorCode code = folder_->Delete(entry.name);
         if (code != err::kNone && code != err::kFileNotFound) Abort(FileError(code, PathOf(entry.name)));
     }

@@ -22,6 +22,7 @@
 #include "engine/io/SetClaim.h"
 #include "engine/job/Context.h"
 #include "engine/job/Job.h"
+#include "engine/set/SplitState.h"
 
 namespace engine::splitting {
 
@@ -74,6 +75,14 @@ private:
     void ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size);
     void CheckSourceUnchanged();
     void CloseAll();
+    // Continuing a split that stopped (SplitResume.cpp).
+    bool ReadState(SplitState& state);
+    bool OfferToContinue();
+    void ProveKept(const SplitState& state);
+    bool ReadKept(std::uint32_t index, ChecksumState& piece, ChecksumState* whole, FileId& id);
+    void SaveState();
+    void KeepForNextRun();
+    void DeleteState();
     // What the run's progress counts: the pieces' bytes, and as many again
     // for the recovery data (which reads them all once more).
     std::uint64_t RunWork() const { return job_.recovery.empty() ? job_.sourceSize : 2 * job_.sourceSize; }
@@ -129,6 +138,15 @@ private:
     // Pieces written and closed, not yet flushed: they are flushed together,
     // once the disk has had time to take most of them.
     std::vector<std::pair<std::string, FileId>> unflushed_;
+    // A split that can be continued where it stops (not one across disks):
+    // the state file that says so, how many pieces its last version covers,
+    // and how many pieces this run kept from the one before, proven.
+    bool resumable_ = false;
+    std::string stateName_;
+    std::uint32_t stateCovers_ = 0;
+    std::uint64_t sinceState_ = 0;
+    std::uint32_t kept_ = 0;
+    bool sourceChanged_ = false;
 };
 
 }  // namespace engine::splitting

@@ -96,6 +96,7 @@ public:
         position_ += want;
         passed_ += want;
         written = want;
+        if (want && fs_.onWrite) fs_.onWrite(path_, want);
         node_->modified = node_->changed = fs_.Tick();
         fs_.Step();
         return code;
@@ -457,6 +458,9 @@ const Fault* FakePlatform::MatchFault(Op op, const std::string& path, std::uint6
     for (const Fault& f : faults_) {
         if (f.op != op || f.times == 0) continue;
         if (engine::AsciiUpper(path).find(engine::AsciiUpper(f.pathPart)) == std::string::npos) continue;
+        if (!spared.empty() && engine::AsciiUpper(path).find(engine::AsciiUpper(spared)) != std::string::npos) {
+            continue;
+        }
         if (op == Op::Read || op == Op::Write) {
             if (f.afterBytes >= passed + std::max<std::uint32_t>(want, 1)) continue;
         }

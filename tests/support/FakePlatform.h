@@ -81,6 +81,11 @@ public:
     // targets, as one text to compare.
     std::string Tree() const;
     void AddFault(const Fault& fault) { faults_.push_back(fault); }
+    void ClearFaults() { faults_.clear(); }
+    // Paths that contain this take no fault (what a row does not aim at).
+    std::string spared;
+    // Called with the path and the bytes of each write that stores any.
+    std::function<void(const std::string& path, std::uint32_t bytes)> onWrite;
     // Takes the disk out of a removable drive and puts in an empty one with
     // `freeBytes` of room; returns what the old disk held.
     std::map<std::string, Bytes> SwapDisk(char letter, std::uint64_t freeBytes);

@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "engine/base/Checksum.h"
+#include "engine/base/Names.h"
 #include "engine/ops/RunJob.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/set/SplitInfo.h"
+#include "engine/set/SplitState.h"
+#include "engine/io/RunOutputs.h"
 #include "engine/ops/Prepare.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
@@ -97,6 +101,42 @@ inline std::map<std::string, Bytes> FilesOn(const fake::FakePlatform& fs, const 
     std::map<std::string, Bytes> all;
     for (const std::string& path : fs.FilesUnder(root)) all[path] = fs.Content(path);
     return all;
+}
+
+// The files under `root` besides what a stopped split of `setName` in
+// `folder` keeps for the next run: its state file and the pieces it lists,
+// each of which must be as the state records.
+inline std::vector<std::string> BesidesKept(const fake::FakePlatform& fs, const std::string& root,
+                                            const std::string& folder = "E:\\parts",
+                                            const std::string& setName = "movie.avi") {
+    const std::string statePath = folder + "\\" + engine::StateFileName(setName);
+    std::vector<std::string> kept;
+    if (fs.HasFile(statePath)) {
+        const Bytes& bytes = fs.Content(statePath);
+        engine::SplitState state;
+        EXPECT_TRUE(engine::DecodeSplitState(std::string(bytes.begin(), bytes.end()), state));
+        kept.push_back(engine::AsciiUpper(statePath));
+        for (std::uint32_t i = 0; i < state.pieces.size(); ++i) {
+            const std::string piece = engine::PieceName(fs, folder, setName, i);
+            EXPECT_TRUE(fs.HasFile(piece)) << piece;
+            if (!fs.HasFile(piece)) continue;
+            EXPECT_EQ(engine::ChecksumOf(fs.Content(piece).data(), fs.Content(piece).size()), state.pieces[i]);
+            kept.push_back(engine::AsciiUpper(piece));
+        }
+    }
+    std::vector<std::string> others;
+    for (const std::string& path : fs.FilesUnder(root)) {
+        if (std::find(kept.begin(), kept.end(), path) == kept.end()) others.push_back(path);
+    }
+    return others;
+}
+
+// The texts shown, but for the notice that a stopped split's pieces are kept.
+inline std::vector<std::string> WithoutKeptNotice(std::vector<std::string> texts) {
+    texts.erase(std::remove_if(texts.begin(), texts.end(),
+                               [](const std::string& t) { return t.find("are kept: split") != std::string::npos; }),
+                texts.end());
+    return texts;
 }
 
 // `whole` cut in pieces of `pieceSize`, with the record and checksums a
