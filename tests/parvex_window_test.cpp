@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include "engine/base/Names.h"
+#include "engine/io/RunOutputs.h"
 #include "engine/ops/RunJob.h"
 #include "engine/ops/Prepare.h"
 #include "engine/base/Texts.h"
@@ -422,7 +423,11 @@ TEST(ParvexWindow, CancelDuringASplit) {
                   "The current operation is suspended.\n Continue?");
         if (c.stop) {
             WaitUntilUsable(main);
-            EXPECT_TRUE(drive::WaitUntil([&] { return !dir.Exists("big.bin.0.spl"); }));
+            // What it finished is kept for the next split to continue;
+            // nothing else, and nothing a rejoin accepts.
+            EXPECT_TRUE(drive::WaitUntil([&] {
+                return !dir.Exists("big.bin.0.spl") || dir.Exists(engine::StateFileName("big.bin"));
+            }));
             EXPECT_FALSE(dir.Exists("big.bin.sio"));
             EXPECT_FALSE(dir.Exists("Go.bat"));
         } else {

@@ -394,7 +394,7 @@ Outcome Splitter::Run() {
         outputs_.Keep();
     });
     CloseAll();
-    if (outcome != Outcome::Completed) KeepForNextRun();
+    if (outcome != Outcome::Completed) KeepForNextRun(outcome);
     const std::vector<std::string> kept = outputs_.Discard();
     if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
     // A split stopped after a disk change has left the start of the set on

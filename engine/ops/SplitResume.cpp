@@ -172,14 +172,16 @@ void Splitter::SaveState() {
 }
 
 // A run that did not end in a set keeps the pieces its state file lists,
-// and the state file, for the next run to continue after them.
-void Splitter::KeepForNextRun() {
+// and the state file, for the next run to continue after them. Where it
+// failed, the user is told; one who stopped it knows, and is asked next time.
+void Splitter::KeepForNextRun(Outcome outcome) {
     // Pieces of a source that changed are no start for anything.
     if (!resumable_ || stateCovers_ == 0 || sourceChanged_) return;
     for (std::uint32_t index = 0; index < stateCovers_; ++index) {
         outputs_.Keep(*folder_, PieceFileName(job_.sourceName, index));
     }
     outputs_.Keep(*folder_, stateName_);
+    if (outcome != Outcome::Failed) return;
     prompts_.Tell(Fill(Fill(Fill(texts::kSplitKept, Grouped(stateCovers_)), Grouped(job_.pieceCount), "%2"),
                        job_.sourcePath, "%3"));
 }

@@ -81,7 +81,7 @@ private:
     void ProveKept(const SplitState& state);
     bool ReadKept(std::uint32_t index, ChecksumState& piece, ChecksumState* whole, FileId& id);
     void SaveState();
-    void KeepForNextRun();
+    void KeepForNextRun(Outcome outcome);
     void DeleteState();
     // What the run's progress counts: the pieces' bytes, and as many again
     // for the recovery data (which reads them all once more).
