@@ -53,7 +53,9 @@ if "$WINE32" cmd /c exit </dev/null >/dev/null 2>&1; then
   ctest --test-dir build/win-i686 --output-on-failure
 else
   echo "== Windows i686: this machine cannot run 32-bit Windows programs ($WINE32); its tests are skipped"
-  ctest --test-dir build/win-i686 -R '^setup_contents$' --output-on-failure
+  # Straight, not through ctest: ctest lists the suite's tests by running
+  # the 32-bit program, which is what cannot be done here.
+  tests/check_setup.sh build/win-i686/Setup-x86.exe pei-i386
 fi
 kill $http_fixture 2>/dev/null || true
 wine_testbed_stop
