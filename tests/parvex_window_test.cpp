@@ -879,11 +879,18 @@ TEST(ParvexScreens, EveryWindow) {
     drive::WaitUntilStill(main);
 
     Click(main, IDC_START);
-    drive::WaitUntil([&] { return dir.Exists("holiday.avi.0.spl"); });
+    // Piece 1 begun: piece 0 is done and listed for the next split.
+    drive::WaitUntil([&] { return dir.Exists("holiday.avi.1.spl"); });
     Click(main, IDCANCEL);
     HWND question = program.Dialog("User interruption");
     shots.Snap("running-suspended", question);
-    Click(question, IDOK);
+    // Stopped and started again: the split offers to continue.
+    Click(question, IDCANCEL);
+    WaitUntilUsable(main);
+    Click(main, IDC_START);
+    HWND resume = program.Dialog("Corvane.Split", 20000);
+    shots.Snap("continue-split", resume);
+    Click(resume, IDOK);
     HWND notice = program.Dialog("Read This", 60000);
     shots.Snap("read-this", notice);
     Click(notice, IDOK);
