@@ -46,7 +46,7 @@ const char kUsage[] =
     "                    [--floppy | --10mb | --100mb | --cd | --fat32 | --bytes N | --kb N | --mb N | --files N]\n"
     "                    [--recovery PERCENT [--slices N | --slice-size BYTES]] [--yes | --no | --restart]"
     CODEPAGE_USAGE "\n"
-    "       parvex join INFO... [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no]" CODEPAGE_USAGE "\n"
+    "       parvex join INFO... [--to FOLDER] [--from FOLDER...] [--remove-pieces] [--yes | --no | --restart]" CODEPAGE_USAGE "\n"
     "       parvex verify INFO... [--quick] [--from FOLDER...]" CODEPAGE_USAGE "\n"
     "       parvex repair INFO... [--from FOLDER...]" CODEPAGE_USAGE "\n"
     "       parvex protect INFO... [--recovery PERCENT] [--slices N | --slice-size BYTES]" CODEPAGE_USAGE "\n"
@@ -93,10 +93,10 @@ const char kUsage[] =
     "  --yes, --no   answer questions when not on a terminal: --yes lets join replace\n"
     "                an existing file and split an existing set of the name (or a\n"
     "                Go.bat of another kind), --no (or neither) keeps it and stops;\n"
-    "                a retry or a disk change is never answered for you; a split that\n"
-    "                stopped is continued after the pieces it finished with --yes, started\n"
-    "                over with --no (or neither)\n"
-    "  --restart     split anew, without offering to continue a split that stopped\n" CODEPAGE_HELP
+    "                a retry or a disk change is never answered for you; a split or join\n"
+    "                that stopped is continued after the pieces it finished with --yes,\n"
+    "                started over with --no (or neither)\n"
+    "  --restart     split or join anew, without offering to continue one that stopped\n" CODEPAGE_HELP
     "Several files or sets are each a run of their own, one after another; a line for\n"
     "each says how it ended, and the exit status is 0 only when all were good.\n"
     "Exit status: 0 done (verify: every piece good), 1 refused or failed, 2 usage error.\n";
@@ -245,7 +245,7 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
             const std::size_t before = o.laterFolders.size();
             while (i + 1 < args.size() && args[i + 1].compare(0, 2, "--") != 0) o.laterFolders.push_back(args[++i]);
             if (o.laterFolders.size() == before) return "--from needs a folder";
-        } else if (arg == "--restart" && o.command == "split") {
+        } else if (arg == "--restart" && (o.command == "split" || o.command == "join")) {
             o.restart = true;
         } else if (arg == "--quick" && o.command == "verify") {
             o.quick = true;

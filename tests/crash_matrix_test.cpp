@@ -232,6 +232,55 @@ TEST(CrashMatrix, RejoinAndRemoval) {
     }
 }
 
+// A rejoin stopped by a power loss at any step and then continued: the
+// next rejoin makes the exact file and writes again only what the state
+// left by the power loss does not list.
+TEST(CrashMatrix, ARejoinStoppedByAPowerLossContinues) {
+    const Bytes whole = support::Pattern(10000, 9);
+    auto make = [&] {
+        auto f = std::make_unique<support::SplitCase>();
+        f->fs.drive('F');
+        f->fs.AddFolder("F:\\out");
+        const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 3000);
+        for (std::size_t i = 0; i < cut.pieces.size(); ++i) {
+            f->fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
+        }
+        f->fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f->fs));
+        f->request.mode = Mode::Rejoin;
+        f->request.sourceText = "E:\\parts\\movie.avi.sio";
+        f->request.destinationText = "F:\\out";
+        return f;
+    };
+    int continued = 0;
+    AtEveryStep(make, [&](fake::FakePlatform& image, int) {
+        std::uint32_t listed = 0;
+        support::BesidesPartial(image, "F:\\", "F:\\out", "movie.avi", nullptr, &listed);
+        const bool published = image.HasFile("F:\\out\\movie.avi");
+        std::uint64_t written = 0;
+        image.onWrite = [&](const std::string& path, std::uint32_t n) {
+            if (EndsWithNoCase(path, ".partial")) written += n;
+        };
+        fake::FakeHost host;
+        host.answer = [](const fake::Box&) { return Answer::Ok; };
+        host.fileExists = [](std::string&) { return FileExistsAnswer::Overwrite; };
+        StartRequest request;
+        request.mode = Mode::Rejoin;
+        request.sourceText = "E:\\parts\\movie.avi.sio";
+        request.destinationText = "F:\\out";
+        const Prepared prepared = PrepareJob(request, image, EngineSettings{});
+        ASSERT_TRUE(prepared.ok);
+        OperationContext ctx(image, host);
+        ASSERT_EQ(RunJob(prepared.job, ctx), Outcome::Completed);
+        EXPECT_EQ(image.Content("F:\\out\\movie.avi"), whole);
+        EXPECT_EQ(image.FilesUnder("F:\\"), std::vector<std::string>{"F:\\OUT\\MOVIE.AVI"});
+        if (!published) {
+            EXPECT_EQ(written, whole.size() - std::uint64_t{3000} * listed);
+        }
+        continued += listed > 0 && !published;
+    });
+    EXPECT_GT(continued, 0);
+}
+
 // A repair in place of a set with a lost piece and a damaged one, and
 // recovery files made for an intact set, over a set with recovery data made
 // by a split: after a power loss at any step every piece is as it was or

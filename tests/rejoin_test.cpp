@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "engine/base/FileErrors.h"
+#include "engine/base/Format.h"
 #include "engine/base/Names.h"
 #include "engine/set/PiecePlan.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
+#include "engine/set/SplitState.h"
+#include "engine/io/RunOutputs.h"
 #include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
 
@@ -445,6 +451,121 @@ TEST(InfoFileForPiece, ReplacesTheIndexSuffixInThePiecesFolder) {
     EXPECT_EQ(InfoFileForPiece("/data/dir.x/foo.spl", "/"), "");
     EXPECT_EQ(InfoFileForPiece("D:\\a.b\\c.d\\foo.spl"), "");
     EXPECT_EQ(InfoFileForPiece("D:\\a.b\\.0.spl"), "");
+}
+
+// A rejoin of four pieces of 10,000 bytes that failed in the third leaves
+// the part with the first two and a state listing them. The next rejoin,
+// whatever was done to those meanwhile, makes the exact file and keeps
+// only what it proves; a record it cannot use is named in one notice.
+TEST(RejoinResume, KeepsOnlyWhatItProves) {
+    const Bytes whole = support::Pattern(40000, 5);
+    const std::string state = "F:\\out\\" + RejoinStateFileName("movie.avi");
+    const std::string part = "F:\\out\\" + PartialFileName("movie.avi");
+    const auto reseal = [&](support::SplitCase& f, const std::function<void(SplitState&)>& change) {
+        const Bytes& bytes = f.fs.Content(state);
+        SplitState s;
+        ASSERT_TRUE(DecodeSplitState(std::string(bytes.begin(), bytes.end()), s));
+        change(s);
+        const std::string encoded = EncodeSplitState(s);
+        f.fs.AddFile(state, Bytes(encoded.begin(), encoded.end()));
+    };
+    // Into the same file, or into another one put in its place.
+    const auto rewritePart = [&](support::SplitCase& f, const std::function<void(Bytes&)>& change) {
+        Bytes bytes = f.fs.Content(part);
+        change(bytes);
+        f.fs.Rewrite(part, bytes);
+    };
+    const auto editPart = [&](support::SplitCase& f, const std::function<void(Bytes&)>& change) {
+        Bytes bytes = f.fs.Content(part);
+        change(bytes);
+        ASSERT_EQ(f.fs.Delete(part), err::kNone);
+        f.fs.AddFile(part, bytes);
+    };
+    const struct {
+        const char* what;
+        std::function<void(support::SplitCase&)> meanwhile;
+        std::uint64_t written;  // into the part by the next rejoin
+        bool notice;
+    } rows[] = {
+        {"nothing", [](support::SplitCase&) {}, 20000, false},
+        {"Start over chosen", [](support::SplitCase& f) { f.host.answer = [](const fake::Box&) { return Answer::Cancel; }; },
+         40000, false},
+        {"a restart asked for", [](support::SplitCase& f) { f.request.restart = true; }, 40000, false},
+        {"a piece changed since (the part is proven by the set)",
+         [](support::SplitCase& f) { f.fs.AddFile("E:\\parts\\movie.avi.0.spl", Bytes(10000, 'x')); }, 20000, false},
+        {"a state of another set", [&](support::SplitCase& f) { reseal(f, [](SplitState& s) { s.sourceName = "other.avi"; }); },
+         40000, true},
+        {"a state listing another checksum",
+         [&](support::SplitCase& f) { reseal(f, [](SplitState& s) { s.pieces[1].bytes[0] ^= 1; }); }, 40000, true},
+        {"a state listing every piece", [&](support::SplitCase& f) {
+             reseal(f, [&](SplitState& s) { s.pieces.resize(4, s.pieces[0]); });
+         }, 40000, true},
+        {"a damaged state", [&](support::SplitCase& f) {
+             Bytes bytes = f.fs.Content(state);
+             bytes[20] ^= 4;
+             f.fs.AddFile(state, bytes);
+         }, 40000, true},
+        {"the part copied (another file)", [&](support::SplitCase& f) { editPart(f, [](Bytes&) {}); }, 40000, false},
+        {"the part longer than the file", [&](support::SplitCase& f) {
+             editPart(f, [](Bytes& b) { b.resize(50000, 'y'); });
+             reseal(f, [&](SplitState& s) {
+                 FileStatus st;
+                 ASSERT_EQ(f.fs.Status(part, st), err::kNone);
+                 s.sourceId = st.id;
+             });
+         }, 40000, false},
+        {"a byte changed in the part's first piece", [&](support::SplitCase& f) {
+             rewritePart(f, [](Bytes& b) { b[17] ^= 1; });
+         }, 40000, false},
+        {"a byte changed in the part's second piece", [&](support::SplitCase& f) {
+             rewritePart(f, [](Bytes& b) { b[19999] ^= 1; });
+         }, 30000, false},
+        {"the part cut short in its second piece", [&](support::SplitCase& f) {
+             rewritePart(f, [](Bytes& b) { b.resize(15000); });
+         }, 30000, false},
+        {"the part a link to the user's file", [&](support::SplitCase& f) {
+             ASSERT_EQ(f.fs.Delete(part), err::kNone);
+             f.fs.AddLink(part, "F:\\out\\notes.txt");
+         }, 40000, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        support::SplitCase f;
+        f.fs.drive('F');
+        f.fs.AddFolder("F:\\out");
+        f.fs.AddFile("F:\\out\\notes.txt", {'n'});
+        const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 10000);
+        for (int i = 0; i < 4; ++i) f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
+        f.fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f.fs));
+        f.request.mode = Mode::Rejoin;
+        f.request.sourceText = "E:\\parts\\movie.avi.sio";
+        f.request.destinationText = "F:\\out";
+        f.fs.AddFault({fake::Op::Write, ".partial", err::kDiskFull, 25000, 1});
+        ASSERT_EQ(f.Run(), Outcome::Failed);
+        ASSERT_NE(f.host.texts().back().find("is kept: rejoin"), std::string::npos) << f.host.texts().back();
+        ASSERT_TRUE(f.fs.HasFile(state) && f.fs.HasFile(part));
+        f.fs.ClearFaults();
+        f.host.boxes.clear();
+        row.meanwhile(f);
+        std::uint64_t written = 0;
+        f.fs.onWrite = [&](const std::string& path, std::uint32_t bytes) {
+            if (EndsWithNoCase(path, ".partial")) written += bytes;
+        };
+        ASSERT_EQ(f.Run(), Outcome::Completed) << f.host.texts().back();
+        EXPECT_EQ(f.fs.Content("F:\\out\\movie.avi"), whole);
+        EXPECT_EQ(f.fs.Content("F:\\out\\notes.txt"), Bytes{'n'});
+        EXPECT_EQ(f.fs.FilesUnder("F:\\"), (std::vector<std::string>{"F:\\OUT\\MOVIE.AVI", "F:\\OUT\\NOTES.TXT"}));
+        EXPECT_EQ(written, row.written);
+        const auto texts = f.host.texts();
+        const bool told = std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+            return t.find("is the record of another rejoin") != std::string::npos;
+        });
+        EXPECT_EQ(told, row.notice);
+        // The question, only where there was a state of this set and no restart.
+        const bool asked = std::count(texts.begin(), texts.end(),
+                                      Fill(Fill(texts::kContinueRejoin, "3"), "4", "%2")) == 1;
+        EXPECT_EQ(asked, !row.notice && !f.request.restart);
+    }
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ struct ChecksumState::State {
 
 ChecksumState::ChecksumState() : state_(std::make_unique<State>()) { Reset(); }
 ChecksumState::~ChecksumState() = default;
+ChecksumState::ChecksumState(ChecksumState&&) noexcept = default;
+ChecksumState& ChecksumState::operator=(ChecksumState&&) noexcept = default;
 
 void ChecksumState::Reset() { XXH3_128bits_reset(&state_->xxh); }
 

@@ -25,6 +25,8 @@ public:
     ~ChecksumState();
     ChecksumState(const ChecksumState&) = delete;
     ChecksumState& operator=(const ChecksumState&) = delete;
+    ChecksumState(ChecksumState&&) noexcept;
+    ChecksumState& operator=(ChecksumState&&) noexcept;
 
     void Reset();
     void Update(const void* data, std::size_t size);

@@ -115,6 +115,8 @@ inline constexpr const char* kSourceChanged =
 // %1 is a piece's path.
 inline constexpr const char* kPieceReplaced =
     "%1 was replaced by another program while the split ran.\nNothing was split; retry the operation.";
+inline constexpr const char* kPartialChanged =
+    "%1 was changed by another program while the rejoin read it.\nNothing was rejoined; retry the operation.";
 // %1 is the set: its folder and name.
 inline constexpr const char* kSetInUse =
     "%1 is being split or rejoined by another run of Corvane.Split.\nWait until that run has ended and "
@@ -144,6 +146,16 @@ inline constexpr const char* kStateIgnored =
 // %1 how many pieces, %2 the piece count, %3 the source's path.
 inline constexpr const char* kSplitKept =
     "The pieces finished (%1 of %2) are kept: split %3 to the same folder again to continue after them.";
+// %1 the piece the rejoin had reached, %2 the piece count (both grouped).
+inline constexpr const char* kContinueRejoin =
+    "Continue the rejoin stopped at piece %1 of %2?\nWhat was rejoined already is checked before it is kept; "
+    "Start over rejoins it all again.";
+// %1 the state file's path.
+inline constexpr const char* kRejoinStateIgnored =
+    "%1 is the record of another rejoin, or is damaged: this rejoin starts over.";
+// %1 how many pieces, %2 the piece count, %3 the info file's path.
+inline constexpr const char* kRejoinKept =
+    "The part rejoined (%1 of %2 pieces) is kept: rejoin %3 to the same folder again to continue after it.";
 inline constexpr const char* kNotRemoved =
     "%1 could not be removed after the operation ended. Delete it yourself.";
 inline constexpr const char* kBatchBesidePieces =

@@ -160,8 +160,9 @@ void PieceReader::Judge(std::uint32_t index) {
 
 std::optional<PieceProblem> PieceReader::ReadPart(std::uint32_t index, const std::string& name,
                                                   std::uint64_t length, std::uint64_t offset, const Sink& sink) {
-    if (dry_) {
+    if (dry_ || index < had_) {
         done_ += length;
+        if (!dry_) partsRead_.push_back({folders_[at_], name, index, length});
         return std::nullopt;
     }
     ctx_->CheckPoint();
@@ -247,7 +248,7 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
         }
     }
     if (!dry_) {
-        computed_[index] = piece_.Digest();
+        computed_[index] = index < had_ ? expected_[index] : piece_.Digest();
         readWhole_[index] = true;
         damagedPath_[index] = firstPath;
         const std::uint32_t count = set.pieceCount;
@@ -264,7 +265,13 @@ PieceParts PieceReader::PartsByPiece() const {
     return parts;
 }
 
-void PieceReader::ReadAll(const Sink& sink, const OnProblem& onProblem) {
+void PieceReader::ContinueAfter(std::uint32_t pieces, ChecksumState whole) {
+    if (!checksumsKnown_ || pieces > job_.set.pieceCount) return;
+    had_ = pieces;
+    whole_ = std::move(whole);
+}
+
+void PieceReader::ReadAll(const Sink& sink, const OnProblem& onProblem, const OnPieceGood& onPieceGood) {
     bool anyProblem = false;
     onProblem_ = [&](const PieceProblem& problem) {
         anyProblem = true;
@@ -281,6 +288,7 @@ void PieceReader::ReadAll(const Sink& sink, const OnProblem& onProblem) {
                 continue;
             }
             Judge(i);
+            if (onPieceGood && allGood_) onPieceGood(i);
         }
     } catch (const StopWalk&) {
         return;

@@ -43,6 +43,9 @@ public:
                                     std::uint32_t size)>;
     // Told of each problem as soon as it is known; a rejoin ends there.
     using OnProblem = std::function<void(const PieceProblem& problem)>;
+    // Told of each piece read whole and found as recorded, while every
+    // piece before it was too.
+    using OnPieceGood = std::function<void(std::uint32_t index)>;
 
     // A reader that reads, reports progress and asks for disks.
     PieceReader(const RejoinJob& job, OperationContext& ctx);
@@ -53,7 +56,12 @@ public:
 
     // Reads every piece into `sink` (may be empty), then checks the whole
     // file's checksum. The pieces read, by location, for their removal.
-    void ReadAll(const Sink& sink, const OnProblem& onProblem);
+    void ReadAll(const Sink& sink, const OnProblem& onProblem, const OnPieceGood& onPieceGood = nullptr);
+
+    // The first `pieces` pieces are had already (a rejoin that continues),
+    // as recorded, and `whole` has taken in their bytes: they are only
+    // found and measured, not read. Needs the checksums known.
+    void ContinueAfter(std::uint32_t pieces, ChecksumState whole);
 
     // The run's progress counts the pieces' bytes against `total` (more than
     // the set's size when a phase follows the reading).
@@ -116,6 +124,7 @@ private:
     std::vector<std::string> foundIn_;
     bool allGood_ = true;
     std::uint64_t done_ = 0;
+    std::uint32_t had_ = 0;  // pieces not to read (ContinueAfter)
     std::uint64_t progressTotal_ = 0;  // 0: the set's size
     ChecksumState piece_;
     ChecksumState whole_;

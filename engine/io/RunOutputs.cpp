@@ -36,6 +36,10 @@ bool Gone(ErrorCode code) { return code == err::kNone || code == err::kFileNotFo
 
 std::string LockFileName(const std::string& setName) { return "~pvx-" + Mark(setName) + ".lock"; }
 std::string StateFileName(const std::string& setName) { return "~pvx-" + Mark(setName) + ".state"; }
+std::string PartialFileName(const std::string& outputName) { return "~pvx-" + Mark(outputName) + "-join.partial"; }
+std::string RejoinStateFileName(const std::string& outputName) {
+    return "~pvx-" + Mark(outputName) + "-join.state";
+}
 
 bool IsTemporaryOf(const std::string& entry, const std::string& setName) {
     const std::string prefix = TemporaryPrefix(setName);

@@ -21,6 +21,10 @@ std::string LockFileName(const std::string& setName);
 // Where a split that did not finish says how far it got (engine/set/
 // SplitState.h), so that the next split of the same source continues.
 std::string StateFileName(const std::string& setName);
+// Where a rejoin that did not finish keeps the part of the file it made,
+// and where it says which pieces that part holds.
+std::string PartialFileName(const std::string& outputName);
+std::string RejoinStateFileName(const std::string& outputName);
 bool IsTemporaryOf(const std::string& entry, const std::string& setName);
 
 class RunOutputs {

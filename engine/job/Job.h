@@ -80,6 +80,7 @@ struct RejoinJob {
     // of a set without a trailer (0 until then).
     std::uint32_t pieceSize = 0;
     DriveType driveType = DriveType::Unknown;
+    bool restart = false;  // a rejoin stopped earlier is started over unasked
 };
 
 // The folders a set's pieces are looked for in, in order: the info file's,

@@ -283,6 +283,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
 
     RejoinJob job;
     job.infoPath = source;
+    job.restart = request.restart;
     job.infoFolder = FolderPart(platform, source);
     job.destinationFolder = destination;
     job.driveType = platform.QueryDriveType(destination);

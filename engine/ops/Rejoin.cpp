@@ -1,4 +1,5 @@
 #include "engine/ops/Rejoin.h"
+#include "engine/ops/Rejoiner.h"
 
 #include <algorithm>
 #include <memory>
@@ -26,41 +27,6 @@ namespace {
 // data, which only the reading can tell is needed.
 std::uint64_t RebuildShare(std::uint64_t size) { return size / 4; }
 
-class Rejoiner {
-public:
-    Rejoiner(const RejoinJob& job, OperationContext& ctx)
-        : job_(job), ctx_(ctx), platform_(ctx.platform), prompts_(ctx.prompts), set_(ctx.platform, ctx.prompts),
-          output_(ctx.platform, ctx.prompts), outputs_(ctx.platform) {}
-
-    Outcome Run();
-    const std::vector<std::string>& rebuilt() const { return rebuilt_; }
-
-private:
-    [[noreturn]] void Fail(const std::string& text, const std::string& caption = std::string());
-    [[noreturn]] void Fail(const PieceProblem& problem);
-    bool IsInput(const std::string& path);
-    void ChooseOutput();
-    std::uint32_t OutputPermissions();
-    void RemoveSet(const PieceReader& reader);
-    void Rebuild(const PieceReader& reader, const std::vector<PieceProblem>& problems, Folder& folder,
-                 const std::string& temporary);
-    void ProveRebuilt(SetRepair& repair, Folder& folder, const std::string& temporary, std::uint32_t pieceSize);
-
-    const RejoinJob& job_;
-    OperationContext& ctx_;
-    Platform& platform_;
-    Prompts& prompts_;
-    // In this order: the output closes before what the run made is removed,
-    // and that happens while the names are still claimed.
-    SetClaim set_;
-    SetClaim output_;
-    RunOutputs outputs_;
-    std::unique_ptr<File> file_;
-    std::string outputPath_;
-    std::string outputName_;
-    std::vector<std::string> rebuilt_;
-};
-
 // Rebuilt pieces go to their place in the rejoined file, and nowhere else:
 // a byte past a piece's end would overwrite the next piece or lengthen the
 // file.
@@ -81,6 +47,10 @@ private:
     const SetInfo& set_;
     std::uint64_t pieceSize_;
 };
+
+}  // namespace
+
+namespace rejoining {
 
 [[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
     FailRun(prompts_, text, caption);
@@ -264,27 +234,24 @@ Outcome Rejoiner::Run() {
         const bool sameClaim = set_.folder() && SameFile(platform_, folderPath, job_.infoFolder) &&
                                AsciiUpper(outputName_) == AsciiUpper(job_.set.name);
         if (!sameClaim) output_.Claim(folderPath, outputName_);
-        Folder* folder = sameClaim ? set_.folder() : output_.folder();
-        std::unique_ptr<Folder> opened;
-        if (!folder) {
-            if (const ErrorCode code = platform_.OpenFolder(folderPath, opened)) {
+        folder_ = sameClaim ? set_.folder() : output_.folder();
+        if (!folder_) {
+            if (const ErrorCode code = platform_.OpenFolder(folderPath, opened_)) {
                 Fail(StandardFileText(CauseFromCode(code), outputPath_));
             }
-            folder = opened.get();
+            folder_ = opened_.get();
         }
+        Folder* folder = folder_;
 
-        std::string temporary;
-        if (const ErrorCode code =
-                outputs_.CreateTemporary(*folder, outputName_, temporary, file_, OutputPermissions())) {
-            Fail(StandardFileText(CauseFromCode(code), outputPath_));
-        }
-        static_cast<void>(file_->Reserve(job_.set.size));  // room asked ahead; the writes say if it lacks
         PieceReader reader(job_, ctx_);
         // With recovery files beside the set, the pieces that are wrong are
         // rebuilt into the output once the others are in place.
         const bool mayRebuild = !job_.asksForDisks && !RecoveryFilesOf(platform_, job_).empty();
         // A rebuild, when one follows, counts on from where the reading ends.
-        if (mayRebuild) reader.CountInto(job_.set.size + RebuildShare(job_.set.size));
+        progressTotal_ = job_.set.size + (mayRebuild ? RebuildShare(job_.set.size) : 0);
+        if (mayRebuild) reader.CountInto(progressTotal_);
+        OpenOutput(reader);
+        const std::string& temporary = temporary_;
         std::vector<PieceProblem> problems;
         std::uint64_t position = 0;
         reader.ReadAll(
@@ -299,11 +266,11 @@ Outcome Rejoiner::Run() {
                 }
             },
             [&](const PieceProblem& problem) {
-                if (!mayRebuild || problem.kind == PieceProblem::Kind::WholeDamaged || reader.pieceSize() == 0) {
-                    Fail(problem);
-                }
+                wholeWrong_ = problem.kind == PieceProblem::Kind::WholeDamaged;
+                if (!mayRebuild || wholeWrong_ || reader.pieceSize() == 0) Fail(problem);
                 problems.push_back(problem);
-            });
+            },
+            [&](std::uint32_t index) { PieceDone(index); });
         if (!problems.empty()) Rebuild(reader, problems, *folder, temporary);
         // On the disk before it has its name, and its name on the disk
         // before anything it replaces, or the pieces, can go; and only at
@@ -322,6 +289,7 @@ Outcome Rejoiner::Run() {
         }
         if (const ErrorCode code = folder->Flush()) Fail(StandardFileText(CauseFromCode(code), outputPath_));
         outputs_.Keep();
+        DeleteState();
         if (!rebuilt_.empty()) {
             std::string names;
             for (const std::string& name : rebuilt_) names += (names.empty() ? "" : ", ") + name;
@@ -331,10 +299,15 @@ Outcome Rejoiner::Run() {
         if (ctx_.settings.removeSplitFilesAfterRejoin) RemoveSet(reader);
     });
     CloseQuietly(file_);
+    KeepForNextRun(outcome);
     const std::vector<std::string> kept = outputs_.Discard();
     if (!kept.empty()) prompts_.Tell(Fill(texts::kNotRemoved, kept.front()));
     return outcome;
 }
+
+}  // namespace rejoining
+
+namespace {
 
 class Verifier {
 public:
@@ -392,7 +365,7 @@ void AssessRecovery(const RejoinJob& job, OperationContext& ctx, const PieceRead
 }
 
 Outcome RejoinOperation(const RejoinJob& job, OperationContext& ctx, std::vector<std::string>* rebuilt) {
-    Rejoiner rejoiner(job, ctx);
+    rejoining::Rejoiner rejoiner(job, ctx);
     const Outcome outcome = rejoiner.Run();
     if (rebuilt) *rebuilt = rejoiner.rebuilt();
     return outcome;

@@ -12,6 +12,7 @@
 #include "engine/base/Format.h"
 #include "engine/base/Names.h"
 #include "engine/base/Texts.h"
+#include "engine/io/StateFile.h"
 #include "engine/set/PiecePlan.h"
 
 namespace engine::splitting {
@@ -30,23 +31,10 @@ constexpr std::uint64_t kStateWeight = 32;
 // False when there is no state file, and (after a one-line notice) when
 // it is damaged or of another source, plan or version.
 bool Splitter::ReadState(SplitState& state) {
-    FileStatus status;
-    if (folder_->Status(stateName_, status) != err::kNone || status.kind == FileKind::Missing) return false;
     std::string bytes;
-    bool read = false;
-    std::unique_ptr<File> file;
-    if (status.kind == FileKind::Regular && !status.link && status.size <= MaxSplitStateBytes() &&
-        folder_->Open(stateName_, kReadMode, file) == err::kNone) {
-        bytes.resize(static_cast<std::size_t>(status.size));
-        std::uint32_t done = 0;
-        for (std::uint32_t got = 1; done < bytes.size() && got != 0;) {
-            got = 0;
-            if (file->Read(&bytes[done], static_cast<std::uint32_t>(bytes.size()) - done, got) != err::kNone) break;
-            done += got;
-        }
-        read = done == bytes.size();
-        CloseQuietly(file);
-    }
+    const StateFound found = ReadStateFile(*folder_, stateName_, MaxSplitStateBytes(), bytes);
+    if (found == StateFound::None) return false;
+    const bool read = found == StateFound::Read;
     const bool same = read && DecodeSplitState(bytes, state) && state.sourceName == job_.sourceName &&
                       state.sourceSize == job_.sourceSize && state.sourceId == job_.sourceId &&
                       state.sourceModified == job_.sourceModified && state.sourceChanged == job_.sourceChanged &&
@@ -138,8 +126,7 @@ void Splitter::SaveState() {
     const std::uint64_t planned =
         std::min<std::uint64_t>(job_.pieceSize, job_.sourceSize - std::uint64_t{sums_.size() - 1} * job_.pieceSize);
     sinceState_ += planned;
-    const std::size_t size = 64 + job_.sourceName.size() + 16 * sums_.size();
-    if (sinceState_ < kStateWeight * size) return;
+    if (sinceState_ < kStateWeight * SplitStateBytes(job_.sourceName.size(), sums_.size())) return;
     SplitState state;
     state.sourceName = job_.sourceName;
     state.sourceSize = job_.sourceSize;
@@ -150,25 +137,10 @@ void Splitter::SaveState() {
     state.pieceCount = job_.pieceCount;
     state.pieces = sums_;
     FlushPieces();
-    const std::string bytes = EncodeSplitState(state);
-    std::string temporary;
-    std::unique_ptr<File> file;
-    if (outputs_.CreateTemporary(*folder_, job_.sourceName, temporary, file, permissions_, "state") != err::kNone) return;
-    std::uint32_t written = 0;
-    bool good = file->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), written) == err::kNone &&
-                written == bytes.size();
-    good = good && file->Flush() == err::kNone;
-    good = file->Close() == err::kNone && good;
-    file.reset();
-    if (good) {
-        outputs_.Keep(*folder_, stateName_);  // the version it replaces
-        if (outputs_.Publish(*folder_, temporary, stateName_) == err::kNone && folder_->Flush() == err::kNone) {
-            stateCovers_ = static_cast<std::uint32_t>(sums_.size());
-            sinceState_ = 0;
-            return;
-        }
+    if (SaveStateFile(outputs_, *folder_, job_.sourceName, stateName_, EncodeSplitState(state), permissions_)) {
+        stateCovers_ = static_cast<std::uint32_t>(sums_.size());
+        sinceState_ = 0;
     }
-    static_cast<void>(folder_->Delete(temporary));
 }
 
 // A run that did not end in a set keeps the pieces its state file lists,

@@ -32,6 +32,8 @@ std::uint64_t Get(const std::string& in, std::size_t& at, int bytes) {
 
 std::size_t MaxSplitStateBytes() { return kFixed + kMaxName + std::size_t{kMaxPieces} * 16 + 8; }
 
+std::size_t SplitStateBytes(std::size_t nameLength, std::size_t pieces) { return kFixed + nameLength + pieces * 16 + 8; }
+
 std::string EncodeSplitState(const SplitState& s) {
     std::string out(kMagic, sizeof kMagic);
     Put(out, kVersion, 4);

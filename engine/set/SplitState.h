@@ -31,6 +31,10 @@ struct SplitState {
 // The most a state file can be: a checksum for every piece a set has.
 std::size_t MaxSplitStateBytes();
 
+// The length of the encoding of a state with a name of `nameLength` bytes
+// and `pieces` pieces, without making it.
+std::size_t SplitStateBytes(std::size_t nameLength, std::size_t pieces);
+
 std::string EncodeSplitState(const SplitState& state);
 // False for anything that is not a whole state file of this version.
 bool DecodeSplitState(const std::string& bytes, SplitState& state);

@@ -304,6 +304,13 @@ void FakePlatform::AddFile(const std::string& path, Bytes content, bool readOnly
     storedNames_[key] = path;
 }
 
+void FakePlatform::Rewrite(const std::string& path, Bytes content) {
+    const std::shared_ptr<Node>& node = files_.at(engine::AsciiUpper(path));
+    node->data = std::move(content);
+    node->stored = node->data;
+    node->modified = node->changed = Tick();
+}
+
 void FakePlatform::AddHardLink(const std::string& path, const std::string& existing) {
     AddFolder(Parent(path));
     const std::string key = engine::AsciiUpper(path);

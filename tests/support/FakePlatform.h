@@ -63,6 +63,8 @@ public:
     void AddFile(const std::string& path, Bytes content, bool readOnly = false);
     // Another name for an existing file, as a hard link gives.
     void AddHardLink(const std::string& path, const std::string& existing);
+    // Another program's write into an existing file: the same file, new bytes.
+    void Rewrite(const std::string& path, Bytes content);
     // A symbolic link at `path` to `target` (which need not exist).
     void AddLink(const std::string& path, const std::string& target);
     // A device or pipe: it exists, but is no ordinary file.

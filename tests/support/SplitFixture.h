@@ -131,14 +131,48 @@ inline std::vector<std::string> BesidesKept(const fake::FakePlatform& fs, const 
     return others;
 }
 
-// The texts shown, but for the notice that a stopped split's pieces are kept.
+// What a stopped rejoin keeps in `folder`: its state file and the part of
+// the output the state lists, each listed piece there as in `whole` (when
+// given); `listed` is told how many. The files under `root` besides those.
+inline std::vector<std::string> BesidesPartial(const fake::FakePlatform& fs, const std::string& root,
+                                               const std::string& folder, const std::string& outputName,
+                                               const Bytes* whole = nullptr, std::uint32_t* listed = nullptr) {
+    const std::string statePath = folder + "\\" + engine::RejoinStateFileName(outputName);
+    const std::string partialPath = folder + "\\" + engine::PartialFileName(outputName);
+    std::vector<std::string> kept;
+    if (listed) *listed = 0;
+    if (fs.HasFile(statePath)) {
+        const Bytes& bytes = fs.Content(statePath);
+        engine::SplitState state;
+        EXPECT_TRUE(engine::DecodeSplitState(std::string(bytes.begin(), bytes.end()), state));
+        // A state outlives its part only where that part became the file.
+        kept = {engine::AsciiUpper(statePath), engine::AsciiUpper(partialPath)};
+        if (listed) *listed = static_cast<std::uint32_t>(state.pieces.size());
+        if (whole && fs.HasFile(partialPath)) {
+            const Bytes& part = fs.Content(partialPath);
+            const std::size_t proven = static_cast<std::size_t>(
+                std::min<std::uint64_t>(whole->size(), std::uint64_t{state.pieceSize} * state.pieces.size()));
+            EXPECT_GE(part.size(), proven);
+            EXPECT_TRUE(part.size() >= proven && std::equal(whole->begin(), whole->begin() + proven, part.begin()));
+        }
+    }
+    std::vector<std::string> others;
+    for (const std::string& path : fs.FilesUnder(root)) {
+        if (std::find(kept.begin(), kept.end(), path) == kept.end()) others.push_back(path);
+    }
+    return others;
+}
+
+// The texts shown, but for the notice that a stopped run's work is kept.
 inline std::vector<std::string> WithoutKeptNotice(std::vector<std::string> texts) {
     texts.erase(std::remove_if(texts.begin(), texts.end(),
-                               [](const std::string& t) { return t.find("are kept: split") != std::string::npos; }),
+                               [](const std::string& t) {
+                                   return t.find("are kept: split") != std::string::npos ||
+                                          t.find("is kept: rejoin") != std::string::npos;
+                               }),
                 texts.end());
     return texts;
 }
-
 // `whole` cut in pieces of `pieceSize`, with the record and checksums a
 // split writes for them.
 struct CheckedSet {
