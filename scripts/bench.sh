@@ -33,3 +33,7 @@ fi
 python3 bench/split_bench.py --parvex "$root/build/bench/parvex" "${wine_args[@]}" "$@"
 # Recovery files against par2cmdline, on the same data.
 python3 bench/recovery_bench.py --parvex "$root/build/bench/parvex" "${turbo_args[@]}"
+# A split and a rejoin killed at random points and continued: what is
+# written twice, counted under strace.
+command -v strace >/dev/null || { sudo_apt=$(command -v sudo || true); $sudo_apt apt-get install -y -q strace >/dev/null; }
+python3 bench/resume_kills.py --parvex "$root/build/bench/parvex"
