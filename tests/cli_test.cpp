@@ -87,6 +87,26 @@ std::map<std::string, std::string> BesidesKept(const std::string& folder, const 
     return all;
 }
 
+// The listing of `folder` besides what a stopped join to `name` keeps for
+// the next run: its state file and the part of the file it made, each
+// piece the state lists there as in `whole`.
+std::map<std::string, std::string> BesidesPartial(const std::string& folder, const std::string& name,
+                                                  const std::string& whole) {
+    std::map<std::string, std::string> all = Listing(folder);
+    const auto state = all.find(engine::RejoinStateFileName(name));
+    if (state == all.end()) return all;
+    engine::SplitState kept;
+    EXPECT_TRUE(engine::DecodeSplitState(state->second, kept));
+    all.erase(state);
+    const auto part = all.find(engine::PartialFileName(name));
+    if (part == all.end()) return all;
+    const std::size_t proven = std::min<std::size_t>(whole.size(), std::size_t{kept.pieceSize} * kept.pieces.size());
+    EXPECT_TRUE(part->second.size() >= proven && part->second.compare(0, proven, whole, 0, proven) == 0)
+        << "the part does not hold the " << kept.pieces.size() << " pieces listed";
+    all.erase(part);
+    return all;
+}
+
 // The file's XXH3-128, as the info file and `xxhsum -H2` write it.
 std::string ChecksumOfFile(const std::string& path) {
     engine::ChecksumState sum;
@@ -482,13 +502,53 @@ TEST_F(Cli, SignalsDuringAJoinNeverLeaveAPartialFile) {
         ++caught;
         EXPECT_EQ(out.at("big.bin"), "older");
         if (signal != SIGKILL) {
-            EXPECT_EQ(out.size(), 1u);  // the run removed its own file
+            // The run removed its own file, but for what it keeps to continue.
+            EXPECT_EQ(BesidesPartial(dir + "/out", "big.bin", big).size(), 1u);
         }
         for (const auto& [name, content] : out) {
             if (name != "big.bin") std::remove((dir + "/out/" + name).c_str());
         }
     }
     EXPECT_GT(caught, 0);
+}
+
+// A join that failed on a damaged piece keeps what it made: once the
+// piece is mended, --yes continues after the pieces it proves (so a first
+// piece damaged since is never read again), and --restart starts over.
+TEST_F(Cli, AJoinContinuesAfterThePiecesItKept) {
+    std::string big(48 << 20, 0);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 131) >> 9);
+    Write("big.bin", big);
+    ASSERT_EQ(Parvex("split big.bin --10mb").status, 0);
+    ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
+    const std::string piece3 = dir + "/big.bin.3.spl";
+    for (const char* again : {"--yes", "--restart"}) {
+        SCOPED_TRACE(again);
+        const std::string good3 = Slurp(piece3);
+        std::string bad3 = good3;
+        bad3[12345] ^= 1;
+        Write("big.bin.3.spl", bad3);
+        Result run = Parvex("join big.bin.sio --to out");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("(3 of 6 pieces) is kept: rejoin"), std::string::npos) << run.err;
+        EXPECT_TRUE(BesidesPartial(dir + "/out", "big.bin", big).empty());
+        Write("big.bin.3.spl", good3);
+        const std::string piece0 = Slurp(dir + "/big.bin.0.spl");
+        Write("big.bin.0.spl", std::string(piece0.size(), 'x'));
+        run = Parvex(std::string("join big.bin.sio --to out ") + again);
+        Write("big.bin.0.spl", piece0);
+        if (std::string(again) == "--yes") {
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(Listing(dir + "/out").size(), 1u);
+            EXPECT_EQ(Slurp(dir + "/out/big.bin"), big);
+            std::remove((dir + "/out/big.bin").c_str());
+        } else {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find("big.bin.0.spl"), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find("Continue"), std::string::npos) << run.err;
+            EXPECT_TRUE(Listing(dir + "/out").empty());
+        }
+    }
 }
 
 // A split stopped half-way leaves no set that a join or Go.bat accepts, and
