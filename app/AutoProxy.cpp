@@ -9,7 +9,8 @@ namespace app {
 
 namespace {
 
-const wchar_t* const kMembers[] = {L"Run", L"SourceFile", L"Destination", L"Size"};
+const wchar_t* const kMembers[] = {L"Run", L"SourceFile", L"Destination", L"Size", L"AddFile"};
+constexpr DISPID kLastMember = 5;
 
 // Argument i (in call order) of the call, converted to `type`.
 HRESULT Argument(DISPPARAMS* params, UINT i, VARTYPE type, VARIANT& out) {
@@ -86,7 +87,7 @@ STDMETHODIMP CHalvardDlgAutoProxy::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 STDMETHODIMP CHalvardDlgAutoProxy::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!names || !ids || count == 0) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    for (DISPID id = 1; id <= 4; ++id) {
+    for (DISPID id = 1; id <= kLastMember; ++id) {
         if (_wcsicmp(names[0], kMembers[id - 1]) == 0) {
             ids[0] = id;
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
@@ -97,12 +98,12 @@ STDMETHODIMP CHalvardDlgAutoProxy::GetIDsOfNames(REFIID, LPOLESTR* names, UINT c
 
 STDMETHODIMP CHalvardDlgAutoProxy::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
                                           EXCEPINFO*, UINT* badArgument) {
-    if (id < 1 || id > 4) return DISP_E_MEMBERNOTFOUND;
-    const UINT expected[] = {0, 1, 1, 2};
+    if (id < 1 || id > kLastMember) return DISP_E_MEMBERNOTFOUND;
+    const UINT expected[] = {0, 1, 1, 2, 1};
     if ((params ? params->cArgs : 0) != expected[id - 1]) return DISP_E_BADPARAMCOUNT;
     VARIANT first, second;
     VariantInit(&first);
-    if (id == 2 || id == 3 || id == 4) {
+    if (id >= 2) {
         if (FAILED(Argument(params, 0, VT_BSTR, first))) {
             if (badArgument) *badArgument = 0;
             return DISP_E_TYPEMISMATCH;
@@ -120,6 +121,7 @@ STDMETHODIMP CHalvardDlgAutoProxy::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
             case 2: target_->SourceFile(platform::Narrow(first.bstrVal)); break;
             case 3: target_->Destination(platform::Narrow(first.bstrVal)); break;
             case 4: target_->Size(platform::Narrow(first.bstrVal), second.lVal); break;
+            case 5: target_->AddFile(platform::Narrow(first.bstrVal)); break;
         }
     }
     VariantClear(&first);

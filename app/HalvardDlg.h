@@ -56,6 +56,7 @@ public:
     void SourceFile(const std::string& path) override;
     void Destination(const std::string& path) override;
     void Size(const std::string& unit, long value) override;
+    void AddFile(const std::string& path) override;
     void Attach(CHalvardDlgAutoProxy* proxy) override;
     void Detach(CHalvardDlgAutoProxy* proxy) override;
 
@@ -203,6 +204,8 @@ private:
     std::string queuePlace_;
     std::atomic<bool> queueRunning_{false};
     std::uint32_t queueNoticeRebuildable_ = 0;
+    bool queueAllDone_ = false;                  // the last queue: every file done
+    std::vector<std::string> automationFiles_;  // a client's, for its next Run
     // Whether the last Start got past its checks to a run.
     bool lastStartRan_ = false;
     // The source the recovery preview last measured.

@@ -193,6 +193,7 @@ INT_PTR CHalvardDlg::OnChooseFolder(WPARAM, LPARAM) {
 // Sets are rejoined, each once however many of its files came; other files
 // are split. A mix is no queue.
 void CHalvardDlg::QueueDropped(const std::vector<std::string>& paths) {
+    queueAllDone_ = false;
     const bool sets = std::all_of(paths.begin(), paths.end(), [](const std::string& p) { return IsSetOrRecoveryFile(p); });
     if (!sets && !form_.split()) {
         Tell(texts::kEnterSioOrSpl);

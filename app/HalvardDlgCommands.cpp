@@ -322,7 +322,18 @@ void CHalvardDlg::Detach(CHalvardDlgAutoProxy* proxy) {
 
 bool CHalvardDlg::Run() {
     if (controller_.running()) return false;
+    if (!automationFiles_.empty()) {
+        const std::vector<std::string> files = std::move(automationFiles_);
+        automationFiles_.clear();
+        QueueDropped(files);
+        return queueAllDone_;
+    }
     return StartOperation();
+}
+
+void CHalvardDlg::AddFile(const std::string& path) {
+    if (controller_.running() || path.empty()) return;
+    automationFiles_.push_back(path);
 }
 
 void CHalvardDlg::SourceFile(const std::string& path) {

@@ -100,6 +100,7 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
     bool stopped = false, anySplit = false;
     queueNoticeRebuildable_ = 0;
     queueRunning_ = true;
+    queueAllDone_ = true;
     // Sets with nowhere given to rejoin to go each beside itself.
     const bool besideEach = !form_.split() && !rejoinDestinationChosen_ && Text(IDC_DESTINATION_PATH).empty();
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -125,6 +126,7 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
         }
         anySplit = anySplit || (lastStartRan_ && outcome == engine::Outcome::Completed && form_.split());
         summary += engine::Fill(line, name) + "\n";
+        queueAllDone_ = queueAllDone_ && line == texts::kQueueDone;
     }
     queuePlace_.clear();
     queueRunning_ = false;

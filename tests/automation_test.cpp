@@ -111,6 +111,61 @@ TEST(Automation, ScriptDrivesASplit) {
     EXPECT_EQ(dir.Size("tape.bin.2.spl"), 3000000u - 2u * 1440000u);
 }
 
+// Files added one by one are one queue for the next Run: each split into
+// the folder, a summary naming each, and Run true only when all were done.
+TEST(Automation, ScriptSplitsSeveralFilesInOneRun) {
+    RegisterByOrdinaryStart();
+    drive::TempFolder dir;
+    dir.Write("a.bin", support::Pattern(2000000, 1));
+    dir.Write("b.bin", support::Pattern(2500000, 2));
+    const auto script = [&](const std::string& parts, const std::vector<std::string>& files) {
+        dir.MakeFolder(parts);
+        std::string js =
+            "try {\n"
+            "  var app = new ActiveXObject('Halvard.Application');\n"
+            "  app.Size('kb', 1440);\n"
+            "  app.Destination('" + JsString(dir.path + "\\" + parts) + "');\n";
+        for (const std::string& file : files) js += "  app.AddFile('" + JsString(dir.path + "\\" + file) + "');\n";
+        js += "  var result = app.Run();\n"
+              "  app = null;\n"
+              "  CollectGarbage();\n"
+              "  WScript.Quit(result === true ? 0 : 3);\n"
+              "} catch (e) { WScript.Quit(2); }\n";
+        return dir.Write("queue.js", js);
+    };
+    for (const bool missing : {false, true}) {
+        SCOPED_TRACE(missing ? "one file missing" : "all there");
+        const std::string parts = missing ? "some" : "all";
+        const std::string path = script(parts, missing ? std::vector<std::string>{"a.bin", "gone.bin"}
+                                                       : std::vector<std::string>{"a.bin", "b.bin"});
+        std::atomic<bool> done{false};
+        std::string summary;
+        std::thread user([&] {
+            drive::WaitUntil(
+                [&] {
+                    if (HWND notice = drive::FindDialog(0, "Read This")) drive::Click(notice, IDOK);
+                    for (HWND box = drive::FindDialog(0, "Corvane.Split"); box; box = nullptr) {
+                        const std::string text = drive::BoxText(box);
+                        if (text.find(": ") != std::string::npos && text.find("a.bin") != std::string::npos) summary = text;
+                        drive::Click(box, IDOK);
+                    }
+                    return done.load();
+                },
+                60000);
+        });
+        const DWORD code = drive::RunAndWait("cscript //nologo \"" + path + "\"", 60000);
+        done = true;
+        user.join();
+        EXPECT_TRUE(ServerEnds());
+        EXPECT_EQ(code, missing ? 3u : 0u);
+        EXPECT_EQ(summary, missing ? "a.bin: done\ngone.bin: not started\n" : "a.bin: done\nb.bin: done\n");
+        EXPECT_EQ(dir.Size(parts + "\\a.bin.1.spl"), 2000000u - 1440000u);
+        if (!missing) {
+            EXPECT_EQ(dir.Size(parts + "\\b.bin.1.spl"), 2500000u - 1440000u);
+        }
+    }
+}
+
 TEST(Automation, DispatchClientAndRefusals) {
     RegisterByOrdinaryStart();
     platform::ComScope com;
@@ -126,6 +181,7 @@ TEST(Automation, DispatchClientAndRefusals) {
     EXPECT_EQ(id(L"SOURCEFILE"), 2);
     EXPECT_EQ(id(L"Destination"), 3);
     EXPECT_EQ(id(L"size"), 4);
+    EXPECT_EQ(id(L"addfile"), 5);
     EXPECT_EQ(id(L"Explode"), DISPID_UNKNOWN);
 
     // Closing the window while the object is held only hides it.
