@@ -202,17 +202,8 @@ TEST(CrashMatrix, RejoinAndRemoval) {
             SCOPED_TRACE(std::string(remove ? "removing the pieces, into " : "into ") + out);
             auto make = [&] {
                 auto f = std::make_unique<support::SplitCase>();
-                f->fs.drive('F');
-                f->fs.AddFolder(out);
-                const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 3000);
-                for (std::size_t i = 0; i < cut.pieces.size(); ++i) {
-                    f->fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
-                }
-                f->fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f->fs));
+                support::LayRejoin(*f, whole, 3000, out);
                 f->fs.AddFile(std::string(out) + "\\movie.avi", old);
-                f->request.mode = Mode::Rejoin;
-                f->request.sourceText = "E:\\parts\\movie.avi.sio";
-                f->request.destinationText = out;
                 f->settings.removeSplitFilesAfterRejoin = remove;
                 return f;
             };
@@ -239,16 +230,7 @@ TEST(CrashMatrix, ARejoinStoppedByAPowerLossContinues) {
     const Bytes whole = support::Pattern(10000, 9);
     auto make = [&] {
         auto f = std::make_unique<support::SplitCase>();
-        f->fs.drive('F');
-        f->fs.AddFolder("F:\\out");
-        const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 3000);
-        for (std::size_t i = 0; i < cut.pieces.size(); ++i) {
-            f->fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
-        }
-        f->fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f->fs));
-        f->request.mode = Mode::Rejoin;
-        f->request.sourceText = "E:\\parts\\movie.avi.sio";
-        f->request.destinationText = "F:\\out";
+        support::LayRejoin(*f, whole, 3000);
         return f;
     };
     int continued = 0;

@@ -531,15 +531,8 @@ TEST(RejoinResume, KeepsOnlyWhatItProves) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         support::SplitCase f;
-        f.fs.drive('F');
-        f.fs.AddFolder("F:\\out");
+        support::LayRejoin(f, whole, 10000);
         f.fs.AddFile("F:\\out\\notes.txt", {'n'});
-        const support::CheckedSet cut = support::CutWithChecksums("movie.avi", whole, 10000);
-        for (int i = 0; i < 4; ++i) f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
-        f.fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f.fs));
-        f.request.mode = Mode::Rejoin;
-        f.request.sourceText = "E:\\parts\\movie.avi.sio";
-        f.request.destinationText = "F:\\out";
         f.fs.AddFault({fake::Op::Write, ".partial", err::kDiskFull, 25000, 1});
         ASSERT_EQ(f.Run(), Outcome::Failed);
         ASSERT_NE(f.host.texts().back().find("is kept: rejoin"), std::string::npos) << f.host.texts().back();

@@ -52,8 +52,11 @@ private:
 
 namespace rejoining {
 
+// What the run keeps for the next one is said in the same message.
 [[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
-    FailRun(prompts_, text, caption);
+    const std::string kept = KeptSentence();
+    keptTold_ = !kept.empty();
+    FailRun(prompts_, kept.empty() ? text : text + "\n" + kept, caption);
 }
 
 [[noreturn]] void Rejoiner::Fail(const PieceProblem& problem) {

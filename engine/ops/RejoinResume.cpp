@@ -173,9 +173,14 @@ void Rejoiner::KeepForNextRun(Outcome outcome) {
     }
     outputs_.Keep(*folder_, temporary_);
     outputs_.Keep(*folder_, stateName_);
-    if (outcome != Outcome::Failed) return;
-    prompts_.Tell(Fill(Fill(Fill(texts::kRejoinKept, Grouped(stateCovers_)), Grouped(job_.set.pieceCount), "%2"),
-                       job_.infoPath, "%3"));
+    if (outcome == Outcome::Failed && !keptTold_) prompts_.Tell(KeptSentence());
+}
+
+// Empty unless a failure now would leave a part to continue after.
+std::string Rejoiner::KeptSentence() const {
+    if (!resumable_ || stateCovers_ == 0 || wholeWrong_) return std::string();
+    return Fill(Fill(Fill(texts::kRejoinKept, Grouped(stateCovers_)), Grouped(job_.set.pieceCount), "%2"),
+                job_.infoPath, "%3");
 }
 
 void Rejoiner::DeleteState() {

@@ -46,6 +46,7 @@ private:
     bool ProveKept(const SplitState& state, std::uint32_t index, ChecksumState& whole);
     void PieceDone(std::uint32_t index);
     void KeepForNextRun(Outcome outcome);
+    std::string KeptSentence() const;
     void DeleteState();
 
     const RejoinJob& job_;
@@ -76,6 +77,7 @@ private:
     std::uint32_t stateCovers_ = 0;  // the pieces the state on the disk lists
     std::uint64_t sinceState_ = 0;   // bytes written since
     bool wholeWrong_ = false;        // what the pieces make is not the file that was split
+    bool keptTold_ = false;          // the failure's message said what is kept
 };
 
 }  // namespace engine::rejoining

@@ -196,6 +196,24 @@ inline CheckedSet CutWithChecksums(const std::string& name, const Bytes& whole, 
 }
 
 // One case of a table-driven test, outside the gtest fixture machinery.
+// `whole` cut into pieces of `pieceSize` in E:\\parts as a split writes
+// them, with an info file that records their checksums, and a rejoin of
+// them into `out` on drive F: asked for.
+inline CheckedSet LayRejoin(SplitFixture& f, const Bytes& whole, std::size_t pieceSize,
+                            const std::string& out = "F:\\out") {
+    f.fs.drive('F');
+    f.fs.AddFolder(out);
+    CheckedSet cut = CutWithChecksums("movie.avi", whole, pieceSize);
+    for (std::size_t i = 0; i < cut.pieces.size(); ++i) {
+        f.fs.AddFile("E:\\parts\\movie.avi." + std::to_string(i) + ".spl", cut.pieces[i]);
+    }
+    f.fs.AddFile("E:\\parts\\movie.avi.sio", EncodeInfoFile(cut.set, f.fs));
+    f.request.mode = engine::Mode::Rejoin;
+    f.request.sourceText = "E:\\parts\\movie.avi.sio";
+    f.request.destinationText = out;
+    return cut;
+}
+
 class SplitCase : public SplitFixture {
 public:
     SplitCase() { SetUp(); }
