@@ -561,4 +561,30 @@ TEST(RejoinResume, KeepsOnlyWhatItProves) {
     }
 }
 
+// A split or rejoin stopped by a disk that is nearly full is continued in
+// the room it holds: the start checks count the pieces (the part of the
+// file) it keeps as room, since each is kept or removed before it is made
+// again.
+TEST(RejoinResume, AStoppedRunContinuesInTheRoomItHolds) {
+    const Bytes whole = support::Pattern(40000, 6);
+    for (const bool split : {true, false}) {
+        SCOPED_TRACE(split ? "split" : "rejoin");
+        support::SplitCase f;
+        const char drive = split ? 'E' : 'F';
+        if (split) {
+            f.Source(whole.size());
+            f.Preset(10000);
+        } else {
+            support::LayRejoin(f, whole, 10000);
+        }
+        f.fs.drive(drive).freeBytes = 45000;
+        f.fs.AddFault({fake::Op::Write, split ? ".2.spl" : ".partial", err::kDiskFull, split ? 0u : 25000u, 1});
+        ASSERT_EQ(f.Run(), Outcome::Failed);
+        f.fs.ClearFaults();
+        ASSERT_LT(f.fs.drive(drive).freeBytes, whole.size());
+        ASSERT_EQ(f.Run(), Outcome::Completed) << f.host.texts().back();
+        EXPECT_EQ(split ? f.Joined(4) : f.fs.Content("F:\\out\\movie.avi"), split ? f.source : whole);
+    }
+}
+
 }  // namespace

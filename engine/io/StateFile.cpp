@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/base/FileErrors.h"
+#include "engine/set/PiecePlan.h"
 
 namespace engine {
 
@@ -60,6 +61,64 @@ bool SaveStateFile(RunOutputs& outputs, Folder& folder, const std::string& setNa
     }
     static_cast<void>(folder.Delete(temporary));
     return false;
+}
+
+bool IsStateOf(const SplitState& state, const SplitJob& job) {
+    return state.sourceName == job.sourceName && state.sourceSize == job.sourceSize && state.sourceId == job.sourceId &&
+           state.sourceModified == job.sourceModified && state.sourceChanged == job.sourceChanged &&
+           state.pieceSize == job.pieceSize && state.pieceCount == job.pieceCount;
+}
+
+bool IsStateOf(const SplitState& state, const RejoinJob& job) {
+    const SetInfo& set = job.set;
+    if (!set.hasChecksums || state.sourceName != set.name || state.sourceSize != set.size ||
+        state.pieceSize != job.pieceSize || state.pieceCount != set.pieceCount ||
+        state.pieces.size() >= set.pieceCount || set.pieces.size() != set.pieceCount) {
+        return false;
+    }
+    for (std::size_t i = 0; i < state.pieces.size(); ++i) {
+        if (!(state.pieces[i] == set.pieces[i])) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The state `name` in `folder` of the job, or false.
+template <class Job>
+bool StateIn(Platform& platform, const std::string& folderPath, const std::string& name, const Job& job,
+             std::unique_ptr<Folder>& folder, SplitState& state) {
+    std::string bytes;
+    return platform.OpenFolder(folderPath, folder) == err::kNone &&
+           ReadStateFile(*folder, name, MaxSplitStateBytes(), bytes) == StateFound::Read &&
+           DecodeSplitState(bytes, state) && IsStateOf(state, job);
+}
+
+std::uint64_t SizeOf(Folder& folder, const std::string& name) {
+    FileStatus status;
+    if (folder.Status(name, status) != err::kNone || status.kind != FileKind::Regular || status.link) return 0;
+    return status.size;
+}
+
+}  // namespace
+
+std::uint64_t HeldByStoppedRun(Platform& platform, const SplitJob& job) {
+    std::unique_ptr<Folder> folder;
+    SplitState state;
+    if (job.driveType == DriveType::Removable ||
+        !StateIn(platform, job.destinationFolder, StateFileName(job.sourceName), job, folder, state)) {
+        return 0;
+    }
+    std::uint64_t held = 0;
+    for (std::uint32_t i = 0; i < state.pieces.size(); ++i) held += SizeOf(*folder, PieceFileName(job.sourceName, i));
+    return held;
+}
+
+std::uint64_t HeldByStoppedRun(Platform& platform, const RejoinJob& job) {
+    std::unique_ptr<Folder> folder;
+    SplitState state;
+    if (!StateIn(platform, job.destinationFolder, RejoinStateFileName(job.set.name), job, folder, state)) return 0;
+    return SizeOf(*folder, PartialFileName(job.set.name));
 }
 
 }  // namespace engine

@@ -9,6 +9,8 @@
 
 #include "engine/base/Platform.h"
 #include "engine/io/RunOutputs.h"
+#include "engine/job/Job.h"
+#include "engine/set/SplitState.h"
 
 namespace engine {
 
@@ -26,5 +28,17 @@ StateFound ReadStateFile(Folder& folder, const std::string& name, std::size_t mo
 // the version that was there then stays, or nothing does.
 bool SaveStateFile(RunOutputs& outputs, Folder& folder, const std::string& setName, const std::string& name,
                    const std::string& bytes, std::uint32_t permissions);
+
+// Whether `state` is of this very split (the source in the same state, the
+// same plan), or of a rejoin of this very set (its plan, and a first run of
+// the checksums it records).
+bool IsStateOf(const SplitState& state, const SplitJob& job);
+bool IsStateOf(const SplitState& state, const RejoinJob& job);
+
+// The room a stopped run of the job holds in its destination (the pieces
+// its state lists; the part of the file it made), which the run needs not
+// again: it keeps those files, or removes each before making it anew.
+std::uint64_t HeldByStoppedRun(Platform& platform, const SplitJob& job);
+std::uint64_t HeldByStoppedRun(Platform& platform, const RejoinJob& job);
 
 }  // namespace engine

@@ -9,6 +9,7 @@
 #include "engine/io/PieceReader.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/io/SetRepair.h"
+#include "engine/io/StateFile.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SetFiles.h"
 #include "engine/ops/Split.h"
@@ -241,6 +242,9 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     // user puts in take the rest. Anywhere else the whole set must fit.
     const bool removable = job.driveType == DriveType::Removable;
     const std::uint64_t needed = removable ? FirstDiskBytes(platform, job) : job.sourceSize + job.recovery.TotalSize();
+    // The pieces a stopped split of this source left are kept, or each goes
+    // before it is made again.
+    room += HeldByStoppedRun(platform, job);
     if (settings.eraseRemovableBeforeSplit && removable) {
         if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
         // The user's files go only for a split that can then take place.
@@ -385,7 +389,7 @@ Prepared PrepareRejoin(const StartRequest& request, Platform& platform, const En
     // The rebuilt file needs its whole size, also while an older file of the
     // same name still stands.
     std::uint64_t room = 0;
-    if (platform.GetFreeSpace(destination, room) && room < job.set.size) {
+    if (platform.GetFreeSpace(destination, room) && room + HeldByStoppedRun(platform, job) < job.set.size) {
         Prepared r = o.Refusal(texts::kNoRoomForSource, texts::kNoRoomCaption);
         r.refusal.noSpace = true;
         return r;

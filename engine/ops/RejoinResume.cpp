@@ -70,11 +70,7 @@ bool Rejoiner::ReadState(SplitState& state) {
     std::string bytes;
     const StateFound found = ReadStateFile(*folder_, stateName_, MaxSplitStateBytes(), bytes);
     if (found == StateFound::None) return false;
-    const SetInfo& set = job_.set;
-    bool same = found == StateFound::Read && DecodeSplitState(bytes, state) && state.sourceName == set.name &&
-                state.sourceSize == set.size && state.pieceSize == job_.pieceSize &&
-                state.pieceCount == set.pieceCount && state.pieces.size() < set.pieceCount;
-    for (std::size_t i = 0; same && i < state.pieces.size(); ++i) same = state.pieces[i] == set.pieces[i];
+    const bool same = found == StateFound::Read && DecodeSplitState(bytes, state) && IsStateOf(state, job_);
     if (!same) prompts_.Tell(Fill(texts::kRejoinStateIgnored, FolderPrefix(platform_, folder_->Path()) + stateName_));
     return same;
 }

@@ -35,10 +35,7 @@ bool Splitter::ReadState(SplitState& state) {
     const StateFound found = ReadStateFile(*folder_, stateName_, MaxSplitStateBytes(), bytes);
     if (found == StateFound::None) return false;
     const bool read = found == StateFound::Read;
-    const bool same = read && DecodeSplitState(bytes, state) && state.sourceName == job_.sourceName &&
-                      state.sourceSize == job_.sourceSize && state.sourceId == job_.sourceId &&
-                      state.sourceModified == job_.sourceModified && state.sourceChanged == job_.sourceChanged &&
-                      state.pieceSize == job_.pieceSize && state.pieceCount == job_.pieceCount;
+    const bool same = read && DecodeSplitState(bytes, state) && IsStateOf(state, job_);
     if (!same) prompts_.Tell(Fill(texts::kStateIgnored, PathOf(stateName_)));
     return same;
 }
