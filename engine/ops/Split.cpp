@@ -21,8 +21,13 @@
 
 namespace engine::splitting {
 
-[[noreturn]] void Splitter::Abort(const FileError& failure) {
-    FailRun(prompts_, StandardFileText(failure.cause, failure.path));
+[[noreturn]] void Splitter::Abort(const FileError& failure) { Fail(StandardFileText(failure.cause, failure.path)); }
+
+// What the run keeps for the next one is said in the same message.
+[[noreturn]] void Splitter::Fail(const std::string& text) {
+    const std::string kept = KeptSentence();
+    keptTold_ = !kept.empty();
+    FailRun(prompts_, kept.empty() ? text : text + "\n" + kept);
 }
 
 std::string Splitter::InfoBytes(bool checksums) const {
@@ -177,7 +182,7 @@ void Splitter::FlushPieces() {
         ErrorCode code = folder_->Open(name, {Access::Write, Share::ReadWrite, Creation::OpenExisting, false}, file);
         if (code == err::kNone && (file->Status(status) != err::kNone || status.id != id)) {
             // Another program put a file of its own under a piece's name.
-            FailRun(prompts_, Fill(texts::kPieceReplaced, PathOf(name)));
+            Fail(Fill(texts::kPieceReplaced, PathOf(name)));
         }
         if (code == err::kNone) code = file->Flush();
         if (code == err::kNone) code = file->Close();
@@ -285,7 +290,7 @@ void Splitter::MakeRecoveryFiles() {
         } catch (const PieceNotAsRecorded&) {
             out.DropUnfinished();
             sourceChanged_ = true;
-            FailRun(prompts_, Fill(texts::kSourceChanged, job_.sourcePath));
+            Fail(Fill(texts::kSourceChanged, job_.sourcePath));
         } catch (const FileError& failure) {
             out.DropUnfinished();
             if (failure.path == job_.sourcePath || attempt >= kMaxDiskPrompts || !IsDiskChange(failure)) Abort(failure);
@@ -307,7 +312,7 @@ void Splitter::CheckSourceUnchanged() {
                       platform_.Status(job_.sourcePath, named) == err::kNone && named.id == sourceAtStart_.id;
     if (!same) {
         sourceChanged_ = true;
-        FailRun(prompts_, Fill(texts::kSourceChanged, job_.sourcePath));
+        Fail(Fill(texts::kSourceChanged, job_.sourcePath));
     }
 }
 

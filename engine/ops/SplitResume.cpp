@@ -107,7 +107,7 @@ void Splitter::ProveKept(const SplitState& state) {
         ChecksumState piece;
         FileId id;
         if (!ReadKept(again, piece, &whole_, id) || piece.Digest() != sums_[again] || id != unflushed_[again].second) {
-            FailRun(prompts_, Fill(texts::kPieceReplaced, PathOf(PieceFileName(job_.sourceName, again))));
+            Fail(Fill(texts::kPieceReplaced, PathOf(PieceFileName(job_.sourceName, again))));
         }
     }
 }
@@ -150,9 +150,14 @@ void Splitter::KeepForNextRun(Outcome outcome) {
         outputs_.Keep(*folder_, PieceFileName(job_.sourceName, index));
     }
     outputs_.Keep(*folder_, stateName_);
-    if (outcome != Outcome::Failed) return;
-    prompts_.Tell(Fill(Fill(Fill(texts::kSplitKept, Grouped(stateCovers_)), Grouped(job_.pieceCount), "%2"),
-                       job_.sourcePath, "%3"));
+    if (outcome == Outcome::Failed && !keptTold_) prompts_.Tell(KeptSentence());
+}
+
+// Empty unless a failure now would leave pieces to continue after.
+std::string Splitter::KeptSentence() const {
+    if (!resumable_ || stateCovers_ == 0 || sourceChanged_) return std::string();
+    return Fill(Fill(Fill(texts::kSplitKept, Grouped(stateCovers_)), Grouped(job_.pieceCount), "%2"), job_.sourcePath,
+                "%3");
 }
 
 // Once the set is complete, nothing is left to continue.

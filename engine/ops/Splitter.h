@@ -44,6 +44,7 @@ public:
 
 private:
     [[noreturn]] void Abort(const FileError& failure);
+    [[noreturn]] void Fail(const std::string& text);
     std::string PathOf(const std::string& name) const { return FolderPrefix(platform_, job_.destinationFolder) + name; }
     void OpenDestination();
     void SwitchDisk();
@@ -82,6 +83,7 @@ private:
     bool ReadKept(std::uint32_t index, ChecksumState& piece, ChecksumState* whole, FileId& id);
     void SaveState();
     void KeepForNextRun(Outcome outcome);
+    std::string KeptSentence() const;
     void DeleteState();
     // What the run's progress counts: the pieces' bytes, and as many again
     // for the recovery data (which reads them all once more).
@@ -147,6 +149,7 @@ private:
     std::uint64_t sinceState_ = 0;
     std::uint32_t kept_ = 0;
     bool sourceChanged_ = false;
+    bool keptTold_ = false;  // the failure's message said what is kept
 };
 
 }  // namespace engine::splitting

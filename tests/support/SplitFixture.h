@@ -163,16 +163,6 @@ inline std::vector<std::string> BesidesPartial(const fake::FakePlatform& fs, con
     return others;
 }
 
-// The texts shown, but for the notice that a stopped run's work is kept.
-inline std::vector<std::string> WithoutKeptNotice(std::vector<std::string> texts) {
-    texts.erase(std::remove_if(texts.begin(), texts.end(),
-                               [](const std::string& t) {
-                                   return t.find("are kept: split") != std::string::npos ||
-                                          t.find("is kept: rejoin") != std::string::npos;
-                               }),
-                texts.end());
-    return texts;
-}
 // `whole` cut in pieces of `pieceSize`, with the record and checksums a
 // split writes for them.
 struct CheckedSet {
