@@ -5,7 +5,7 @@
 
 build_flavour() {
   local name=$1
-  echo "== build $name"
+  printf '== build %s (%d:%02d)\n' "$name" $((SECONDS / 60)) $((SECONDS % 60))
   cmake --preset "$name" >/dev/null
   cmake --build "build/$name" -j "$(nproc)"
 }

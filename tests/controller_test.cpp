@@ -156,8 +156,9 @@ TEST_F(Controller, ALateStopKeepsTheFinishedWorkAndSaysSo) {
     host.answer = [&](const fake::Box& box) {
         if (box.caption != texts::kSuspendedCaption) return Answer::Ok;
         asking = true;
+        // The worker finishes while the question is open.
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (host.running && std::chrono::steady_clock::now() < until) {
+        while (!host.workerFinished && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return Answer::Cancel;

@@ -82,6 +82,8 @@ public:
         endings.push_back(outcome);
     }
 
+    void WorkerStarting() override { workerFinished = false; }
+    void WorkerFinished() override { workerFinished = true; }
     void WaitForWorker(const std::function<bool()>& finished) override {
         while (!finished()) {
             if (onPump) onPump();
@@ -106,6 +108,7 @@ public:
     std::atomic<std::uint32_t> noticeRebuildable{0};
     std::atomic<int> starts{0};
     std::atomic<bool> running{false};
+    std::atomic<bool> workerFinished{false};  // the worker's own word that it is done
     // The threads the closing notice and the last event came on.
     std::thread::id noticeThread, eventThread;
     std::function<void()> onNotice;

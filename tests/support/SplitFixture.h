@@ -72,6 +72,9 @@ public:
 
     Bytes Joined(std::uint32_t count) const {
         Bytes all;
+        std::size_t size = 0;
+        for (std::uint32_t i = 0; i < count; ++i) size += fs.Content(Piece(i)).size();
+        all.reserve(size);
         for (std::uint32_t i = 0; i < count; ++i) {
             const Bytes& part = fs.Content(Piece(i));
             all.insert(all.end(), part.begin(), part.end());
