@@ -4,7 +4,8 @@ making 10 % recovery data for a 256 MiB set of 16 pieces (`parvex protect`
 against `par2 create -q -r10`, which uses both cores, and `-b16` as well, the
 same slices ours have), and the repair of one deleted piece (`parvex repair`
 against `par2 repair -q`, each with its own recovery files, and par2 with
-ours). Then a split of 1 GiB with `--recovery 10` against `split -b && sync`.
+ours). Then a split of 1 GiB with `--recovery 10` against `split -b && sync`, and
+`verify --quick` of the set it made.
 With --turbo (a par2cmdline-turbo built from its public source, which
 scripts/bench.sh --turbo-source builds), the same against it, on the slices
 ours have (`-s`). Prints medians, ratios and parvex's peak memory."""
@@ -117,6 +118,9 @@ def main():
         s, rss = run([args.parvex, "split", big, "--to", out, "--bytes", "10000000", "--recovery", "10"], out)
         t["split --recovery 10"].append(s)
         peak["split"] = max(peak.get("split", 0), rss)
+        # Names, lengths, the info file and the recovery packets: no data.
+        s, _ = run([args.parvex, "verify", "--quick", os.path.join(out, "big.bin.sio")], out)
+        t.setdefault("verify --quick", []).append(s)
         fresh(out)
         s, _ = run([args.parvex, "split", big, "--to", out, "--bytes", "10000000"], out)
         t["split (no recovery)"].append(s)
@@ -153,6 +157,7 @@ def main():
           f"without {m['split (no recovery)']:.2f} s, split -b && sync -f {m['split -b && sync']:.2f} s "
           f"(ratio {m['split --recovery 10'] / m['split -b && sync']:.1f} of split's time); "
           f"peak {peak['split'] / 1024:.1f} MiB")
+    print(f"verify --quick of that set with its recovery files: {m['verify --quick'] * 1000:.0f} ms")
     if args.turbo:
         print(f"turbo on the same slices: protect {m['protect']:.2f} s against turbo create {m['turbo create']:.2f} s "
               f"(ratio {m['turbo create'] / m['protect']:.2f}); repair {m['repair']:.2f} s against "

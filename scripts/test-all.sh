@@ -41,17 +41,20 @@ phase "test native with AddressSanitizer and UndefinedBehaviorSanitizer"
 # plain build.
 run_linux_suite build/sanitize || { echo "the sanitized suite failed" >&2; exit 1; }
 
-# The release is built once more elsewhere while the Windows suites run:
-# at the lowest priority, on what the window tests leave of the processors.
+# The release is built once more elsewhere while the window tests run: at
+# the lowest priority, on what they leave of the processors (the engine's
+# cases under Wine leave nothing, and run first).
 repro_log=$(mktemp)
-if [ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] && git rev-parse HEAD >/dev/null 2>&1; then
-  # A session of its own, so that an early exit stops all of its build.
-  setsid nice -n 19 scripts/check-reproducible.sh --beside >"$repro_log" 2>&1 &
-  repro=$!
-else
-  echo "skipped: the work tree has changes, which a build of the commit would not have" >"$repro_log"
-  repro=
-fi
+repro=
+start_repro() {
+  if [ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] && git rev-parse HEAD >/dev/null 2>&1; then
+    # A session of its own, so that an early exit stops all of its build.
+    setsid nice -n 19 scripts/check-reproducible.sh --beside >"$repro_log" 2>&1 &
+    repro=$!
+  else
+    echo "skipped: the work tree has changes, which a build of the commit would not have" >"$repro_log"
+  fi
+}
 stop_repro() { [ -z "$repro" ] || kill -- -"$repro" 2>/dev/null || true; }
 trap stop_repro EXIT
 
@@ -69,6 +72,7 @@ export PARVEX_HTTP_PORTS="$(cat "$ports_file")"
 # window tests share one display.
 windows_suite() {
   ctest --test-dir "$1" --output-on-failure -j 2 -R '^engine_tests_'
+  [ -n "$repro" ] || [ -s "$repro_log" ] || start_repro
   ctest --test-dir "$1" --output-on-failure -E '^engine_tests_'
 }
 windows_suite build/win-x86_64

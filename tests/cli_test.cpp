@@ -599,6 +599,22 @@ TEST_F(Cli, OneRunOfASetAtATime) {
     ASSERT_EQ(mkdir((dir + "/back").c_str(), 0755), 0);
     EXPECT_EQ(Parvex("join cc/c.bin.sio --to back").status, 0);
     EXPECT_EQ(Slurp(dir + "/back/c.bin"), std::string(30 << 20, 'c'));
+    // Two queues into one folder, one file in both: each set is claimed on
+    // its own, so the other files of both queues are split whatever happens
+    // to the shared one.
+    for (const char* name : {"x.bin", "y.bin", "z.bin"}) Write(name, std::string(12 << 20, name[0]));
+    for (int trial = 0; trial < 3; ++trial) {
+        const pid_t a = Start({"split", "x.bin", "y.bin", "--to", "cc", "--mb", "3", "--yes"});
+        const pid_t b = Start({"split", "y.bin", "z.bin", "--to", "cc", "--mb", "5", "--yes"});
+        int sa = 0, sb = 0;
+        waitpid(a, &sa, 0);
+        waitpid(b, &sb, 0);
+        ASSERT_TRUE(WIFEXITED(sa) && WIFEXITED(sb));
+        EXPECT_LE(WEXITSTATUS(sa) + WEXITSTATUS(sb), 1) << "only the shared set may be refused, to one of them";
+        const Result verified = Parvex("verify cc/x.bin.sio cc/y.bin.sio cc/z.bin.sio");
+        EXPECT_EQ(verified.status, 0) << verified.out;
+        EXPECT_EQ(Count(dir + "/cc", "~pvx"), 0);
+    }
 }
 
 // Another program writes to the source while it is split, or the

@@ -112,20 +112,21 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
     EXPECT_EQ(missingInfo, engine::AsciiUpper(dir.path + "\\OTHER.SIO") + " not found.");
 }
 
-// Several files dropped are a queue: each split with the same size into the
+// Five files dropped are a queue: each split with the same size into the
 // same folder, a summary of how each ended, and the notice once after it.
 // Their sets dropped in Rejoin mode are rejoined in turn.
 TEST(MainWindow, SeveralFilesDroppedAreSplitInTurn) {
     drive::TempFolder dir;
-    const std::string a = Make(dir, "a.bin", 3000000);
-    const std::string b = Make(dir, "b.bin", 2000000);
+    const char* names[] = {"a.bin", "b.bin", "c d.bin", "e&f.bin", "\xd1\x84.bin"};
+    std::vector<std::string> files;
+    for (int i = 0; i < 5; ++i) files.push_back(Make(dir, names[i], 3000000 - 200000 * i));
     dir.MakeFolder("parts");
     dir.MakeFolder("back");
     std::string summary, rejoined;
     bool notice = false;
     WithMainWindow([&](HWND main) {
         drive::SetItemText(main, IDC_DESTINATION_PATH, dir.path + "\\parts");
-        Drop(main, {a, b});
+        Drop(main, files);
         summary = Answer();
         HWND readThis = drive::WaitForDialog(GetCurrentProcessId(), "Read This", 30000);
         notice = readThis != nullptr;
@@ -136,13 +137,13 @@ TEST(MainWindow, SeveralFilesDroppedAreSplitInTurn) {
         Drop(main, {dir.path + "\\parts\\a.bin.sio", dir.path + "\\parts\\b.bin.1.spl", dir.path + "\\parts\\a.bin.0.spl"});
         rejoined = Answer();
     });
-    EXPECT_EQ(summary, "a.bin: done\nb.bin: done\n");
+    EXPECT_EQ(summary, "a.bin: done\nb.bin: done\nc d.bin: done\ne&f.bin: done\n\xd1\x84.bin: done\n");
     EXPECT_TRUE(notice);
-    EXPECT_TRUE(dir.Exists("parts\\a.bin.sio") && dir.Exists("parts\\b.bin.sio"));
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(dir.Exists(std::string("parts\\") + names[i] + ".sio")) << names[i];
     EXPECT_NE(dir.Read("parts\\Go b.bin.bat").size(), 0u) << "the second set's own Go.bat";
     EXPECT_EQ(rejoined, "A.BIN.SIO: done\nB.BIN.SIO: done\n");
     EXPECT_EQ(dir.Size("back\\a.bin"), 3000000u);
-    EXPECT_EQ(dir.Size("back\\b.bin"), 2000000u);
+    EXPECT_EQ(dir.Size("back\\b.bin"), 2800000u);
 }
 
 // The start checks of a rejoin walk a set of 5,000 pieces, the last one

@@ -258,9 +258,12 @@ TEST(ParvexWindow, ADamagedPieceIsNamedAndNothingIsRejoined) {
     // Replace the older file: it is replaced only by an exact one.
     drive::AnswerBox(program.pid(), "File already exists", IDC_EXISTS_REPLACE);
     const std::string text = drive::AnswerBox(program.pid(), "Corvane.Split", IDOK, 60000);
-    EXPECT_NE(text.find("movie.avi.1.spl is damaged: its checksum does not match. Nothing was rejoined."),
+    // What the rejoin keeps for the next one is said in the same box.
+    EXPECT_NE(text.find("movie.avi.1.spl is damaged: its checksum does not match.\nThe part rejoined (1 of 3 pieces) "
+                        "is kept"),
               std::string::npos)
         << text;
+    EXPECT_EQ(text.find("Nothing was rejoined"), std::string::npos) << text;
     WaitUntilUsable(main);
     EXPECT_EQ(dir.Read("back\\movie.avi"), "old");
     Click(main, IDCANCEL);

@@ -477,6 +477,44 @@ TEST_F(RecoveryFixture, VerifySaysWhatTheRecoveryDataCanRebuild) {
     EXPECT_NE(host.texts().back().find("it needs 1 more recovery block."), std::string::npos) << host.texts().back();
 }
 
+// A quick check reads the info file and the recovery files' packets, never
+// a piece: this fixture's set with its recovery files, and a set of 1 GiB
+// whose pieces hold nothing but report their lengths.
+TEST_F(RecoveryFixture, AQuickCheckReadsNoPieceData) {
+    std::map<std::string, std::uint64_t> asked;
+    fs.onRead = [&](const std::string& path, std::uint32_t bytes) { asked[path] += bytes; };
+    ASSERT_EQ(Again(Mode::QuickCheck), Outcome::Completed);
+    EXPECT_NE(host.texts().back().find(texts::kQuickNoDataRead), std::string::npos) << host.texts().back();
+    for (std::uint32_t i = 0; i < 10; ++i) EXPECT_EQ(asked.count(Piece(i)), 0u) << i;
+    EXPECT_GT(asked[Volume(0)], 0u);
+
+    SetInfo big;
+    big.name = "big.bin";
+    big.size = 1ull << 30;
+    big.pieceSize = 10000000;
+    big.pieceCount = 108;
+    big.extended = big.hasChecksums = true;
+    big.pieces.resize(big.pieceCount);
+    for (std::uint32_t i = 0; i < big.pieceCount; ++i) {
+        const std::string path = "E:\\parts\\big.bin." + std::to_string(i) + ".spl";
+        fs.AddFile(path, {});
+        fs.reportedSizes[path] = i + 1 < big.pieceCount ? big.pieceSize : big.size - 107ull * big.pieceSize;
+    }
+    const Bytes info = EncodeInfoFile(big, fs);
+    fs.AddFile("E:\\parts\\big.bin.sio", info);
+    asked.clear();
+    request.sourceText = "E:\\parts\\big.bin.sio";
+    ASSERT_EQ(Run(), Outcome::Completed) << host.texts().back();
+    EXPECT_NE(host.texts().back().find("108 pieces found by name and length: all there"), std::string::npos)
+        << host.texts().back();
+    std::uint64_t read = 0;
+    for (const auto& [path, bytes] : asked) {
+        EXPECT_EQ(path, "E:\\parts\\big.bin.sio");
+        read += bytes;
+    }
+    EXPECT_LE(read, info.size() + 65536);
+}
+
 // A rejoin that cannot succeed says so before any question or write, and
 // names every piece that is missing; so does one without recovery files.
 TEST_F(RecoveryFixture, ARejoinThatCannotSucceedIsRefusedBeforeItAsksOrWrites) {

@@ -561,6 +561,20 @@ TEST(RejoinResume, KeepsOnlyWhatItProves) {
     }
 }
 
+// A rejoin that fails on a damaged piece after the part it keeps says so in
+// one message, without the "Nothing was rejoined" that is no longer true.
+TEST(RejoinResume, AFailureAfterTheKeptPartSaysWhatIsKept) {
+    support::SplitCase f;
+    support::LayRejoin(f, support::Pattern(40000, 7), 10000);
+    f.fs.AddFile("E:\\parts\\movie.avi.3.spl", Bytes(10000, 'x'));
+    ASSERT_EQ(f.Run(), Outcome::Failed);
+    const std::string damaged = Fill(texts::kPieceDamaged, "E:\\parts\\movie.avi.3.spl");
+    EXPECT_EQ(f.host.texts().back(),
+              damaged.substr(0, damaged.find(" Nothing")) + "\n" +
+                  Fill(Fill(Fill(texts::kRejoinKept, "3"), "4", "%2"), "E:\\parts\\movie.avi.sio", "%3"));
+    EXPECT_EQ(f.host.boxes.size(), 1u);
+}
+
 // A split or rejoin stopped by a disk that is nearly full is continued in
 // the room it holds: the start checks count the pieces (the part of the
 // file) it keeps as room, since each is kept or removed before it is made

@@ -56,7 +56,7 @@ namespace rejoining {
 [[noreturn]] void Rejoiner::Fail(const std::string& text, const std::string& caption) {
     const std::string kept = KeptSentence();
     keptTold_ = !kept.empty();
-    FailRun(prompts_, kept.empty() ? text : text + "\n" + kept, caption);
+    FailRun(prompts_, WithKept(text, kept, "rejoined"), caption);
 }
 
 [[noreturn]] void Rejoiner::Fail(const PieceProblem& problem) {

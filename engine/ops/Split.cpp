@@ -27,7 +27,7 @@ namespace engine::splitting {
 [[noreturn]] void Splitter::Fail(const std::string& text) {
     const std::string kept = KeptSentence();
     keptTold_ = !kept.empty();
-    FailRun(prompts_, kept.empty() ? text : text + "\n" + kept);
+    FailRun(prompts_, WithKept(text, kept, "split"));
 }
 
 std::string Splitter::InfoBytes(bool checksums) const {

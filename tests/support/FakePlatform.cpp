@@ -46,6 +46,7 @@ public:
         if (!node_) return err::kInvalidHandle;
         if (mode_.access == engine::Access::Write) return err::kAccessDenied;
         if (Drive* d = fs_.DriveOf(path_); d && d->notReady) return err::kNotReady;
+        if (fs_.onRead) fs_.onRead(path_, size);
         std::uint64_t available = node_->data.size() > position_ ? node_->data.size() - position_ : 0;
         std::uint32_t want = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, available));
         if (const Fault* f = fs_.MatchFault(Op::Read, path_, passed_, want)) {
@@ -811,7 +812,10 @@ ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& stat
     if (it == files_.end()) return err::kNone;
     status.kind = it->second->special ? engine::FileKind::Other : engine::FileKind::Regular;
     status.size = it->second->data.size();
-    if (auto reported = reportedSizes.find(path); reported != reportedSizes.end()) status.size = reported->second;
+    // By any spelling of the name, as the file itself is found.
+    for (const auto& [reportedPath, size] : reportedSizes) {
+        if (Follow(reportedPath) == key) status.size = size;
+    }
     status.id = {DriveOf(key) ? DriveOf(key)->serial : 0, it->second->index};
     status.modified = it->second->modified;
     status.changed = it->second->changed;

@@ -88,6 +88,8 @@ public:
     std::string spared;
     // Called with the path and the bytes of each write that stores any.
     std::function<void(const std::string& path, std::uint32_t bytes)> onWrite;
+    // Called with the path and the bytes asked for of each read.
+    std::function<void(const std::string& path, std::uint32_t bytes)> onRead;
     // Takes the disk out of a removable drive and puts in an empty one with
     // `freeBytes` of room; returns what the old disk held.
     std::map<std::string, Bytes> SwapDisk(char letter, std::uint64_t freeBytes);
