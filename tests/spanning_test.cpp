@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/base/FileErrors.h"
+#include "engine/base/Format.h"
+#include "engine/base/Names.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
+#include "engine/io/RunOutputs.h"
 #include "engine/ops/Prepare.h"
 #include "engine/base/Texts.h"
 #include "support/SplitFixture.h"
@@ -169,6 +174,58 @@ TEST_F(Spanning, AStopAfterADiskChangeSaysWhatIsLeftWhere) {
     EXPECT_NE(said.find("cannot be rejoined"), std::string::npos) << said;
     EXPECT_NE(said.find("Disk 1: movie.avi.sio, Go.bat, movie.avi.0.spl, movie.avi.1.spl"), std::string::npos) << said;
     EXPECT_EQ(said.find("Disk 2"), std::string::npos) << said;  // the disk in the drive is cleaned
+    ExpectIdle();
+}
+
+// A split stopped while it is on the first disk (a USB stick the file fits
+// on) is continued there, as on a fixed disk, and never erased first; once
+// it has changed disks, the disk it leaves takes no state along.
+TEST_F(Spanning, AStopOnTheFirstDiskIsContinuedThere) {
+    const std::string state = "A:\\" + StateFileName("movie.avi");
+    for (const bool erase : {false, true}) {
+        SCOPED_TRACE(erase ? "erasing before a split" : "not erasing");
+        support::SplitCase f;
+        f.fs.drive('A').type = DriveType::Removable;
+        f.fs.drive('A').freeBytes = 1000000;
+        f.request.destinationText = "A:\\";
+        f.settings.eraseRemovableBeforeSplit = erase;
+        f.Source(40000);
+        f.Custom("10000", kUnitBytes);
+        f.fs.AddFault({fake::Op::Write, ".2.spl", err::kWriteFault, 5000, 1});
+        ASSERT_EQ(f.Run(), Outcome::Failed);
+        EXPECT_NE(f.host.texts().back().find("(2 of 4) are kept"), std::string::npos) << f.host.texts().back();
+        EXPECT_TRUE(f.fs.HasFile(state));
+        EXPECT_FALSE(f.fs.HasFile("A:\\movie.avi.sio"));
+        f.fs.ClearFaults();
+        f.host.boxes.clear();
+        std::uint64_t written = 0;
+        f.fs.onWrite = [&](const std::string& path, std::uint32_t bytes) {
+            if (EndsWithNoCase(path, ".spl")) written += bytes;
+        };
+        ASSERT_EQ(f.Run(), Outcome::Completed) << f.host.texts().back();
+        EXPECT_EQ(written, 20000u);
+        const auto texts = f.host.texts();
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), Fill(Fill(texts::kContinueSplit, "3"), "4", "%2")), 1);
+        Bytes joined;
+        for (int i = 0; i < 4; ++i) {
+            const Bytes& piece = f.fs.Content("A:\\movie.avi." + std::to_string(i) + ".spl");
+            joined.insert(joined.end(), piece.begin(), piece.end());
+        }
+        EXPECT_EQ(joined, f.source);
+        EXPECT_TRUE(DecodeInfoFile(f.fs.Content("A:\\movie.avi.sio"), f.fs, "info").hasChecksums);
+        EXPECT_FALSE(f.fs.HasFile(state));
+    }
+    // Full after two pieces and a half: the state goes with the first disk.
+    Source(40000);
+    Custom("10000", kUnitBytes);
+    fs.drive('A').freeBytes = FirstDiskOverhead(10000) + 25000;
+    nextDiskFree = 12000;
+    cancelAtPrompt = 1;
+    EXPECT_EQ(Run(), Outcome::Stopped);
+    ASSERT_EQ(disks.size(), 1u);
+    EXPECT_TRUE(disks[0].count("A:\\MOVIE.AVI.1.SPL"));
+    EXPECT_FALSE(disks[0].count(AsciiUpper(state)));
+    EXPECT_FALSE(fs.HasFile(state));
     ExpectIdle();
 }
 

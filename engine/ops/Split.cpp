@@ -348,16 +348,20 @@ Outcome Splitter::Run() {
     permissions_ = sourceAtStart_.permissions & 0666;
     removable_ = job_.driveType == DriveType::Removable;
     infoName_ = InfoFileName(job_.sourceName);
-    resumable_ = !removable_;
+    // On a removable disk too, while the set is on the first one: a state
+    // there lists only pieces on that disk, and goes before it is changed.
+    resumable_ = true;
     stateName_ = StateFileName(job_.sourceName);
     sums_.reserve(job_.pieceCount);
 
     const Outcome outcome = EndingOf([&] {
         OpenDestination();
-        if (removable_ && ctx_.settings.eraseRemovableBeforeSplit) {
+        // The pieces of a split that stopped are this split's own; those it
+        // continues after are never erased.
+        const bool own = OfferToContinue();
+        if (removable_ && ctx_.settings.eraseRemovableBeforeSplit && kept_ == 0) {
             EraseDestination();
-        } else if (removable_ || !OfferToContinue()) {
-            // The pieces of a split that stopped are this split's own.
+        } else if (!own) {
             ConfirmReplacing();
         }
         ChooseBatchName();

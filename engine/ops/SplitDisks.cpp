@@ -36,6 +36,13 @@ void Splitter::OpenDestination() {
 // held open leads the clean-up to this run's files on the disk in the
 // drive, and to nothing on any other.
 void Splitter::SwitchDisk() {
+    // A state lists pieces on the disk in the drive, so it goes with it: a
+    // split over several disks starts over (what it left on this one is out
+    // of reach and cannot be proven again). Should it stay, it lists only
+    // pieces that are there, each checked again before it is kept.
+    if (resumable_) static_cast<void>(folder_->Delete(stateName_));
+    resumable_ = false;
+    stateCovers_ = 0;
     lock_.reset();
     AwaitNewDisk();
     // What stays on the disk taken out is out of reach from now on: should
