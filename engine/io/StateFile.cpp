@@ -105,10 +105,7 @@ std::uint64_t SizeOf(Folder& folder, const std::string& name) {
 std::uint64_t HeldByStoppedRun(Platform& platform, const SplitJob& job) {
     std::unique_ptr<Folder> folder;
     SplitState state;
-    if (job.driveType == DriveType::Removable ||
-        !StateIn(platform, job.destinationFolder, StateFileName(job.sourceName), job, folder, state)) {
-        return 0;
-    }
+    if (!StateIn(platform, job.destinationFolder, StateFileName(job.sourceName), job, folder, state)) return 0;
     std::uint64_t held = 0;
     for (std::uint32_t i = 0; i < state.pieces.size(); ++i) held += SizeOf(*folder, PieceFileName(job.sourceName, i));
     return held;

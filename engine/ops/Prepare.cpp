@@ -242,13 +242,15 @@ Prepared PrepareSplit(const StartRequest& request, Platform& platform, const Eng
     // user puts in take the rest. Anywhere else the whole set must fit.
     const bool removable = job.driveType == DriveType::Removable;
     const std::uint64_t needed = removable ? FirstDiskBytes(platform, job) : job.sourceSize + job.recovery.TotalSize();
-    // The pieces a stopped split of this source left are kept, or each goes
-    // before it is made again.
-    room += HeldByStoppedRun(platform, job);
     if (settings.eraseRemovableBeforeSplit && removable) {
         if (LiesInside(platform, source, destination)) return refuse(texts::kEraseWouldTakeSource);
-        // The user's files go only for a split that can then take place.
+        // The user's files go only for a split that can then take place
+        // (the pieces a stopped split left among them).
         room += ErasableBytes(platform, destination);
+    } else {
+        // The pieces a stopped split of this source left are kept, or each
+        // goes before it is made again.
+        room += HeldByStoppedRun(platform, job);
     }
     if (room < needed) return noRoom();
     p.ok = true;
