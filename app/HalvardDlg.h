@@ -204,6 +204,9 @@ private:
     std::string queuePlace_;
     std::atomic<bool> queueRunning_{false};
     std::uint32_t queueNoticeRebuildable_ = 0;
+    // What the file of the queue now running was told (a refusal, a failure):
+    // said in the summary, so that a queue left alone is never held by a box.
+    std::string queueSaid_;
     bool queueAllDone_ = false;                  // the last queue: every file done
     std::vector<std::string> automationFiles_;  // a client's, for its next Run
     // Whether the last Start got past its checks to a run.

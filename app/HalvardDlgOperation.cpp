@@ -92,6 +92,22 @@ void CHalvardDlg::ShowSplitNotice(std::uint32_t rebuildable) {
     ReadThisDialog(rebuildable).DoModal(hwnd());
 }
 
+namespace {
+
+// What a file of a queue was told, under its line of the summary.
+std::string Indented(const std::string& said) {
+    std::string out;
+    bool lineStart = true;
+    for (char c : said) {
+        if (lineStart && c != '\n') out += "    ";
+        out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
 // Several files dropped or chosen: each a run of its own with the same
 // settings, one after another; one that fails is reported and the others
 // go on, one the user stops ends the queue. A summary says how each ended.
@@ -115,6 +131,7 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
         SetText(IDC_SOURCE_PATH, file);
         if (besideEach) DefaultRejoinDestination(file);
         lastStartRan_ = false;
+        queueSaid_.clear();
         StartOperation();
         const engine::Outcome outcome = controller_.lastOutcome();
         const char* line = !lastStartRan_                              ? texts::kQueueNotStarted
@@ -125,13 +142,18 @@ void CHalvardDlg::RunQueue(const std::vector<std::string>& files) {
             stopped = true;
         }
         anySplit = anySplit || (lastStartRan_ && outcome == engine::Outcome::Completed && form_.split());
-        summary += engine::Fill(line, name) + "\n";
+        summary += engine::Fill(line, name) + "\n" + Indented(queueSaid_);
         queueAllDone_ = queueAllDone_ && line == texts::kQueueDone;
     }
     queuePlace_.clear();
+    queueSaid_.clear();
     queueRunning_ = false;
     SetCaption(texts::kAppTitle);
-    Inform(summary);
+    if (queueAllDone_) {
+        Inform(summary);
+    } else {
+        Tell(summary);
+    }
     if (anySplit) ReadThisDialog(queueNoticeRebuildable_).DoModal(hwnd());
 }
 

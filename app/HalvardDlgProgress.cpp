@@ -76,9 +76,12 @@ void CHalvardDlg::Finished(engine::Mode mode, engine::Outcome outcome) {
 
 // The question whether to go on pauses the taskbar's progress too.
 engine::Answer CHalvardDlg::ShowMessage(const engine::Message& message) {
-    // A queue's runs end without "Completed Successfully" each: its summary
-    // says how each ended. Failures and questions are shown as they come.
-    if (queueRunning_ && message.information && message.buttons == engine::Buttons::Ok) {
+    // A queue's runs end without "Completed Successfully" each, and what
+    // would be a box with only OK (a refusal, a failure) is said in the
+    // summary, so the queue goes on while nobody watches. Questions are asked
+    // as they come: only the user can answer them.
+    if (queueRunning_ && message.buttons == engine::Buttons::Ok && message.question == engine::Question::None) {
+        if (!message.information) queueSaid_ += message.text + "\n";
         return engine::Answer::Ok;
     }
     const bool suspension = message.question == engine::Question::Paused;

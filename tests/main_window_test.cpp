@@ -113,13 +113,16 @@ TEST(MainWindow, DropsOfOneFileOrFolderByMode) {
 }
 
 // Five files dropped are a queue: each split with the same size into the
-// same folder, a summary of how each ended, and the notice once after it.
-// Their sets dropped in Rejoin mode are rejoined in turn.
+// same folder, a summary of how each ended, and the notice once after it. A
+// sixth the start checks refuse holds nobody up: its reason is in the
+// summary, the only box. Their sets dropped in Rejoin mode are rejoined in
+// turn.
 TEST(MainWindow, SeveralFilesDroppedAreSplitInTurn) {
     drive::TempFolder dir;
     const char* names[] = {"a.bin", "b.bin", "c d.bin", "e&f.bin", "\xd1\x84.bin"};
     std::vector<std::string> files;
     for (int i = 0; i < 5; ++i) files.push_back(Make(dir, names[i], 3000000 - 200000 * i));
+    files.insert(files.begin() + 2, Make(dir, "tiny.bin", 1000));
     dir.MakeFolder("parts");
     dir.MakeFolder("back");
     std::string summary, rejoined;
@@ -137,7 +140,7 @@ TEST(MainWindow, SeveralFilesDroppedAreSplitInTurn) {
         Drop(main, {dir.path + "\\parts\\a.bin.sio", dir.path + "\\parts\\b.bin.1.spl", dir.path + "\\parts\\a.bin.0.spl"});
         rejoined = Answer();
     });
-    EXPECT_EQ(summary, "a.bin: done\nb.bin: done\nc d.bin: done\ne&f.bin: done\n\xd1\x84.bin: done\n");
+    EXPECT_EQ(summary, "a.bin: done\nb.bin: done\ntiny.bin: not started\n    Size of chunk should be lesser than source file\nc d.bin: done\ne&f.bin: done\n\xd1\x84.bin: done\n");
     EXPECT_TRUE(notice);
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(dir.Exists(std::string("parts\\") + names[i] + ".sio")) << names[i];
     EXPECT_NE(dir.Read("parts\\Go b.bin.bat").size(), 0u) << "the second set's own Go.bat";
