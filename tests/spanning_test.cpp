@@ -352,20 +352,20 @@ using Disk = std::map<std::string, Bytes>;
 
 // A file of 5,000 bytes split into pieces of 2,000 onto disks of 1,500
 // bytes in A:, as a user swaps them: the disks in the order they were filled.
-std::vector<Disk> SplitOntoDisks(const Bytes& source) {
+std::vector<Disk> SplitOntoDisks(const Bytes& source, std::uint32_t pieceSize = 2000, std::uint64_t diskBytes = 1500) {
     support::SplitCase f;
     f.fs.drive('A').type = DriveType::Removable;
-    f.fs.drive('A').freeBytes = 1500;
+    f.fs.drive('A').freeBytes = diskBytes;
     f.request.destinationText = "A:\\";
     f.source = source;
     f.sourceName = "movie.avi";
     f.sourcePath = "D:\\video\\movie.avi";
     f.fs.AddFile(f.sourcePath, source);
     f.request.sourceText = f.sourcePath;
-    f.Preset(2000);
+    f.Preset(pieceSize);
     std::vector<Disk> disks;
     f.host.answer = [&](const fake::Box& box) {
-        if (box.question == Question::NextDisk) disks.push_back(f.fs.SwapDisk('A', 1500));
+        if (box.question == Question::NextDisk) disks.push_back(f.fs.SwapDisk('A', diskBytes));
         return Answer::Ok;
     };
     EXPECT_EQ(f.Run(), Outcome::Completed);
@@ -475,6 +475,64 @@ TEST(SpannedRejoin, ReadsTheDisksInTurnAndChecksEachOne) {
     EXPECT_EQ(r.f.host.boxes[0].text, texts::kNextDisk);
     EXPECT_EQ(r.f.host.boxes[1].text, texts::kSameDiskAgain);
     EXPECT_EQ(r.f.host.boxes[2].text, Fill(texts::kNotTheNextDisk, "movie.avi"));
+}
+
+// A rejoin from disks that failed in the fourth of four pieces goes on from
+// the disk that holds it, named in the request: the disks before are not
+// asked for, one that does not hold it is asked again, only that piece is
+// written again, and the file is exact. (The set records its checksums on
+// the first disk, as one copied there from the last disk does.)
+TEST(SpannedRejoin, AStoppedRejoinGoesOnFromTheDiskThatHoldsTheNextPiece) {
+    const Bytes source = support::Pattern(40000, 12);
+    std::vector<Disk> disks = SplitOntoDisks(source, 10000, 15000);
+    ASSERT_EQ(disks.size(), 3u);
+    const auto info = [](Disk& disk) {
+        return std::find_if(disk.begin(), disk.end(), [](const auto& file) { return EndsWithNoCase(file.first, ".sio"); });
+    };
+    ASSERT_NE(info(disks[2]), disks[2].end());
+    info(disks[0])->second = info(disks[2])->second;
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "and the pieces removed after" : "the pieces kept");
+        DiskRejoin r(disks);
+        r.f.settings.removeSplitFilesAfterRejoin = remove;
+        r.f.host.answer = [&](const fake::Box& box) {
+            if (box.question == Question::NextDisk) r.InsertNext();
+            return Answer::Ok;
+        };
+        r.f.fs.AddFault({fake::Op::Write, ".partial", err::kDiskFull, 35000, 1});
+        ASSERT_EQ(r.f.Run(), Outcome::Failed);
+        r.f.fs.ClearFaults();
+        // Disk 0 back in the drive, as the user starts the rejoin again.
+        r.inserted = 0;
+        r.f.fs.InsertDisk('A', r.disks[0], 0);
+        r.f.host.boxes.clear();
+        std::vector<std::size_t> put;
+        r.f.host.answer = [&](const fake::Box& box) {
+            if (box.question != Question::NextDisk) return Answer::Ok;
+            put.push_back(put.empty() ? 1 : 2);  // first the next disk, then the one asked for
+            r.inserted = put.back() - 1;
+            r.InsertNext();
+            return Answer::Ok;
+        };
+        std::uint64_t written = 0;
+        r.f.fs.onWrite = [&](const std::string& path, std::uint32_t bytes) {
+            if (EndsWithNoCase(path, ".partial")) written += bytes;
+        };
+        ASSERT_EQ(r.f.Run(), Outcome::Completed) << ::testing::PrintToString(r.f.host.texts());
+        EXPECT_EQ(r.f.fs.Content("F:\\out\\movie.avi"), source);
+        EXPECT_EQ(written, 10000u);
+        EXPECT_EQ(put, (std::vector<std::size_t>{1, 2}));
+        std::vector<std::string> asked;
+        for (const fake::Box& box : r.f.host.boxes) {
+            if (box.question == Question::NextDisk) asked.push_back(box.text);
+        }
+        EXPECT_EQ(asked, (std::vector<std::string>{Fill(texts::kDiskWithPiece, "movie.avi.3.spl"),
+                                                   Fill(texts::kNotTheDiskWithPiece, "movie.avi.3.spl")}));
+        EXPECT_EQ(r.f.fs.FilesUnder("F:\\"), std::vector<std::string>{"F:\\OUT\\MOVIE.AVI"});
+        // Disks changed: the earlier ones are out of reach, and nothing on the
+        // one in the drive is removed either.
+        EXPECT_EQ(r.f.fs.FilesUnder("A:\\").size(), r.disks[2].size());
+    }
 }
 
 // Disks copied into folders, one a disk, rejoin and verify with no

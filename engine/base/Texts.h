@@ -198,6 +198,10 @@ inline constexpr const char* kNextDisk = "Insert the next disk and press OK";
 inline constexpr const char* kNextDiskCaption = "Insert next disk";
 inline constexpr const char* kSameDiskAgain =
     "The disk in the drive is the one just read.\nInsert the next disk and press OK";
+// A continued rejoin asks for the disk it goes on from; %1 is a piece's name.
+inline constexpr const char* kDiskWithPiece = "Insert the disk that holds %1 and press OK";
+inline constexpr const char* kNotTheDiskWithPiece =
+    "The disk in the drive does not hold %1.\nInsert the disk that holds it and press OK";
 // %1 is the set's name.
 inline constexpr const char* kNotTheNextDisk =
     "The disk in the drive holds no further piece of %1.\nInsert the next disk and press OK";

@@ -96,7 +96,7 @@ bool PieceReader::CanAdvance() const {
 // The next location: the next folder given, or the next disk. A disk that
 // is the one just read, or holds nothing that can come next, is asked for
 // again.
-void PieceReader::Advance(std::uint32_t index) {
+void PieceReader::Advance(std::uint32_t index, bool rest) {
     if (at_ + 1 < folders_.size()) {
         ++at_;
         OpenLocation();
@@ -110,12 +110,22 @@ void PieceReader::Advance(std::uint32_t index) {
     // Nothing of this run holds the disk while it is changed.
     folder_.reset();
     // A disk that does not hold this piece, or a later one, is another set's.
+    // Past the pieces a continued rejoin has, the disk wanted is the one
+    // that holds the first piece to read, which need not be the next.
+    const bool named = had_ > 0 && index == had_ && !rest;
+    const std::string piece = PieceFileName(job_.set.name, index);
+    const std::string insert = Fill(texts::kDiskWithPiece, piece);
+    const std::string other = Fill(texts::kNotTheDiskWithPiece, piece);
     volume_ = AwaitOtherDisk(ctx_->prompts, platform_, job_.infoFolder, volume_, true,
-                             {texts::kNextDisk, texts::kSameDiskAgain, texts::kNextDiskCaption}, [&] {
+                             {named ? insert.c_str() : texts::kNextDisk, named ? other.c_str() : texts::kSameDiskAgain,
+                              texts::kNextDiskCaption},
+                             [&] {
                                  OpenLocation();
-                                 if (!present_.empty() && present_.back() >= index) return std::string();
+                                 const bool holds = named ? std::binary_search(present_.begin(), present_.end(), index)
+                                                          : !present_.empty() && present_.back() >= index;
+                                 if (holds) return std::string();
                                  folder_.reset();
-                                 return Fill(texts::kNotTheNextDisk, job_.set.name);
+                                 return named ? other : Fill(texts::kNotTheNextDisk, job_.set.name);
                              });
     ++disksChanged_;
     AdoptChecksumsHere();
@@ -214,6 +224,10 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
     const std::string name = PieceFileName(set.name, index);
     const std::optional<std::uint64_t> expected = ExpectedLength(set, pieceSize_, index);
     FileStatus status;
+    if (index < had_ && job_.asksForDisks) {
+        KeepFromDisk(index, name, *expected);
+        return std::nullopt;
+    }
     while (!Present(name, status)) {
         if (AnyLaterPiece(index) || !CanAdvance()) return PieceProblem{PieceProblem::Kind::Missing, PathOf(name)};
         Advance(index);
@@ -235,7 +249,7 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
             if (expected) return PieceProblem{PieceProblem::Kind::WrongLength, firstPath};
             break;
         }
-        Advance(index);
+        Advance(index, true);
         if (!Present(name, status)) {
             if (expected) return PieceProblem{PieceProblem::Kind::WrongLength, firstPath};
             break;
@@ -255,6 +269,25 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
         ctx_->progress.Report(done_, progressTotal_ ? progressTotal_ : set.size, ProgressText(index + std::uint64_t{1}, count - index - 1));
     }
     return std::nullopt;
+}
+
+// A piece a continued rejoin has in its output already, of a set read disk
+// by disk: it is not asked for. Where it lies on the disk in the drive it is
+// one of the parts read, for "Remove split files after rejoin"; anywhere
+// else it is passed over, and the next disk asked for is the one that holds
+// the first piece to read.
+void PieceReader::KeepFromDisk(std::uint32_t index, const std::string& name, std::uint64_t length) {
+    FileStatus status;
+    if (Present(name, status) && status.kind == FileKind::Regular) {
+        if (foundIn_.size() < job_.set.pieceCount) foundIn_.resize(job_.set.pieceCount);
+        foundIn_[index] = folders_[at_];
+        partsRead_.push_back({folders_[at_], name, index, status.size});
+    }
+    done_ += length;
+    computed_[index] = expected_[index];
+    readWhole_[index] = true;
+    judged_[index] = true;
+    damagedPath_[index] = PathOf(name);
 }
 
 PieceParts PieceReader::PartsByPiece() const {

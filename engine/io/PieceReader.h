@@ -96,7 +96,9 @@ private:
     bool Present(const std::string& name, FileStatus& status);
     bool AnyLaterPiece(std::uint32_t index);
     bool CanAdvance() const;
-    void Advance(std::uint32_t index);
+    // `rest`: for the rest of a piece cut across disks.
+    void Advance(std::uint32_t index, bool rest = false);
+    void KeepFromDisk(std::uint32_t index, const std::string& name, std::uint64_t length);
     void OpenLocation();
     void AdoptChecksumsHere();
     void Judge(std::uint32_t index);

@@ -33,7 +33,9 @@ constexpr std::uint64_t kStateWeight = 32;
 // made anew otherwise.
 void Rejoiner::OpenOutput(PieceReader& reader) {
     permissions_ = OutputPermissions();
-    resumable_ = !job_.asksForDisks && job_.set.hasChecksums && job_.pieceSize != 0 && job_.set.pieceCount > 1;
+    // A set read disk by disk is continued too: what is kept is proven by
+    // the output, so the disks before the one to read next are not asked for.
+    resumable_ = job_.set.hasChecksums && job_.pieceSize != 0 && job_.set.pieceCount > 1;
     if (!resumable_) {
         if (const ErrorCode code = outputs_.CreateTemporary(*folder_, outputName_, temporary_, file_, permissions_)) {
             Fail(StandardFileText(CauseFromCode(code), outputPath_));
