@@ -197,6 +197,17 @@ TEST_F(Spanning, AStopOnTheFirstDiskIsContinuedThere) {
         EXPECT_TRUE(f.fs.HasFile(state));
         EXPECT_FALSE(f.fs.HasFile("A:\\movie.avi.sio"));
         f.fs.ClearFaults();
+        // On a stick left with no room the pieces kept are room (they are
+        // kept, or each goes before it is made again): the start checks let
+        // the split go on; without the state they are someone's files.
+        const std::uint64_t free = f.fs.drive('A').freeBytes;
+        f.fs.drive('A').freeBytes = 0;
+        EXPECT_TRUE(PrepareJob(f.request, f.fs, f.settings).ok);
+        const Bytes kept = f.fs.Content(state);
+        ASSERT_EQ(f.fs.Delete(state), err::kNone);
+        EXPECT_EQ(PrepareJob(f.request, f.fs, f.settings).ok, erase) << "the erase makes room of any file";
+        f.fs.AddFile(state, kept);
+        f.fs.drive('A').freeBytes = free;
         f.host.boxes.clear();
         std::uint64_t written = 0;
         f.fs.onWrite = [&](const std::string& path, std::uint32_t bytes) {

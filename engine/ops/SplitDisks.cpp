@@ -39,8 +39,10 @@ void Splitter::SwitchDisk() {
     // A state lists pieces on the disk in the drive, so it goes with it: a
     // split over several disks starts over (what it left on this one is out
     // of reach and cannot be proven again). Should it stay, it lists only
-    // pieces that are there, each checked again before it is kept.
-    if (resumable_) static_cast<void>(folder_->Delete(stateName_));
+    // pieces that are there, each checked again before it is kept. The
+    // deletion is flushed before the disk may leave the drive, so that a
+    // disk taken out does not carry the state along in the drive's cache.
+    if (resumable_ && folder_->Delete(stateName_) == err::kNone) static_cast<void>(folder_->Flush());
     resumable_ = false;
     stateCovers_ = 0;
     lock_.reset();
