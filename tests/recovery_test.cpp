@@ -211,9 +211,15 @@ TEST(Md5Lanes, EveryStreamGetsTheSystemsDigest) {
     std::vector<unsigned char> data(17 * 1000 + 65536 + 64);
     for (unsigned char& c : data) c = static_cast<unsigned char>(random());
     std::unique_ptr<Md5> reference = platform::NewSystemMd5();
-    for (const std::size_t count : {1u, 2u, 7u, 8u, 9u, 17u}) {
+    for (const par2::Md5Kernel kernel : {par2::Md5Kernel::OneLane, par2::Md5Kernel::Avx2, par2::Md5Kernel::Avx512}) {
+    if (!par2::Runs(kernel)) {
+        std::printf("MD5 kernel %d does not run on this processor: not tested\n", static_cast<int>(kernel));
+        continue;
+    }
+    for (const std::size_t count : {1u, 2u, 7u, 8u, 9u, 15u, 16u, 17u}) {
         for (const std::size_t size : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 119u, 120u, 4096u, 65536u}) {
-            SCOPED_TRACE(std::to_string(count) + " streams of " + std::to_string(size));
+            SCOPED_TRACE("kernel " + std::to_string(static_cast<int>(kernel)) + ", " + std::to_string(count) +
+                         " streams of " + std::to_string(size));
             std::vector<par2::Md5Stream> streams(count);
             std::vector<par2::Md5Stream*> s;
             std::vector<const unsigned char*> from;
@@ -223,13 +229,14 @@ TEST(Md5Lanes, EveryStreamGetsTheSystemsDigest) {
                 s.push_back(&streams[i]);
                 from.push_back(data.data() + 1000 * i + i % 5 * 13);
             }
-            par2::Md5Update(s.data(), from.data(), count, size);
-            par2::Md5Update(s.data(), from.data(), count, 0);
+            par2::Md5Update(s.data(), from.data(), count, size, kernel);
+            par2::Md5Update(s.data(), from.data(), count, 0, kernel);
             for (std::size_t i = 0; i < count; ++i) {
                 reference->Update(data.data() + 1000 * i, i % 5 * 13 + size);
                 EXPECT_EQ(par2::Md5Final(streams[i]), reference->Final()) << i;
             }
         }
+    }
     }
 }
 

@@ -211,30 +211,92 @@ void Splitter::ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t s
     ReadAt(*source_, job_.sourcePath, at, data, size);
 }
 
-// The recovery data's first reading of the source, through a handle of its
-// own on a thread beside the copy: it needs nothing the copy makes, and the
-// copy leaves the second core idle. Where the source cannot be opened once
-// more, the making reads it afterwards instead.
+namespace {
+
+// Files the sums write into from the thread beside the copy: made before
+// it starts, on the run's thread, and only flushed there; the run names
+// them, in the order they were completed, once the pieces are on the disk.
+class FilesMadeAhead : public RecoveryFiles {
+public:
+    FilesMadeAhead(RecoveryOutputs& out, const RecoveryPlan& plan) {
+        made_.push_back(&out.Create(0, plan.indexName, plan.indexSize));
+        for (std::size_t v = 0; v < plan.volumes.size(); ++v) {
+            made_.push_back(&out.Create(v + 1, plan.volumes[v].name, plan.volumes[v].size));
+        }
+        names_.push_back(plan.indexName);
+        for (const RecoveryVolume& volume : plan.volumes) names_.push_back(volume.name);
+    }
+    File& Create(std::size_t which, const std::string&, std::uint64_t) override { return *made_[which]; }
+    void Complete(std::size_t which) override {
+        if (const ErrorCode code = made_[which]->Flush()) throw FileError(code, names_[which]);
+        completed.push_back(which);
+    }
+    std::vector<std::size_t> completed;
+
+private:
+    std::vector<File*> made_;
+    std::vector<std::string> names_;
+};
+
+}  // namespace
+
+// The recovery data's reading of the source, through a handle of its own on
+// a thread beside the copy: it needs nothing the copy makes, and the copy
+// mostly waits for the disk. It reads the source for the pieces' checksums,
+// then (on a fixed disk) once more for the sums, into files made now. What
+// it read is held to what the copy wrote when both are done. Where the
+// source cannot be opened once more, the making reads it afterwards instead.
 void Splitter::StartRecoveryHashing() {
     if (job_.recovery.empty()) return;
     auto hashing = std::make_unique<RecoveryHashing>();
     if (platform_.Open(job_.sourcePath, kSourceMode, hashing->source) != err::kNone) return;
     RecoveryHashing& h = *hashing;
-    h.thread = std::thread([&h, plan = job_.recovery, path = job_.sourcePath, size = job_.sourceSize,
-                            count = job_.pieceCount, pieceSize = job_.pieceSize] {
+    if (!removable_) {
+        h.out = std::make_unique<RecoveryOutputs>(
+            outputs_,
+            RecoveryOutputs::Where{[this]() -> Folder& { return *folder_; },
+                                   [this](const std::string& name) { return PathOf(name); }},
+            job_.sourceName, RecoveryOutputs::Naming::OnComplete, permissions_, true);
+        try {
+            h.ahead = std::make_unique<FilesMadeAhead>(*h.out, job_.recovery);
+        } catch (const FileError& failure) {
+            h.out->DropUnfinished();
+            Abort(failure);
+        }
+    }
+    h.thread = std::thread([&h, &platform = platform_, plan = job_.recovery, path = job_.sourcePath,
+                            name = job_.sourceName, size = job_.sourceSize, count = job_.pieceCount,
+                            pieceSize = job_.pieceSize] {
         try {
             const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data,
                                        std::uint32_t n) {
                 ReadAt(*h.source, path, std::uint64_t{index} * pieceSize + offset, data, n);
             };
-            h.sums = HashPieces(plan, size, count, pieceSize, read, [&h](std::uint64_t, std::uint64_t) {
-                if (h.stop) throw HashingStopped{};
-            });
+            h.sums = HashPieces(plan, size, count, pieceSize, read,
+                                [&h](std::uint64_t done, std::uint64_t) { h.Moved(done); });
+            if (h.ahead) {
+                MakeRecovery(plan, name, size, count, pieceSize, read, nullptr, platform, *h.ahead,
+                             [&h, size](std::uint64_t done, std::uint64_t) { h.Moved(size + done); }, 0, &h.sums);
+            }
         } catch (...) {
             h.error = std::current_exception();
         }
+        {
+            std::lock_guard<std::mutex> lock(h.mutex);
+            h.finished = true;
+        }
+        h.moved.notify_all();
     });
     hashing_ = std::move(hashing);
+}
+
+void Splitter::RecoveryHashing::Moved(std::uint64_t now) {
+    if (stop) throw HashingStopped{};
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = now;
+    }
+    moved.notify_all();
 }
 
 // The handle closes on the run's own thread, as every other file of it.
@@ -246,6 +308,45 @@ void Splitter::RecoveryHashing::Finish() {
 void Splitter::RecoveryHashing::Stop() {
     stop = true;
     Finish();
+    if (out) out->DropUnfinished();
+}
+
+// The recovery data made beside the copy, once the pieces are on the disk:
+// the run waits for it in as many steps whatever the timing (each reported,
+// and a point where the user can stop), holds what it read to what the copy
+// wrote, and names its files.
+void Splitter::FinishRecoveryBeside() {
+    RecoveryHashing& h = *hashing_;
+    constexpr std::uint64_t kSteps = 16;
+    const std::uint64_t all = 2 * job_.sourceSize;
+    for (std::uint64_t step = 1; step <= kSteps; ++step) {
+        const std::uint64_t goal = all / kSteps * step;
+        std::uint64_t done = 0;
+        {
+            std::unique_lock<std::mutex> lock(h.mutex);
+            h.moved.wait(lock, [&] { return h.finished || h.done >= goal; });
+            done = h.finished ? all : h.done;
+        }
+        ctx_.progress.Report(job_.sourceSize + Scaled(done, all, RunWork() - job_.sourceSize), RunWork(),
+                             texts::kMakingRecovery);
+        ctx_.CheckPoint();
+    }
+    h.Finish();
+    try {
+        if (h.error) std::rethrow_exception(h.error);
+        for (std::uint32_t i = 0; i < job_.pieceCount; ++i) {
+            if (h.sums[i].sum != sums_[i]) throw PieceNotAsRecorded{i};
+        }
+        for (const std::size_t which : static_cast<FilesMadeAhead&>(*h.ahead).completed) h.out->Complete(which);
+    } catch (const PieceNotAsRecorded&) {
+        h.out->DropUnfinished();
+        sourceChanged_ = true;
+        Fail(Fill(texts::kSourceChanged, job_.sourcePath));
+    } catch (const FileError& failure) {
+        h.out->DropUnfinished();
+        Abort(failure);
+    }
+    FlushDestination();
 }
 
 // The recovery files, made from the source once the pieces are on the disk
@@ -256,6 +357,10 @@ void Splitter::RecoveryHashing::Stop() {
 void Splitter::MakeRecoveryFiles() {
     const RecoveryPlan& plan = job_.recovery;
     if (plan.empty()) return;
+    if (hashing_ && hashing_->ahead) {
+        FinishRecoveryBeside();
+        return;
+    }
     RecoveryOutputs out(outputs_,
                         {[this]() -> Folder& { return *folder_; }, [this](const std::string& name) { return PathOf(name); }},
                         job_.sourceName, RecoveryOutputs::Naming::OnComplete, permissions_, !removable_);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "engine/base/TransferBuffer.h"
 #include "engine/io/DiskPrompt.h"
 #include "engine/io/RecoveryMaker.h"
+#include "engine/io/RecoveryOutputs.h"
 #include "engine/io/RunOutputs.h"
 #include "engine/io/SetClaim.h"
 #include "engine/job/Context.h"
@@ -73,6 +76,7 @@ private:
     void FlushPieces();
     void StartRecoveryHashing();
     void MakeRecoveryFiles();
+    void FinishRecoveryBeside();
     void ReadSource(std::uint64_t at, unsigned char* data, std::uint32_t size);
     void CheckSourceUnchanged();
     void CloseAll();
@@ -107,12 +111,23 @@ private:
     std::unique_ptr<File> piece_;
     // The recovery data's reading of the source beside the copy; stopped
     // and joined before the files close, on every way out.
+    // On a fixed disk it makes the recovery data too, into files made
+    // before the copy starts; the run names them once they are complete.
     struct RecoveryHashing {
         std::thread thread;
         std::atomic<bool> stop{false};
         std::unique_ptr<File> source;
         std::vector<PieceSums> sums;
         std::exception_ptr error;
+        std::unique_ptr<RecoveryOutputs> out;
+        std::unique_ptr<RecoveryFiles> ahead;
+        // How far it has got (the checksums' reading, then the sums': twice
+        // the source), and whether it has ended.
+        std::mutex mutex;
+        std::condition_variable moved;
+        std::uint64_t done = 0;
+        bool finished = false;
+        void Moved(std::uint64_t now);
         void Finish();
         void Stop();
         ~RecoveryHashing() { Stop(); }

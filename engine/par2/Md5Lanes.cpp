@@ -61,7 +61,24 @@ void Block(std::uint32_t* h, const unsigned char* p) {
 
 bool Md5LanesWide() { return wide::Available(); }
 
-void Md5Update(Md5Stream* const* streams, const unsigned char* const* data, std::size_t count, std::size_t size) {
+bool Runs(Md5Kernel kernel) {
+    switch (kernel) {
+        case Md5Kernel::OneLane: return true;
+        case Md5Kernel::Avx2: return wide::Available();
+        case Md5Kernel::Avx512: return wider::Available();
+    }
+    return false;
+}
+
+Md5Kernel BestMd5Kernel() {
+    static const Md5Kernel best = Runs(Md5Kernel::Avx512) ? Md5Kernel::Avx512
+                                  : Runs(Md5Kernel::Avx2) ? Md5Kernel::Avx2
+                                                          : Md5Kernel::OneLane;
+    return best;
+}
+
+void Md5Update(Md5Stream* const* streams, const unsigned char* const* data, std::size_t count, std::size_t size,
+               Md5Kernel kernel) {
     while (count > 0) {
         const std::size_t lanes = std::min(count, kMd5Lanes);
         // Each stream's pending bytes first, to a whole block.
@@ -98,8 +115,14 @@ void Md5Update(Md5Stream* const* streams, const unsigned char* const* data, std:
                 }
             }
             if (active == 0) break;
-            if (lanes > 1 && wide::Available()) {
-                wide::Md5Blocks(states, at, active, blocks);
+            if (lanes > 8 && kernel == Md5Kernel::Avx512) {
+                wider::Md5Blocks(states, at, active, blocks);
+            } else if (lanes > 1 && kernel != Md5Kernel::OneLane) {
+                // Eight at a time; a half without data is left out.
+                for (std::size_t half = 0; half < lanes; half += 8) {
+                    const unsigned some = active >> half & 0xFF;
+                    if (some) wide::Md5Blocks(states + half, at + half, some, blocks);
+                }
             } else {
                 for (std::size_t i = 0; i < lanes; ++i) {
                     if (!(active >> i & 1)) continue;

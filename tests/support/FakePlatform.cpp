@@ -42,6 +42,7 @@ public:
     ~FakeFile() override { static_cast<void>(Close()); }
 
     ErrorCode Read(void* buffer, std::uint32_t size, std::uint32_t& got) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         got = 0;
         if (!node_) return err::kInvalidHandle;
         if (mode_.access == engine::Access::Write) return err::kAccessDenied;
@@ -68,6 +69,7 @@ public:
     }
 
     ErrorCode Write(const void* buffer, std::uint32_t size, std::uint32_t& written) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         written = 0;
         if (!node_) return err::kInvalidHandle;
         if (mode_.access == engine::Access::Read) return err::kAccessDenied;
@@ -104,18 +106,21 @@ public:
     }
 
     ErrorCode Seek(std::uint64_t position) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (!node_) return err::kInvalidHandle;
         position_ = position;
         return err::kNone;
     }
 
     ErrorCode Length(std::uint64_t& length) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (!node_) return err::kInvalidHandle;
         length = node_->data.size();
         return err::kNone;
     }
 
     ErrorCode Flush() override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (!node_) return err::kInvalidHandle;
         if (const Fault* f = fs_.MatchFault(Op::Flush, path_, 0, 0)) {
             const ErrorCode code = f->code;
@@ -128,6 +133,7 @@ public:
     }
 
     ErrorCode Status(engine::FileStatus& status) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (!node_) return err::kInvalidHandle;
         status = engine::FileStatus{};
         status.kind = engine::FileKind::Regular;
@@ -141,6 +147,7 @@ public:
     }
 
     ErrorCode Close() override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (!node_) return err::kNone;
         ErrorCode code = err::kNone;
         // A close that fails (buffered data the disk refused): the handle is
@@ -174,6 +181,7 @@ public:
              std::shared_ptr<FakePlatform::Node> node)
         : fs_(fs), folder_(std::move(folder)), name_(std::move(name)), node_(std::move(node)) {}
     ~FakeLock() override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         fs_.held_.erase(node_.get());
         Drive* d = fs_.DriveOf(folder_->key);
         // A lock on a disk that was taken out stays on that disk.
@@ -200,26 +208,32 @@ public:
     const std::string& Path() const override { return path_; }
     ErrorCode Open(const std::string& name, const engine::OpenMode& mode,
                    std::unique_ptr<engine::File>& file) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         return fs_.Open(Inside(name), mode, file);
     }
     ErrorCode Status(const std::string& name, engine::FileStatus& status) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         return fs_.Status(Inside(name), status);
     }
     ErrorCode Delete(const std::string& name) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         return fs_.Delete(Inside(name));
     }
     ErrorCode Rename(const std::string& from, const std::string& to) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         return fs_.Rename(Inside(from), Inside(to));
     }
     ErrorCode List(std::vector<engine::FolderEntry>& entries) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         return fs_.ListFolder(record_->key, entries);
     }
     ErrorCode Flush() override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         if (const Fault* f = fs_.MatchFault(Op::Flush, record_->key, 0, 0)) {
             const ErrorCode code = f->code;
@@ -231,6 +245,7 @@ public:
         return err::kNone;
     }
     ErrorCode Lock(const std::string& name, std::unique_ptr<engine::Lock>& lock) override {
+        std::lock_guard<std::recursive_mutex> hold(fs_.mutex_);
         if (const ErrorCode code = Usable()) return code;
         const std::string key = engine::AsciiUpper(Inside(name));
         auto it = fs_.files_.find(key);
@@ -273,12 +288,14 @@ FakePlatform::FakePlatform() { drive('C'); }
 FakePlatform::~FakePlatform() = default;
 
 Drive& FakePlatform::drive(char letter) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     folders_.insert(std::string(1, letter) + ":\\");
     return drives_[letter];
 }
 
 void FakePlatform::AddFolder(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     std::string at;
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\') {
@@ -289,6 +306,7 @@ void FakePlatform::AddFolder(const std::string& path) {
 }
 
 void FakePlatform::AddFile(const std::string& path, Bytes content, bool readOnly) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     AddFolder(Parent(path));
     auto node = std::make_shared<Node>();
     node->data = std::move(content);
@@ -306,6 +324,7 @@ void FakePlatform::AddFile(const std::string& path, Bytes content, bool readOnly
 }
 
 void FakePlatform::Rewrite(const std::string& path, Bytes content) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     const std::shared_ptr<Node>& node = files_.at(engine::AsciiUpper(path));
     node->data = std::move(content);
     node->stored = node->data;
@@ -313,6 +332,7 @@ void FakePlatform::Rewrite(const std::string& path, Bytes content) {
 }
 
 void FakePlatform::AddHardLink(const std::string& path, const std::string& existing) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     AddFolder(Parent(path));
     const std::string key = engine::AsciiUpper(path);
     files_[key] = files_.at(engine::AsciiUpper(existing));
@@ -321,6 +341,7 @@ void FakePlatform::AddHardLink(const std::string& path, const std::string& exist
 }
 
 void FakePlatform::AddLink(const std::string& path, const std::string& target) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     AddFolder(Parent(path));
     const std::string key = engine::AsciiUpper(path);
     files_.erase(key);
@@ -331,15 +352,18 @@ void FakePlatform::AddLink(const std::string& path, const std::string& target) {
 }
 
 void FakePlatform::AddSpecial(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     AddFile(path, {});
     files_[engine::AsciiUpper(path)]->special = true;
 }
 
 void FakePlatform::SetPermissions(const std::string& path, std::uint32_t permissions) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     files_.at(Follow(path))->permissions = permissions;
 }
 
 void FakePlatform::Overwrite(const std::string& path, std::uint64_t offset, const Bytes& bytes) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Node& node = *files_.at(Follow(path));
     if (node.data.size() < offset + bytes.size()) node.data.resize(offset + bytes.size());
     std::copy(bytes.begin(), bytes.end(), node.data.begin() + static_cast<std::ptrdiff_t>(offset));
@@ -348,6 +372,7 @@ void FakePlatform::Overwrite(const std::string& path, std::uint64_t offset, cons
 }
 
 void FakePlatform::RenameFolder(const std::string& from, const std::string& to) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     const std::string source = engine::AsciiUpper(from), target = engine::AsciiUpper(to);
     auto moved = [&](const std::string& key, std::string& renamed) {
         if (key == source || key.compare(0, source.size() + 1, source + "\\") == 0) {
@@ -380,6 +405,7 @@ void FakePlatform::RenameFolder(const std::string& from, const std::string& to) 
 bool FakePlatform::HasLink(const std::string& path) const { return links_.count(engine::AsciiUpper(path)) != 0; }
 
 std::string FakePlatform::Follow(const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     std::string key = engine::AsciiUpper(path);
     for (int hops = 0; hops < 16; ++hops) {
         auto link = links_.find(key);
@@ -392,18 +418,21 @@ std::string FakePlatform::Follow(const std::string& path) const {
 bool FakePlatform::HasFile(const std::string& path) const { return files_.count(engine::AsciiUpper(path)) != 0; }
 
 const Bytes& FakePlatform::Content(const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     auto it = files_.find(engine::AsciiUpper(path));
     if (it == files_.end()) throw std::out_of_range("no file " + path);
     return it->second->data;
 }
 
 std::uint32_t FakePlatform::PermissionsOf(const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     auto it = files_.find(engine::AsciiUpper(path));
     if (it == files_.end()) throw std::out_of_range("no file " + path);
     return it->second->permissions;
 }
 
 std::vector<std::string> FakePlatform::FilesUnder(const std::string& prefix) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     std::vector<std::string> names;
     const std::string key = engine::AsciiUpper(prefix);
     for (const auto& [path, node] : files_) {
@@ -413,6 +442,7 @@ std::vector<std::string> FakePlatform::FilesUnder(const std::string& prefix) con
 }
 
 std::string FakePlatform::Tree() const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     std::string tree;
     for (const std::string& folder : folders_) tree += "folder " + folder + "\n";
     for (const auto& [path, node] : files_) {
@@ -424,6 +454,7 @@ std::string FakePlatform::Tree() const {
 }
 
 std::map<std::string, Bytes> FakePlatform::SwapDisk(char letter, std::uint64_t freeBytes) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     const std::string root = std::string(1, letter) + ":\\";
     std::map<std::string, Bytes> old;
@@ -454,6 +485,7 @@ std::map<std::string, Bytes> FakePlatform::SwapDisk(char letter, std::uint64_t f
 
 void FakePlatform::InsertDisk(char letter, const std::map<std::string, Bytes>& files, std::uint64_t freeBytes,
                               std::uint64_t serial) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     SwapDisk(letter, freeBytes);
     Drive& d = drive(letter);
     if (serial) d.serial = serial;
@@ -478,18 +510,21 @@ const Fault* FakePlatform::MatchFault(Op op, const std::string& path, std::uint6
 }
 
 void FakePlatform::Consume(const Fault* fault) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     for (Fault& f : faults_) {
         if (&f == fault && f.times > 0) --f.times;
     }
 }
 
 Drive* FakePlatform::DriveOf(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     if (path.size() < 2 || path[1] != ':') return nullptr;
     auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
     return it == drives_.end() ? nullptr : &it->second;
 }
 
 std::string FakePlatform::Parent(const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     const std::size_t pos = path.rfind('\\');
     if (pos == std::string::npos) return std::string();
     if (pos == 2 && path[1] == ':') return path.substr(0, 3);
@@ -497,15 +532,18 @@ std::string FakePlatform::Parent(const std::string& path) const {
 }
 
 int FakePlatform::NameCount(const Node* node) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     return static_cast<int>(std::count_if(files_.begin(), files_.end(), [&](const auto& entry) { return entry.second.get() == node; }));
 }
 
 void FakePlatform::Step() {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     ++steps_;
     if (afterStep) afterStep(steps_);
 }
 
 void FakePlatform::Journal(Change change) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     journal_[LetterOf(change.key)].push_back(std::move(change));
     Step();
 }
@@ -534,6 +572,7 @@ void FakePlatform::Apply(Names& names, const Change& change) {
 }
 
 std::vector<std::unique_ptr<FakePlatform>> FakePlatform::PowerLossImages() const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     // For each drive, the journal lengths a power loss may keep.
     std::vector<std::pair<char, std::vector<std::size_t>>> choices;
     for (const auto& [letter, drive] : drives_) {
@@ -594,6 +633,7 @@ std::vector<std::unique_ptr<FakePlatform>> FakePlatform::PowerLossImages() const
 
 // The shell's root test: "\\", "X:\\", or a share "\\\\server\\share".
 bool FakePlatform::IsRoot(const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     if (path == "\\") return true;
     if (path.size() == 3 && path[1] == ':' && path[2] == '\\') return true;
     if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
@@ -603,12 +643,14 @@ bool FakePlatform::IsRoot(const std::string& path) const {
 }
 
 std::string FakePlatform::DriveRoot(const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
     return std::string();
 }
 
 ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mode,
                              std::unique_ptr<engine::File>& file) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     if (!d) return err::kPathNotFound;
     if (d->notReady) return err::kNotReady;
@@ -653,6 +695,7 @@ ErrorCode FakePlatform::Open(const std::string& path, const engine::OpenMode& mo
 }
 
 ErrorCode FakePlatform::OpenFolder(const std::string& path, std::unique_ptr<engine::Folder>& folder) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     if (!d) return err::kPathNotFound;
     if (d->notReady) return err::kNotReady;
@@ -670,6 +713,7 @@ ErrorCode FakePlatform::OpenFolder(const std::string& path, std::unique_ptr<engi
 }
 
 std::string FakePlatform::StoredName(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     auto it = storedNames_.find(engine::AsciiUpper(path));
     const std::string& stored = it == storedNames_.end() ? path : it->second;
     const std::size_t cut = stored.rfind('\\');
@@ -677,6 +721,7 @@ std::string FakePlatform::StoredName(const std::string& path) {
 }
 
 ErrorCode FakePlatform::Delete(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     if (d && d->notReady) return err::kNotReady;
     if (const Fault* f = MatchFault(Op::Delete, path, 0, 0)) {
@@ -706,6 +751,7 @@ ErrorCode FakePlatform::Delete(const std::string& path) {
 }
 
 ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     if (onRename) onRename(to);
     Drive* d = DriveOf(from);
     if (!d || DriveOf(to) != d) return err::kNotSameDevice;
@@ -738,6 +784,7 @@ ErrorCode FakePlatform::Rename(const std::string& from, const std::string& to) {
 }
 
 ErrorCode FakePlatform::ListFolder(const std::string& folder, std::vector<engine::FolderEntry>& entries) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     std::string key = engine::AsciiUpper(folder);
     if (!folders_.count(key) && !(key.size() > 3 && key.back() == '\\' && folders_.count(key.substr(0, key.size() - 1)))) {
         return err::kPathNotFound;
@@ -766,6 +813,7 @@ ErrorCode FakePlatform::ListFolder(const std::string& folder, std::vector<engine
 }
 
 ErrorCode FakePlatform::RemoveFolder(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     std::string key = engine::AsciiUpper(path);
     if (key.size() > 3 && key.back() == '\\') key.pop_back();
     if (!folders_.count(key)) return err::kPathNotFound;
@@ -781,6 +829,7 @@ ErrorCode FakePlatform::RemoveFolder(const std::string& path) {
 }
 
 ErrorCode FakePlatform::CreateFolder(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     if (!d) return err::kPathNotFound;
     if (d->notReady) return err::kNotReady;
@@ -792,12 +841,14 @@ ErrorCode FakePlatform::CreateFolder(const std::string& path) {
 }
 
 ErrorCode FakePlatform::SetCurrentFolder(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     if (!folders_.count(engine::AsciiUpper(path))) return err::kFileNotFound;
     currentFolder = path;
     return err::kNone;
 }
 
 ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& status) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     if (onStatus) onStatus();
     status = engine::FileStatus{};
     status.link = links_.count(engine::AsciiUpper(path)) != 0;
@@ -824,21 +875,25 @@ ErrorCode FakePlatform::Status(const std::string& path, engine::FileStatus& stat
 }
 
 bool FakePlatform::IsFolder(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     const std::string key = Follow(path);
     return !key.empty() && folders_.count(key) != 0;
 }
 
 std::string FakePlatform::ResolvedPath(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     const std::string key = Follow(path);
     return key.empty() ? path : key;
 }
 
 engine::DriveType FakePlatform::QueryDriveType(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     return d ? d->type : engine::DriveType::NoRootDir;
 }
 
 bool FakePlatform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     if (!d || d->notReady || d->freeSpaceFails) return false;
     bytes = d->freeBytes;
@@ -846,6 +901,7 @@ bool FakePlatform::GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
 }
 
 bool FakePlatform::VolumeIdentity(const std::string& path, std::string& identity) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Drive* d = DriveOf(path);
     if (!d || d->notReady) return false;
     identity = std::to_string(d->serial);
@@ -853,6 +909,7 @@ bool FakePlatform::VolumeIdentity(const std::string& path, std::string& identity
 }
 
 bool FakePlatform::ToAnsiName(const std::string& name, std::string& ansi) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     ansi.clear();
     for (std::size_t i = 0; i < name.size(); ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
@@ -869,6 +926,7 @@ bool FakePlatform::ToAnsiName(const std::string& name, std::string& ansi) const 
 }
 
 bool FakePlatform::FromAnsiName(const std::string& ansi, std::string& name) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     name.clear();
     for (char ch : ansi) {
         const auto c = static_cast<unsigned char>(ch);
@@ -883,6 +941,7 @@ bool FakePlatform::FromAnsiName(const std::string& ansi, std::string& name) cons
 }
 
 bool FakePlatform::ToOemText(const std::string& text, std::string& oem) const {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <set>
 #include <string>
@@ -208,6 +209,9 @@ private:
     std::map<char, std::size_t> journalStored_;
     std::vector<std::weak_ptr<FolderRecord>> openFolders_;
     std::set<const Node*> held_;  // lock files a live run holds
+    // One call at a time, as a file system serves the threads of a run (the
+    // recovery data is written beside the copy).
+    mutable std::recursive_mutex mutex_;
 };
 
 }  // namespace fake
