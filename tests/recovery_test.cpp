@@ -8,6 +8,7 @@
 #include "engine/base/Names.h"
 #include "engine/par2/Compute.h"
 #include "engine/io/RecoveryMaker.h"
+#include "engine/par2/Crc32Fold.h"
 #include "engine/par2/Md5Lanes.h"
 #include "platform/SystemMd5.h"
 #include "engine/par2/Packets.h"
@@ -237,6 +238,24 @@ TEST(Md5Lanes, EveryStreamGetsTheSystemsDigest) {
             }
         }
     }
+    }
+}
+
+// The folded CRC is zlib's for any length and any start, and carried on
+// from any CRC so far, as a slice's is over its windows.
+TEST(Crc32, FoldedIsZlibs) {
+    if (!par2::fold::Available()) std::printf("no carry-less multiplication here: zlib's code only\n");
+    std::mt19937 random(9);
+    std::vector<unsigned char> data(70000);
+    for (unsigned char& c : data) c = static_cast<unsigned char>(random());
+    for (const std::size_t start : {0u, 1u, 7u, 16u, 33u}) {
+        for (const std::size_t size : {0u, 1u, 63u, 64u, 127u, 128u, 129u, 143u, 144u, 1000u, 4096u, 65537u}) {
+            for (const std::uint32_t before : {0u, 0xFFFFFFFFu, 0x12345678u}) {
+                EXPECT_EQ(par2::Crc32(before, data.data() + start, size),
+                          par2::Crc32(before, data.data() + start, size, false))
+                    << start << " " << size << " " << before;
+            }
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/base/Texts.h"
+#include "engine/par2/Crc32Fold.h"
 
 #ifndef PARVEX_VERSION
 #define PARVEX_VERSION ""
@@ -36,8 +37,15 @@ bool IdLess(const Hash& a, const Hash& b) {
     return false;
 }
 
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
-    return static_cast<std::uint32_t>(crc32_z(crc, static_cast<const Bytef*>(data), size));
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size, bool folded) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    if (folded && size >= 128 && fold::Available()) {
+        const std::size_t blocks = size & ~std::size_t{15};
+        crc = ~fold::Crc32Blocks(~crc, p, blocks);
+        p += blocks;
+        size -= blocks;
+    }
+    return static_cast<std::uint32_t>(crc32_z(crc, p, size));
 }
 
 Hash Md5Of(Md5& md5, const void* data, std::size_t size) {

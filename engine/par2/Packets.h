@@ -80,7 +80,8 @@ struct RecoverySet {
 // File IDs in the order of the main packet: as 16-byte little-endian numbers,
 // which is how par2cmdline reads the format's "numerical value".
 bool IdLess(const Hash& a, const Hash& b);
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
+// zlib's crc32; `folded` false: zlib's own code throughout (the tests' reference).
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size, bool folded = true);
 Hash Md5Of(Md5& md5, const void* data, std::size_t size);
 
 // The file ID as this program writes it: the name padded to 4 bytes, as it
