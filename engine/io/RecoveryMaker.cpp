@@ -205,7 +205,9 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     std::vector<File*> volume(plan.volumes.size(), nullptr);
     std::vector<std::size_t> volumeOf(outputs);
     std::vector<std::uint64_t> packetAt(outputs);
-    std::vector<std::unique_ptr<Md5>> packetMd5(outputs);
+    // The packets' MD5s, many at a time: each takes in its start, then
+    // the slice's bytes a window at a time.
+    std::vector<par2::Md5Stream> packetMd5(outputs);
     for (std::size_t v = firstVolume; v < plan.volumes.size(); ++v) {
         const RecoveryVolume& rv = plan.volumes[v];
         volume[v] = &files.Create(v + 1, rv.name, rv.size);
@@ -213,8 +215,8 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
             const std::uint32_t m = rv.first + j - firstExponent;
             volumeOf[m] = v;
             packetAt[m] = j * (par2::kRecoveryOverhead + slice);
-            packetMd5[m] = platform.NewMd5();
-            par2::BeginRecoveryHash(*packetMd5[m], set, rv.first + j);
+            const std::string start = par2::RecoveryHashStart(set, rv.first + j);
+            par2::Md5Update(packetMd5[m], start.data(), start.size());
         }
     }
 
@@ -249,12 +251,21 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     const auto overall = [&](std::uint64_t done, std::uint64_t) {
         if (progress) progress(before + done, all);
     };
+    std::vector<par2::Md5Stream*> given;
+    std::vector<const unsigned char*> givenData;
     const auto sink = [&](std::size_t e, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         File& file = *volume[volumeOf[e]];
         const std::string& name = plan.volumes[volumeOf[e]].name;
         SeekOrThrow(file, name, packetAt[e] + par2::kRecoveryOverhead + offset);
         WriteOrThrow(file, name, data, n);
-        packetMd5[e]->Update(data, n);
+        // Every output's window is as long, and all of them stay until the
+        // last is given.
+        given.push_back(&packetMd5[e]);
+        givenData.push_back(data);
+        if (given.size() < outputs) return;
+        par2::Md5Update(given.data(), givenData.data(), given.size(), n);
+        given.clear();
+        givenData.clear();
     };
     par2::Combine(slice, inputs, factors, observe, sink, overall, par2::kComputeMemory, window);
 
@@ -273,7 +284,7 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         for (std::uint32_t j = 0; j < rv.count; ++j) {
             const std::uint32_t e = rv.first + j;
             const std::uint32_t m = e - firstExponent;
-            const std::string header = par2::RecoveryHeader(packetMd5[m]->Final(), set, slice, e);
+            const std::string header = par2::RecoveryHeader(par2::Md5Final(packetMd5[m]), set, slice, e);
             SeekOrThrow(file, rv.name, packetAt[m]);
             WriteOrThrow(file, rv.name, header.data(), static_cast<std::uint32_t>(header.size()));
         }

@@ -24,7 +24,9 @@ struct SliceSource {
 // Sees the bytes of every input once, in order within each input.
 using InputObserver =
     std::function<void(std::size_t input, std::uint64_t offset, const unsigned char* data, std::uint32_t size)>;
-// Takes the bytes of every output once, in order within each output.
+// Takes the bytes of every output once, in order within each output: a
+// window of each output in turn, whose bytes stay as they are until every
+// output has been given its window.
 using OutputSink =
     std::function<void(std::size_t output, std::uint64_t offset, const unsigned char* data, std::uint32_t size)>;
 // Bytes of input done of the total; may throw to stop.

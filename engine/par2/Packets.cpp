@@ -147,11 +147,16 @@ std::string RecoveryHeader(const Hash& packetMd5, const Hash& set, std::uint64_t
     return out;
 }
 
-void BeginRecoveryHash(Md5& md5, const Hash& set, std::uint32_t exponent) {
+std::string RecoveryHashStart(const Hash& set, std::uint32_t exponent) {
     std::string start;
     PutHash(start, set);
     start.append(kRecoveryType, kPacketTypeSize);
     PutU32(start, exponent);
+    return start;
+}
+
+void BeginRecoveryHash(Md5& md5, const Hash& set, std::uint32_t exponent) {
+    const std::string start = RecoveryHashStart(set, exponent);
     md5.Update(start.data(), start.size());
 }
 

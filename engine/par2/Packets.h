@@ -108,6 +108,8 @@ inline constexpr const char* kCreatorType = "PAR 2.0\0Creator\0";
 std::string RecoveryHeader(const Hash& packetMd5, const Hash& set, std::uint64_t sliceSize,
                            std::uint32_t exponent);
 void BeginRecoveryHash(Md5& md5, const Hash& set, std::uint32_t exponent);
+// What that hash takes in before the slice's bytes.
+std::string RecoveryHashStart(const Hash& set, std::uint32_t exponent);
 
 // NAME.par2 and NAME.volFIRST+COUNT.par2, the digits padded as par2cmdline
 // pads them, so that the files sort in order.
