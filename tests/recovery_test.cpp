@@ -680,6 +680,24 @@ TEST_F(RecoveryFixture, ProtectRemakesTheRecoveryFilesOfAnIntactSetOnly) {
     EXPECT_NE(Run(), Outcome::Completed);
 }
 
+// A piece changed since the set was made is named as damaged (the recovery
+// data's own reading finds it, beside the sums), and nothing in the set's
+// folder changes: no recovery data is made over damage.
+TEST_F(RecoveryFixture, ProtectNamesAPieceChangedSinceTheSetWasMadeAndChangesNothing) {
+    Bytes changed = fs.Content(Piece(3));
+    changed[1234] ^= 1;
+    fs.Rewrite(Piece(3), changed);
+    const auto before = support::FilesOn(fs, "E:\\");
+    request = StartRequest{};
+    request.mode = Mode::Protect;
+    request.sourceText = Info();
+    request.recoveryPercent = 30;
+    EXPECT_EQ(Run(), Outcome::Failed);
+    EXPECT_EQ(host.texts().back(), Fill(texts::kPieceDamaged, Piece(3))) << host.texts().back();
+    EXPECT_EQ(support::FilesOn(fs, "E:\\"), before);
+    ExpectIdle();
+}
+
 // A piece another program holds open is unreadable, not damaged: a repair
 // names it and rebuilds nothing over it.
 TEST_F(RecoveryFixture, ARepairLeavesAPieceInUseByAnotherProgramAlone) {

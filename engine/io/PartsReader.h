@@ -31,9 +31,16 @@ public:
     void Close();
 
 private:
+    File& Opened(const std::string& path);
+
     Platform& platform_;
-    std::string openPath_;
-    std::unique_ptr<File> open_;
+    // The pieces read last stay open: the recovery data reads a few
+    // pieces in turn, a window of each.
+    struct Handle {
+        std::string path;
+        std::unique_ptr<File> file;
+    };
+    std::vector<Handle> open_;  // the one used last at the end
 };
 
 // The bytes the parts hold together.

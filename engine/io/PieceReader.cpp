@@ -326,7 +326,7 @@ void PieceReader::ReadAll(const Sink& sink, const OnProblem& onProblem, const On
     } catch (const StopWalk&) {
         return;
     }
-    if (dry_ || !checksumsKnown_ || anyProblem || done_ != job_.set.size) return;
+    if (dry_ || measureOnly_ || !checksumsKnown_ || anyProblem || done_ != job_.set.size) return;
     if (whole_.Digest() != expectedWhole_) onProblem_({PieceProblem::Kind::WholeDamaged, job_.infoPath});
 }
 

@@ -63,6 +63,14 @@ public:
     // found and measured, not read. Needs the checksums known.
     void ContinueAfter(std::uint32_t pieces, ChecksumState whole);
 
+    // The pieces are only found and measured, none read: what "Remove split
+    // files after rejoin" and a repair need to know of them, for a run that
+    // reads them on its own (protect, whose reading checks each).
+    void MeasureOnly() {
+        had_ = job_.set.pieceCount;
+        measureOnly_ = true;
+    }
+
     // The run's progress counts the pieces' bytes against `total` (more than
     // the set's size when a phase follows the reading).
     void CountInto(std::uint64_t total) { progressTotal_ = total; }
@@ -126,7 +134,8 @@ private:
     std::vector<std::string> foundIn_;
     bool allGood_ = true;
     std::uint64_t done_ = 0;
-    std::uint32_t had_ = 0;  // pieces not to read (ContinueAfter)
+    std::uint32_t had_ = 0;  // pieces not to read (ContinueAfter, MeasureOnly)
+    bool measureOnly_ = false;
     std::uint64_t progressTotal_ = 0;  // 0: the set's size
     ChecksumState piece_;
     ChecksumState whole_;

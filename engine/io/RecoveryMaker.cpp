@@ -1,8 +1,11 @@
 #include "engine/io/RecoveryMaker.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 #include "engine/base/Beside.h"
 #include "engine/base/FileErrors.h"
@@ -137,10 +140,52 @@ std::vector<PieceSums> HashPieces(const RecoveryPlan& plan, std::uint64_t size, 
     return sums;
 }
 
+namespace {
+
+struct ReadingStopped {};
+
+// The checksums' reading on a thread of its own, stopped and joined on
+// every way out; how far it has got, for the progress.
+class HashingBeside {
+public:
+    HashingBeside(const RecoveryPlan& plan, std::uint64_t size, std::uint32_t pieceCount, std::uint32_t pieceSize,
+                  const PieceRead& read)
+        : thread_([&, size, pieceCount, pieceSize] {
+              try {
+                  sums_ = HashPieces(plan, size, pieceCount, pieceSize, read, [this](std::uint64_t done, std::uint64_t) {
+                      if (stop_) throw ReadingStopped{};
+                      done_ = done;
+                  });
+              } catch (...) {
+                  error_ = std::current_exception();
+              }
+          }) {}
+    ~HashingBeside() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::uint64_t done() const { return done_; }
+    std::vector<PieceSums>& Sums() {
+        thread_.join();
+        if (error_) std::rethrow_exception(error_);
+        return sums_;
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<std::uint64_t> done_{0};
+    std::vector<PieceSums> sums_;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+}  // namespace
+
 void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uint64_t size,
                   std::uint32_t pieceCount, std::uint32_t pieceSize, const PieceRead& read,
                   const std::vector<Checksum>* expected, Platform& platform, RecoveryFiles& files,
-                  const par2::ComputeProgress& progress, std::size_t firstVolume, const std::vector<PieceSums>* known) {
+                  const par2::ComputeProgress& progress, std::size_t firstVolume, const std::vector<PieceSums>* known,
+                  const PieceRead* beside) {
     const std::uint64_t slice = plan.sliceSize;
     std::unique_ptr<Md5> md5 = platform.NewMd5();
 
@@ -222,34 +267,53 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
 
     std::uint64_t total = 0;
     for (const par2::FileDescription& d : described) total += d.length;
-    // Without the first reading's sums, it is the first half of the work.
+    const std::uint32_t window = SumsWindow(plan);
+    const std::uint64_t windowsPerSlice = (slice + window - 1) / window;
+    // Without the first reading's sums, it is the first half of the work:
+    // read beside the sums where it can be, else first.
     std::vector<PieceSums> own;
-    if (!known) {
+    std::unique_ptr<HashingBeside> hashing;
+    std::vector<std::vector<std::uint64_t>> seen;  // each window as the sums read it
+    if (!known && beside) {
+        hashing = std::make_unique<HashingBeside>(plan, size, pieceCount, pieceSize, *beside);
+        seen.resize(pieceCount);
+        for (std::uint32_t i = 0; i < pieceCount; ++i) {
+            const std::uint64_t last = described[i].length - (slicesOf[i] - 1) * slice;
+            seen[i].resize(static_cast<std::size_t>((slicesOf[i] - 1) * windowsPerSlice + (last + window - 1) / window));
+        }
+    } else if (!known) {
         own = HashPieces(plan, size, pieceCount, pieceSize, read, [&](std::uint64_t done, std::uint64_t) {
             if (progress) progress(done, 2 * total);
         });
         known = &own;
     }
     const std::uint64_t before = known == &own ? total : 0;
-    const std::uint64_t all = before + total;
-    for (std::uint32_t i = 0; i < pieceCount; ++i) {
-        if (expected && (*known)[i].sum != (*expected)[i]) throw PieceNotAsRecorded{i};
-        described[i].md5 = (*known)[i].md5;
-    }
-    const std::uint32_t window = SumsWindow(plan);
-    const std::uint64_t windowsPerSlice = (slice + window - 1) / window;
+    const std::uint64_t all = hashing ? 2 * total : before + total;
+    const auto holdToRecord = [&] {
+        for (std::uint32_t i = 0; i < pieceCount; ++i) {
+            if (expected && (*known)[i].sum != (*expected)[i]) throw PieceNotAsRecorded{i, true};
+            described[i].md5 = (*known)[i].md5;
+        }
+    };
+    if (known) holdToRecord();
     ChecksumState again;
     const par2::InputObserver observe = [&](std::size_t k, std::uint64_t at, const unsigned char* data, std::uint32_t n) {
         again.Reset();
         again.Update(data, n);
-        const PieceSums& h = (*known)[pieceOf[k]];
         const std::size_t part = static_cast<std::size_t>(sliceOf[k] * windowsPerSlice + at / window);
+        if (hashing) {
+            std::vector<std::uint64_t>& windows = seen[pieceOf[k]];
+            if (part >= windows.size()) throw PieceNotAsRecorded{pieceOf[k]};
+            windows[part] = PieceHasher::Fold(again.Digest());
+            return;
+        }
+        const PieceSums& h = (*known)[pieceOf[k]];
         if (part >= h.windows.size() || h.windows[part] != PieceHasher::Fold(again.Digest())) {
             throw PieceNotAsRecorded{pieceOf[k]};
         }
     };
     const auto overall = [&](std::uint64_t done, std::uint64_t) {
-        if (progress) progress(before + done, all);
+        if (progress) progress(before + done + (hashing ? hashing->done() : 0), all);
     };
     std::vector<par2::Md5Stream*> given;
     std::vector<const unsigned char*> givenData;
@@ -268,6 +332,18 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         givenData.clear();
     };
     par2::Combine(slice, inputs, factors, observe, sink, overall, par2::kComputeMemory, window);
+    if (hashing) {
+        // Both readings done: the sums' must have read what the checksums'
+        // did, and that must be what the set records.
+        own = std::move(hashing->Sums());
+        hashing.reset();
+        known = &own;
+        holdToRecord();
+        for (std::uint32_t i = 0; i < pieceCount; ++i) {
+            if (seen[i] != own[i].windows) throw PieceNotAsRecorded{i};
+        }
+        if (progress) progress(all, all);
+    }
 
     // Files list their descriptions in the main packet's order.
     std::vector<par2::FileDescription> sortedFiles;

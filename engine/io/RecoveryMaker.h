@@ -29,9 +29,11 @@ public:
 };
 
 // A piece read for the recovery data that is not what it was when the set
-// was made (its checksum differs from the one given).
+// was made (`recorded`: its checksum differs from the one given), or that
+// the two readings found different.
 struct PieceNotAsRecorded {
     std::uint32_t index;
+    bool recorded = false;
 };
 
 // What a reading of the pieces in order finds for their recovery data:
@@ -59,10 +61,13 @@ std::vector<PieceSums> HashPieces(const RecoveryPlan& plan, std::uint64_t size, 
 // them (a split reads them beside its copy), then window by window for the
 // sums, each window held to the first reading. With `expected`, every piece
 // must have the set's checksum it was recorded with.
+// With `beside` (a reading of its own, which may run on another thread)
+// and nothing known, the checksums' reading runs on a thread beside the
+// sums', and the two are held to each other once both are done.
 void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uint64_t size,
                   std::uint32_t pieceCount, std::uint32_t pieceSize, const PieceRead& read,
                   const std::vector<Checksum>* expected, Platform& platform, RecoveryFiles& files,
                   const par2::ComputeProgress& progress, std::size_t firstVolume = 0,
-                  const std::vector<PieceSums>* known = nullptr);
+                  const std::vector<PieceSums>* known = nullptr, const PieceRead* beside = nullptr);
 
 }  // namespace engine

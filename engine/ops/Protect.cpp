@@ -59,28 +59,43 @@ Outcome Protector::Run() {
             }
             folder_ = owned_.get();
         }
-        // Recovery data over a damaged piece would rebuild the damage.
+        // Recovery data over a damaged piece would rebuild the damage: each
+        // piece is found and measured here, and its checksum held to the
+        // set's by the recovery data's own reading, before anything is named.
         PieceReader reader(set, ctx_);
+        reader.MeasureOnly();
         std::vector<PieceProblem> problems;
         reader.ReadAll(nullptr, [&](const PieceProblem& problem) { problems.push_back(problem); });
         if (!problems.empty()) Fail(ProblemText(problems.front()));
         const PieceParts where = reader.PartsByPiece();
+        // The checksums' reading runs beside the sums', through handles of its own.
+        PartsReader besideParts(platform_);
         const PieceRead read = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data, std::uint32_t size) {
             parts_.Read(where[index], offset, data, size);
         };
+        const PieceRead beside = [&](std::uint32_t index, std::uint64_t offset, unsigned char* data,
+                                     std::uint32_t size) { besideParts.Read(where[index], offset, data, size); };
         const auto progress = [&](std::uint64_t done, std::uint64_t total) {
             ctx_.progress.Report(done, total, texts::kMakingRecovery);
             ctx_.CheckPoint();
         };
         try {
             MakeRecovery(job_.recovery, set.set.name, set.set.size, set.set.pieceCount, reader.pieceSize(), read,
-                         set.set.hasChecksums ? &set.set.pieces : nullptr, platform_, out_, progress);
+                         set.set.hasChecksums ? &set.set.pieces : nullptr, platform_, out_, progress, 0, nullptr,
+                         &beside);
         } catch (const PieceNotAsRecorded& changed) {
-            Fail(Fill(texts::kPieceNotAsRecorded, PieceName(platform_, set.infoFolder, set.set.name, changed.index)));
+            const std::string piece = PieceName(platform_, set.infoFolder, set.set.name, changed.index);
+            if (changed.recorded) {
+                PieceProblem damaged{PieceProblem::Kind::Damaged, piece};
+                damaged.piece = changed.index;
+                Fail(ProblemText(damaged));
+            }
+            Fail(Fill(texts::kPieceNotAsRecorded, piece));
         } catch (const FileError& failure) {
             Fail(StandardFileText(failure.cause, failure.path));
         }
         parts_.Close();
+        besideParts.Close();
         // The new files take their names; recovery files of the set that
         // they do not replace describe it no longer and go.
         std::vector<FolderEntry> entries;
