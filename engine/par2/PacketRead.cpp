@@ -1,5 +1,7 @@
 #include "engine/par2/Packets.h"
 
+#include "engine/par2/Md5Lanes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -66,19 +68,67 @@ private:
     std::uint32_t filled_ = 0;
 };
 
-// Hashes [from, from + n) of the file; false when it cannot be read.
-bool HashRange(ScanReader& reader, Md5& md5, std::uint64_t from, std::uint64_t n,
-               const std::function<void()>& checkpoint) {
-    while (n > 0) {
-        const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, kScanBuffer));
-        const unsigned char* p = reader.At(from, part);
-        if (!p) return false;
-        md5.Update(p, part);
-        from += part;
-        n -= part;
+// Recovery blocks that follow one another, as a volume holds them, are
+// hashed many at a time (their MD5 is most of a reading's work): from
+// `at`, each next one of the same length where the last ends, as far as
+// the lanes go. What each one's hash proves is kept by its place, for the
+// scan to take when it gets there; a block that fails leaves the scan to
+// go on from it as it always does.
+struct Proven {
+    std::uint64_t size = 0;
+    bool intact = false;
+};
+
+std::uint64_t HashAhead(File& file, ScanReader& reader, std::uint64_t at, std::uint64_t size,
+                        const std::function<void()>& checkpoint, std::map<std::uint64_t, Proven>& proven) {
+    struct Block {
+        std::uint64_t at;
+        Hash md5;
+    };
+    std::vector<Block> blocks;
+    for (std::uint64_t next = at; blocks.size() < kMd5Lanes && next + size <= reader.length();) {
+        const unsigned char* header = reader.At(next, static_cast<std::uint32_t>(kHeaderSize));
+        if (!header || !std::equal(std::begin(kPacketMagic), std::end(kPacketMagic), header) ||
+            GetU64(header + 8) != size || !IsType(header + 48, kRecoveryType)) {
+            break;
+        }
+        blocks.push_back({next, GetHash(header + 16)});
+        next += size;
+    }
+    constexpr std::uint32_t kChunk = 256u << 10;
+    std::vector<std::vector<unsigned char>> chunks(blocks.size(), std::vector<unsigned char>(kChunk));
+    std::vector<Md5Stream> streams(blocks.size());
+    std::vector<bool> readable(blocks.size(), true);
+    std::vector<Md5Stream*> lanes;
+    std::vector<const unsigned char*> data;
+    for (std::uint64_t done = 32; done < size;) {
+        const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(size - done, kChunk));
+        lanes.clear();
+        data.clear();
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            if (!readable[b]) continue;
+            std::uint32_t total = 0, got = 0;
+            if (file.Seek(blocks[b].at + done) == err::kNone) {
+                while (total < part && file.Read(chunks[b].data() + total, part - total, got) == err::kNone && got > 0) {
+                    total += got;
+                }
+            }
+            if (total != part) {
+                readable[b] = false;
+                continue;
+            }
+            lanes.push_back(&streams[b]);
+            data.push_back(chunks[b].data());
+        }
+        Md5Update(lanes.data(), data.data(), lanes.size(), part);
+        done += part;
         if (checkpoint) checkpoint();
     }
-    return true;
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        proven[blocks[b].at] = {size, readable[b] && Md5Final(streams[b]) == blocks[b].md5};
+    }
+    // What was hashed beyond the block asked for.
+    return blocks.empty() ? 0 : (blocks.size() - 1) * size;
 }
 
 struct Found {
@@ -177,6 +227,7 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
     std::uint64_t at = 0;
     unsigned candidates = 0;
     std::uint64_t wasted = 0;
+    std::map<std::uint64_t, Proven> proven;  // recovery blocks hashed ahead, by place
     const std::uint64_t budget = 4 * length + (64ull << 20);
     while (at + kHeaderSize <= length) {
         if (checkpoint && ++candidates % kPacketsPerCheckpoint == 0) checkpoint();
@@ -214,7 +265,17 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
             const std::uint32_t e = GetU32(exponent);
             bool intact = true;
             if (checkSlices) {
-                intact = HashRange(reader, *md5, at + 32, size - 32, checkpoint) && md5->Final() == packetMd5;
+                auto ahead = proven.find(at);
+                if (ahead == proven.end() || ahead->second.size != size) {
+                    // Hashed ahead and not used yet counts as hashed for nothing.
+                    wasted += HashAhead(*file, reader, at, size, checkpoint, proven);
+                    if (wasted > budget) return;
+                    ahead = proven.find(at);
+                } else {
+                    wasted -= std::min(wasted, size);
+                }
+                intact = ahead != proven.end() && ahead->second.intact;
+                if (ahead != proven.end()) proven.erase(ahead);
             }
             if (!intact) {
                 // Bytes hashed for nothing: a file made of overlapping
