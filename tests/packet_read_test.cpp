@@ -182,6 +182,31 @@ std::vector<Damage> Damages() {
          {true, 2, 2, 2, SetFlaw::Conflicting}},
         {"ABlockOfAnotherSliceSize",
          [](Md5& md5, Sample& s) { s.bytes += Recovery(md5, s.set, 7, kSlice / 2, 'z'); }, {}},
+        // Blocks in a row are hashed many at a time: a bad one among them,
+        // or one of another length, or garbage, costs only itself.
+        {"ABadBlockAmongManyInARow",
+         [](Md5& md5, Sample& s) {
+             for (std::uint32_t e = 2; e < 20; ++e) {
+                 std::string block = Recovery(md5, s.set, e, kSlice, static_cast<char>('a' + e));
+                 if (e == 7) block[200] ^= 1;
+                 s.bytes += block;
+             }
+         },
+         {true, 2, 2, 19}},
+        {"ABlockOfAnotherLengthAndGarbageInARow",
+         [](Md5& md5, Sample& s) {
+             for (std::uint32_t e = 2; e < 8; ++e) s.bytes += Recovery(md5, s.set, e, kSlice, 'p');
+             s.bytes += Recovery(md5, s.set, 8, 2 * kSlice, 'q');
+             s.bytes += std::string("PAR2\0PKT", 8) + std::string(100, 'g');
+             for (std::uint32_t e = 9; e < 15; ++e) s.bytes += Recovery(md5, s.set, e, kSlice, 'r');
+         },
+         {true, 2, 2, 14}},
+        {"ManyBlocksInARowTheLastCutShort",
+         [](Md5& md5, Sample& s) {
+             for (std::uint32_t e = 2; e < 40; ++e) s.bytes += Recovery(md5, s.set, e, kSlice, 's');
+             s.bytes.resize(s.bytes.size() - 10);
+         },
+         {true, 2, 2, 39}},
         {"ABlockOfAnotherSetsId",
          [](Md5& md5, Sample& s) {
              par2::Hash other = s.set;
