@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/base/Format.h"
 #include "engine/set/RejoinBatch.h"
 #include "engine/set/SplitInfo.h"
 #include "engine/base/Texts.h"
@@ -242,6 +243,22 @@ TEST(SplitCopyFailure, EndsWithoutSuccessAndKeepsOnlyWhatTheNextRunContinuesFrom
         EXPECT_TRUE(support::BesidesKept(f.fs, "E:\\").empty());
         EXPECT_EQ(f.fs.Content(f.sourcePath), f.source);
         f.ExpectIdle();
+        // The next run continues from what is kept (all four pieces, once
+        // the copy is done: none is written again) and makes the exact set.
+        const bool all = rest.find("(4 of 4)") != std::string::npos;
+        f.fs.ClearFaults();
+        f.host.boxes.clear();
+        std::uint64_t written = 0;
+        f.fs.onWrite = [&](const std::string& path, std::uint32_t bytes) {
+            if (EndsWithNoCase(path, ".spl")) written += bytes;
+        };
+        ASSERT_EQ(f.Run(), Outcome::Completed) << f.host.texts().back();
+        EXPECT_EQ(f.Joined(4), f.source);
+        if (all) {
+            EXPECT_EQ(written, 0u);
+            const auto again = f.host.texts();
+            EXPECT_NE(std::find(again.begin(), again.end(), Fill(texts::kContinueSplitDone, "4")), again.end());
+        }
     }
 }
 

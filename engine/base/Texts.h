@@ -138,6 +138,11 @@ inline constexpr const char* kStaleRecoveryFile =
 inline constexpr const char* kContinueSplit =
     "Continue the split stopped at piece %1 of %2?\nThe pieces already written are checked before they are kept; "
     "Start over writes them all again.";
+// A split that stopped once every piece was written (while its recovery data,
+// info file or Go.bat were made); %1 is the count.
+inline constexpr const char* kContinueSplitDone =
+    "Continue the split stopped after all %1 pieces were written?\nThe pieces are checked before they are kept; "
+    "Start over writes them all again.";
 inline constexpr const char* kContinueLabel = "Continue";
 inline constexpr const char* kStartOverLabel = "Start over";
 // %1 the state file's path.

@@ -46,9 +46,12 @@ bool Splitter::OfferToContinue() {
     SplitState state;
     if (!ReadState(state)) return false;
     if (job_.restart || state.pieces.empty()) return true;
-    Message ask(Fill(Fill(texts::kContinueSplit, Grouped(state.pieces.size() + std::uint64_t{1})),
-                     Grouped(job_.pieceCount), "%2"),
-                std::string(), Buttons::OkCancel, Question::Proceed);
+    const std::string question =
+        state.pieces.size() >= job_.pieceCount
+            ? Fill(texts::kContinueSplitDone, Grouped(job_.pieceCount))
+            : Fill(Fill(texts::kContinueSplit, Grouped(state.pieces.size() + std::uint64_t{1})),
+                   Grouped(job_.pieceCount), "%2");
+    Message ask(question, std::string(), Buttons::OkCancel, Question::Proceed);
     ask.okLabel = texts::kContinueLabel;
     ask.cancelLabel = texts::kStartOverLabel;
     if (prompts_.ShowMessage(ask) == Answer::Ok) ProveKept(state);
