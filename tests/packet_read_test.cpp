@@ -16,8 +16,11 @@ using support::Bytes;
 namespace {
 
 constexpr std::uint64_t kSlice = 512;
+// Blocks this long are hashed many at a time as they are read.
+constexpr std::uint64_t kLongSlice = 128u << 10;
 
 struct Sample {
+    std::uint64_t slice = kSlice;
     std::string bytes;
     par2::Hash set{};
     std::vector<par2::FileDescription> files;
@@ -41,10 +44,11 @@ void PutU64(std::string& s, std::size_t at, std::uint64_t v) {
     for (int b = 0; b < 8; ++b) s[at + b] = static_cast<char>((v >> (8 * b)) & 0xFF);
 }
 
-// Two files of 1,000 and 600 bytes in slices of 512, the critical packets
+// Two files of 1,000 and 600 bytes in slices of 512 (or as given), the critical packets
 // and two recovery blocks.
-Sample MakeSample(Md5& md5) {
+Sample MakeSample(Md5& md5, std::uint64_t sliceSize = kSlice) {
     Sample s;
+    s.slice = sliceSize;
     for (const auto& [name, length] : {std::pair<const char*, std::uint64_t>{"a.bin.0.spl", 1000}, {"a.bin.1.spl", 600}}) {
         std::string content(static_cast<std::size_t>(length), name[10]);
         par2::FileDescription d;
@@ -54,20 +58,20 @@ Sample MakeSample(Md5& md5) {
         d.md5Head = d.md5;
         d.id = par2::FileId(md5, d.md5Head, d.length, d.name);
         std::vector<par2::SliceCheck> checks;
-        for (std::uint64_t at = 0; at < length; at += kSlice) {
-            std::string slice = content.substr(static_cast<std::size_t>(at), kSlice);
-            slice.resize(kSlice, '\0');
+        for (std::uint64_t at = 0; at < length; at += sliceSize) {
+            std::string slice = content.substr(static_cast<std::size_t>(at), sliceSize);
+            slice.resize(sliceSize, '\0');
             checks.push_back({par2::Md5Of(md5, slice.data(), slice.size()), par2::Crc32(0, slice.data(), slice.size())});
         }
         s.files.push_back(d);
         s.checks.push_back(checks);
     }
     std::vector<par2::Hash> ids{s.files[0].id, s.files[1].id};
-    const std::string main = par2::MainBody(kSlice, ids);
+    const std::string main = par2::MainBody(sliceSize, ids);
     s.set = par2::Md5Of(md5, main.data(), main.size());
-    s.bytes = par2::CriticalPackets(md5, s.set, kSlice, s.files, s.checks);
-    s.bytes += Recovery(md5, s.set, 0, kSlice, 'x');
-    s.bytes += Recovery(md5, s.set, 1, kSlice, 'y');
+    s.bytes = par2::CriticalPackets(md5, s.set, sliceSize, s.files, s.checks);
+    s.bytes += Recovery(md5, s.set, 0, sliceSize, 'x');
+    s.bytes += Recovery(md5, s.set, 1, sliceSize, 'y');
     for (std::size_t at = 0; at + 64 <= s.bytes.size();) {
         const std::uint64_t size = GetU64(s.bytes, at + 8);
         s.packets.push_back({at, static_cast<std::size_t>(size)});
@@ -186,8 +190,9 @@ std::vector<Damage> Damages() {
         // or one of another length, or garbage, costs only itself.
         {"ABadBlockAmongManyInARow",
          [](Md5& md5, Sample& s) {
+             s = MakeSample(md5, kLongSlice);
              for (std::uint32_t e = 2; e < 20; ++e) {
-                 std::string block = Recovery(md5, s.set, e, kSlice, static_cast<char>('a' + e));
+                 std::string block = Recovery(md5, s.set, e, s.slice, static_cast<char>('a' + e));
                  if (e == 7) block[200] ^= 1;
                  s.bytes += block;
              }
@@ -195,15 +200,17 @@ std::vector<Damage> Damages() {
          {true, 2, 2, 19}},
         {"ABlockOfAnotherLengthAndGarbageInARow",
          [](Md5& md5, Sample& s) {
-             for (std::uint32_t e = 2; e < 8; ++e) s.bytes += Recovery(md5, s.set, e, kSlice, 'p');
-             s.bytes += Recovery(md5, s.set, 8, 2 * kSlice, 'q');
+             s = MakeSample(md5, kLongSlice);
+             for (std::uint32_t e = 2; e < 8; ++e) s.bytes += Recovery(md5, s.set, e, s.slice, 'p');
+             s.bytes += Recovery(md5, s.set, 8, 2 * s.slice, 'q');
              s.bytes += std::string("PAR2\0PKT", 8) + std::string(100, 'g');
-             for (std::uint32_t e = 9; e < 15; ++e) s.bytes += Recovery(md5, s.set, e, kSlice, 'r');
+             for (std::uint32_t e = 9; e < 15; ++e) s.bytes += Recovery(md5, s.set, e, s.slice, 'r');
          },
          {true, 2, 2, 14}},
         {"ManyBlocksInARowTheLastCutShort",
          [](Md5& md5, Sample& s) {
-             for (std::uint32_t e = 2; e < 40; ++e) s.bytes += Recovery(md5, s.set, e, kSlice, 's');
+             s = MakeSample(md5, kLongSlice);
+             for (std::uint32_t e = 2; e < 40; ++e) s.bytes += Recovery(md5, s.set, e, s.slice, 's');
              s.bytes.resize(s.bytes.size() - 10);
          },
          {true, 2, 2, 39}},
@@ -275,13 +282,13 @@ TEST_P(PacketDamage, SoundPacketsAreTakenAndTheRestPassedOver) {
     }
     EXPECT_EQ(own->hasMain, e.main);
     if (own->hasMain) {
-        EXPECT_EQ(own->sliceSize, kSlice);
+        EXPECT_EQ(own->sliceSize, s.slice);
     }
     EXPECT_EQ(own->descriptions.size(), e.descriptions);
     EXPECT_EQ(own->checks.size(), e.checks);
     EXPECT_EQ(own->recovery.size(), e.main ? e.recovery : 0u);
     EXPECT_EQ(own->flaw, e.flaw);
-    for (const par2::RecoverySlice& r : own->recovery) EXPECT_EQ(r.size, kSlice);
+    for (const par2::RecoverySlice& r : own->recovery) EXPECT_EQ(r.size, s.slice);
 }
 
 INSTANTIATE_TEST_SUITE_P(Par2Reader, PacketDamage, ::testing::ValuesIn(Damages()),

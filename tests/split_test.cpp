@@ -262,6 +262,23 @@ TEST(SplitCopyFailure, EndsWithoutSuccessAndKeepsOnlyWhatTheNextRunContinuesFrom
     }
 }
 
+// A recovery volume that cannot be written (made beside the copy) is named
+// by its path, as every file a failure names; the pieces are kept.
+TEST(SplitCopyFailure, ARecoveryVolumeThatCannotBeWrittenIsNamedByItsPath) {
+    support::SplitCase f;
+    f.Source(10000000);
+    f.Preset(3000000);
+    f.request.recoveryPercent = 10;
+    f.fs.spared = "-state";
+    f.fs.AddFault({fake::Op::Write, "~pvx", err::kDiskFull, 2000, 1});  // only a volume is this long
+    EXPECT_EQ(f.Run(), Outcome::Failed);
+    const std::string text = f.host.texts().back();
+    EXPECT_EQ(text.rfind("Disk full while accessing E:\\parts\\movie.avi.vol", 0), 0u) << text;
+    EXPECT_NE(text.find(".par2."), std::string::npos) << text;
+    EXPECT_TRUE(support::BesidesKept(f.fs, "E:\\").empty());
+    f.ExpectIdle();
+}
+
 TEST_F(Split, ASourceThatShrinksIsNotReportedAsSuccess) {
     Source(100);
     Preset(40);

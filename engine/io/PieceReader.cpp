@@ -224,7 +224,7 @@ std::optional<PieceProblem> PieceReader::ReadPiece(std::uint32_t index, const Si
     const std::string name = PieceFileName(set.name, index);
     const std::optional<std::uint64_t> expected = ExpectedLength(set, pieceSize_, index);
     FileStatus status;
-    if (index < had_ && job_.asksForDisks) {
+    if (index < had_ && job_.asksForDisks && expected) {
         KeepFromDisk(index, name, *expected);
         return std::nullopt;
     }

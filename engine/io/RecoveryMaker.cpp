@@ -248,6 +248,8 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
         for (std::size_t k = 0; k < inputs.size(); ++k) factors.at(m, k) = gf16::Power(constant[k], firstExponent + m);
     }
     std::vector<File*> volume(plan.volumes.size(), nullptr);
+    std::vector<std::string> volumePath;  // what a failure names
+    for (const RecoveryVolume& rv : plan.volumes) volumePath.push_back(files.PathOf(rv.name));
     std::vector<std::size_t> volumeOf(outputs);
     std::vector<std::uint64_t> packetAt(outputs);
     // The packets' MD5s, many at a time: each takes in its start, then
@@ -319,7 +321,7 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
     std::vector<const unsigned char*> givenData;
     const auto sink = [&](std::size_t e, std::uint64_t offset, const unsigned char* data, std::uint32_t n) {
         File& file = *volume[volumeOf[e]];
-        const std::string& name = plan.volumes[volumeOf[e]].name;
+        const std::string& name = volumePath[volumeOf[e]];
         SeekOrThrow(file, name, packetAt[e] + par2::kRecoveryOverhead + offset);
         WriteOrThrow(file, name, data, n);
         // Every output's window is as long, and all of them stay until the
@@ -361,15 +363,15 @@ void MakeRecovery(const RecoveryPlan& plan, const std::string& setName, std::uin
             const std::uint32_t e = rv.first + j;
             const std::uint32_t m = e - firstExponent;
             const std::string header = par2::RecoveryHeader(par2::Md5Final(packetMd5[m]), set, slice, e);
-            SeekOrThrow(file, rv.name, packetAt[m]);
-            WriteOrThrow(file, rv.name, header.data(), static_cast<std::uint32_t>(header.size()));
+            SeekOrThrow(file, volumePath[v], packetAt[m]);
+            WriteOrThrow(file, volumePath[v], header.data(), static_cast<std::uint32_t>(header.size()));
         }
-        SeekOrThrow(file, rv.name, rv.count * (par2::kRecoveryOverhead + slice));
-        WriteOrThrow(file, rv.name, critical.data(), static_cast<std::uint32_t>(critical.size()));
+        SeekOrThrow(file, volumePath[v], rv.count * (par2::kRecoveryOverhead + slice));
+        WriteOrThrow(file, volumePath[v], critical.data(), static_cast<std::uint32_t>(critical.size()));
         files.Complete(v + 1);
     }
     File& index = files.Create(0, plan.indexName, plan.indexSize);
-    WriteOrThrow(index, plan.indexName, critical.data(), static_cast<std::uint32_t>(critical.size()));
+    WriteOrThrow(index, files.PathOf(plan.indexName), critical.data(), static_cast<std::uint32_t>(critical.size()));
     files.Complete(0);
 }
 

@@ -26,6 +26,8 @@ public:
     // File 0 is the index, file v the volume v - 1.
     virtual File& Create(std::size_t which, const std::string& name, std::uint64_t size) = 0;
     virtual void Complete(std::size_t which) = 0;
+    // The path a failure names for the file of `name`.
+    virtual std::string PathOf(const std::string& name) const { return name; }
 };
 
 // A piece read for the recovery data that is not what it was when the set

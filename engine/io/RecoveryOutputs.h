@@ -31,6 +31,7 @@ public:
 
     File& Create(std::size_t which, const std::string& name, std::uint64_t size) override;
     void Complete(std::size_t which) override;
+    std::string PathOf(const std::string& name) const override { return where_.pathOf(name); }
 
     // With AtTheEnd: gives every complete file its name; throws FileError.
     // Each named file stays even if a later one fails: it has replaced the

@@ -218,24 +218,26 @@ namespace {
 // them, in the order they were completed, once the pieces are on the disk.
 class FilesMadeAhead : public RecoveryFiles {
 public:
-    FilesMadeAhead(RecoveryOutputs& out, const RecoveryPlan& plan) {
+    FilesMadeAhead(RecoveryOutputs& out, const RecoveryPlan& plan) : out_(out) {
         made_.push_back(&out.Create(0, plan.indexName, plan.indexSize));
+        paths_.push_back(out.PathOf(plan.indexName));
         for (std::size_t v = 0; v < plan.volumes.size(); ++v) {
             made_.push_back(&out.Create(v + 1, plan.volumes[v].name, plan.volumes[v].size));
+            paths_.push_back(out.PathOf(plan.volumes[v].name));
         }
-        names_.push_back(plan.indexName);
-        for (const RecoveryVolume& volume : plan.volumes) names_.push_back(volume.name);
     }
     File& Create(std::size_t which, const std::string&, std::uint64_t) override { return *made_[which]; }
     void Complete(std::size_t which) override {
-        if (const ErrorCode code = made_[which]->Flush()) throw FileError(code, names_[which]);
+        if (const ErrorCode code = made_[which]->Flush()) throw FileError(code, paths_[which]);
         completed.push_back(which);
     }
+    std::string PathOf(const std::string& name) const override { return out_.PathOf(name); }
     std::vector<std::size_t> completed;
 
 private:
+    RecoveryOutputs& out_;
     std::vector<File*> made_;
-    std::vector<std::string> names_;
+    std::vector<std::string> paths_;
 };
 
 }  // namespace

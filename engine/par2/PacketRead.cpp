@@ -68,6 +68,26 @@ private:
     std::uint32_t filled_ = 0;
 };
 
+// Hashes [from, from + n) of the file; false when it cannot be read.
+bool HashRange(ScanReader& reader, Md5& md5, std::uint64_t from, std::uint64_t n,
+               const std::function<void()>& checkpoint) {
+    while (n > 0) {
+        const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, kScanBuffer));
+        const unsigned char* p = reader.At(from, part);
+        if (!p) return false;
+        md5.Update(p, part);
+        from += part;
+        n -= part;
+        if (checkpoint) checkpoint();
+    }
+    return true;
+}
+
+// Below this a recovery block is hashed alone through the scan's buffer:
+// the lanes would cost a read of its own for each block, and a file of many
+// tiny blocks (which a hostile one may be) as many reads.
+constexpr std::uint64_t kHashAheadFrom = 64u << 10;
+
 // Recovery blocks that follow one another, as a volume holds them, are
 // hashed many at a time (their MD5 is most of a reading's work): from
 // `at`, each next one of the same length where the last ends, as far as
@@ -95,8 +115,9 @@ std::uint64_t HashAhead(File& file, ScanReader& reader, std::uint64_t at, std::u
         blocks.push_back({next, GetHash(header + 16)});
         next += size;
     }
-    constexpr std::uint32_t kChunk = 256u << 10;
-    std::vector<std::vector<unsigned char>> chunks(blocks.size(), std::vector<unsigned char>(kChunk));
+    constexpr std::uint64_t kChunk = 256u << 10;
+    std::vector<std::vector<unsigned char>> chunks(
+        blocks.size(), std::vector<unsigned char>(static_cast<std::size_t>(std::min(kChunk, size - 32))));
     std::vector<Md5Stream> streams(blocks.size());
     std::vector<bool> readable(blocks.size(), true);
     std::vector<Md5Stream*> lanes;
@@ -264,7 +285,9 @@ void ScanFile(Platform& platform, const std::string& path, bool checkSlices, con
             if (!exponent) return;
             const std::uint32_t e = GetU32(exponent);
             bool intact = true;
-            if (checkSlices) {
+            if (checkSlices && size < kHashAheadFrom) {
+                intact = HashRange(reader, *md5, at + 32, size - 32, checkpoint) && md5->Final() == packetMd5;
+            } else if (checkSlices) {
                 auto ahead = proven.find(at);
                 if (ahead == proven.end() || ahead->second.size != size) {
                     // Hashed ahead and not used yet counts as hashed for nothing.
