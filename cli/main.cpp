@@ -3,6 +3,8 @@
 #include <atomic>
 #include <csignal>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "cli/Console.h"
@@ -13,6 +15,7 @@
 #include "engine/set/PiecePlan.h"
 #include "engine/set/RecoveryPlan.h"
 #include "engine/io/SetRepair.h"
+#include "engine/io/StateFile.h"
 #include "engine/set/SplitInfo.h"
 #include "engine/ops/Prepare.h"
 #include "engine/base/Texts.h"
@@ -332,9 +335,19 @@ int RunOne(const Options& o, const std::string& file, NativePlatform& platform, 
     engine::OperationContext ctx(platform, host, settings, &checkpoint);
     const engine::Outcome outcome = engine::RunJob(prepared.job, ctx);
     if (outcome == engine::Outcome::Cancelled && g_interrupted) {
-        host.Say(request.mode == engine::Mode::Verify || request.mode == engine::Mode::QuickCheck
-                     ? "Interrupted."
-                     : "Interrupted; the partial output was removed.");
+        // A split or join stopped keeps what it finished for the next run.
+        const bool kept = std::visit(
+            [&](const auto& job) -> bool {
+                using Job = std::decay_t<decltype(job)>;
+                if constexpr (std::is_same_v<Job, engine::SplitJob> || std::is_same_v<Job, engine::RejoinJob>) {
+                    return engine::HeldByStoppedRun(platform, job) > 0;
+                }
+                return false;
+            },
+            prepared.job);
+        host.Say(request.mode == engine::Mode::Verify || request.mode == engine::Mode::QuickCheck ? "Interrupted."
+                 : kept ? "Interrupted; the part finished is kept: the same command continues after it."
+                        : "Interrupted; the partial output was removed.");
     }
     if (outcome != engine::Outcome::Completed) return 1;
     const bool checks = request.mode == engine::Mode::Verify || request.mode == engine::Mode::QuickCheck;

@@ -149,14 +149,15 @@ protected:
     }
 
     // Starts parvex without waiting; its output goes nowhere.
-    pid_t Start(const std::vector<std::string>& args) {
+    // `said`, when given, takes what the program writes to its error output.
+    pid_t Start(const std::vector<std::string>& args, const std::string& said = std::string()) {
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir.c_str()) != 0) _exit(127);
             const int null = open("/dev/null", O_RDWR);
             dup2(null, 0);
             dup2(null, 1);
-            dup2(null, 2);
+            dup2(said.empty() ? null : open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             std::vector<char*> argv{const_cast<char*>(PARVEX_CLI)};
             for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
             argv.push_back(nullptr);
@@ -552,18 +553,23 @@ TEST_F(Cli, AJoinContinuesAfterThePiecesItKept) {
 }
 
 // A split stopped half-way leaves no set that a join or Go.bat accepts, and
-// another set's Go.bat as it was.
+// another set's Go.bat as it was; once pieces are finished it says they are
+// kept for the next run, not that everything was removed.
 TEST_F(Cli, AnInterruptedSplitLeavesNothingCompleteLooking) {
     Write("big.bin", std::string(48 << 20, 's'));
     ASSERT_EQ(mkdir((dir + "/parts").c_str(), 0755), 0);
+    const std::string said = dir + "/said.txt";
     for (int trial = 0; trial < 4; ++trial) {
         SCOPED_TRACE(trial);
         Write("parts/Go.bat", "other set\r\n");
-        const pid_t pid = Start({"split", "big.bin", "--to", "parts", "--floppy", "--yes"});
+        const pid_t pid = Start({"split", "big.bin", "--to", "parts", "--floppy", "--yes"}, said);
         ASSERT_TRUE(StopWhen(pid, [&] { return Count(dir + "/parts", ".spl") >= 1 + trial * 8; }));
         EXPECT_EQ(Finish(pid, trial % 2 ? SIGINT : SIGTERM), 1);
         EXPECT_EQ(BesidesKept(dir + "/parts", "big.bin"),
                   (std::map<std::string, std::string>{{"Go.bat", "other set\r\n"}}));
+        if (trial > 0) {
+            EXPECT_NE(Slurp(said).find("the part finished is kept"), std::string::npos) << Slurp(said);
+        }
     }
 }
 
